@@ -1,0 +1,19 @@
+#include "app/data_table.h"
+
+namespace kalibrix {
+
+DataTable demonstrationTable()
+{
+    DataTable t;
+    t.y[5] = 980;
+    t.y[10] = 770;
+    t.y[15] = 700;
+    t.y[25] = 550;
+    t.y[27] = 500;
+    t.nData = 27;
+    t.nY = 5;
+    t.nCol = 2;
+    return t;
+}
+
+}  // namespace kalibrix

@@ -1,0 +1,21 @@
+#include "app/state.h"
+
+namespace kalibrix {
+
+StartUp Main(const std::filesystem::path& appPath)
+{
+    StartUp result;
+    StudentLoad load = Load_Student(appPath);
+    if (!load.table) {
+        result.error = load.error;
+        return result;
+    }
+    State& s = result.state.emplace();
+    s.appPath = appPath;
+    s.student = *load.table;
+    s.allData = true;
+    s.table = demonstrationTable();
+    return result;
+}
+
+}  // namespace kalibrix

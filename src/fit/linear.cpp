@@ -1,0 +1,41 @@
+#include "fit/linear.h"
+
+namespace kalibrix {
+
+namespace {
+
+RegressionFit twoPointLine(const DataTable& table)
+{
+    int x1 = 0;
+    double y1 = 0;
+    double dX = 0;
+    double dY = 0;
+    for (int x = 1; x <= table.nData; ++x) {
+        if (!table.isFitted(x))
+            continue;
+        if (x1 == 0) {
+            x1 = x;
+            y1 = *table.y[x];
+        } else {
+            dX = x - x1;
+            dY = *table.y[x] - y1;
+        }
+    }
+    RegressionFit fit;
+    if (dX == 0)
+        return fit;
+    fit.b = dY / dX;
+    fit.a = finiteOrNone(y1 - x1 * *fit.b);
+    return fit;
+}
+
+}  // namespace
+
+RegressionFit Lin_Regression(const DataTable& table, int nOK)
+{
+    if (nOK == 2)
+        return twoPointLine(table);
+    return fitLine(table, nOK, [](int x) { return static_cast<double>(x); });
+}
+
+}  // namespace kalibrix

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "fit/number_format.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kalibrix {
+
+inline constexpr int kMaxPolyDegree = 23;
+
+inline constexpr const char* kTooFewDataMessage =
+    "Too few data for polynomial regression of the requested degree.";
+inline constexpr const char* kDegreeRangeMessage =
+    "Polynomial degree must be a whole number from 0 to 23.";
+
+enum class PolyOutcome {
+    Fitted,
+    TooFewData,        // fewer points than coefficients
+    DegreeOutOfRange,  // degree below 0 or above kMaxPolyDegree
+    Singular,          // the normal equations have no unique finite solution
+};
+
+struct PolynomialFit {
+    PolyOutcome outcome = PolyOutcome::Singular;
+    int degree = 0;
+    std::vector<double> coef;   // coef[j] = coefficient of X^j, j = 0..degree; empty unless fitted
+    std::optional<double> dsig; // sqrt(SSE / (n - 2)) for every degree; none for n <= 2
+    std::string parameterText;  // "P0 = ...", one line each, then "dsig=..."; CR LF line ends
+};
+
+// Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
+// normal equations, solved by `gauss`.
+PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
+                         const NumberFormat& fmt);
+
+// Augmented matrix with 1-based rows 1..N and columns 1..N+1 (row and column 0 unused).
+class GaussMatrix {
+public:
+    explicit GaussMatrix(int n) : m_n(n), m_cells(static_cast<size_t>((n + 1) * (n + 2)), 0.0) {}
+    double& operator()(int i, int j) { return m_cells[static_cast<size_t>(i * (m_n + 2) + j)]; }
+    double operator()(int i, int j) const { return m_cells[static_cast<size_t>(i * (m_n + 2) + j)]; }
+    int size() const { return m_n; }
+
+private:
+    int m_n;
+    std::vector<double> m_cells;
+};
+
+// Solves the N x N system in `a` (column N+1 = right-hand side) in place by Gaussian
+// elimination with complete pivoting and row scaling; writes the solution to b[1..N].
+// Returns false, leaving `b` unspecified, when a pivot is zero or the solution is not finite.
+bool gauss(GaussMatrix& a, std::vector<double>& b);
+
+// Evaluates coef[0] + coef[1] X + ... accumulated from the constant term upward.
+double evaluatePolynomial(std::span<const double> coef, double x);
+
+}  // namespace kalibrix

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/data_table.h"
+#include "fit/finite.h"
+
+#include <cmath>
+#include <optional>
+
+namespace kalibrix {
+
+// The five sums of a straight-line least-squares fit (of X, or of ln X).
+struct RegressionSums {
+    double sumX = 0;
+    double sumY = 0;
+    double sumXX = 0;
+    double sumYY = 0;
+    double sumXY = 0;
+};
+
+// Y = a + b * t with t = X (linear) or t = ln X (logarithmic). A field without a value
+// could not be computed for this table (for example r when every fitted Y is equal).
+struct RegressionFit {
+    std::optional<double> a;         // intercept
+    std::optional<double> b;         // slope
+    std::optional<double> r;         // correlation coefficient
+    std::optional<double> diff;      // mean absolute residual, in Y units
+    std::optional<double> diffProc;  // mean relative residual |Y - F| / Y, in per cent
+    RegressionSums sums;
+};
+
+// Least-squares line through the fitted points of `table` with t = transform(X); n is nOK
+// (at least 3). The sums are added in the order X, X^2, Y, Y^2, XY for each point.
+template <class Transform>
+RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
+
+}  // namespace kalibrix
+
+#include "fit/regression_impl.h"

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/data_table.h"
+#include "app/state.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+namespace kalibrix::test {
+
+// Relative closeness for reference figures quoted to a few significant digits.
+inline ::testing::AssertionResult nearRel(double actual, double expected, double relTol)
+{
+    const double scale = std::max(std::abs(expected), 1e-300);
+    if (std::abs(actual - expected) <= relTol * scale)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << actual << " differs from " << expected << " by more than " << relTol << " relative";
+}
+
+inline ::testing::AssertionResult nearRel(const std::optional<double>& actual, double expected,
+                                          double relTol)
+{
+    if (!actual)
+        return ::testing::AssertionFailure() << "no result where " << expected << " was expected";
+    return nearRel(*actual, expected, relTol);
+}
+
+// A two-column table with the given (X, Y) points; nData and nY as an import would set them.
+DataTable tableOf(std::initializer_list<std::pair<int, double>> points);
+
+// The state right after start-up and the window's set-up: the shipped t table, the
+// demonstration table and the 95 % level.
+State startedState();
+
+}  // namespace kalibrix::test

@@ -1,0 +1,25 @@
+#include "regwin/display_list.h"
+
+namespace kalibrix {
+
+void Layer::addLine(PointF a, PointF b, PenColour colour)
+{
+    const PointF pts[2] = {a, b};
+    addPolyline(pts, colour);
+}
+
+void Layer::addRect(PointF a, PointF b, PenColour colour)
+{
+    shapes.push_back({ShapeKind::Rectangle, colour, static_cast<std::uint32_t>(points.size()), 2});
+    points.push_back(a);
+    points.push_back(b);
+}
+
+void Layer::addPolyline(std::span<const PointF> pts, PenColour colour)
+{
+    shapes.push_back({ShapeKind::Polyline, colour, static_cast<std::uint32_t>(points.size()),
+                      static_cast<std::uint32_t>(pts.size())});
+    points.insert(points.end(), pts.begin(), pts.end());
+}
+
+}  // namespace kalibrix

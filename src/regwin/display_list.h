@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kalibrix {
+
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// A pen colour; no value = the picture's foreground colour (the system's window-text colour).
+using PenColour = std::optional<Rgb>;
+
+struct PointF {
+    double x = 0;
+    double y = 0;
+    bool operator==(const PointF&) const = default;
+};
+
+enum class ShapeKind {
+    Polyline,   // points[0..n-1], n - 1 joined segments (a single line has two points)
+    Rectangle,  // unfilled, between the opposite corners points[0] and points[1]
+};
+
+struct Shape {
+    ShapeKind kind = ShapeKind::Polyline;
+    PenColour colour;
+    std::uint32_t first = 0;  // index of its first point in the layer's point list
+    std::uint32_t count = 0;  // number of points
+};
+
+// Shapes in drawing order, their points kept in one list so that a long curve costs no
+// allocation per segment.
+struct Layer {
+    std::vector<Shape> shapes;
+    std::vector<PointF> points;
+
+    void addLine(PointF a, PointF b, PenColour colour);
+    void addRect(PointF a, PointF b, PenColour colour);
+    void addPolyline(std::span<const PointF> pts, PenColour colour);
+    std::span<const PointF> pointsOf(const Shape& s) const
+    {
+        return std::span<const PointF>(points).subspan(s.first, s.count);
+    }
+    void clear()
+    {
+        shapes.clear();
+        points.clear();
+    }
+};
+
+// A rectangle in twips: left, top, width, height.
+struct TwipsRect {
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// The user coordinate system of the plot area: X runs from left to left + width, Y from
+// top down to top + height (height negative, so Y grows upward).
+struct UserScale {
+    double left = 0;
+    double top = 0;
+    double width = 1;
+    double height = -1;
+};
+
+struct TickLabel {
+    bool visible = false;
+    std::string caption;
+    TwipsRect rect;  // in pict2's twips
+};
+
+inline constexpr int kXLabels = 21;  // lblX(0..20)
+inline constexpr int kYLabels = 11;  // lblY(0..10)
+
+// The whole picture of one run: the plot area pict1 in its user coordinates, the frame
+// pict2 (axis line, ticks) in twips from its top-left corner, and the tick labels.
+struct PlotDisplay {
+    TwipsRect pict2Rect{1080, 120, 11655, 6495};  // in the window's client area
+    TwipsRect pict1Rect{1920, 360, 10575, 5775};  // in the window's client area
+    UserScale pict1Scale;
+    Layer pict1;
+    Layer pict2;
+    std::array<TickLabel, kXLabels> lblX;
+    std::array<TickLabel, kYLabels> lblY;
+    double markDX = 0;  // half-width of a point mark, user X units
+    double markDY = 0;  // half-height of a point mark, user Y units (square on screen)
+    double plotLeft = 0;
+    double plotBottom = 0;
+};
+
+}  // namespace kalibrix

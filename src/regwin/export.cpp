@@ -1,0 +1,193 @@
+#include "regwin/export.h"
+
+#include "fit/finite.h"
+
+#include <cmath>
+
+namespace kalibrix {
+
+namespace {
+
+constexpr char kTab = '\t';
+constexpr char kCr = '\r';
+
+struct PolyColumn {
+    int method;
+    int slot;
+};
+constexpr PolyColumn kPolyColumns[] = {{kExportPoly2, 2},
+                                       {kExportPoly3, 3},
+                                       {kExportPoly4, 4},
+                                       {kExportPoly5, 5},
+                                       {kExportPolyChosen, 1}};
+
+std::string polyName(int slot, const std::string& chosenText)
+{
+    return "Poly" + (slot == 1 ? chosenText : std::to_string(slot));
+}
+
+class ExportWriter {
+public:
+    ExportWriter(const State& state, const RegControls& controls, const NumberFormat& fmt)
+        : m_state(state), m_controls(controls), m_fmt(fmt),
+          m_chosenText(state.results.computed ? state.results.polyChosenText
+                                              : controls.comboBox1Text)
+    {
+    }
+
+    std::string build()
+    {
+        const int nData = m_state.table.nData;
+        m_out.reserve(static_cast<size_t>(nData + 4) * 24 * (exportedCount() + 1));
+        m_out += kExportTitle;
+        m_out += kCr;
+        summaryLine();
+        m_out += kCr;
+        m_out += kCr;
+        titleLine();
+        m_out += kCr;
+        for (int x = 1; x <= nData; ++x) {
+            dataLine(x);
+            m_out += kCr;
+        }
+        return std::move(m_out);
+    }
+
+private:
+    bool exported(int method) const { return RegControls::ticked(m_controls.chkEX[method]); }
+
+    int exportedCount() const
+    {
+        int n = 0;
+        for (int m = 0; m < kExportMethods; ++m)
+            n += exported(m) ? 1 : 0;
+        return n;
+    }
+
+    void number(const std::optional<double>& v)
+    {
+        if (v && std::isfinite(*v))
+            m_out += m_fmt.general(*v);
+    }
+
+    void summaryGroup(const std::string& label, const std::string& diff, const std::string& proc)
+    {
+        m_out += label;
+        m_out += kTab;
+        m_out += diff;
+        m_out += kTab;
+        m_out += proc;
+        m_out += kTab;
+        m_out += kTab;
+    }
+
+    void summaryLine()
+    {
+        const RunResults& r = m_state.results;
+        const StatLabels& labels = m_controls.labels;
+        if (exported(kExportLinear)) {
+            const RegressionFit fit = r.linear.value_or(RegressionFit{});
+            summaryGroup("L.R. aver.diff. /diff.%", m_fmt.general(fit.diff),
+                         m_fmt.general(fit.diffProc));
+        }
+        if (exported(kExportLog)) {
+            const RegressionFit fit = r.log.value_or(RegressionFit{});
+            summaryGroup("Log.R. aver.diff. /diff.%", m_fmt.general(fit.diff),
+                         m_fmt.general(fit.diffProc));
+        }
+        for (const PolyColumn& c : kPolyColumns)
+            if (exported(c.method))
+                summaryGroup(polyName(c.slot, m_chosenText) + ".R. aver.diff. /diff.%",
+                             labels.lblDiffPoly[c.slot], labels.lblDiffProcPoly[c.slot]);
+        if (exported(kExportZigzag))
+            m_out += "Zigzag";
+    }
+
+    void titleGroup(const std::string& title)
+    {
+        m_out += "No.\tData\t";
+        m_out += title;
+        m_out += kTab;
+    }
+
+    void titleLine()
+    {
+        if (exported(kExportLinear)) {
+            titleGroup("Lin.Reg.");
+            m_out += "C.I.\t\t";
+        }
+        if (exported(kExportLog)) {
+            titleGroup("Log.Reg.");
+            m_out += kTab;
+        }
+        for (const PolyColumn& c : kPolyColumns) {
+            if (exported(c.method)) {
+                titleGroup(polyName(c.slot, m_chosenText) + ".Reg.");
+                m_out += kTab;
+            }
+        }
+        if (exported(kExportZigzag))
+            m_out += "No.\tData\tZigzag";
+    }
+
+    void positionCells(int x)
+    {
+        m_out += std::to_string(x);
+        m_out += kTab;
+        number(m_state.table.y[static_cast<size_t>(x)]);
+        m_out += kTab;
+    }
+
+    void dataLine(int x)
+    {
+        const RunResults& r = m_state.results;
+        if (exported(kExportLinear)) {
+            positionCells(x);
+            if (r.linear && r.linear->a && r.linear->b)
+                number(*r.linear->a + *r.linear->b * x);
+            m_out += kTab;
+            if (r.band)
+                number(r.band->halfWidth(x));
+            m_out += "\t\t";
+        }
+        if (exported(kExportLog)) {
+            positionCells(x);
+            if (r.log && r.log->a && r.log->b)
+                number(*r.log->a + *r.log->b * std::log(static_cast<double>(x)));
+            m_out += "\t\t";
+        }
+        for (const PolyColumn& c : kPolyColumns) {
+            if (!exported(c.method))
+                continue;
+            positionCells(x);
+            if (r.poly[c.slot])
+                number(r.poly[c.slot]->yPoly[static_cast<size_t>(x)]);
+            m_out += "\t\t";
+        }
+        if (exported(kExportZigzag)) {
+            if (!r.zigzag) {
+                positionCells(x);
+                m_out += "\t\t";
+            } else if (!r.zigzag->empty() && r.zigzag->front().x <= x && x <= r.zigzag->back().x) {
+                positionCells(x);
+                number(zigzagValue(*r.zigzag, x));
+                m_out += "\t\t";
+            }
+        }
+    }
+
+    const State& m_state;
+    const RegControls& m_controls;
+    const NumberFormat& m_fmt;
+    std::string m_chosenText;
+    std::string m_out;
+};
+
+}  // namespace
+
+std::string exportText(const State& state, const RegControls& controls, const NumberFormat& fmt)
+{
+    return ExportWriter(state, controls, fmt).build();
+}
+
+}  // namespace kalibrix

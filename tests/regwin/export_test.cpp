@@ -1,0 +1,149 @@
+#include "regwin/driver.h"
+#include "regwin/export.h"
+#include "support/test_support.h"
+
+#include <cmath>
+#include <sstream>
+
+using namespace kalibrix;
+using kalibrix::test::nearRel;
+using kalibrix::test::startedState;
+using kalibrix::test::tableOf;
+
+namespace {
+
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : text) {
+        if (c == sep) {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+
+struct Exported {
+    State state = startedState();
+    RegControls controls;
+    NumberFormat fmt;
+
+    std::vector<std::string> lines()
+    {
+        A_PLOT(state, controls, fmt);
+        const std::string text = exportText(state, controls, fmt);
+        EXPECT_EQ(text.find('\n'), std::string::npos);
+        EXPECT_EQ(text.back(), '\r');
+        auto l = split(text.substr(0, text.size() - 1), '\r');
+        EXPECT_EQ(l.size(), static_cast<size_t>(4 + state.table.nData));
+        return l;
+    }
+};
+
+}  // namespace
+
+TEST(Export, DemonstrationTableWithStartUpSettings)
+{
+    Exported e;
+    const auto lines = e.lines();
+    EXPECT_EQ(lines[0], "* * *  KALIBRIX  -  Export of interpolated data");
+    EXPECT_EQ(lines[1],
+              "L.R. aver.diff. /diff.%\t33.2360801781737\t4.38273673510708\t\t"
+              "Log.R. aver.diff. /diff.%\t14.4353403880493\t2.2832641845472\t\t"
+              "Poly2.R. aver.diff. /diff.%\t21.36\t3.18\t\t");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3],
+              "No.\tData\tLin.Reg.\tC.I.\t\tNo.\tData\tLog.Reg.\t\tNo.\tData\tPoly2.Reg.\t\t");
+
+    // Every data line against the fitted formulas, evaluated independently.
+    const double b = -35250.0 / 1796.0;
+    const double a = (3500 - b * 82) / 5;
+    const auto& log = *e.state.results.log;
+    const auto& c2 = e.state.results.poly[2]->fit.coef;
+    for (int x = 1; x <= 27; ++x) {
+        const auto cells = split(lines[3 + x], '\t');
+        ASSERT_EQ(cells.size(), 14u) << x;
+        const std::string xs = std::to_string(x);
+        EXPECT_EQ(cells[0], xs);
+        EXPECT_EQ(cells[5], xs);
+        EXPECT_EQ(cells[9], xs);
+        const auto y = e.state.table.y[x];
+        const std::string ys = y ? std::to_string(static_cast<int>(*y)) : "";
+        EXPECT_EQ(cells[1], ys) << x;
+        EXPECT_EQ(cells[6], ys) << x;
+        EXPECT_TRUE(nearRel(std::stod(cells[2]), a + b * x, 1e-13)) << x;
+        const double h = 3.18245 * 49.76616 * std::sqrt(0.2 + (x - 16.4) * (x - 16.4) / 359.2);
+        EXPECT_TRUE(nearRel(std::stod(cells[3]), h, 2e-6)) << x;
+        EXPECT_TRUE(nearRel(std::stod(cells[7]), *log.a + *log.b * std::log(x), 1e-13)) << x;
+        EXPECT_TRUE(nearRel(std::stod(cells[11]), c2[0] + c2[1] * x + c2[2] * x * x, 1e-13)) << x;
+        EXPECT_EQ(cells[4] + cells[8] + cells[12] + cells[13], "");
+    }
+    EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923.747216035635\t118.710");
+}
+
+TEST(Export, NothingCheckedAndOnlyZigzag)
+{
+    Exported e;
+    e.controls.chkEX = {0, 0, 0, 0, 0, 0, 0, 0};
+    auto lines = e.lines();
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i], "") << i;
+
+    e.controls.chkEX[kExportZigzag] = kTicked;
+    lines = e.lines();
+    EXPECT_EQ(lines[1], "Zigzag");
+    EXPECT_EQ(lines[3], "No.\tData\tZigzag");
+    EXPECT_EQ(lines[4 + 3], "");                  // X = 4, before the first node
+    EXPECT_EQ(lines[4 + 4], "5\t980\t980\t\t");   // on the first node
+    EXPECT_EQ(lines[4 + 19], "20\t\t625\t\t");    // halfway between (15, 700) and (25, 550)
+    EXPECT_EQ(lines[4 + 26], "27\t500\t500\t\t");
+}
+
+TEST(Export, MethodsTheRunDidNotComputeHaveEmptyValues)
+{
+    Exported e;
+    e.controls.chkEX = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag: none shown
+    e.controls.chkPoly = {0, 0, 0, 0, 0, 0};
+    e.controls.chkZigZag = kUnticked;
+    const auto lines = e.lines();
+    EXPECT_EQ(lines[1], "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\tZigzag");
+    EXPECT_EQ(lines[3], "No.\tData\tPoly3.Reg.\t\tNo.\tData\tPoly6.Reg.\t\tNo.\tData\tZigzag");
+    EXPECT_EQ(lines[4 + 4], "5\t980\t\t\t5\t980\t\t\t5\t980\t\t\t");
+    EXPECT_EQ(lines[4], "1\t\t\t\t1\t\t\t\t1\t\t\t\t");
+}
+
+TEST(Export, TwoPointsGiveALineWithoutConfidenceCells)
+{
+    Exported e;
+    e.state.table = tableOf({{10, 770}, {27, 500}});
+    e.controls.chkEX = {1, 1, 0, 0, 0, 0, 0, 0};
+    const auto lines = e.lines();
+    EXPECT_EQ(lines[1], "L.R. aver.diff. /diff.%\t\t\t\tLog.R. aver.diff. /diff.%\t\t\t\t");
+    const auto cells = split(lines[4 + 9], '\t');
+    EXPECT_EQ(cells[1], "770");
+    EXPECT_EQ(cells[2], "770");
+    EXPECT_EQ(cells[3], "");  // no band with two points
+    EXPECT_EQ(cells[7], "");  // no log fit with two points
+}
+
+TEST(Export, ChosenDegreeLocaleAndLaterRejections)
+{
+    Exported e;
+    e.fmt.decimalPoint = ",";
+    e.controls.chkEX = {1, 0, 0, 0, 0, 0, 1, 0};
+    e.controls.chkPoly[1] = kTicked;
+    e.controls.comboBox1Text = "3";
+    auto lines = e.lines();
+    EXPECT_EQ(lines[3], "No.\tData\tLin.Reg.\tC.I.\t\tNo.\tData\tPoly3.Reg.\t\t");
+    EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923,747216035635\t118,710");
+
+    // A rejection clicked after the run changes nothing until the next run.
+    const std::string before = exportText(e.state, e.controls, e.fmt);
+    e.state.table.rejFlag[5] = 1;
+    EXPECT_EQ(exportText(e.state, e.controls, e.fmt), before);
+}

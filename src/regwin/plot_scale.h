@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/data_table.h"
+#include "fit/data_stat.h"
+#include "fit/number_format.h"
+#include "regwin/controls.h"
+#include "regwin/display_list.h"
+
+namespace kalibrix {
+
+inline constexpr double kMarginX = 0.05;      // room right of nData, share of the X range
+inline constexpr double kMarginY = 0.1;       // room above (and in Zoom below) the data
+inline constexpr double kMarkFactor = 0.003;  // mark half-width, share of the X range
+
+// Tick lengths on pict2, in twips, all outside the plot area.
+inline constexpr double kMinorTickTwips = 50;
+inline constexpr double kMajorTickTwips = 90;
+inline constexpr double kZoomLineOffsetTwips = 25;  // the extra left line of the X "Zoom" view
+
+// Tick label boxes on pict2, in twips. X labels hang centred below the major ticks; Y labels
+// end just left of the major ticks, so the widest fits exactly in pict1's left margin.
+inline constexpr double kLblXWidth = 615;
+inline constexpr double kLblXHeight = 255;
+inline constexpr double kLblXGapTwips = 15;  // between the end of a major tick and the label
+inline constexpr double kLblYWidth = 735;
+inline constexpr double kLblYHeight = 255;
+inline constexpr double kLblYGapTwips = 15;
+inline constexpr double kLblYTopShare = 0.4;  // a label's Top is ypos - 0.4 of its height
+
+// Sets pict1's coordinate system from the table's extent and the scale options, and the
+// half-sizes of a point mark (square on the screen). A range that would be empty or not
+// finite falls back to a small range around the data.
+void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
+                  const RegControls& controls);
+
+// Draws the Y axis line on pict1 and the X axis line, the ticks and the extra Zoom line on
+// pict2, and shows and fills the tick labels. Needs the scale SetPlotScale has set.
+void DrawAxes(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
+              const RegControls& controls, const NumberFormat& fmt);
+
+}  // namespace kalibrix

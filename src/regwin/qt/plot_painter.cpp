@@ -1,0 +1,181 @@
+#include "regwin/qt/plot_painter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalibrix {
+
+namespace {
+
+const QColor kFrameColour(255, 255, 192);  // pict2's light yellow
+constexpr double kLabelFontTwips = 165;    // 8.25 pt
+// Device coordinates are held within this many pixels: far beyond any target, yet safe
+// for the rasteriser when a curve shoots off the plot.
+constexpr double kDeviceLimit = 1e6;
+
+double clampDevice(double v) { return std::clamp(v, -kDeviceLimit, kDeviceLimit); }
+
+// Maps pict2's twips and pict1's user coordinates onto the target's pixels.
+class PlotMapping {
+public:
+    PlotMapping(const PlotDisplay& plot, const QSize& target)
+        : m_sx(target.width() / plot.pict2Rect.width),
+          m_sy(target.height() / plot.pict2Rect.height),
+          m_scale(plot.pict1Scale)
+    {
+        const TwipsRect& p1 = plot.pict1Rect;
+        m_pict1 = twips(TwipsRect{p1.left - plot.pict2Rect.left, p1.top - plot.pict2Rect.top,
+                                  p1.width, p1.height});
+    }
+
+    QPointF twips(PointF p) const { return {clampDevice(p.x * m_sx), clampDevice(p.y * m_sy)}; }
+    QRectF twips(const TwipsRect& r) const
+    {
+        return {r.left * m_sx, r.top * m_sy, r.width * m_sx, r.height * m_sy};
+    }
+    // Y grows upward: the scale's top lies at pict1's top edge.
+    QPointF user(PointF p) const
+    {
+        return {
+            clampDevice(m_pict1.left() + (p.x - m_scale.left) / m_scale.width * m_pict1.width()),
+            clampDevice(m_pict1.top() + (p.y - m_scale.top) / m_scale.height * m_pict1.height())};
+    }
+    QRectF pict1() const { return m_pict1; }
+    int fontPixels() const
+    {
+        return std::max(1, static_cast<int>(std::lround(kLabelFontTwips * m_sy)));
+    }
+
+private:
+    double m_sx;
+    double m_sy;
+    UserScale m_scale;
+    QRectF m_pict1;
+};
+
+template <class Map>
+void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, Map map)
+{
+    QPen pen(foreground, 1);
+    pen.setCosmetic(true);
+    painter.setBrush(Qt::NoBrush);
+    QPolygonF poly;
+    for (const Shape& s : layer.shapes) {
+        pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
+        painter.setPen(pen);
+        const auto pts = layer.pointsOf(s);
+        if (s.kind == ShapeKind::Rectangle) {
+            if (pts.size() == 2)
+                painter.drawRect(QRectF(map(pts[0]), map(pts[1])).normalized());
+            continue;
+        }
+        poly.clear();
+        poly.reserve(static_cast<qsizetype>(pts.size()));
+        for (const PointF& p : pts)
+            poly.append(map(p));
+        painter.drawPolyline(poly);
+    }
+}
+
+template <size_t N>
+void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels, const PlotMapping& map,
+                Qt::Alignment alignment)
+{
+    for (const TickLabel& l : labels)
+        if (l.visible)
+            painter.drawText(map.twips(l.rect), int(alignment | Qt::AlignTop) | Qt::TextDontClip,
+                             QString::fromStdString(l.caption));
+}
+
+}  // namespace
+
+void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
+               const PlotColours& colours)
+{
+    const PlotMapping map(plot, target);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRectF(QPointF(0, 0), QSizeF(target)), kFrameColour);
+    painter.fillRect(map.pict1(), colours.window);
+
+    // pict1 lies in front of pict2 and clips its own drawing; pict2's lines lie outside it
+    // or on its edge, so they are drawn last and stay visible.
+    painter.save();
+    painter.setClipRect(map.pict1(), Qt::IntersectClip);
+    drawLayer(painter, plot.pict1, colours.text, [&](PointF p) { return map.user(p); });
+    painter.restore();
+    drawLayer(painter, plot.pict2, colours.text, [&](PointF p) { return map.twips(p); });
+
+    QFont font = painter.font();
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(map.fontPixels());
+    painter.setFont(font);
+    painter.setPen(colours.text);
+    drawLabels(painter, plot.lblX, map, Qt::AlignHCenter);
+    drawLabels(painter, plot.lblY, map, Qt::AlignRight);
+    painter.restore();
+}
+
+QSize designedPlotSize()
+{
+    const TwipsRect r = PlotDisplay{}.pict2Rect;
+    return {static_cast<int>(std::lround(r.width / kTwipsPerDesignedPixel)),
+            static_cast<int>(std::lround(r.height / kTwipsPerDesignedPixel))};
+}
+
+bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QString shown = QDir::toNativeSeparators(file);
+    if (size.isEmpty())
+        return fail(QStringLiteral("The picture size %1 x %2 is empty.")
+                        .arg(size.width())
+                        .arg(size.height()));
+    const PlotColours colours;  // white plot area, black foreground
+    const QString suffix = QFileInfo(file).suffix().toLower();
+
+    if (suffix == QLatin1String("png")) {
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull())
+            return fail(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.")
+                            .arg(size.width())
+                            .arg(size.height()));
+        {
+            QPainter painter(&image);
+            paintPlot(painter, plot, size, colours);
+        }
+        if (!image.save(file, "PNG"))
+            return fail(QStringLiteral("Cannot write %1.").arg(shown));
+        return true;
+    }
+    if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setFileName(file);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("KALIBRIX"));
+        QPainter painter;
+        if (!painter.begin(&svg))
+            return fail(QStringLiteral("Cannot write %1.").arg(shown));
+        paintPlot(painter, plot, size, colours);
+        if (!painter.end())
+            return fail(QStringLiteral("Cannot write %1.").arg(shown));
+        return true;
+    }
+    return fail(
+        QStringLiteral("Cannot save %1: the file name must end in .png or .svg.").arg(shown));
+}
+
+}  // namespace kalibrix

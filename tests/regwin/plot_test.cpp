@@ -1,0 +1,254 @@
+#include "fit/confidence.h"
+#include "fit/data_stat.h"
+#include "fit/linear.h"
+#include "fit/logarithmic.h"
+#include "fit/zigzag.h"
+#include "regwin/plot.h"
+#include "regwin/plot_scale.h"
+#include "support/test_support.h"
+
+#include <gmock/gmock.h>
+
+#include <cmath>
+
+using namespace kalibrix;
+using kalibrix::test::tableOf;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+namespace {
+
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kOrange{255, 128, 0};
+constexpr Rgb kMagenta{255, 0, 255};
+
+State stateOf(const DataTable& t, bool allData = true)
+{
+    State s;
+    s.table = t;
+    s.results.stats = Data_Stat(t, allData);
+    return s;
+}
+
+PlotDisplay plotOf(const State& s, bool fullX = true, bool fullY = true, NumberFormat fmt = {})
+{
+    RegControls c;
+    c.optScaleXFull = fullX;
+    c.optScaleFull = fullY;
+    return buildPlot(s, c, fmt);
+}
+
+// Captions of the visible labels, as "index:caption" when indexed.
+std::vector<std::string> shown(std::span<const TickLabel> labels, bool indexed = false)
+{
+    std::vector<std::string> out;
+    for (size_t i = 0; i < labels.size(); ++i)
+        if (labels[i].visible)
+            out.push_back((indexed ? std::to_string(i) + ":" : "") + labels[i].caption);
+    return out;
+}
+
+// Starts of the pict2 lines `length` twips long: vertical ones are X ticks, others Y ticks.
+std::vector<PointF> ticks(const PlotDisplay& p, double length, bool vertical)
+{
+    std::vector<PointF> starts;
+    for (const Shape& s : p.pict2.shapes) {
+        const auto pts = p.pict2.pointsOf(s);
+        const double along = vertical ? pts[1].y - pts[0].y : pts[1].x - pts[0].x;
+        const double across = vertical ? pts[1].x - pts[0].x : pts[1].y - pts[0].y;
+        if (across == 0 && std::abs(along) == length)
+            starts.push_back(pts[0]);
+    }
+    return starts;
+}
+
+}  // namespace
+
+TEST(PlotAxes, XTicksAndLabelsByExtent)
+{
+    struct Case {
+        int nData;
+        bool full;
+        size_t minor, major;
+        std::string first, last;
+    } const cases[] = {
+        {27, true, 28, 3, "0:0", "2:20"},
+        {27, false, 23, 2, "1:10", "2:20"},  // Zoom from FirstX = 5
+        {250, true, 26, 3, "0:0", "2:200"},
+        {2000, true, 201, 21, "0:0", "20:2000"},
+        {20000, true, 201, 21, "0:0", "20:20000"},
+        {25000, true, 26, 3, "0:0", "2:20000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.nData << (c.full ? " Full" : " Zoom"));
+        const PlotDisplay p = plotOf(stateOf(tableOf({{5, 100}, {c.nData, 200}})), c.full);
+        const auto minor = ticks(p, kMinorTickTwips, true);
+        EXPECT_EQ(minor.size(), c.minor);
+        EXPECT_EQ(minor.front().x, p.plotLeft);  // Xs at the plot's left edge
+        EXPECT_EQ(ticks(p, kMajorTickTwips, true).size(), c.major);
+        const auto labels = shown(p.lblX, true);
+        ASSERT_EQ(labels.size(), c.major);  // every major tick is labelled
+        EXPECT_EQ(labels.front(), c.first);
+        EXPECT_EQ(labels.back(), c.last);
+        EXPECT_DOUBLE_EQ(p.pict1Scale.left + p.pict1Scale.width, 1.05 * c.nData);
+        // The Zoom view's extra line left of the plot, over its whole height.
+        EXPECT_EQ(ticks(p, p.pict1Rect.height, true).size(), c.full ? 0u : 1u);
+    }
+}
+
+TEST(PlotAxes, YStepsAndCaptions)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> ys;
+        bool full;
+        size_t minor;  // 0: not checked
+        std::vector<std::string> captions;
+    } const cases[] = {
+        {"YMax 1234", {600, 1234}, true, 14, {"1,000"}},
+        {"YMax 0.5", {0.2, 0.5}, true, 56, {"0.1", "0.2", "0.3", "0.4", "0.5"}},
+        {"Zoom 1000..1100", {1000, 1050, 1100}, false, 13, {"1,000", "1,100"}},
+        {"around 2e6", {1.5e6, 2.5e6}, true, 28, {"1.0E06", "2.0E06"}},
+        {"micro", {1e-6, 3e-6}, true, 0, {"1E-06", "2E-06", "3E-06"}},
+        {"< 0", {-50, 30}, false, 97, {"-50", "-40", "-30", "-20", "-10", "", "10", "20", "30"}},
+        // Only the multiples near 1e7 are visited, never the 1e8 steps up from 0.
+        {"1e7 +- 1", {1e7 - 1, 1e7, 1e7 + 1}, false, 0, {"9999999", "10000000", "10000001"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DataTable t;
+        for (size_t i = 0; i < c.ys.size(); ++i)
+            t.y[i + 1] = c.ys[i];
+        t.nData = int(c.ys.size());
+        const PlotDisplay p = plotOf(stateOf(t), true, c.full);
+        EXPECT_THAT(shown(p.lblY), ElementsAreArray(c.captions));
+        if (c.minor)
+            EXPECT_EQ(ticks(p, kMinorTickTwips, false).size(), c.minor);
+        EXPECT_EQ(ticks(p, kMajorTickTwips, false).size(), c.captions.size());
+    }
+
+    const NumberFormat comma{",", "-", "."};  // the locale's separators
+    for (auto [y, caption] : {std::pair{1234.0, "1.000"}, std::pair{0.15, "0,1"}})
+        EXPECT_THAT(shown(plotOf(stateOf(tableOf({{1, y}})), true, true, comma).lblY),
+                    ElementsAre(caption));
+}
+
+TEST(PlotPoints, SquareMarksErrorBarsAndRejection)
+{
+    DataTable t = demonstrationTable();
+    t.rejFlag[10] = 1;
+    for (bool fullX : {true, false}) {
+        for (bool fullY : {true, false}) {
+            const PlotDisplay p = plotOf(stateOf(t), fullX, fullY);
+            const double twipsX = p.markDX * p.pict1Rect.width / p.pict1Scale.width;
+            EXPECT_NEAR(p.markDY * p.pict1Rect.height / -p.pict1Scale.height, twipsX,
+                        1e-6 * twipsX);
+            ASSERT_EQ(p.pict1.shapes[0].kind, ShapeKind::Rectangle);
+            EXPECT_THAT(p.pict1.pointsOf(p.pict1.shapes[0]),
+                        ElementsAre(PointF{5 - p.markDX, 980 - p.markDY},
+                                    PointF{5 + p.markDX, 980 + p.markDY}));
+            EXPECT_EQ(p.pict1.shapes[0].colour, (Rgb{0, 0, 0}));
+            EXPECT_EQ(p.pict1.shapes[1].colour, kRed);
+        }
+    }
+
+    t.nCol = 3;
+    t.yErr[5] = 20;
+    const PlotDisplay p = plotOf(stateOf(t));
+    auto pts = [&](size_t i) { return p.pict1.pointsOf(p.pict1.shapes[i]); };
+    EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980}, PointF{5 + p.markDX, 980}));
+    EXPECT_THAT(pts(1), ElementsAre(PointF{5, 960}, PointF{5, 1000}));
+    EXPECT_THAT(pts(3), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
+    EXPECT_EQ(p.pict1.shapes[3].colour, kRed);
+}
+
+TEST(PlotCurves, OrderNodesBandAndLogStart)
+{
+    State s = stateOf(demonstrationTable());
+    RunResults& r = s.results;
+    r.linear = Lin_Regression(s.table, 5);
+    r.band = Confidence_Calc(s.table, 5, *r.linear->a, *r.linear->b, 3.18245);
+    r.log = Log_Regression(s.table, 5);
+    r.zigzag = ZigZag(s.table);
+    r.poly[2].emplace().yPoly.assign(28, 700.0);
+
+    const PlotDisplay p = plotOf(s);
+    const auto& sh = p.pict1.shapes;
+    ASSERT_EQ(sh.size(), 12u);  // 5 points, axis, zigzag, line, two band edges, log, poly
+    const std::pair<PenColour, uint32_t> expected[] = {
+        {std::nullopt, 2},  {kOrange, 5},   {std::nullopt, 2},   {std::nullopt, 23},
+        {std::nullopt, 23}, {kMagenta, 24}, {Rgb{0, 255, 0}, 23}};  // colour, nodes
+    for (size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(std::make_pair(sh[5 + i].colour, sh[5 + i].count), expected[i]) << 5 + i;
+    EXPECT_EQ(p.pict1.pointsOf(sh[7])[0], (PointF{0, *r.linear->a}));
+    auto bandWidth = [&](int x) {
+        return p.pict1.pointsOf(sh[8])[x - 5].y - p.pict1.pointsOf(sh[9])[x - 5].y;
+    };
+    EXPECT_GT(bandWidth(5), bandWidth(16));
+    EXPECT_GT(bandWidth(27), bandWidth(16));
+
+    RegControls noBand;
+    noBand.chkConf = kUnticked;
+    EXPECT_EQ(buildPlot(s, noBand, {}).pict1.shapes.size(), 10u);
+
+    r.zigzag = std::vector<ZigZagNode>{{5, 980}};  // one node: no segment
+    EXPECT_EQ(plotOf(s).pict1.shapes.size(), 11u);
+
+    for (int firstX : {1, 0}) {  // 27 segments from X = 1 to 28; ln X needs X >= 1
+        r.stats.firstX = firstX;
+        const PlotDisplay q = plotOf(s);
+        const auto log = q.pict1.pointsOf(q.pict1.shapes[9]);
+        ASSERT_EQ(log.size(), 28u);
+        EXPECT_EQ(log.front().x, 1);
+        EXPECT_EQ(log.back().x, 28);
+    }
+}
+
+TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
+{
+    DataTable allRejected = demonstrationTable();
+    for (int x : {5, 10, 15, 25, 27})
+        allRejected.rejFlag[x] = 1;
+    struct Case {
+        const char* what;
+        DataTable table;
+        bool allData, fullX, fullY;
+    } const cases[] = {
+        {"no data", DataTable{}, true, false, false},
+        {"Full Y, nothing above 0", tableOf({{3, -20}, {7, 0}}), true, true, true},
+        {"Full Y, all 0", tableOf({{3, 0}, {4, 0}}), true, true, true},
+        {"Zoom Y, all equal", tableOf({{3, 999}, {9, 999}}), true, true, false},
+        {"Zoom Y, all 0", tableOf({{3, 0}, {9, 0}}), true, true, false},
+        {"Zoom X on one X", tableOf({{27, 500}}), true, false, false},
+        {"Zoom, nothing counted", allRejected, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        State s = stateOf(c.table, c.allData);
+        s.results.linear = RegressionFit{1, 2};
+        const PlotDisplay p = plotOf(s, c.fullX, c.fullY);
+        const UserScale& sc = p.pict1Scale;
+        EXPECT_TRUE(std::isfinite(sc.left + sc.top + p.markDX + p.markDY));
+        EXPECT_GT(sc.width, 0);
+        EXPECT_LT(sc.height, 0);
+        for (const Layer* layer : {&p.pict1, &p.pict2})
+            for (const PointF& pt : layer->points)
+                EXPECT_TRUE(std::isfinite(pt.x) && std::isfinite(pt.y));
+        EXPECT_LE(shown(p.lblY).size(), 11u);
+        EXPECT_EQ(ticks(p, kMajorTickTwips, false).size(), shown(p.lblY).size());
+
+        if (c.table.nData == 0) {  // an empty plot area without ticks
+            EXPECT_TRUE(shown(p.lblX).empty() && shown(p.lblY).empty());
+            EXPECT_TRUE(ticks(p, kMinorTickTwips, true).empty());
+            EXPECT_TRUE(ticks(p, kMinorTickTwips, false).empty());
+            continue;
+        }
+        EXPECT_TRUE(!c.allData || !shown(p.lblY).empty());
+        for (int x = 1; x <= c.table.nData; ++x) {
+            if (!c.table.hasValue(x) || (!c.allData && !c.table.inUse(x)))
+                continue;
+            EXPECT_TRUE(x > sc.left && x < sc.left + sc.width) << "X " << x;
+            EXPECT_TRUE(*c.table.y[x] > sc.top + sc.height && *c.table.y[x] < sc.top) << "X " << x;
+        }
+    }
+}

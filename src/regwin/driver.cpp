@@ -109,7 +109,7 @@ std::optional<int> parseDegreeText(const std::string& text)
     return value;
 }
 
-RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt)
+RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt, Drawing drawing)
 {
     RunReport report;
     if (!state.probCol)
@@ -172,7 +172,8 @@ RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt)
         }
     }
 
-    state.plot = buildPlot(state, controls, fmt);
+    if (drawing == Drawing::Build)
+        state.plot = buildPlot(state, controls, fmt);
     return report;
 }
 

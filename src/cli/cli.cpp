@@ -125,6 +125,41 @@ std::vector<int> rejectList(const QCommandLineParser& parser)
     return xs;
 }
 
+struct PlotRequest {
+    QString file;
+    QSize size;  // empty: the designed size
+};
+
+constexpr int kMaxPictureSide = 20000;
+
+// --plot FILE (.png or .svg) and --size WxH.
+std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
+{
+    const bool sized = parser.isSet(QStringLiteral("size"));
+    if (!parser.isSet(QStringLiteral("plot"))) {
+        if (sized)
+            throw UsageError{"--size needs --plot"};
+        return std::nullopt;
+    }
+    PlotRequest request{parser.value(QStringLiteral("plot")), {}};
+    const QString lower = request.file.toLower();
+    if (!lower.endsWith(u".png") && !lower.endsWith(u".svg"))
+        throw UsageError{"--plot: the file name must end in .png or .svg"};
+    if (sized) {
+        const QString text = parser.value(QStringLiteral("size"));
+        const QStringList parts = text.split(u'x');
+        bool okW = false;
+        bool okH = false;
+        const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0;
+        const int h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
+        if (!okW || !okH || w < 1 || h < 1 || w > kMaxPictureSide || h > kMaxPictureSide)
+            throw UsageError{"--size: '" + str(text) + "' is not WxH in pixels (1 to " +
+                             std::to_string(kMaxPictureSide) + " each)"};
+        request.size = QSize(w, h);
+    }
+    return request;
+}
+
 // The controls of the window at start-up, changed by the options.
 RegControls controlsFrom(const QCommandLineParser& parser)
 {
@@ -275,6 +310,8 @@ Options:
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
+  --plot FILE     also write the plot as a picture, PNG or SVG by the ending.
+  --size WxH      size of that picture in pixels. Default: 777x433
   -h, --help      show this text and exit.
 
 Summary (tab-separated, LF line ends, an empty cell means no result):
@@ -319,7 +356,8 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("raw")));
     parser.addOption(QCommandLineOption(QStringLiteral("summary")));
-    // Output options that write files beside the text output are added here.
+    parser.addOption(QCommandLineOption(QStringLiteral("plot"), {}, QStringLiteral("file")));
+    parser.addOption(QCommandLineOption(QStringLiteral("size"), {}, QStringLiteral("WxH")));
 
     if (!parser.parse(arguments))
         return usageFailure(str(parser.errorText()));
@@ -330,6 +368,7 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
     const bool raw = parser.isSet(QStringLiteral("raw"));
     RegControls controls;
     std::vector<int> rejects;
+    std::optional<PlotRequest> plot;
     try {
         if (parser.positionalArguments().size() > 1)
             throw UsageError{"more than one input file"};
@@ -337,6 +376,7 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
             throw UsageError{"--raw and --summary cannot be combined"};
         controls = controlsFrom(parser);
         rejects = rejectList(parser);
+        plot = plotRequest(parser);
     } catch (const UsageError& e) {
         return usageFailure(e.text);
     }
@@ -387,11 +427,21 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
 
     state.probCol = controls.comboProbIndex + 1;
     const NumberFormat fmt = NumberFormat::fromLocale(env.locale);
-    const RunReport report = A_PLOT(state, controls, fmt);
+    const RunReport report = A_PLOT(state, controls, fmt, plot ? Drawing::Build : Drawing::Skip);
     for (const UserMessage& message : report.messages)
         appendMessage(result.err, message);
 
-    // Files made from the run (a picture, for instance) are written here, before the text.
+    if (plot) {
+        const std::optional<std::string> error =
+            env.writePlot ? env.writePlot(state.plot, plot->file, plot->size)
+                          : std::optional<std::string>("pictures are not available here");
+        if (error) {
+            result.status = kExitFailure;
+            result.err += std::string(kProgram) + ": cannot write " + str(plot->file) + ": " +
+                          *error + "\n";
+            return result;
+        }
+    }
 
     if (summary)
         result.out = summaryText(controls);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "regwin/controls.h"
+#include "regwin/display_list.h"
 
 #include <QLocale>
+#include <QSize>
 #include <QStringList>
 
 #include <filesystem>
@@ -21,6 +23,10 @@ struct CliEnvironment {
     std::filesystem::path appPath;                          // folder holding student.dat
     std::function<std::optional<std::string>()> readStdin;  // whole input, nullopt on failure
     QLocale locale = QLocale::system();
+    // Writes the picture of a run to `file` (PNG or SVG by its ending) at `size` pixels, or
+    // at the designed size when `size` is empty; returns the reason when it cannot.
+    std::function<std::optional<std::string>(const PlotDisplay&, const QString& file, QSize size)>
+        writePlot;
 };
 
 // The bytes for standard output and standard error, and the exit status.

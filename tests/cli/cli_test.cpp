@@ -181,3 +181,31 @@ TEST(Cli, ExportNoneAndLevelChangeTheExport)
 }
 
 }  // namespace
+
+TEST(Cli, WritesThePlotAsPngOrSvg)
+{
+    QTemporaryDir dir;
+    const QString png = dir.filePath("plot.png");
+    const QString svg = dir.filePath("plot.SVG");
+    const Outcome plain = cli({});
+    const Outcome a = cli({"--plot", png});
+    ASSERT_EQ(a.status, 0) << a.err.toStdString();
+    EXPECT_TRUE(a.err.isEmpty()) << a.err.toStdString();
+    EXPECT_EQ(a.out, plain.out);  // the picture comes on top of the usual output
+    QFile pngFile(png);
+    ASSERT_TRUE(pngFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pngFile.read(8).startsWith("\x89PNG"));
+
+    ASSERT_EQ(cli({"--plot", svg, "--size", "1200x700"}).status, 0);
+    QFile svgFile(svg);
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svgFile.readAll().contains("<svg"));
+
+    for (const QStringList& args : {QStringList{"--plot", dir.filePath("p.bmp")},
+                                    QStringList{"--plot", png, "--size", "0x10"},
+                                    QStringList{"--size", "100x100"}})
+        EXPECT_EQ(cli(args).status, 2) << args.join(' ').toStdString();
+    const Outcome unwritable = cli({"--plot", dir.filePath("missing/folder/p.png")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.contains("cannot write")) << unwritable.err.toStdString();
+}

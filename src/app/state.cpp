@@ -1,11 +1,13 @@
 #include "app/state.h"
 
+#include "app/app_path.h"
+
 namespace kalibrix {
 
 StartUp Main(const std::filesystem::path& appPath)
 {
     StartUp result;
-    StudentLoad load = Load_Student(appPath);
+    StudentLoad load = Load_Student(studentFolder(appPath));
     if (!load.table) {
         result.error = load.error;
         return result;

@@ -29,7 +29,8 @@ struct StartUp {
     std::string error;
 };
 
-// Start-up: loads the t table from appPath and holds the demonstration table.
+// Start-up: loads the t table (student.dat beside the executable in appPath, else in the
+// installed data folder, see studentFolder) and holds the demonstration table.
 StartUp Main(const std::filesystem::path& appPath);
 
 }  // namespace kalibrix

@@ -1,0 +1,147 @@
+#include "regwin/qt/window_layout.h"
+
+#include "regwin/plot_scale.h"
+#include "regwin/qt/plot_painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalibrix {
+
+namespace {
+
+constexpr double kTwips = kTwipsPerDesignedPixel;
+// Label2 (12840, 120, 2655, 9135) with the usual 120 twips margin to its right.
+constexpr double kListingRight = 12840 + 2655 + 120;
+constexpr double kListingRoom = kListingRight - kDesignedClientWidth;
+
+int pixels(double twips) { return static_cast<int>(std::lround(twips / kTwips)); }
+
+// pict1 within pict2, in pict2's twips.
+TwipsRect pict1InPict2(const PlotDisplay& plot)
+{
+    return {plot.pict1Rect.left - plot.pict2Rect.left, plot.pict1Rect.top - plot.pict2Rect.top,
+            plot.pict1Rect.width, plot.pict1Rect.height};
+}
+
+// What a plot widget of `size` pixels adds to pict2 and pict1, in twips; none when the plot
+// area would vanish (the painter then scales the designed picture).
+struct Extra {
+    double dx = 0;
+    double dy = 0;
+    bool any() const { return dx != 0 || dy != 0; }
+};
+
+Extra extraFor(const PlotDisplay& plot, QSize size)
+{
+    const Extra e{size.width() * kTwips - plot.pict2Rect.width,
+                  size.height() * kTwips - plot.pict2Rect.height};
+    if (plot.pict1Rect.width + e.dx <= 0 || plot.pict1Rect.height + e.dy <= 0)
+        return {};
+    return e;
+}
+
+}  // namespace
+
+QSize designedClientSize() { return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight)}; }
+
+QRect toPixels(const TwipsRect& r)
+{
+    const int left = pixels(r.left);
+    const int top = pixels(r.top);
+    return {left, top, pixels(r.left + r.width) - left, pixels(r.top + r.height) - top};
+}
+
+QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client)
+{
+    const double extraWidth = std::max(0.0, client.width() * kTwips - kDesignedClientWidth);
+    const double extraHeight = std::max(0.0, client.height() * kTwips - kDesignedClientHeight);
+    const double plotWidth = extraWidth - std::min(extraWidth, kListingRoom);
+
+    const TwipsRect plot = PlotDisplay{}.pict2Rect;
+    TwipsRect r = designed;
+    switch (growth) {
+    case Growth::Plot:
+        r.width += plotWidth;
+        r.height += extraHeight;
+        break;
+    case Growth::Listing:
+        r.left += plotWidth;
+        r.height += extraHeight;
+        break;
+    case Growth::Fixed:
+        if (r.left + r.width >= plot.left + plot.width)
+            r.left += plotWidth;
+        if (r.top >= plot.top + plot.height)
+            r.top += extraHeight;
+        break;
+    }
+    return toPixels(r);
+}
+
+PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size)
+{
+    PlotDisplay fitted = plot;
+    const Extra extra = extraFor(plot, size);
+    if (!extra.any())
+        return fitted;
+    const double dx = extra.dx;
+    const double dy = extra.dy;
+    const TwipsRect p1 = pict1InPict2(plot);
+
+    fitted.pict2Rect.width += dx;
+    fitted.pict2Rect.height += dy;
+    fitted.pict1Rect.width += dx;
+    fitted.pict1Rect.height += dy;
+    fitted.plotBottom += dy;
+
+    const double kx = (p1.width + dx) / p1.width;
+    const double ky = (p1.height + dy) / p1.height;
+    // pict2's twips: left of and above pict1 unchanged, across it stretched, beyond it moved.
+    auto mapX = [&](double x) {
+        if (x <= p1.left)
+            return x;
+        return x >= p1.left + p1.width ? x + dx : p1.left + (x - p1.left) * kx;
+    };
+    auto mapY = [&](double y) {
+        if (y <= p1.top)
+            return y;
+        return y >= p1.top + p1.height ? y + dy : p1.top + (y - p1.top) * ky;
+    };
+    for (PointF& p : fitted.pict2.points)
+        p = {mapX(p.x), mapY(p.y)};
+    for (TickLabel& l : fitted.lblX) {
+        l.rect.left = mapX(l.rect.left + l.rect.width / 2) - l.rect.width / 2;
+        l.rect.top = mapY(l.rect.top);
+    }
+    for (TickLabel& l : fitted.lblY) {
+        l.rect.left = mapX(l.rect.left);
+        const double anchor = l.rect.top + kLblYTopShare * l.rect.height;
+        l.rect.top = mapY(anchor) - kLblYTopShare * l.rect.height;
+    }
+
+    // pict1 keeps its user coordinates; marks were made square for the designed aspect.
+    const double squareness = kx / ky;
+    fitted.markDY *= squareness;
+    for (const Shape& s : fitted.pict1.shapes) {
+        if (s.kind != ShapeKind::Rectangle || s.count != 2)
+            continue;
+        PointF& a = fitted.pict1.points[s.first];
+        PointF& b = fitted.pict1.points[s.first + 1];
+        const double centre = (a.y + b.y) / 2;
+        a.y = centre + (a.y - centre) * squareness;
+        b.y = centre + (b.y - centre) * squareness;
+    }
+    return fitted;
+}
+
+QRectF pict1Pixels(const PlotDisplay& plot, QSize size)
+{
+    const Extra extra = extraFor(plot, size);
+    const TwipsRect p1 = pict1InPict2(plot);
+    const double sx = size.width() / (plot.pict2Rect.width + extra.dx);
+    const double sy = size.height() / (plot.pict2Rect.height + extra.dy);
+    return {p1.left * sx, p1.top * sy, (p1.width + extra.dx) * sx, (p1.height + extra.dy) * sy};
+}
+
+}  // namespace kalibrix

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "regwin/display_list.h"
+
+#include <QRect>
+#include <QSize>
+
+namespace kalibrix {
+
+// The regression window's client area as designed, in twips.
+inline constexpr double kDesignedClientWidth = 12825;
+inline constexpr double kDesignedClientHeight = 9795;
+
+// The designed client size in pixels (15 twips each).
+QSize designedClientSize();
+
+// A designed rectangle in pixels, its edges rounded to whole pixels.
+QRect toPixels(const TwipsRect& designed);
+
+// How a control takes part when the window is larger than designed.
+enum class Growth {
+    Fixed,    // keeps its size; moves down with the plot's bottom edge when it lies below
+              // the plot, and right with its right edge when it ends there
+    Plot,     // pict2: takes the extra width left after Label2 and all the extra height
+    Listing,  // Label2: stays right of the plot and takes the extra height
+};
+
+// Maps a control's designed rectangle (twips, in the client area) to pixels in a client
+// area of `client` pixels. At the designed size (or smaller) everything lies exactly where
+// designed. Extra width first brings Label2, just beyond the designed right edge, into
+// view, and the rest widens the plot; extra height makes the plot taller and moves the
+// controls below it down.
+QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client);
+
+// `plot` as drawn in a plot widget of `size` pixels: pict2 and pict1 take the room beyond
+// the designed plot size, the margins, ticks and tick labels around pict1 keep their size
+// and follow its edges, and point marks stay square.
+PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size);
+
+// pict1's rectangle in pixels in a plot widget of `size` pixels, as fitPlotToSize and the
+// painter place it.
+QRectF pict1Pixels(const PlotDisplay& plot, QSize size);
+
+}  // namespace kalibrix

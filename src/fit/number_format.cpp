@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 namespace kalibrix {
 
@@ -11,33 +12,51 @@ namespace {
 
 constexpr int kGeneralDigits = 15;
 
-// Replaces the C decimal point and minus sign of `digits` by the locale's.
-std::string localise(std::string_view digits, const NumberFormat& fmt)
+// Appends `digits` with the C decimal point and minus sign replaced by the locale's.
+void appendLocalised(std::string& out, std::string_view digits, const NumberFormat& fmt)
 {
-    std::string out;
-    out.reserve(digits.size() + 4);
+    if (fmt.decimalPoint == "." && fmt.minusSign == "-") {
+        out.append(digits);
+        return;
+    }
+    if (fmt.decimalPoint.size() == 1 && fmt.minusSign.size() == 1 && digits.size() <= 64) {
+        char buf[64];
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            const char c = digits[i];
+            buf[i] = c == '.' ? fmt.decimalPoint[0] : (c == '-' && i == 0 ? fmt.minusSign[0] : c);
+        }
+        out.append(buf, digits.size());
+        return;
+    }
+    const std::size_t start = out.size();
     for (char c : digits) {
         if (c == '.')
             out += fmt.decimalPoint;
-        else if (c == '-' && out.empty())
+        else if (c == '-' && out.size() == start)
             out += fmt.minusSign;
         else
             out += c;
     }
-    return out;
 }
 
 }  // namespace
 
-std::string NumberFormat::general(double v) const
+void NumberFormat::appendGeneral(std::string& out, double v) const
 {
     char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kGeneralDigits);
+    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kGeneralDigits).ptr;
     // to_chars writes "1.5e-05"; the window and the export write "1.5E-05".
-    for (char* p = buf; p != res.ptr; ++p)
+    for (char* p = buf; p != end; ++p)
         if (*p == 'e')
             *p = 'E';
-    return localise(std::string_view(buf, static_cast<size_t>(res.ptr - buf)), *this);
+    appendLocalised(out, std::string_view(buf, static_cast<size_t>(end - buf)), *this);
+}
+
+std::string NumberFormat::general(double v) const
+{
+    std::string out;
+    appendGeneral(out, v);
+    return out;
 }
 
 std::string NumberFormat::general(const std::optional<double>& v) const
@@ -52,7 +71,9 @@ std::string NumberFormat::fixed(double v, int decimals) const
     std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
     if (!text.empty() && text.front() == '-' && text.find_first_of("123456789") == std::string_view::npos)
         text.remove_prefix(1);
-    return localise(text, *this);
+    std::string out;
+    appendLocalised(out, text, *this);
+    return out;
 }
 
 NumberFormat NumberFormat::fromLocale(const QLocale& locale)

@@ -18,6 +18,8 @@ struct NumberFormat {
     // General conversion: up to 15 significant digits, no grouping, exponent form such
     // as 1.23456789012346E-05 for very small or large magnitudes, integers without decimals.
     std::string general(double v) const;
+    // The same text appended to `out` (no string of its own: the export writes millions).
+    void appendGeneral(std::string& out, double v) const;
     // The same, empty for no result.
     std::string general(const std::optional<double>& v) const;
     // Fixed point with exactly `decimals` decimals, no grouping ("0.00" is fixed(v, 2)).

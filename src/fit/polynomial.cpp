@@ -3,9 +3,83 @@
 #include "fit/finite.h"
 
 #include <cmath>
+#include <cstddef>
+#include <type_traits>
 #include <utility>
 
 namespace kalibrix {
+
+namespace {
+
+// Calls f(std::integral_constant<int, M>{}) with M = m, for 0 <= m <= kMaxPolyDegree, so
+// that the loops over the degree below have fixed lengths the compiler unrolls and the
+// sums stay in registers.
+template <class F>
+void withDegree(int m, F&& f)
+{
+    [&]<int... Ms>(std::integer_sequence<int, Ms...>) {
+        static_cast<void>(((m == Ms ? (f(std::integral_constant<int, Ms>{}), true) : false) || ...));
+    }(std::make_integer_sequence<int, kMaxPolyDegree + 1>{});
+}
+
+// Writes the point sums of the normal equations of degree M into `a`: row 1 (the powers
+// x^1 .. x^M), column M+1 of rows 2..M+1 (x^(M+1) .. x^(2M)) and the right-hand side
+// column M+2 (y x^0 .. y x^M). Each power is the running product p = p * x from 1, each
+// sum adds the points in their order.
+template <int M>
+void gatherSums(std::span<const double> x, std::span<const double> y, GaussMatrix& a)
+{
+    double row1[M + 2] = {};
+    double rhs[M + 2] = {};
+    double last[M + 2] = {};
+    const std::size_t n = x.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const double xk = x[k];
+        const double yk = y[k];
+        double p = 1;
+        rhs[1] += yk;
+#pragma GCC unroll 32
+        for (int j = 2; j <= M + 1; ++j) {
+            p = p * xk;
+            row1[j] += p;
+            rhs[j] += p * yk;
+        }
+#pragma GCC unroll 32
+        for (int j = 2; j <= M + 1; ++j) {
+            p = p * xk;
+            last[j] += p;
+        }
+    }
+    a(1, M + 2) = rhs[1];
+    for (int j = 2; j <= M + 1; ++j) {
+        a(1, j) = row1[j];
+        a(j, M + 2) = rhs[j];
+        a(j, M + 1) = last[j];
+    }
+}
+
+// Sum of (y - P(x))^2 over the points in their order, P by Horner's rule from b[M + 1]
+// down to b[1].
+template <int M>
+double squaredResiduals(std::span<const double> x, std::span<const double> y,
+                        const std::vector<double>& b)
+{
+    double c[M + 2];
+    for (int j = 1; j <= M + 1; ++j)
+        c[j] = b[static_cast<std::size_t>(j)];
+    double sse = 0;
+    const std::size_t n = x.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        double f = c[M + 1];
+#pragma GCC unroll 32
+        for (int j = M; j >= 1; --j)
+            f = f * x[k] + c[j];
+        sse += (y[k] - f) * (y[k] - f);
+    }
+    return sse;
+}
+
+}  // namespace
 
 bool gauss(GaussMatrix& a, std::vector<double>& b)
 {
@@ -79,6 +153,38 @@ double evaluatePolynomial(std::span<const double> coef, double x)
     return sum;
 }
 
+void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double> out)
+{
+    // Four X at a time: four independent chains of the very operations evaluatePolynomial
+    // performs, so the processor overlaps them (named variables, so they stay in registers).
+    const std::size_t n = out.size();
+    std::size_t x = 0;
+    for (; x + 4 <= n; x += 4) {
+        const double x0 = static_cast<double>(x);
+        const double x1 = static_cast<double>(x + 1);
+        const double x2 = static_cast<double>(x + 2);
+        const double x3 = static_cast<double>(x + 3);
+        double sum0 = 0, sum1 = 0, sum2 = 0, sum3 = 0;
+        double power0 = 1, power1 = 1, power2 = 1, power3 = 1;
+        for (double c : coef) {
+            sum0 += c * power0;
+            sum1 += c * power1;
+            sum2 += c * power2;
+            sum3 += c * power3;
+            power0 *= x0;
+            power1 *= x1;
+            power2 *= x2;
+            power3 *= x3;
+        }
+        out[x] = sum0;
+        out[x + 1] = sum1;
+        out[x + 2] = sum2;
+        out[x + 3] = sum3;
+    }
+    for (; x < n; ++x)
+        out[x] = evaluatePolynomial(coef, static_cast<double>(x));
+}
+
 PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
                          const NumberFormat& fmt)
 {
@@ -98,21 +204,7 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     // each row, column m+2 the right-hand side; the rest follows from the Hankel form.
     GaussMatrix a(m + 1);
     a(1, 1) = n;
-    for (int k = 0; k < n; ++k) {
-        const double xk = x[k];
-        const double yk = y[k];
-        double p = 1;
-        a(1, m + 2) += yk;
-        for (int j = 2; j <= m + 1; ++j) {
-            p = p * xk;
-            a(1, j) += p;
-            a(j, m + 2) += p * yk;
-        }
-        for (int j = 2; j <= m + 1; ++j) {
-            p = p * xk;
-            a(j, m + 1) += p;
-        }
-    }
+    withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, a); });
     for (int i = 2; i <= m + 1; ++i)
         for (int j = 1; j <= m; ++j)
             a(i, j) = a(i - 1, j + 1);
@@ -125,12 +217,7 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     fit.coef.assign(b.begin() + 1, b.end());
 
     double sse = 0;
-    for (int k = 0; k < n; ++k) {
-        double f = b[m + 1];
-        for (int j = m; j >= 1; --j)
-            f = f * x[k] + b[j];
-        sse += (y[k] - f) * (y[k] - f);
-    }
+    withDegree(m, [&](auto degree) { sse = squaredResiduals<degree()>(x, y, b); });
     if (n > 2)
         fit.dsig = finiteOrNone(std::sqrt(sse / (n - 2)));
 

@@ -57,4 +57,8 @@ bool gauss(GaussMatrix& a, std::vector<double>& b);
 // Evaluates coef[0] + coef[1] X + ... accumulated from the constant term upward.
 double evaluatePolynomial(std::span<const double> coef, double x);
 
+// out[x] = evaluatePolynomial(coef, x) for every X = 0 .. out.size() - 1, the same numbers,
+// computed several X at a time.
+void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double> out);
+
 }  // namespace kalibrix

@@ -6,6 +6,7 @@
 #include "fit/rounding.h"
 #include "regwin/plot.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -38,24 +39,36 @@ void writeFitLabels(const RegressionFit& fit, const NumberFormat& fmt, std::stri
     diffProc = percentText(fit.diffProc, fmt);
 }
 
-// Fits polynomial slot `slot` of the given degree to the fitted points; no result (and
-// the message to show, if any) when the degree or the data do not allow it.
-std::optional<PolySlotResult> fitPolySlot(const DataTable& table, int nOK, int degree,
-                                          const NumberFormat& fmt,
-                                          std::vector<UserMessage>& messages)
+// The fitted points (X, Y) in increasing X, gathered once for every polynomial slot.
+struct FittedPoints {
+    std::vector<double> x;
+    std::vector<double> y;
+};
+
+FittedPoints fittedPoints(const DataTable& table, int nOK)
 {
-    std::vector<double> px;
-    std::vector<double> py;
-    px.reserve(static_cast<size_t>(nOK));
-    py.reserve(static_cast<size_t>(nOK));
+    FittedPoints pts;
+    pts.x.reserve(static_cast<size_t>(nOK));
+    pts.y.reserve(static_cast<size_t>(nOK));
     for (int x = 1; x <= table.nData; ++x) {
         if (table.isFitted(x)) {
-            px.push_back(x);
-            py.push_back(*table.y[x]);
+            pts.x.push_back(x);
+            pts.y.push_back(*table.y[x]);
         }
     }
+    return pts;
+}
+
+// Fits polynomial slot `slot` of the given degree to the fitted points; no result (and
+// the message to show, if any) when the degree or the data do not allow it.
+// `buffer` is memory to hold the curve in; its contents do not matter.
+std::optional<PolySlotResult> fitPolySlot(const DataTable& table, const FittedPoints& pts,
+                                          int nOK, int degree, const NumberFormat& fmt,
+                                          std::vector<UserMessage>& messages,
+                                          std::vector<double>&& buffer)
+{
     PolySlotResult slot;
-    slot.fit = Polynomial(px, py, degree, fmt);
+    slot.fit = Polynomial(pts.x, pts.y, degree, fmt);
     switch (slot.fit.outcome) {
     case PolyOutcome::Fitted:
         break;
@@ -69,13 +82,12 @@ std::optional<PolySlotResult> fitPolySlot(const DataTable& table, int nOK, int d
         return std::nullopt;
     }
 
+    slot.yPoly = std::move(buffer);
     slot.yPoly.resize(static_cast<size_t>(table.nData) + 1);
-    for (int x = 0; x <= table.nData; ++x) {
-        const double v = evaluatePolynomial(slot.fit.coef, x);
+    evaluatePolynomialAtIntegers(slot.fit.coef, slot.yPoly);
+    for (double v : slot.yPoly)
         if (!std::isfinite(v))
             return std::nullopt;
-        slot.yPoly[static_cast<size_t>(x)] = v;
-    }
     double diff = 0;
     double diffProc = 0;
     for (int x = 1; x <= table.nData; ++x) {
@@ -121,6 +133,12 @@ RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt, D
     labels = StatLabels{};
 
     RunResults& res = state.results;
+    // The curves of the last run lend their memory to this run's curves (every value is
+    // written anew), so that a large table is not given back and faulted in again.
+    std::array<std::vector<double>, kPolySlots + 1> curveBuffers;
+    for (int slot = 1; slot <= kPolySlots; ++slot)
+        if (res.poly[slot])
+            curveBuffers[slot] = std::move(res.poly[slot]->yPoly);
     res = RunResults{};
     res.computed = true;
     res.stats = Data_Stat(table, state.allData);
@@ -152,6 +170,7 @@ RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt, D
     }
 
     if (nOK > 2) {
+        FittedPoints pts;
         for (int slot = 1; slot <= kPolySlots; ++slot) {
             if (!RegControls::ticked(controls.chkPoly[slot]))
                 continue;
@@ -161,8 +180,11 @@ RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt, D
                 report.messages.push_back(polynomialMessage(kDegreeRangeMessage));
                 continue;
             }
+            if (pts.x.empty())
+                pts = fittedPoints(table, nOK);
             auto& result = res.poly[slot];
-            result = fitPolySlot(table, nOK, *degree, fmt, report.messages);
+            result = fitPolySlot(table, pts, nOK, *degree, fmt, report.messages,
+                                 std::move(curveBuffers[slot]));
             if (!result)
                 continue;
             labels.lblDiffPoly[slot] = Rounding(result->diff, fmt);

@@ -67,7 +67,7 @@ private:
     void number(const std::optional<double>& v)
     {
         if (v && std::isfinite(*v))
-            m_out += m_fmt.general(*v);
+            m_fmt.appendGeneral(m_out, *v);
     }
 
     void summaryGroup(const std::string& label, const std::string& diff, const std::string& proc)
@@ -130,12 +130,20 @@ private:
             m_out += "No.\tData\tZigzag";
     }
 
+    // "X<tab>Data<tab>", the same in every column group of a line: written once per line.
     void positionCells(int x)
     {
-        m_out += std::to_string(x);
-        m_out += kTab;
-        number(m_state.table.y[static_cast<size_t>(x)]);
-        m_out += kTab;
+        if (m_positionX != x) {
+            m_positionX = x;
+            m_position.clear();
+            m_position += std::to_string(x);
+            m_position += kTab;
+            const std::optional<double>& y = m_state.table.y[static_cast<size_t>(x)];
+            if (y && std::isfinite(*y))
+                m_fmt.appendGeneral(m_position, *y);
+            m_position += kTab;
+        }
+        m_out += m_position;
     }
 
     void dataLine(int x)
@@ -181,6 +189,8 @@ private:
     const NumberFormat& m_fmt;
     std::string m_chosenText;
     std::string m_out;
+    int m_positionX = -1;  // the line m_position was written for
+    std::string m_position;
 };
 
 }  // namespace

@@ -34,16 +34,49 @@ void addCurve(Layer& layer, const std::vector<PointF>& pts, PenColour colour)
     }
 }
 
-// The nodes of f at every integer X from `first` to `last`.
+// Adds the nodes of f at every integer X from `first` to `last` as addCurve would add them
+// from a list, but straight into the layer: no list of its own per curve.
 template <class F>
-std::vector<PointF> curveNodes(int first, int last, F f)
+void addCurveNodes(Layer& layer, int first, int last, F f, PenColour colour)
 {
-    std::vector<PointF> pts;
-    if (last >= first)
-        pts.reserve(static_cast<size_t>(last - first + 1));
-    for (int x = first; x <= last; ++x)
-        pts.push_back({static_cast<double>(x), f(x)});
-    return pts;
+    size_t begin = layer.points.size();  // first point of the open piece
+    auto closePiece = [&] {
+        const size_t count = layer.points.size() - begin;
+        if (count >= 2)
+            layer.shapes.push_back({ShapeKind::Polyline, colour, static_cast<std::uint32_t>(begin),
+                                    static_cast<std::uint32_t>(count)});
+        else
+            layer.points.resize(begin);
+    };
+    for (int x = first; x <= last; ++x) {
+        const PointF p{static_cast<double>(x), f(x)};
+        if (finitePoint(p)) {
+            layer.points.push_back(p);
+            continue;
+        }
+        closePiece();
+        begin = layer.points.size();
+    }
+    closePiece();
+}
+
+// Room for the points and shapes buildPlot may add to pict1 (a curve split by values that are
+// not finite may take more shapes), so that a large table costs one allocation per list
+// rather than a chain of ever larger ones.
+void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& res)
+{
+    const size_t positions = static_cast<size_t>(table.nData) + 2;  // X = 0 .. nData + 1
+    size_t points = 4 * positions + 2;                               // marks, regression line
+    size_t shapes = 2 * positions + 1;
+    if (res.zigzag) {
+        points += res.zigzag->size();
+        shapes += 1;
+    }
+    size_t curves = (res.band ? 2 : 0) + (res.log ? 1 : 0);
+    for (const auto& slot : res.poly)
+        curves += slot ? 1 : 0;
+    plot.pict1.points.reserve(points + curves * positions);
+    plot.pict1.shapes.reserve(shapes + curves);
 }
 
 void DrawDataPoints(PlotDisplay& plot, const DataTable& table)
@@ -86,19 +119,19 @@ void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, double a, doub
                         const ConfidenceBand& band)
 {
     auto edge = [&](double sign) {
-        return curveNodes(firstX, nData,
-                          [&](int x) { return a + b * x + sign * band.halfWidth(x); });
+        addCurveNodes(plot.pict1, firstX, nData,
+                      [&](int x) { return a + b * x + sign * band.halfWidth(x); }, std::nullopt);
     };
-    addCurve(plot.pict1, edge(+1), std::nullopt);
-    addCurve(plot.pict1, edge(-1), std::nullopt);
+    edge(+1);
+    edge(-1);
 }
 
 // One step beyond nData; ln X needs X >= 1, so a curve from FirstX = 0 starts at 1.
 void DrawLogCurve(PlotDisplay& plot, int firstX, int nData, double a, double b)
 {
     const int first = firstX < 1 ? 1 : firstX;
-    addCurve(plot.pict1, curveNodes(first, nData + 1, [&](int x) { return a + b * std::log(x); }),
-             kLogColour);
+    addCurveNodes(plot.pict1, first, nData + 1, [&](int x) { return a + b * std::log(x); },
+                  kLogColour);
 }
 
 void DrawPolyCurve(PlotDisplay& plot, int firstX, int nData, const std::vector<double>& yPoly,
@@ -107,7 +140,7 @@ void DrawPolyCurve(PlotDisplay& plot, int firstX, int nData, const std::vector<d
     const int first = std::max(firstX, 0);
     const int last = std::min(nData, static_cast<int>(yPoly.size()) - 1);
     auto value = [&](int x) { return yPoly[static_cast<size_t>(x)]; };
-    addCurve(plot.pict1, curveNodes(first, last, value), colour);
+    addCurveNodes(plot.pict1, first, last, value, colour);
 }
 
 }  // namespace
@@ -120,6 +153,7 @@ PlotDisplay buildPlot(const State& state, const RegControls& controls, const Num
     const DataStats& stats = res.stats;
     const int nData = table.nData;
 
+    reservePict1(plot, table, res);
     SetPlotScale(plot, table, stats, controls);
     DrawDataPoints(plot, table);
     DrawAxes(plot, table, stats, controls, fmt);

@@ -1,0 +1,308 @@
+// kalibrix-bench: what the program's heavy actions cost at the largest tables it takes,
+// and at a tenth and a hundredth of that size so that the growth shows.
+//
+// Every case takes nData = 300, 3000 and 30000 (the largest X):
+//   import       Paste_Table of a 3-column text (CR LF) with a standard at every 5th
+//                position, so 60, 600 and 6000 lines (6000 is the most a paste takes);
+//   calculate    one plot-and-calculate without the picture, a standard at every position
+//                and every method ticked (linear with band, log, polynomials 6, 2..5, zigzag);
+//   displaylist  buildPlot of that run;
+//   paint        paintPlot of that picture into a 1920 x 1080 image;
+//   replot       calculate + display list + paint: a click on "Plot and calculate";
+//   export       exportText of that run with every export box ticked.
+//
+// By default each case runs 7 times and only the median is printed; any --benchmark_*
+// option given on the command line takes precedence over these defaults.
+
+#include "app/app_path.h"
+#include "app/state.h"
+#include "fit/number_format.h"
+#include "regwin/driver.h"
+#include "regwin/export.h"
+#include "regwin/paste_table.h"
+#include "regwin/plot.h"
+#include "regwin/qt/plot_painter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QLocale>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace kalibrix;
+
+namespace {
+
+constexpr int kImportSpacing = 5;  // one standard every 5th position in the pasted text
+const QSize kImageSize(1920, 1080);
+
+// Deterministic noise in [-1, 1) (splitmix64), the same on every platform.
+class Noise {
+public:
+    explicit Noise(std::uint64_t seed) : m_state(seed) {}
+    double next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        return static_cast<double>(z >> 11) * 0x1.0p-52 - 1.0;
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
+// A drifting instrument: slow trend with a bend and a wave over the whole sequence,
+// plus noise of about 0.3 %.
+double driftValue(int x, Noise& noise)
+{
+    const double t = x / static_cast<double>(kMaxX);
+    const double trend = 10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t);
+    return trend * (1 + 0.003 * noise.next());
+}
+
+double errorValue(double y, Noise& noise) { return y * (0.001 + 0.0005 * noise.next()); }
+
+// The clipboard text of a 3-column table: X = 5, 10, ... up to nData.
+std::string pasteText(int nData)
+{
+    Noise noise(20240601);
+    std::string text;
+    char line[96];
+    for (int x = kImportSpacing; x <= nData; x += kImportSpacing) {
+        const double y = driftValue(x, noise);
+        const int n = std::snprintf(line, sizeof line, "%d\t%.5f\t%.4f\r\n", x, y,
+                                    errorValue(y, noise));
+        text.append(line, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+// The started state holding a 3-column table with a standard at every X = 1..nData, the
+// 95 % level chosen.
+State benchState(int nData)
+{
+    StartUp started = Main(appPath());
+    if (!started.state)
+        throw std::runtime_error(started.error);
+    State state = std::move(*started.state);
+    state.probCol = 3;
+    DataTable table;
+    Noise noise(7);
+    for (int x = 1; x <= nData; ++x) {
+        const double y = driftValue(x, noise);
+        table.y[static_cast<size_t>(x)] = y;
+        table.yErr[static_cast<size_t>(x)] = errorValue(y, noise);
+    }
+    table.nData = nData;
+    table.nY = nData;
+    table.nCol = 3;
+    state.table = std::move(table);
+    return state;
+}
+
+// Every method shown and every method exported; slot 1 has degree 6.
+RegControls everyMethod()
+{
+    RegControls c;
+    c.chkConf = c.chkLog = c.chkZigZag = kTicked;
+    for (int slot = 1; slot <= kPolySlots; ++slot)
+        c.chkPoly[static_cast<size_t>(slot)] = kTicked;
+    c.chkEX.fill(kTicked);
+    c.comboBox1Text = "6";
+    return c;
+}
+
+const NumberFormat& benchFormat()
+{
+    static const NumberFormat fmt = NumberFormat::fromLocale(QLocale(QLocale::English,
+                                                                     QLocale::UnitedStates));
+    return fmt;
+}
+
+void requireRun(const RunReport& report, benchmark::State& st)
+{
+    if (!report.ran || !report.messages.empty())
+        st.SkipWithError("the plot-and-calculate run did not fit every method");
+}
+
+void paintInto(QImage& image, const PlotDisplay& plot)
+{
+    QPainter painter(&image);
+    paintPlot(painter, plot, kImageSize, PlotColours{});
+}
+
+void BM_Import(benchmark::State& st)
+{
+    const std::string text = pasteText(static_cast<int>(st.range(0)));
+    const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    for (auto _ : st) {
+        PasteResult r = Paste_Table(text, locale);
+        benchmark::DoNotOptimize(r.table);
+    }
+    if (!Paste_Table(text, locale).table)
+        st.SkipWithError("the text was refused");
+    st.SetLabel(std::to_string(st.range(0) / kImportSpacing) + " lines");
+}
+
+void BM_Calculate(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    RegControls controls = everyMethod();
+    for (auto _ : st) {
+        RunReport r = A_PLOT(state, controls, benchFormat(), Drawing::Skip);
+        benchmark::DoNotOptimize(r);
+    }
+    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+}
+
+void BM_DisplayList(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    RegControls controls = everyMethod();
+    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+    for (auto _ : st) {
+        PlotDisplay plot = buildPlot(state, controls, benchFormat());
+        benchmark::DoNotOptimize(plot);
+    }
+}
+
+void BM_Paint(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    RegControls controls = everyMethod();
+    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Build), st);
+    QImage image(kImageSize, QImage::Format_RGB32);
+    for (auto _ : st) {
+        paintInto(image, state.plot);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Replot(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    RegControls controls = everyMethod();
+    QImage image(kImageSize, QImage::Format_RGB32);
+    for (auto _ : st) {
+        RunReport r = A_PLOT(state, controls, benchFormat(), Drawing::Build);
+        benchmark::DoNotOptimize(r);
+        paintInto(image, state.plot);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Export(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    RegControls controls = everyMethod();
+    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+    std::size_t bytes = 0;
+    for (auto _ : st) {
+        std::string text = exportText(state, controls, benchFormat());
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    st.SetLabel(std::to_string(bytes / 1024) + " KiB");
+}
+
+void sizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(300)->Arg(3000)->Arg(kMaxX)->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_Import)->Name("import")->Apply(sizes);
+BENCHMARK(BM_Calculate)->Name("calculate")->Apply(sizes);
+BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
+BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
+BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
+BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
+
+// The console table with only the median of each case (all rows when the run has no
+// repetitions).
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    explicit MedianReporter(bool colour) : ConsoleReporter(colour ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        std::vector<Run> medians;
+        for (const Run& r : runs)
+            if (r.run_type != Run::RT_Aggregate || r.aggregate_name == "median")
+                medians.push_back(r);
+        if (!medians.empty())
+            ConsoleReporter::ReportRuns(medians);
+    }
+};
+
+bool hasOption(int argc, char** argv, std::string_view name)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]).starts_with(name))
+            return true;
+    return false;
+}
+
+// Colour as --benchmark_color asks (true/false/auto), by default when writing to a terminal.
+bool colourWanted(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg.starts_with("--benchmark_color=")) {
+            const std::string_view v = arg.substr(arg.find('=') + 1);
+            if (v == "true" || v == "yes" || v == "1")
+                return true;
+            if (v == "false" || v == "no" || v == "0")
+                return false;
+        }
+    }
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    // Defaults for the options not given on the command line.
+    std::vector<char*> args(argv, argv + argc);
+    static char repetitions[] = "--benchmark_repetitions=7";
+    static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+    static char minTime[] = "--benchmark_min_time=0.2";
+    if (!hasOption(argc, argv, "--benchmark_repetitions"))
+        args.insert(args.begin() + 1, repetitions);
+    if (!hasOption(argc, argv, "--benchmark_report_aggregates_only") &&
+        !hasOption(argc, argv, "--benchmark_display_aggregates_only"))
+        args.insert(args.begin() + 1, aggregatesOnly);
+    if (!hasOption(argc, argv, "--benchmark_min_time"))
+        args.insert(args.begin() + 1, minTime);
+    int n = static_cast<int>(args.size());
+    args.push_back(nullptr);
+
+    benchmark::Initialize(&n, args.data());
+    if (benchmark::ReportUnrecognizedArguments(n, args.data()))
+        return 1;
+    if (hasOption(argc, argv, "--benchmark_format")) {
+        benchmark::RunSpecifiedBenchmarks();
+    } else {
+        MedianReporter reporter(colourWanted(argc, argv));
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,6 +13,7 @@ namespace {
 
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 const QLocale kGerman(QLocale::German, QLocale::Germany);
+const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);  // minus U+2212, groups U+00A0
 
 const std::string kFormat =
     "Error occurred while trying paste data from the clipboard. "
@@ -47,6 +48,15 @@ TEST(PasteTable, AcceptedTexts)
         {"1\t2\r\n2\t3\r\n3\t4\r\n", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
         {"1\t2\n2\t3\n3\t4", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
         {"1\t2\r2\t3\r3\t4\r", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
+        {"1\t2\r\n2\t3\n3\t4\r", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
+        // The minus sign U+2212 (spreadsheets and Qt write it in some locales) is read as a
+        // minus in every locale, and no-break spaces around a number are ignored: the value
+        // stored is the value the cell shows. A no-break space inside a number is digit
+        // grouping only where it is the locale's group separator (refused below).
+        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n", kEnglish, {{1, -5}, {2, 3}, {0, 4}},
+         2, 2, 2},
+        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n", kSwedish, {{1, -1.5}, {2, 1234.5}, {3, 4}},
+         3, 2, 2},
         {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, {{1, 2, 0.1}, {2, 3}, {3, 4, 0.3}}, 3, 3, 3},
         {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
         {"2\t1\t0.1\n2\t3\n5\t4\t0.4\n", kEnglish, {{2, 3}, {5, 4, 0.4}}, 5, 3, 3},
@@ -96,17 +106,21 @@ TEST(PasteTable, RefusedTexts)
         {"1\t2\n\n2\t3\n3\t4\n", kEnglish, kFormat},      // empty line in the middle
         {kTwoRows + "3\t4\r\n\r\n", kEnglish, kFormat},   // two line ends at the end
         {kTwoRows + "3\t4\n\r", kEnglish, kFormat},       // LF then CR: two line ends
+        {kTwoRows + "3\t4\n\n\n", kEnglish, kFormat},     // two empty lines at the end
         {"1\t2\n2\t\n3\t4\n", kEnglish, kFormat},         // empty cell
         {"1\t2\n2\t 3\t\n3\t4\n", kEnglish, kFormat},     // line ending in a tab
         {kTwoRows + "3\n", kEnglish, kFormat},            // one cell
         {"1\t2\n2\t3\tabc\n3\t4\n", kEnglish, kFormat},   // unused extra cell still checked
         {kTwoRows + "3\tnan\n", kEnglish, kFormat},
         {kTwoRows + "3\t-inf\n", kEnglish, kFormat},
+        {kTwoRows + "3\tinf\n", kEnglish, kFormat},
         {kTwoRows + "3\t\u00a0nan\n", kEnglish, kFormat},  // no-break space: locale path
         {kTwoRows + "3\t1e999\n", kEnglish, kFormat},
         {kTwoRows + "3\t+-4\n", kEnglish, kFormat},
         {kTwoRows + "3\t1,5\n", kEnglish, kFormat},       // Qt checks the digit grouping
         {kTwoRows + "3\t4\0\n"s, kEnglish, kFormat},
+        {kTwoRows + "3\t\x80\xff\n", kEnglish, kFormat},  // not UTF-8
+        {kTwoRows + "3\t1\u00a0234\n", kEnglish, kFormat},  // no-break space, "," groups
         {repeat("1\t2\n", kMaxPasteLines + 1), kEnglish,
          "The table has 6001 lines; at most 6000 can be pasted."},
         {repeat("x\n", kMaxPasteLines + 1), kEnglish,     // line count before the cells
@@ -134,18 +148,20 @@ TEST(PasteTable, HugeOrBinaryTextIsRefusedQuickly)
     unsigned state = 12345;
     for (char& c : binary)
         c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
-    const std::string texts[] = {
-        std::string(kTenMB, '\n'),
-        "1\t" + std::string(kTenMB, '7') + "\n2\t3\n3\t4\n",   // overflows
-        "1\t" + repeat("1,", kTenMB / 2) + "\n2\t3\n3\t4\n",  // left to the locale
-        "1" + std::string(kTenMB, '\t') + "\n2\t3\n3\t4\n",
-        binary,
+    const struct { std::string text, message; } cases[] = {
+        {std::string(kTenMB, '\n'), "The table has 10485760 lines; at most 6000 can be pasted."},
+        {"1\t" + std::string(kTenMB, '7') + "\n2\t3\n3\t4\n", kFormat},   // overflows
+        {"1\t" + repeat("1,", kTenMB / 2) + "\n2\t3\n3\t4\n", kFormat},  // left to the locale
+        {"1" + std::string(kTenMB, '\t') + "\n2\t3\n3\t4\n",
+         "Line 1 has 10485761 cells; at most 100 are allowed."},
+        {binary, "The table has 82258 lines; at most 6000 can be pasted."},
     };
     const auto start = std::chrono::steady_clock::now();
-    for (const std::string& text : texts) {
-        const PasteResult r = Paste_Table(text, kGerman);
+    for (const auto& c : cases) {
+        const PasteResult r = Paste_Table(c.text, kGerman);
         EXPECT_FALSE(r.table.has_value());
-        EXPECT_TRUE(r.message.has_value());
+        ASSERT_TRUE(r.message.has_value());
+        EXPECT_EQ(r.message->text, c.message);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }

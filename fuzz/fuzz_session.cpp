@@ -1,0 +1,359 @@
+// libFuzzer target: one window session driven by arbitrary bytes.
+//
+// Input layout: a header of kHeaderSize bytes holds the control settings (every byte is
+// read as (byte - '0') modulo the number of choices, so seed files can be written with
+// digits), the rest is the clipboard text, or two texts when the header asks for a second
+// paste. Each paste runs as the window does it: import, the table applied only when
+// accepted, plot-and-calculate with the picture, a few clicks on the plot, possibly
+// "Restore all data", plot-and-calculate again and the export.
+//
+// Beyond "no crash" it checks that
+//   - a refused text leaves the table (values, errors, rejections, nData, nY, nCol) as it was;
+//   - an accepted table is consistent (X in range, finite values, no rejections);
+//   - no label caption, tick label or export cell is NaN/infinite, nor shows "nan"/"inf";
+//   - every coordinate of the picture (layer points, pict1's scale, tick label boxes,
+//     mark sizes) is finite and pict1's scale is not empty;
+//   - the export has the title, summary, empty and column-title lines and then exactly
+//     nData data lines, each ended by CR and no LF anywhere.
+// A violated check aborts, which libFuzzer reports as a finding.
+
+#include "app/state.h"
+#include "app/student_table.h"
+#include "fit/number_format.h"
+#include "regwin/controls.h"
+#include "regwin/driver.h"
+#include "regwin/export.h"
+#include "regwin/paste_table.h"
+#include "regwin/rejection.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace kalibrix;
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_session: check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+// Header fields: offsets into the header.
+enum : std::size_t {
+    kConf = 0,
+    kLog = 1,
+    kZigZag = 2,
+    kPoly = 3,       // 5 bytes, slots 1..5
+    kExport = 8,     // 8 bytes, chkEX(0..7)
+    kScaleY = 16,
+    kScaleX = 17,
+    kAllData = 18,
+    kLevel = 19,
+    kDegreeMode = 20,   // 0..2 a list item, 3 a typed text
+    kDegreeItem = 21,
+    kDegreeLength = 22,
+    kDegreeChars = 23,  // 4 bytes
+    kLocale = 27,
+    kRestore = 28,
+    kClickCount = 29,
+    kClicks = 30,       // 4 clicks of 3 bytes
+    kSecondPaste = 42,
+    kSplit = 43,        // 2 bytes
+    kHeaderSize = 48,
+};
+
+struct Session {
+    State base;
+    std::vector<QLocale> locales;
+    std::vector<NumberFormat> formats;
+};
+
+Session* gSession = nullptr;
+
+class Header {
+public:
+    Header(const std::uint8_t* data, std::size_t size)
+    {
+        std::copy_n(data, std::min(size, bytes_.size()), bytes_.begin());
+    }
+    int pick(std::size_t offset, int choices) const
+    {
+        return static_cast<std::uint8_t>(bytes_[offset] - '0') % choices;
+    }
+    std::uint8_t raw(std::size_t offset) const { return bytes_[offset]; }
+
+private:
+    // Missing header bytes read as '0'.
+    std::array<std::uint8_t, kHeaderSize> bytes_ = [] {
+        std::array<std::uint8_t, kHeaderSize> a;
+        a.fill('0');
+        return a;
+    }();
+};
+
+RegControls controlsFrom(const Header& h)
+{
+    RegControls c;
+    c.chkConf = h.pick(kConf, 3);
+    c.chkLog = h.pick(kLog, 3);
+    c.chkZigZag = h.pick(kZigZag, 3);
+    for (int slot = 1; slot <= kPolySlots; ++slot)
+        c.chkPoly[slot] = h.pick(kPoly + slot - 1, 3);
+    for (int m = 0; m < kExportMethods; ++m)
+        c.chkEX[m] = h.pick(kExport + m, 3);
+    c.optScaleFull = h.pick(kScaleY, 2) == 1;
+    c.optScaleXFull = h.pick(kScaleX, 2) == 1;
+    c.comboProbIndex = h.pick(kLevel, static_cast<int>(comboProbItems().size()));
+    const auto& items = comboBox1Items();
+    if (h.pick(kDegreeMode, 4) < 3) {
+        c.comboBox1Index = h.pick(kDegreeItem, static_cast<int>(items.size()));
+        c.comboBox1Text = items[c.comboBox1Index];
+    } else {
+        // What can be typed into the combo box's edit field; letters other than the
+        // exponent's would show up in the export's column titles as typed.
+        constexpr std::string_view alphabet = "0123456789 +-.eE";
+        c.comboBox1Index = -1;
+        c.comboBox1Text.clear();
+        const int length = h.pick(kDegreeLength, 5);
+        for (int i = 0; i < length; ++i)
+            c.comboBox1Text += alphabet[h.pick(kDegreeChars + i, alphabet.size())];
+    }
+    return c;
+}
+
+bool showsNonFinite(std::string_view text)
+{
+    std::string lower(text);
+    for (char& ch : lower)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    return lower.find("nan") != std::string::npos || lower.find("inf") != std::string::npos;
+}
+
+void checkCaption(const std::string& caption) { check(!showsNonFinite(caption), "caption finite"); }
+
+void checkLabels(const StatLabels& l)
+{
+    for (const std::string* s :
+         {&l.lblNData, &l.lblnDataOK, &l.lblRej, &l.lbl_LRa, &l.lbl_LRb, &l.lbl_LRr, &l.lblDiff,
+          &l.lblDiffProc, &l.lbl_LoRa, &l.lbl_LoRb, &l.lbl_LoRr, &l.lblDiffLog,
+          &l.lblDiffProcLog, &l.Label2})
+        checkCaption(*s);
+    for (int slot = 1; slot <= kPolySlots; ++slot) {
+        checkCaption(l.lblDiffPoly[slot]);
+        checkCaption(l.lblDiffProcPoly[slot]);
+    }
+}
+
+bool finite(double v) { return std::isfinite(v); }
+
+void checkLayer(const Layer& layer)
+{
+    for (const PointF& p : layer.points)
+        check(finite(p.x) && finite(p.y), "layer point finite");
+    for (const Shape& s : layer.shapes)
+        check(std::uint64_t(s.first) + s.count <= layer.points.size(), "shape inside its layer");
+}
+
+template <std::size_t N>
+void checkTickLabels(const std::array<TickLabel, N>& labels)
+{
+    for (const TickLabel& l : labels) {
+        check(finite(l.rect.left) && finite(l.rect.top) && finite(l.rect.width) &&
+                  finite(l.rect.height),
+              "tick label box finite");
+        checkCaption(l.caption);
+    }
+}
+
+void checkPlot(const PlotDisplay& p)
+{
+    const UserScale& s = p.pict1Scale;
+    check(finite(s.left) && finite(s.top) && finite(s.width) && finite(s.height),
+          "pict1 scale finite");
+    check(s.width > 0 && s.height < 0, "pict1 scale not empty");
+    check(finite(s.left + s.width) && finite(s.top + s.height), "pict1 extent finite");
+    check(finite(p.markDX) && finite(p.markDY), "mark size finite");
+    check(finite(p.plotLeft) && finite(p.plotBottom), "plot corner finite");
+    checkLayer(p.pict1);
+    checkLayer(p.pict2);
+    checkTickLabels(p.lblX);
+    checkTickLabels(p.lblY);
+}
+
+void checkAcceptedTable(const DataTable& t)
+{
+    check(t.nData >= 0 && t.nData <= kMaxX, "nData in range");
+    check(t.nCol >= 2 && t.nCol <= kMaxPasteCells, "nCol in range");
+    check(t.hasValue(t.nData), "a value at nData");
+    for (int x = 0; x <= kMaxX; ++x) {
+        check(x <= t.nData || (!t.y[x] && !t.yErr[x]), "nothing beyond nData");
+        check(!t.y[x] || finite(*t.y[x]), "Y finite");
+        check(!t.yErr[x] || (t.y[x] && finite(*t.yErr[x])), "error finite, with a Y");
+        check(t.rejFlag[x] == 0, "a new table has no rejections");
+    }
+}
+
+bool sameTable(const DataTable& a, const DataTable& b)
+{
+    return a.y == b.y && a.yErr == b.yErr && a.rejFlag == b.rejFlag && a.nData == b.nData &&
+           a.nY == b.nY && a.nCol == b.nCol;
+}
+
+void checkExport(const std::string& text, int nData)
+{
+    check(text.find('\n') == std::string::npos, "no LF in the export");
+    check(!text.empty() && text.back() == '\r', "the export ends with CR");
+    std::size_t lines = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\t')
+            continue;
+        checkCaption(text.substr(start, i - start));
+        start = i + 1;
+        if (text[i] == '\r') {
+            ++lines;
+            if (lines == 1)
+                check(text.substr(0, i) == kExportTitle, "the title line");
+            if (lines == 3)
+                check(text[i - 1] == '\r', "the third line is empty");
+        }
+    }
+    check(lines == 4 + static_cast<std::size_t>(nData), "4 head lines and nData data lines");
+}
+
+void run(State& state, RegControls& controls, const NumberFormat& fmt)
+{
+    const RunReport report = A_PLOT(state, controls, fmt);
+    check(report.ran, "the run took place");
+    checkLabels(controls.labels);
+    checkPlot(state.plot);
+}
+
+// A click on the plot: on a data point (found from the bytes) or anywhere in the plot area.
+void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
+{
+    const DataTable& t = state.table;
+    const MouseButton button = kind % 3 == 0 ? MouseButton::Left
+                             : kind % 3 == 1 ? MouseButton::Right
+                                             : MouseButton::Middle;
+    if (kind / 3 % 2 == 0 && t.nData > 0) {
+        int x = (a * 256 + b) % (t.nData + 1);
+        while (x < t.nData && !t.hasValue(x))
+            ++x;
+        if (t.hasValue(x)) {
+            pict1_MouseDown(state, button, x, *t.y[x]);
+            return;
+        }
+    }
+    const UserScale& s = state.plot.pict1Scale;
+    pict1_MouseDown(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
+}
+
+void pasteRound(State& state, RegControls& controls, const Header& h, std::string_view text,
+                const QLocale& locale, const NumberFormat& fmt)
+{
+    const DataTable before = state.table;
+    PasteResult pasted = Paste_Table(text, locale);
+    check(pasted.table.has_value() != pasted.message.has_value(), "a table or a message");
+    const bool accepted = pasted.table.has_value();
+    if (accepted) {
+        checkAcceptedTable(*pasted.table);
+        state.table = std::move(*pasted.table);
+    } else {
+        check(!pasted.message->text.empty(), "the message says something");
+        check(pasted.message->icon == MessageIcon::Exclamation, "an exclamation");
+    }
+
+    run(state, controls, fmt);
+    if (!accepted)
+        check(sameTable(state.table, before), "a refused text leaves the table");
+
+    const int clicks = h.pick(kClickCount, 5);
+    for (int i = 0; i < clicks; ++i)
+        click(state, h.raw(kClicks + 3 * i), h.raw(kClicks + 3 * i + 1),
+              h.raw(kClicks + 3 * i + 2));
+    checkPlot(state.plot);
+    if (h.pick(kRestore, 2) == 1)
+        restoreAllData(state);
+
+    run(state, controls, fmt);
+    checkExport(exportText(state, controls, fmt), state.table.nData);
+}
+
+std::string readFile(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    StudentLoad load = parseStudentText(readFile(KALIBRIX_STUDENT_DAT_FILE));
+    if (!load.table) {
+        std::fprintf(stderr, "fuzz_session: %s (%s)\n", load.error.c_str(),
+                     KALIBRIX_STUDENT_DAT_FILE);
+        std::abort();
+    }
+    gSession = new Session;
+    State& s = gSession->base;
+    s.student = *load.table;
+    s.table = demonstrationTable();
+    s.allData = true;
+    s.probCol = kComboProbDefault + 1;
+    gSession->locales = {
+        QLocale::c(),
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        QLocale(QLocale::German, QLocale::Germany),
+        QLocale(QLocale::French, QLocale::France),          // narrow no-break space groups
+        QLocale(QLocale::German, QLocale::Switzerland),     // apostrophe groups
+        QLocale(QLocale::Arabic, QLocale::Egypt),           // Arabic-Indic digits
+        QLocale(QLocale::Hindi, QLocale::India),            // groups of two
+        QLocale(QLocale::Swedish, QLocale::Sweden),         // U+2212 minus
+    };
+    for (const QLocale& l : gSession->locales)
+        gSession->formats.push_back(NumberFormat::fromLocale(l));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const Header h(data, size);
+    const std::size_t textSize = size > kHeaderSize ? size - kHeaderSize : 0;
+    const std::string_view text(reinterpret_cast<const char*>(data) + (size - textSize),
+                                textSize);
+
+    State state = gSession->base;
+    RegControls controls = controlsFrom(h);
+    state.allData = h.pick(kAllData, 2) == 1;
+    state.probCol = controls.comboProbIndex + 1;
+    const int locale = h.pick(kLocale, static_cast<int>(gSession->locales.size()));
+    const QLocale& loc = gSession->locales[locale];
+    const NumberFormat& fmt = gSession->formats[locale];
+
+    if (h.pick(kSecondPaste, 2) == 1) {
+        const std::size_t split = (h.raw(kSplit) * 256u + h.raw(kSplit + 1)) % (textSize + 1);
+        pasteRound(state, controls, h, text.substr(0, split), loc, fmt);
+        pasteRound(state, controls, h, text.substr(split), loc, fmt);
+    } else {
+        pasteRound(state, controls, h, text, loc, fmt);
+    }
+    return 0;
+}

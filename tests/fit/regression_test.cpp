@@ -3,55 +3,46 @@
 #include "fit/logarithmic.h"
 #include "support/test_support.h"
 
+#include <tuple>
+
 using namespace kalibrix;
 using kalibrix::test::nearRel;
 using kalibrix::test::tableOf;
 
-TEST(DataStat, DemonstrationTableAndRejectionOfTheFirstPoint)
+namespace {
+
+// nOK, firstX, yMax, yMin.
+std::tuple<int, int, double, double> statsOf(const DataTable& t, bool allData)
+{
+    const DataStats s = Data_Stat(t, allData);
+    return {s.nOK, s.firstX, s.yMax, s.yMin};
+}
+
+}  // namespace
+
+TEST(DataStat, RejectedPointsKeepTheScaleOnlyWithAllData)
 {
     DataTable t = demonstrationTable();
-    DataStats s = Data_Stat(t, true);
-    EXPECT_EQ(s.nOK, 5);
-    EXPECT_EQ(s.firstX, 5);
-    EXPECT_EQ(s.yMax, 980);
-    EXPECT_EQ(s.yMin, 500);
-
+    EXPECT_EQ(statsOf(t, true), std::make_tuple(5, 5, 980, 500));
     t.rejFlag[5] = 1;
-    s = Data_Stat(t, true);  // rejected points keep the scale
-    EXPECT_EQ(s.nOK, 4);
-    EXPECT_EQ(s.firstX, 5);
-    EXPECT_EQ(s.yMax, 980);
-    s = Data_Stat(t, false);
-    EXPECT_EQ(s.nOK, 4);
-    EXPECT_EQ(s.firstX, 10);
-    EXPECT_EQ(s.yMax, 770);
-
-    s = Data_Stat(DataTable{}, true);
-    EXPECT_EQ(s.nOK, 0);
-    EXPECT_EQ(s.firstX, 0);
-    EXPECT_EQ(s.yMax, 0);
-    EXPECT_EQ(s.yMin, kInitialYMin);
+    EXPECT_EQ(statsOf(t, true), std::make_tuple(4, 5, 980, 500));
+    EXPECT_EQ(statsOf(t, false), std::make_tuple(4, 10, 770, 500));
+    EXPECT_EQ(statsOf(DataTable{}, true), std::make_tuple(0, 0, 0, kInitialYMin));
 }
 
 TEST(DataStat, ValuesOfZeroOrBelowStayOnThePlotButAreNotCounted)
 {
     const DataTable t = tableOf({{2, -5}, {3, 0}, {4, 10}, {6, 20}});
-    const DataStats s = Data_Stat(t, true);
-    EXPECT_EQ(s.nOK, 2);     // only Y > 0 in use
-    EXPECT_EQ(s.firstX, 2);  // the plot still covers the negative point
-    EXPECT_EQ(s.yMin, -5);
-    EXPECT_EQ(s.yMax, 20);
-    EXPECT_EQ(t.nY - s.nOK, 0);  // "Rejected:" never negative
+    EXPECT_EQ(statsOf(t, true), std::make_tuple(2, 2, 20, -5));
+    EXPECT_EQ(t.nY, 2);  // "Rejected:", nY - nOK, never negative
 }
 
 TEST(LinearRegression, DemonstrationTable)
 {
     const RegressionFit f = Lin_Regression(demonstrationTable(), 5);
-    EXPECT_EQ(f.sums.sumX, 82);
-    EXPECT_EQ(f.sums.sumY, 3500);
-    EXPECT_EQ(f.sums.sumXX, 1704);
-    EXPECT_EQ(f.sums.sumYY, 2595800);
-    EXPECT_EQ(f.sums.sumXY, 50350);
+    const RegressionSums& s = f.sums;
+    EXPECT_EQ(std::make_tuple(s.sumX, s.sumY, s.sumXX, s.sumYY, s.sumXY),
+              std::make_tuple(82, 3500, 1704, 2595800, 50350));
     EXPECT_DOUBLE_EQ(*f.b, -35250.0 / 1796.0);
     EXPECT_TRUE(nearRel(f.a, 1021.882, 1e-6));
     EXPECT_TRUE(nearRel(f.r, -0.97419, 1e-5));
@@ -59,25 +50,19 @@ TEST(LinearRegression, DemonstrationTable)
     EXPECT_TRUE(nearRel(f.diffProc, 4.3827, 1e-4));
 }
 
+// Also when a zero and a negative value lie around them: those never enter a fit.
 TEST(LinearRegression, TwoPointLineHasNoCorrelationOrResiduals)
 {
     const RegressionFit f = Lin_Regression(tableOf({{10, 770}, {27, 500}}), 2);
     EXPECT_DOUBLE_EQ(*f.b, -270.0 / 17.0);
     EXPECT_TRUE(nearRel(f.a, 770 + 10 * 270.0 / 17.0, 1e-12));
-    EXPECT_FALSE(f.r);
-    EXPECT_FALSE(f.diff);
-    EXPECT_FALSE(f.diffProc);
-}
+    EXPECT_FALSE(f.r || f.diff || f.diffProc);
 
-TEST(LinearRegression, PointsAtOrBelowZeroNeverEnterTheFit)
-{
-    // A zero and a negative value around two real points: still the two-point line.
-    DataTable t = tableOf({{1, 0}, {2, 100}, {3, -4}, {4, 300}});
-    const int nOK = Data_Stat(t, true).nOK;
-    ASSERT_EQ(nOK, 2);
-    const RegressionFit f = Lin_Regression(t, nOK);
-    EXPECT_DOUBLE_EQ(*f.b, 100);
-    EXPECT_DOUBLE_EQ(*f.a, -100);
+    const DataTable t = tableOf({{1, 0}, {2, 100}, {3, -4}, {4, 300}});
+    ASSERT_EQ(Data_Stat(t, true).nOK, 2);
+    const RegressionFit g = Lin_Regression(t, 2);
+    EXPECT_DOUBLE_EQ(*g.b, 100);
+    EXPECT_DOUBLE_EQ(*g.a, -100);
 }
 
 TEST(LinearRegression, EqualValuesKeepTheLineButHaveNoR)

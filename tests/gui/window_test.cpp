@@ -5,37 +5,17 @@
 #include "regwin/qt/plot_widget.h"
 #include "regwin/qt/reg_window.h"
 
-#include <QAbstractItemView>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
-#include <cmath>
 #include <memory>
 #include <optional>
 
 using namespace kalibrix;
 
-namespace {
-
-const Rgb kRed{255, 0, 0};
-const UserMessage kTooFewData{"Too few data for polynomial regression of the requested degree.",
-                              MessageIcon::None, "KALIBRIX"};
-
-}  // namespace
-
 class WindowTest : public QObject {
     Q_OBJECT
 
-private:
     std::optional<State> m_state;
     std::unique_ptr<RegWindow> m_window;
 
@@ -48,26 +28,20 @@ private:
         return w;
     }
     QString text(const char* label) const { return child<QLabel>(label)->text(); }
-    void click(const char* button) const { child<QPushButton>(button)->click(); }
+    void click(const char* button) const { child<QAbstractButton>(button)->click(); }
     PlotWidget* plot() const { return child<PlotWidget>("pict2"); }
+    size_t messages() const { return MessageBoxes::takeRecorded().size(); }
 
-    // The pixel of the data point at X in the plot widget, by the painter's mapping.
-    QPoint pixelOf(int x) const
+    // Clicks the data point at X (moved by `offset` pixels), by the painter's mapping.
+    void clickPoint(int x, Qt::MouseButton button = Qt::LeftButton, QPoint offset = {}) const
     {
-        const PlotDisplay shown = plot()->shownPlot();
-        const UserScale& s = shown.pict1Scale;
-        const double left = (shown.pict1Rect.left - shown.pict2Rect.left) / 15;
-        const double top = (shown.pict1Rect.top - shown.pict2Rect.top) / 15;
-        return QPoint(qRound(left + (x - s.left) / s.width * shown.pict1Rect.width / 15),
-                      qRound(top + (*m_state->table.y[x] - s.top) / s.height *
-                                       shown.pict1Rect.height / 15));
-    }
-    int redMarks() const
-    {
-        int n = 0;
-        for (const Shape& s : m_state->plot.pict1.shapes)
-            n += s.kind == ShapeKind::Rectangle && s.colour == kRed ? 1 : 0;
-        return n;
+        const PlotDisplay p = plot()->shownPlot();
+        const UserScale& s = p.pict1Scale;
+        const double px = (x - s.left) / s.width * p.pict1Rect.width;
+        const double py = (*m_state->table.y[x] - s.top) / s.height * p.pict1Rect.height;
+        const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left + px) / 15),
+                        qRound((p.pict1Rect.top - p.pict2Rect.top + py) / 15));
+        QTest::mouseClick(plot(), button, {}, at + offset);
     }
 
 private slots:
@@ -91,169 +65,135 @@ private slots:
 
     void startUpShowsTheDemonstrationFits()
     {
-        QCOMPARE(m_window->windowTitle(),
-                 "KALIBRIX - calculates interpolated values for samples between standard "
-                 "measurements");
+        QCOMPARE(m_window->windowTitle(), "KALIBRIX - calculates interpolated values for samples "
+                                          "between standard measurements");
         QCOMPARE(m_window->size(), QSize(855, 653));
-        QCOMPARE(text("lbl_LRb"), "-19.63");
-        QCOMPARE(text("lbl_LRa"), "1022");
-        QCOMPARE(text("lbl_LRr"), "0.95");
-        QCOMPARE(text("lblDiff"), "33.24");
-        QCOMPARE(text("lblDiffProc"), "4.38");
-        QCOMPARE(text("lbl_LoRa"), "1416");
-        QCOMPARE(text("lbl_LoRb"), "-272.6");
-        QCOMPARE(text("lbl_LoRr"), "0.99");
-        QCOMPARE(text("lblDiffLog"), "14.44");
-        QCOMPARE(text("lblDiffProcLog"), "2.28");
-        QCOMPARE(text("lblNData"), "27");
-        QCOMPARE(text("lblnDataOK"), "5");
-        QCOMPARE(text("lblRej"), "0");
-        QVERIFY(!text("lblDiffPoly_2").isEmpty());
-        QVERIFY(text("lblDiffPoly_3").isEmpty());
+        QCOMPARE(child("cmdCopy")->geometry(), QRect(776, 512, 73, 73));
+        const char* const labels[][2] = {
+            {"lbl_LRa", "1022"},     {"lbl_LRb", "-19.63"},      {"lbl_LRr", "0.95"},
+            {"lblDiff", "33.24"},    {"lblDiffProc", "4.38"},    {"lbl_LoRa", "1416"},
+            {"lbl_LoRb", "-272.6"},  {"lbl_LoRr", "0.99"},       {"lblDiffLog", "14.44"},
+            {"lblDiffProcLog", "2.28"}, {"lblNData", "27"},      {"lblnDataOK", "5"},
+            {"lblRej", "0"},         {"lblDiffPoly_2", "21.36"}, {"lblDiffProcPoly_2", "3.18"},
+            {"lblDiffPoly_3", ""}};
+        for (const auto& [name, value] : labels)
+            QCOMPARE(text(name), value);
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         QCOMPARE(child<QComboBox>("ComboBox1")->count(), 24);
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
-        QCOMPARE(m_state->probCol, 3);
-        const auto* linearShown = child<QCheckBox>("Check1");
-        QVERIFY(linearShown->isChecked() && !linearShown->isEnabled());
-        QCOMPARE(child("cmdCopy")->geometry(), QRect(776, 512, 73, 73));
-        QCOMPARE(plot()->geometry(), QRect(72, 8, 777, 433));
-        QVERIFY(child("Label2")->x() >= m_window->width());
-        QVERIFY(MessageBoxes::takeRecorded().empty());
+        QVERIFY(child<QCheckBox>("Check1")->isChecked() && !child("Check1")->isEnabled());
+        QCOMPARE(messages(), 0u);
     }
 
     void activationSetsUpOnce()
     {
         auto* prob = child<QComboBox>("comboProb");
+        const double t95 = m_state->results.band->tValue;
         prob->setCurrentIndex(5);
-        QCOMPARE(m_state->probCol, 6);
-        const double t = m_state->results.band->tValue;
-        QEvent leave(QEvent::WindowDeactivate);
-        QEvent back(QEvent::WindowActivate);
+        QVERIFY(m_state->results.band->tValue > t95);
+        QEvent leave(QEvent::WindowDeactivate), back(QEvent::WindowActivate);
         QCoreApplication::sendEvent(m_window.get(), &leave);
         QCoreApplication::sendEvent(m_window.get(), &back);
         m_window->hide();
         m_window->show();
         QCOMPARE(prob->currentText(), "0.001  99.8");
         QCOMPARE(m_state->probCol, 6);
-        QCOMPARE(m_state->results.band->tValue, t);
-        QCOMPARE(child<QComboBox>("ComboBox1")->count(), 24);
     }
 
-    void pict1_MouseDown()
+    // pict1_MouseDown, optAllData_Click, cmdCopy_Click and cmdRestore_Click.
+    void clickedPointsAreRejectedAtTheNextRun()
     {
-        const QPoint top = pixelOf(5);
-        QTest::mouseClick(plot(), Qt::RightButton, {}, top);
-        QTest::mouseClick(plot(), Qt::MiddleButton, {}, top);
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(10) + QPoint(0, 30));
-        QCOMPARE(m_state->table.rejFlag[5], 0);
-        QCOMPARE(redMarks(), 0);
-
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, top);
+        clickPoint(5, Qt::RightButton);
+        clickPoint(5, Qt::MiddleButton);
+        clickPoint(10, Qt::LeftButton, {0, 30});  // beside the point
+        QCOMPARE(m_state->table.rejFlag[5] + m_state->table.rejFlag[10], 0);
+        clickPoint(5);
         QCOMPARE(m_state->table.rejFlag[5], 1);
-        QCOMPARE(redMarks(), 1);
-        QCOMPARE(text("lblRej"), "0");  // the fits follow at the next run
+        click("cmdCopy");  // neither copying nor the click runs the fits again
+        const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
+        QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
+                 exportText(*m_state, m_window->controls(), fmt));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(text("lblRej"), "0");
         click("cmdPlot");
         QCOMPARE(text("lblRej"), "1");
-        QVERIFY(text("lbl_LRb") != "-19.63");
 
-        // A click on a rejected point takes it back; in a larger window too.
-        m_window->resize(1100, 760);
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(5));
-        QCOMPARE(m_state->table.rejFlag[5], 0);
-        click("cmdPlot");
-        QCOMPARE(text("lblRej"), "0");
-    }
+        const double allTop = m_state->plot.pict1Scale.top;  // 980 at X = 5 is the highest
+        click("optAllData_1");
+        QVERIFY(!m_state->allData && m_state->plot.pict1Scale.top < allTop);
+        click("optAllData_0");
+        QCOMPARE(m_state->plot.pict1Scale.top, allTop);
 
-    void cmdRestore_Click()
-    {
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(5));
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(27));
+        m_window->resize(1100, 760);  // in a larger window too
+        clickPoint(27);
         click("cmdPlot");
         QCOMPARE(text("lblRej"), "2");
+        clickPoint(27);  // a click on a rejected point takes it back
+        QCOMPARE(m_state->table.rejFlag[27], 0);
         click("cmdRestore");
         QCOMPARE(text("lblRej"), "0");
-        QCOMPARE(text("lbl_LRb"), "-19.63");
-        QCOMPARE(redMarks(), 0);
-    }
-
-    void optAllData_Click()
-    {
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(5));  // the highest point
-        click("cmdPlot");
-        const double allTop = m_state->plot.pict1Scale.top;
-        child<QRadioButton>("optAllData_1")->click();
-        QVERIFY(!m_state->allData);
-        QVERIFY(m_state->plot.pict1Scale.top < allTop);
-        child<QRadioButton>("optAllData_0")->click();
-        QCOMPARE(m_state->plot.pict1Scale.top, allTop);
     }
 
     void optionsAndCheckBoxesReplot()
     {
         const UserScale full = m_state->plot.pict1Scale;
-        child<QRadioButton>("optScale_1")->click();
+        click("optScale_1");
         QVERIFY(m_state->plot.pict1Scale.top + m_state->plot.pict1Scale.height > 0);
-        child<QRadioButton>("optScaleX_1")->click();
+        click("optScaleX_1");
         QVERIFY(m_state->plot.pict1Scale.left > full.left);
-        child<QRadioButton>("optScale_0")->click();
-        child<QRadioButton>("optScaleX_0")->click();
-        QCOMPARE(m_state->plot.pict1Scale.left, full.left);
+        click("optScale_0");
+        click("optScaleX_0");
+        const UserScale back = m_state->plot.pict1Scale;
+        QVERIFY(back.left == full.left && back.top == full.top);
 
         auto* log = child<QCheckBox>("chkLog");
         log->click();
-        QVERIFY(text("lbl_LoRa").isEmpty() && text("lblDiffProcLog").isEmpty());
+        QVERIFY(text("lbl_LoRa").isEmpty());
         log->setCheckState(Qt::PartiallyChecked);  // grey is not ticked
         QVERIFY(text("lbl_LoRa").isEmpty());
         log->setCheckState(Qt::Checked);
         QCOMPARE(text("lbl_LoRa"), "1416");
 
-        child<QCheckBox>("chkPoly_4")->click();
+        click("chkPoly_4");
         QVERIFY(!text("lblDiffPoly_4").isEmpty() && !text("lblDiffProcPoly_4").isEmpty());
-        child<QCheckBox>("chkZigZag")->click();
+        click("chkZigZag");
         QVERIFY(!m_state->results.zigzag);
         const size_t withBand = m_state->plot.pict1.shapes.size();
-        child<QCheckBox>("chkConf")->click();
+        click("chkConf");
         QCOMPARE(m_state->plot.pict1.shapes.size(), withBand - 2);
-        QVERIFY(MessageBoxes::takeRecorded().empty());
+        QCOMPARE(messages(), 0u);
     }
 
     void comboBoxes()
     {
         // Degrees 6 and up are too many for five points: every run says so once.
         auto* degree = child<QComboBox>("ComboBox1");
-        child<QCheckBox>("chkPoly_1")->click();
-        QCOMPARE(MessageBoxes::takeRecorded(), std::vector<UserMessage>{kTooFewData});
-
+        click("chkPoly_1");
+        const UserMessage tooFew{"Too few data for polynomial regression of the requested degree.",
+                                 MessageIcon::None, "KALIBRIX"};
+        QCOMPARE(MessageBoxes::takeRecorded(), std::vector{tooFew});
         degree->setCurrentIndex(10);
-        QCOMPARE(MessageBoxes::takeRecorded().size(), 1u);
+        QCOMPARE(messages(), 1u);
         degree->showPopup();  // the user chooses the next item
         QTest::keyClick(degree->view(), Qt::Key_Down);
         QTest::keyClick(degree->view(), Qt::Key_Return);
         QCOMPARE(degree->currentText(), "13");
-        QCOMPARE(MessageBoxes::takeRecorded().size(), 1u);
+        QCOMPARE(messages(), 1u);
         degree->showPopup();  // and the same item again
         QTest::keyClick(degree->view(), Qt::Key_Return);
-        QCOMPARE(MessageBoxes::takeRecorded().size(), 1u);
+        QCOMPARE(messages(), 1u);
 
         degree->lineEdit()->selectAll();
         QTest::keyClicks(degree->lineEdit(), "3");  // typing runs nothing
-        QVERIFY(MessageBoxes::takeRecorded().empty());
-        QVERIFY(text("lblDiffPoly_1").isEmpty());
+        QCOMPARE(messages(), 0u);
         click("cmdPlot");  // the next run reads the typed degree
-        QVERIFY(MessageBoxes::takeRecorded().empty());
-        child<QCheckBox>("chkPoly_3")->click();
+        QCOMPARE(messages(), 0u);
         QVERIFY(!text("lblDiffPoly_1").isEmpty());
-        QCOMPARE(text("lblDiffPoly_1"), text("lblDiffPoly_3"));
 
         auto* prob = child<QComboBox>("comboProb");
-        const double t95 = m_state->results.band->tValue;
         prob->lineEdit()->selectAll();
         QTest::keyClicks(prob->lineEdit(), "0.1");
         QCOMPARE(m_state->probCol, 3);
-        prob->setCurrentIndex(0);
-        QCOMPARE(m_state->probCol, 1);
-        QVERIFY(m_state->results.band->tValue < t95);
     }
 
     void cmdPaste_Click()
@@ -261,11 +201,8 @@ private slots:
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText("1\t100\r\n2\t110\r\n4\t135\r\n");
         click("cmdPaste");
-        QVERIFY(MessageBoxes::takeRecorded().empty());
-        QCOMPARE(m_state->table.nData, 4);
-        QCOMPARE(text("lblNData"), "4");
-        QCOMPARE(text("lblnDataOK"), "3");
-
+        QCOMPARE(messages(), 0u);
+        QVERIFY(text("lblNData") == "4" && text("lblnDataOK") == "3");
         const std::pair<QString, const char*> refused[] = {
             {"X\tY\r\n1\t100\r\n2\t110\r\n",
              "Error occurred while trying paste data from the clipboard. Please check the format "
@@ -275,32 +212,14 @@ private slots:
             clipboard->setText(pasted);
             click("cmdPaste");
             const UserMessage expected{message, MessageIcon::Exclamation, ""};
-            QCOMPARE(MessageBoxes::takeRecorded(), std::vector<UserMessage>{expected});
+            QCOMPARE(MessageBoxes::takeRecorded(), std::vector{expected});
             QCOMPARE(m_state->table.nData, 4);
-            QCOMPARE(text("lblNData"), "4");
         }
-
         clipboard->setText("1\t50\r\n2\t60\r\n3\t70\r\n5\t90\r\n");
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         QTest::keyClick(m_window.get(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_state->table.nData, 5);
-    }
-
-    void cmdCopy_Click()
-    {
-        QTest::mouseClick(plot(), Qt::LeftButton, {}, pixelOf(5));  // not yet replotted
-        click("cmdCopy");
-        const QString copied = QGuiApplication::clipboard()->text();
-        const QStringList lines = copied.split('\r');
-        QCOMPARE(lines.first(), "* * *  KALIBRIX  -  Export of interpolated data");
-        QCOMPARE(lines.size(), 4 + 27 + 1);  // title, summary, empty, titles, X = 1..27, end
-        QVERIFY(lines.last().isEmpty());
-        QVERIFY(!copied.contains('\n'));
-        QCOMPARE(copied.toStdString(), exportText(*m_state, m_window->controls(),
-                                                  NumberFormat::fromLocale(QLocale::system())));
-        QCOMPARE(text("lblRej"), "0");  // copying does not replot
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(text("lblNData"), "5");
     }
 
     void cmdAbout_Click()
@@ -308,13 +227,10 @@ private slots:
         click("cmdAbout");
         const std::vector<UserMessage> shown = MessageBoxes::takeRecorded();
         QCOMPARE(shown.size(), 1u);
-        QCOMPARE(shown[0].title, "KALIBRIX");
-        QCOMPARE(shown[0].icon, MessageIcon::Exclamation);
+        QVERIFY(shown[0].title == "KALIBRIX" && shown[0].icon == MessageIcon::Exclamation);
         const QStringList lines = QString::fromStdString(shown[0].text).split('\n');
         QCOMPARE(lines.size(), 10);
         QVERIFY(lines[0].startsWith("KALIBRIX is a Windows program"));
-        for (int empty : {1, 4, 6, 8})
-            QVERIFY(lines[empty].isEmpty());
         QVERIFY(lines[2].startsWith("Input:") && lines[3].startsWith("First column:"));
         QCOMPARE(lines[9], "Output: copy to clipboard.");
     }
@@ -330,22 +246,16 @@ private slots:
         QCOMPARE(child("cmdPaste")->geometry(), paste);
         QCOMPARE(child("Frame3")->geometry(), frame3.translated(0, 50));
         QCOMPARE(child("cmdClose")->geometry(), close.translated(100, 50));
-        QCOMPARE(child("lbl_LRa")->y(), 464 + 50);
 
-        // Margins keep their size; the marks stay square.
-        const PlotDisplay shown = plot()->shownPlot();
-        QCOMPARE(shown.pict1Rect.width, 10575.0 + 1500);
-        QCOMPARE(shown.plotLeft, m_state->plot.plotLeft);
-        const double markHeight = shown.markDY / -shown.pict1Scale.height * shown.pict1Rect.height;
-        const double markWidth = shown.markDX / shown.pict1Scale.width * shown.pict1Rect.width;
+        // The plot area takes the room; the marks stay square.
+        const PlotDisplay p = plot()->shownPlot();
+        QCOMPARE(p.pict1Rect.width, 10575.0 + 1500);
+        const double markHeight = p.markDY / -p.pict1Scale.height * p.pict1Rect.height;
+        const double markWidth = p.markDX / p.pict1Scale.width * p.pict1Rect.width;
         QVERIFY(std::abs(markHeight / markWidth - 1) < 1e-5);
-
         QTemporaryDir dir;
-        QString error;
-        QVERIFY(m_window->savePlotFile(dir.filePath("plot.png"), &error));
+        QVERIFY(m_window->savePlotFile(dir.filePath("plot.png"), nullptr));
         QCOMPARE(QImage(dir.filePath("plot.png")).size(), plot()->size());
-        QVERIFY(!m_window->savePlotFile(dir.filePath("plot.bmp"), &error));
-        QVERIFY(!error.isEmpty());
     }
 };
 

@@ -2,8 +2,9 @@
 #include "regwin/export.h"
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <cmath>
-#include <sstream>
+#include <ranges>
 
 using namespace kalibrix;
 using kalibrix::test::nearRel;
@@ -15,16 +16,8 @@ namespace {
 std::vector<std::string> split(const std::string& text, char sep)
 {
     std::vector<std::string> parts;
-    std::string cur;
-    for (char c : text) {
-        if (c == sep) {
-            parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    parts.push_back(cur);
+    for (const auto part : std::views::split(text, sep))
+        parts.emplace_back(part.begin(), part.end());
     return parts;
 }
 
@@ -33,6 +26,7 @@ struct Exported {
     RegControls controls;
     NumberFormat fmt;
 
+    // The lines of the export after a run, each ended by CR.
     std::vector<std::string> lines()
     {
         A_PLOT(state, controls, fmt);
@@ -59,6 +53,7 @@ TEST(Export, DemonstrationTableWithStartUpSettings)
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(lines[3],
               "No.\tData\tLin.Reg.\tC.I.\t\tNo.\tData\tLog.Reg.\t\tNo.\tData\tPoly2.Reg.\t\t");
+    EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923.747216035635\t118.710");
 
     // Every data line against the fitted formulas, evaluated independently.
     const double b = -35250.0 / 1796.0;
@@ -66,24 +61,21 @@ TEST(Export, DemonstrationTableWithStartUpSettings)
     const auto& log = *e.state.results.log;
     const auto& c2 = e.state.results.poly[2]->fit.coef;
     for (int x = 1; x <= 27; ++x) {
+        SCOPED_TRACE(x);
         const auto cells = split(lines[3 + x], '\t');
-        ASSERT_EQ(cells.size(), 14u) << x;
-        const std::string xs = std::to_string(x);
-        EXPECT_EQ(cells[0], xs);
-        EXPECT_EQ(cells[5], xs);
-        EXPECT_EQ(cells[9], xs);
+        ASSERT_EQ(cells.size(), 14u);
         const auto y = e.state.table.y[x];
-        const std::string ys = y ? std::to_string(static_cast<int>(*y)) : "";
-        EXPECT_EQ(cells[1], ys) << x;
-        EXPECT_EQ(cells[6], ys) << x;
-        EXPECT_TRUE(nearRel(std::stod(cells[2]), a + b * x, 1e-13)) << x;
+        const std::string xy = std::to_string(x) + (y ? " " + std::to_string(int(*y)) : " ");
+        EXPECT_EQ(cells[0] + " " + cells[1], xy);
+        EXPECT_EQ(cells[5] + " " + cells[6], xy);
+        EXPECT_EQ(cells[9] + " " + cells[10], xy);
+        EXPECT_TRUE(nearRel(std::stod(cells[2]), a + b * x, 1e-13));
         const double h = 3.18245 * 49.76616 * std::sqrt(0.2 + (x - 16.4) * (x - 16.4) / 359.2);
-        EXPECT_TRUE(nearRel(std::stod(cells[3]), h, 2e-6)) << x;
-        EXPECT_TRUE(nearRel(std::stod(cells[7]), *log.a + *log.b * std::log(x), 1e-13)) << x;
-        EXPECT_TRUE(nearRel(std::stod(cells[11]), c2[0] + c2[1] * x + c2[2] * x * x, 1e-13)) << x;
+        EXPECT_TRUE(nearRel(std::stod(cells[3]), h, 2e-6));
+        EXPECT_TRUE(nearRel(std::stod(cells[7]), *log.a + *log.b * std::log(x), 1e-13));
+        EXPECT_TRUE(nearRel(std::stod(cells[11]), c2[0] + c2[1] * x + c2[2] * x * x, 1e-13));
         EXPECT_EQ(cells[4] + cells[8] + cells[12] + cells[13], "");
     }
-    EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923.747216035635\t118.710");
 }
 
 TEST(Export, NothingCheckedAndOnlyZigzag)
@@ -91,8 +83,7 @@ TEST(Export, NothingCheckedAndOnlyZigzag)
     Exported e;
     e.controls.chkEX = {0, 0, 0, 0, 0, 0, 0, 0};
     auto lines = e.lines();
-    for (size_t i = 1; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i], "") << i;
+    EXPECT_EQ(std::ranges::count(lines, ""), 4 + 27 - 1);
 
     e.controls.chkEX[kExportZigzag] = kTicked;
     lines = e.lines();
@@ -113,8 +104,8 @@ TEST(Export, MethodsTheRunDidNotComputeHaveEmptyValues)
     const auto lines = e.lines();
     EXPECT_EQ(lines[1], "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\tZigzag");
     EXPECT_EQ(lines[3], "No.\tData\tPoly3.Reg.\t\tNo.\tData\tPoly6.Reg.\t\tNo.\tData\tZigzag");
-    EXPECT_EQ(lines[4 + 4], "5\t980\t\t\t5\t980\t\t\t5\t980\t\t\t");
     EXPECT_EQ(lines[4], "1\t\t\t\t1\t\t\t\t1\t\t\t\t");
+    EXPECT_EQ(lines[4 + 4], "5\t980\t\t\t5\t980\t\t\t5\t980\t\t\t");
 }
 
 TEST(Export, TwoPointsGiveALineWithoutConfidenceCells)
@@ -124,11 +115,7 @@ TEST(Export, TwoPointsGiveALineWithoutConfidenceCells)
     e.controls.chkEX = {1, 1, 0, 0, 0, 0, 0, 0};
     const auto lines = e.lines();
     EXPECT_EQ(lines[1], "L.R. aver.diff. /diff.%\t\t\t\tLog.R. aver.diff. /diff.%\t\t\t\t");
-    const auto cells = split(lines[4 + 9], '\t');
-    EXPECT_EQ(cells[1], "770");
-    EXPECT_EQ(cells[2], "770");
-    EXPECT_EQ(cells[3], "");  // no band with two points
-    EXPECT_EQ(cells[7], "");  // no log fit with two points
+    EXPECT_EQ(lines[4 + 9], "10\t770\t770\t\t\t10\t770\t\t\t");  // no band, no log fit
 }
 
 TEST(Export, ChosenDegreeLocaleAndLaterRejections)
@@ -138,12 +125,15 @@ TEST(Export, ChosenDegreeLocaleAndLaterRejections)
     e.controls.chkEX = {1, 0, 0, 0, 0, 0, 1, 0};
     e.controls.chkPoly[1] = kTicked;
     e.controls.comboBox1Text = "3";
+    e.controls.chkConf = kUnticked;  // the band is exported whether or not it is shown
     auto lines = e.lines();
     EXPECT_EQ(lines[3], "No.\tData\tLin.Reg.\tC.I.\t\tNo.\tData\tPoly3.Reg.\t\t");
     EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923,747216035635\t118,710");
 
-    // A rejection clicked after the run changes nothing until the next run.
+    // Neither a rejection clicked after the run nor a degree typed since changes anything
+    // until the next run.
     const std::string before = exportText(e.state, e.controls, e.fmt);
     e.state.table.rejFlag[5] = 1;
+    e.controls.comboBox1Text = "4";
     EXPECT_EQ(exportText(e.state, e.controls, e.fmt), before);
 }

@@ -8,7 +8,15 @@
 #include <cmath>
 #include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <utility>
+
+namespace kalibrix {
+
+// The captions in their order, for failures of label sets compared whole.
+void PrintTo(const StatLabels& labels, std::ostream* os);
+
+}  // namespace kalibrix
 
 namespace kalibrix::test {
 

@@ -49,7 +49,7 @@ void expectFailure(const Outcome& r, int status, const QString& message)
     EXPECT_TRUE(r.err.contains(message)) << r.err.toStdString();
 }
 
-TEST(Cli, ExportsTheDemonstrationTableWithLineFeedsOrRawCarriageReturns)
+TEST(Cli, ExportsWithLineFeedsOrRawCarriageReturnsForTheChosenMethodsAndLevel)
 {
     const Outcome lf = cli({});
     ASSERT_EQ(lf.status, 0) << lf.err.toStdString();
@@ -63,9 +63,16 @@ TEST(Cli, ExportsTheDemonstrationTableWithLineFeedsOrRawCarriageReturns)
     EXPECT_EQ(raw.status, 0);
     EXPECT_FALSE(raw.out.contains('\n'));
     EXPECT_EQ(QByteArray(raw.out).replace('\r', '\n'), lf.out);
+
+    const QStringList none = cli({"--export", "none"}).lines();
+    EXPECT_EQ(none, QStringList{kTitle} + QStringList(31, QString()));
+    const Outcome level80 = cli({"--export", "linear", "--level", "80"});
+    EXPECT_EQ(level80.status, 0);
+    EXPECT_NE(level80.out, cli({"--export", "linear", "--level", "99.8"}).out);
+    EXPECT_EQ(cli({"--export", "linear", "--level", "95"}).out, cli({"--export", "linear"}).out);
 }
 
-TEST(Cli, ReadsAFileStandardInputOrDash)
+TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
 {
     QTemporaryDir dir;
     QFile file(dir.filePath("table.txt"));
@@ -76,15 +83,10 @@ TEST(Cli, ReadsAFileStandardInputOrDash)
     EXPECT_EQ(cli({"--summary", file.fileName()}, "").out, fromStdin.out);
     EXPECT_EQ(cli({"--summary", "-"}).out, fromStdin.out);
     expectFailure(cli({dir.filePath("absent.txt")}), 1, "absent.txt");
-}
-
-TEST(Cli, RefusedImportOrMissingTTableFailWithStatusOne)
-{
-    QTemporaryDir dir;
-    const QString lonely = dir.filePath("kalibrix-cli");
+    expectFailure(cli({}, "5\t980\n"), 1, "Please check the format of the copied table.");
+    const QString lonely = dir.filePath("kalibrix-cli");  // without student.dat beside it
     ASSERT_TRUE(QFile::copy(KALIBRIX_BIN_DIR "/kalibrix-cli", lonely));
     expectFailure(cli({}, kDemo, "C", lonely), 1, "student.dat");
-    expectFailure(cli({}, "5\t980\n"), 1, "Please check the format of the copied table.");
 }
 
 TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
@@ -143,19 +145,6 @@ TEST(Cli, ChosenDegreeSlotAndItsParameters)
     lines = tooHigh.lines();
     EXPECT_EQ(lines.size(), 12);
     EXPECT_EQ(lines[10], "30 ord.\t\t\t\t\t");
-}
-
-TEST(Cli, ExportNoneAndLevelChangeTheExport)
-{
-    const QStringList none = cli({"--export", "none"}).lines();
-    ASSERT_EQ(none.size(), 32);
-    EXPECT_EQ(none[0], kTitle);
-    EXPECT_EQ(none.mid(1), QStringList(31, QString()));
-
-    const Outcome level80 = cli({"--export", "linear", "--level", "80"});
-    EXPECT_EQ(level80.status, 0);
-    EXPECT_NE(level80.out, cli({"--export", "linear", "--level", "99.8"}).out);
-    EXPECT_EQ(cli({"--export", "linear", "--level", "95"}).out, cli({"--export", "linear"}).out);
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvg)

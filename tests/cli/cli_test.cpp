@@ -41,6 +41,12 @@ Outcome cli(const QStringList& args, const QByteArray& input = kDemo, const char
     return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
 }
 
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A failure: the status, nothing on standard output and `message` on standard error.
 void expectFailure(const Outcome& r, int status, const QString& message)
 {
@@ -115,14 +121,12 @@ TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
     ASSERT_EQ(lines.size(), 12);  // unticked "poly": no parameter rows
     EXPECT_EQ(lines.mid(0, 4), QStringList({"Row\ta\tb\tr^2\tAver. diff.\t%", "Maximum:\t27",
                                             "Number of data:\t5", "Rejected:\t0"}));
-    EXPECT_EQ(lines[4].split(u'\t').mid(0, 4),
-              QStringList({"Linear regression", "1022", "-19.63", "0.95"}));
+    EXPECT_TRUE(lines[4].startsWith("Linear regression\t1022\t-19.63\t0.95\t"));
     EXPECT_EQ(lines[4].count(u'\t'), 5);
     EXPECT_TRUE(lines[5].startsWith("Logarithmic regression\t") && !lines[5].contains("\t\t"));
     EXPECT_TRUE(lines[6].startsWith("2 ord.\t\t\t\t") && lines[6].size() > 10);
     EXPECT_EQ(lines[7], "3 ord.\t\t\t\t\t");
     EXPECT_EQ(lines[10], "6 ord.\t\t\t\t\t");
-
     EXPECT_EQ(cli({"--summary", "--reject", "5"}).lines()[3], "Rejected:\t1");
     EXPECT_TRUE(cli({"--summary"}, kDemo, "de_DE.UTF-8").lines()[4].contains("\t-19,63\t"));
 }
@@ -155,16 +159,10 @@ TEST(Cli, WritesThePlotAsPngOrSvg)
     ASSERT_EQ(a.status, 0) << a.err.toStdString();
     EXPECT_TRUE(a.err.isEmpty()) << a.err.toStdString();
     EXPECT_EQ(a.out, cli({}).out);  // the picture comes on top of the usual output
-    QFile pngFile(png);
-    ASSERT_TRUE(pngFile.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(pngFile.read(8).startsWith("\x89PNG"));
-
+    EXPECT_TRUE(contents(png).startsWith("\x89PNG"));
     const QString svg = dir.filePath("plot.SVG");
     ASSERT_EQ(cli({"--plot", svg, "--size", "1200x700"}).status, 0);
-    QFile svgFile(svg);
-    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(svgFile.readAll().contains("<svg"));
-
+    EXPECT_TRUE(contents(svg).contains("<svg"));
     expectFailure(cli({"--plot", dir.filePath("missing/folder/p.png")}), 1, "cannot write");
 }
 

@@ -65,10 +65,9 @@ TEST(Export, DemonstrationTableWithStartUpSettings)
         const auto cells = split(lines[3 + x], '\t');
         ASSERT_EQ(cells.size(), 14u);
         const auto y = e.state.table.y[x];
-        const std::string xy = std::to_string(x) + (y ? " " + std::to_string(int(*y)) : " ");
-        EXPECT_EQ(cells[0] + " " + cells[1], xy);
-        EXPECT_EQ(cells[5] + " " + cells[6], xy);
-        EXPECT_EQ(cells[9] + " " + cells[10], xy);
+        const std::string xy = std::to_string(x) + " " + (y ? std::to_string(int(*y)) : "");
+        for (size_t group : {0, 5, 9})
+            EXPECT_EQ(cells[group] + " " + cells[group + 1], xy) << group;
         EXPECT_TRUE(nearRel(std::stod(cells[2]), a + b * x, 1e-13));
         const double h = 3.18245 * 49.76616 * std::sqrt(0.2 + (x - 16.4) * (x - 16.4) / 359.2);
         EXPECT_TRUE(nearRel(std::stod(cells[3]), h, 2e-6));

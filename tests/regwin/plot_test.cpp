@@ -1,8 +1,5 @@
-#include "fit/confidence.h"
 #include "fit/data_stat.h"
-#include "fit/linear.h"
-#include "fit/logarithmic.h"
-#include "fit/zigzag.h"
+#include "regwin/driver.h"
 #include "regwin/plot.h"
 #include "regwin/plot_scale.h"
 #include "support/test_support.h"
@@ -30,10 +27,7 @@ State stateOf(const DataTable& t, bool allData = true)
 
 PlotDisplay plotOf(const State& s, bool fullX = true, bool fullY = true, NumberFormat fmt = {})
 {
-    RegControls c;
-    c.optScaleXFull = fullX;
-    c.optScaleFull = fullY;
-    return buildPlot(s, c, fmt);
+    return buildPlot(s, RegControls{.optScaleFull = fullY, .optScaleXFull = fullX}, fmt);
 }
 
 // Captions of the visible labels, as "index:caption" when indexed.
@@ -151,13 +145,10 @@ TEST(PlotPoints, SquareMarksErrorBarsAndRejection)
 
 TEST(PlotCurves, OrderNodesBandAndLogStart)
 {
-    State s = stateOf(demonstrationTable());
+    State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
+    RegControls controls;
+    A_PLOT(s, controls, NumberFormat{});
     RunResults& r = s.results;
-    r.linear = Lin_Regression(s.table, 5);
-    r.band = Confidence_Calc(s.table, 5, *r.linear->a, *r.linear->b, 3.18245);
-    r.log = Log_Regression(s.table, 5);
-    r.zigzag = ZigZag(s.table);
-    r.poly[2].emplace().yPoly.assign(28, 700.0);
 
     const PlotDisplay p = plotOf(s);
     const auto& sh = p.pict1.shapes;

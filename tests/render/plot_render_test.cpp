@@ -1,12 +1,6 @@
-#include "fit/confidence.h"
-#include "fit/data_stat.h"
-#include "fit/linear.h"
-#include "fit/logarithmic.h"
-#include "fit/zigzag.h"
-#include "regwin/plot.h"
+#include "regwin/driver.h"
 #include "regwin/qt/plot_painter.h"
-
-#include <gtest/gtest.h>
+#include "support/test_support.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -16,8 +10,8 @@
 
 using namespace kalibrix;
 
-// The start-up picture: the points, linear fit with band, log fit and zigzag, painted at the
-// designed size and twice that, and saved.
+// The start-up picture (points, linear fit with band, log fit, degree-2 polynomial, zigzag),
+// painted at the designed size and twice that, and saved.
 TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -27,15 +21,10 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
     static char* argv[] = {name, nullptr};
     const QGuiApplication app(argc, argv);
 
-    State s;
-    s.table = demonstrationTable();
-    RunResults& r = s.results;
-    r.stats = Data_Stat(s.table, true);
-    r.linear = Lin_Regression(s.table, 5);
-    r.band = Confidence_Calc(s.table, 5, *r.linear->a, *r.linear->b, 3.18245);
-    r.log = Log_Regression(s.table, 5);
-    r.zigzag = ZigZag(s.table);
-    const PlotDisplay plot = buildPlot(s, RegControls{}, NumberFormat{});
+    State s = kalibrix::test::startedState();
+    RegControls controls;
+    A_PLOT(s, controls, NumberFormat{});
+    const PlotDisplay& plot = s.plot;
 
     const QRgb yellow = qRgb(255, 255, 192);
     for (int factor : {1, 2}) {
@@ -70,8 +59,7 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
     QString error;
     ASSERT_TRUE(savePlot(plot, dir.filePath("plot.png"), designedPlotSize(), &error))
         << error.toStdString();
-    const QImage loaded(dir.filePath("plot.png"));
-    EXPECT_TRUE(loaded.size() == QSize(777, 433) && loaded.pixel(2, 2) == yellow);
+    EXPECT_EQ(QImage(dir.filePath("plot.png")).pixel(2, 2), yellow);
     ASSERT_TRUE(savePlot(plot, dir.filePath("plot.SVG"), designedPlotSize(), &error));
     EXPECT_GT(QFileInfo(dir.filePath("plot.SVG")).size(), 1000);
     EXPECT_FALSE(savePlot(plot, dir.filePath("plot.bmp"), designedPlotSize(), &error));

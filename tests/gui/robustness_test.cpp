@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "find_control.h"
+
 #include <memory>
 #include <optional>
 
@@ -30,10 +32,7 @@ private:
     template <class T = QWidget>
     T* child(const char* name) const
     {
-        T* w = m_window->findChild<T*>(QString::fromUtf8(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return findControl<T>(*m_window, name);
     }
     void click(const char* button) const { child<QPushButton>(button)->click(); }
 

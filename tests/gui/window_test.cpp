@@ -6,6 +6,8 @@
 #include "regwin/qt/reg_window.h"
 
 #include <QtTest>
+
+#include "find_control.h"
 #include <QtWidgets>
 
 #include <memory>
@@ -22,10 +24,7 @@ class WindowTest : public QObject {
     template <class T = QWidget>
     T* child(const char* name) const
     {
-        T* w = m_window->findChild<T*>(QString::fromUtf8(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return findControl<T>(*m_window, name);
     }
     QString text(const char* label) const { return child<QLabel>(label)->text(); }
     void click(const char* button) const { child<QAbstractButton>(button)->click(); }

@@ -120,6 +120,27 @@ std::string generalForm(double v)
 
 }  // namespace
 
+bool PasteIntake::add(std::string_view piece)
+{
+    if (m_over)
+        return false;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        const char c = piece[i];
+        const bool endsLine = c == kCr || (c == kLf && !m_afterCr);
+        if ((m_lineEnds == static_cast<std::size_t>(kMaxPasteLines) && !(c == kLf && m_afterCr)) ||
+            m_text.size() == kMaxPasteBytes) {
+            m_text += c;  // the first character beyond the limits
+            m_over = true;
+            return false;
+        }
+        m_text += c;
+        m_afterCr = c == kCr;
+        if (endsLine)
+            ++m_lineEnds;
+    }
+    return true;
+}
+
 // Order of the checks, cheapest and most global first, so the first problem reported is
 // the one that makes the rest pointless and a huge text is refused in one pass:
 //   1. empty text;

@@ -5,7 +5,9 @@
 
 #include <QLocale>
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kalibrix {
@@ -13,6 +15,26 @@ namespace kalibrix {
 // Most lines and most cells in a line that "Paste table" takes.
 inline constexpr int kMaxPasteLines = 6000;
 inline constexpr int kMaxPasteCells = 100;
+// Most bytes a pasted text may have: far more than 6000 lines of 100 numbers need.
+inline constexpr std::size_t kMaxPasteBytes = 32'000'000;
+
+// Takes a text piece by piece, as a reader gets it, and says as soon as the text is certainly
+// beyond what Paste_Table takes: more than kMaxPasteBytes bytes, or a character after the
+// kMaxPasteLines-th line end (CR LF, LF or CR). The text kept then ends just past the limit,
+// so that Paste_Table refuses it with its limit message; a reader can stop reading there.
+class PasteIntake {
+public:
+    // Appends `piece`; false once the text is over the limits (nothing more is kept).
+    bool add(std::string_view piece);
+    bool over() const { return m_over; }
+    std::string& text() { return m_text; }
+
+private:
+    std::string m_text;
+    std::size_t m_lineEnds = 0;
+    bool m_afterCr = false;  // the last character kept was a CR (a LF after it ends no line)
+    bool m_over = false;
+};
 
 struct PasteResult {
     std::optional<DataTable> table;      // the new table when the whole text passed

@@ -17,10 +17,12 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
@@ -36,7 +38,7 @@ namespace {
 constexpr const char* kWindowTitle =
     "KALIBRIX - calculates interpolated values for samples between standard measurements";
 constexpr const char* kAboutText =
-    "KALIBRIX is a Windows program that calculates interpolated values for "
+    "KALIBRIX is a desktop program that calculates interpolated values for "
     "standard-sample-standard sequences using different methods.\n\n"
     "Input: paste a compact table from clipboard (2 or 3 columns, only numbers).\n"
     "First column: X, 2nd column: Y. If more columns are in the copied table then the 3rd "
@@ -44,6 +46,9 @@ constexpr const char* kAboutText =
     "Mouse click on data point marks it for rejection.\n\n"
     "[Plot and calculate] button refreshes the plot.\n\n"
     "Output: copy to clipboard.";
+
+const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
+const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
 
 constexpr int kFontPixels = 11;  // the designed 8 pt at 96 dots per inch
 constexpr double kRowHeight = 225;
@@ -96,26 +101,6 @@ void setTextColour(QWidget* w, const QColor& colour)
     w->setPalette(p);
 }
 
-// Runs `handler` once for every choice of an item: the program's setCurrentIndex and the
-// user's choice from the list, also of the item already chosen (which puts its text back in
-// place of a typed one). Typing into the text runs nothing.
-void onItemChosen(QComboBox* combo, std::function<void()> handler)
-{
-    auto changedNow = std::make_shared<bool>(false);
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [=](int index) {
-        if (index < 0)
-            return;
-        // A user's choice of another item also emits activated right after this.
-        *changedNow = true;
-        QTimer::singleShot(0, combo, [changedNow] { *changedNow = false; });
-        handler();
-    });
-    QObject::connect(combo, &QComboBox::activated, combo, [=](int) {
-        if (!std::exchange(*changedNow, false))
-            handler();
-    });
-}
-
 void fill(QComboBox* combo, const std::vector<std::string>& items)
 {
     const QSignalBlocker quiet(combo);
@@ -146,6 +131,49 @@ public:
 };
 
 }  // namespace
+
+// A drop-down list whose handler runs once for every choice of an item: the program's
+// setCurrentIndex and the user's choice from the list or with the arrow keys, also of the
+// item already chosen (which puts its text back in place of a typed one). In an editable
+// box typing runs nothing, nor do Enter and leaving the box, although Qt then selects the
+// item that matches the typed text: the typed text waits for the next run.
+class ChoiceBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void onItemChosen(std::function<void()> handler)
+    {
+        auto changedNow = std::make_shared<bool>(false);
+        connect(this, &QComboBox::currentIndexChanged, this, [=, this](int index) {
+            if (index < 0 || m_finishingTypedText)
+                return;
+            // A user's choice of another item also emits activated right after this.
+            *changedNow = true;
+            QTimer::singleShot(0, this, [changedNow] { *changedNow = false; });
+            handler();
+        });
+        connect(this, &QComboBox::activated, this, [=, this](int) {
+            if (!m_finishingTypedText && !std::exchange(*changedNow, false))
+                handler();
+        });
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        const QScopedValueRollback quiet(m_finishingTypedText, enter);
+        QComboBox::keyPressEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        const QScopedValueRollback quiet(m_finishingTypedText, true);
+        QComboBox::focusOutEvent(event);
+    }
+
+private:
+    bool m_finishingTypedText = false;
+};
 
 RegWindow::RegWindow(State& state, QWidget* parent)
     : QWidget(parent), m_state(state), m_fmt(NumberFormat::fromLocale(QLocale::system()))
@@ -311,7 +339,7 @@ void RegWindow::buildControls()
         chkPoly[row.slot] =
             box(QString("chkPoly_%1").arg(row.slot), kColShow, row.top, row.slot == 2);
     }
-    ComboBox1 = new QComboBox(this);
+    ComboBox1 = new ChoiceBox(this);
     ComboBox1->setObjectName("ComboBox1");
     place(ComboBox1, {8360, 8970, 615, 315});
     QFont bold = font();
@@ -334,18 +362,18 @@ void RegWindow::buildControls()
     chkConf->setObjectName("chkConf");
     chkConf->setChecked(true);
     chkConf->setGeometry(inFrame({120, 120, 1815, 435}));
-    comboProb = new QComboBox(frame4);
+    comboProb = new ChoiceBox(frame4);
     comboProb->setObjectName("comboProb");
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPixelSize(kFontPixels);
     comboProb->setFont(fixed);
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
 
-    for (QComboBox* combo : {ComboBox1, comboProb}) {
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setCompleter(nullptr);  // typed text stays as typed
-    }
+    // The degree may also be typed; the level box takes only its list items, so the level
+    // it shows is the one in force.
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setCompleter(nullptr);  // typed text stays as typed
 
     // Right column.
     cmdCopy =
@@ -376,13 +404,14 @@ void RegWindow::connectHandlers()
             if (on)
                 optAllData_Click(i);
         });
-    onItemChosen(ComboBox1, [this] { A_PLOT(); });
-    onItemChosen(comboProb, [this] { comboProb_Click(); });
+    ComboBox1->onItemChosen([this] { A_PLOT(); });
+    comboProb->onItemChosen([this] { comboProb_Click(); });
 
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_V), this), &QShortcut::activated,
-            cmdPaste, &QPushButton::click);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_C), this), &QShortcut::activated,
-            cmdCopy, &QPushButton::click);
+    connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste,
+            &QPushButton::click);
+    connect(new QShortcut(kCopyKeys, this), &QShortcut::activated, cmdCopy, &QPushButton::click);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
             &RegWindow::savePlotAs);
 }
@@ -392,6 +421,19 @@ bool RegWindow::event(QEvent* event)
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
     return QWidget::event(event);
+}
+
+// The paste and copy keys belong to the window wherever the focus is: a text field (the
+// degree box) would take Ctrl+V and Ctrl+C as a shortcut override for itself; left
+// unaccepted, the override lets the window's shortcut have them.
+bool RegWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
+        if (keys == kPasteKeys || keys == kCopyKeys)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void RegWindow::showEvent(QShowEvent* event)

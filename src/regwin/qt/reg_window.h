@@ -12,13 +12,13 @@
 #include <vector>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 
 namespace kalibrix {
 
+class ChoiceBox;
 class PlotWidget;
 
 // frm_Reg, the program's window: binds the controls to the state and runs A_PLOT after
@@ -37,6 +37,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -79,7 +80,7 @@ private:
     QCheckBox *chkConf = nullptr, *Check1 = nullptr, *chkLog = nullptr, *chkZigZag = nullptr;
     std::array<QCheckBox*, kPolySlots + 1> chkPoly{};  // index 1..5
     std::array<QCheckBox*, kExportMethods> chkEX{};
-    QComboBox *comboProb = nullptr, *ComboBox1 = nullptr;
+    ChoiceBox *comboProb = nullptr, *ComboBox1 = nullptr;
 
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
     QLabel *lbl_LRa = nullptr, *lbl_LRb = nullptr, *lbl_LRr = nullptr, *lblDiff = nullptr,

@@ -2,22 +2,26 @@
 #include "support/test_support.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
 using namespace kalibrix;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TempDir {
-    fs::path path = fs::temp_directory_path() /
-                    ("kalibrix-startup-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-};
+// A display number nothing listens on.
+std::string deadDisplay()
+{
+    for (int n = 99;; ++n)
+        if (!fs::exists("/tmp/.X" + std::to_string(n) + "-lock") &&
+            !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+            return ":" + std::to_string(n);
+}
 
 }  // namespace
 
@@ -39,30 +43,47 @@ TEST(StartUp, DemonstrationTableAndDefaults)
     EXPECT_DOUBLE_EQ(s.state->student.value[3][3], 3.18245);
 }
 
-TEST(StartUp, TheProgramStopsWithAClearMessageWhenTheTableIsBad)
+TEST(StartUp, TheProgramStopsWithAClearMessageWhenItCannotStart)
 {
+    const std::string display = deadDisplay();
+    const std::string noDisplay = "kalibrix: no display to open the window on (";
+    const std::string cli = "); kalibrix-cli works without one.\n";
     const struct {
-        const char* content;  // nullptr: no student.dat at all
-        const char* message;
+        const char* content;  // nullptr: no student.dat at all; "": the real one
+        std::pair<const char*, std::string> variable;  // set for the run, if named
+        std::string message;
     } cases[] = {
-        {nullptr, "student.dat: cannot be read from "},
-        {"header\n1, 1, 2, 3, 4, 5\n", "student.dat: record 1 has 5 values, 6 expected"},
-        {"header\n1, 1, 2, x, 4, 5, 6\n", "student.dat: record 1, value 3 is not a number (\"x\")"},
+        {nullptr, {}, "student.dat: cannot be read from "},
+        {"header\n1, 1, 2, 3, 4, 5\n", {}, "student.dat: record 1 has 5 values, 6 expected"},
+        {"header\n1, 1, 2, x, 4, 5, 6\n", {},
+         "student.dat: record 1, value 3 is not a number (\"x\")"},
+        {"", {}, noDisplay + "neither DISPLAY nor WAYLAND_DISPLAY is set" + cli},
+        {"", {"DISPLAY", display}, noDisplay + "DISPLAY=" + display + " did not answer" + cli},
+        {"", {"WAYLAND_DISPLAY", "wayland-99"},
+         noDisplay + "WAYLAND_DISPLAY=wayland-99 did not answer" + cli},
     };
     for (const auto& c : cases) {
-        TempDir dir;
-        const fs::path exe = dir.path / "kalibrix";
+        QTemporaryDir tmp;
+        ASSERT_TRUE(tmp.isValid());
+        const fs::path dir = tmp.path().toStdString();
+        const fs::path exe = dir / "kalibrix";
         fs::copy_file(fs::path(KALIBRIX_BIN_DIR) / "kalibrix", exe);
-        if (c.content)
-            std::ofstream(dir.path / "student.dat") << c.content;
+        if (c.content && *c.content)
+            std::ofstream(dir / "student.dat") << c.content;
+        else if (c.content)
+            fs::copy_file(fs::path(KALIBRIX_BIN_DIR) / "student.dat", dir / "student.dat");
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        env.insert("XDG_RUNTIME_DIR", tmp.path());
+        if (c.variable.first)
+            env.insert(c.variable.first, QString::fromStdString(c.variable.second));
         p.setProcessEnvironment(env);
         p.start(QString::fromStdString(exe.string()), {});
         ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << c.message;
         EXPECT_EQ(p.exitCode(), 1) << c.message;
         const std::string err = p.readAllStandardError().toStdString();
         EXPECT_EQ(err.rfind(c.message, 0), 0u) << err;

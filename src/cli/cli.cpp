@@ -8,13 +8,17 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kalibrix::cli {
 
@@ -54,6 +58,18 @@ std::string str(const QString& s)
     return s.toStdString();
 }
 
+// The parser sees every byte of the command line as one character (Latin-1), so that no
+// byte is lost; these turn such a text back into its bytes, or into the UTF-8 text it holds.
+std::string bytes(const QString& latin1)
+{
+    return latin1.toLatin1().toStdString();
+}
+
+QString text(const QString& latin1)
+{
+    return QString::fromUtf8(latin1.toLatin1());
+}
+
 std::string shortUsage()
 {
     return std::string("Usage: ") + kProgram + " [OPTIONS] [FILE]\nTry '" + kProgram +
@@ -70,7 +86,7 @@ QStringList listItems(const QCommandLineParser& parser, const QString& option)
 {
     QStringList items;
     for (const QString& value : parser.values(option))
-        for (const QString& item : value.split(u','))
+        for (const QString& item : text(value).split(u','))
             items.append(item.trimmed());
     return items;
 }
@@ -126,8 +142,8 @@ std::vector<int> rejectList(const QCommandLineParser& parser)
 }
 
 struct PlotRequest {
-    QString file;
-    QSize size;  // empty: the designed size
+    std::string file;  // the name's bytes
+    QSize size;        // empty: the designed size
 };
 
 constexpr int kMaxPictureSide = 20000;
@@ -141,19 +157,20 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
             throw UsageError{"--size needs --plot"};
         return std::nullopt;
     }
-    PlotRequest request{parser.value(QStringLiteral("plot")), {}};
-    const QString lower = request.file.toLower();
+    const QString name = parser.value(QStringLiteral("plot"));
+    PlotRequest request{bytes(name), {}};
+    const QString lower = name.toLower();
     if (!lower.endsWith(u".png") && !lower.endsWith(u".svg"))
         throw UsageError{"--plot: the file name must end in .png or .svg"};
     if (sized) {
-        const QString text = parser.value(QStringLiteral("size"));
-        const QStringList parts = text.split(u'x');
+        const QString value = text(parser.value(QStringLiteral("size")));
+        const QStringList parts = value.split(u'x');
         bool okW = false;
         bool okH = false;
         const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0;
         const int h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
         if (!okW || !okH || w < 1 || h < 1 || w > kMaxPictureSide || h > kMaxPictureSide)
-            throw UsageError{"--size: '" + str(text) + "' is not WxH in pixels (1 to " +
+            throw UsageError{"--size: '" + str(value) + "' is not WxH in pixels (1 to " +
                              std::to_string(kMaxPictureSide) + " each)"};
         request.size = QSize(w, h);
     }
@@ -176,13 +193,13 @@ RegControls controlsFrom(const QCommandLineParser& parser)
             c.chkEX[i] = kTicked;
     }
     if (parser.isSet(QStringLiteral("degree"))) {
-        c.comboBox1Text = str(parser.value(QStringLiteral("degree")));
+        c.comboBox1Text = str(text(parser.value(QStringLiteral("degree"))));
         const auto& items = comboBox1Items();
         const auto it = std::find(items.begin(), items.end(), c.comboBox1Text);
         c.comboBox1Index = it == items.end() ? -1 : static_cast<int>(it - items.begin());
     }
     if (parser.isSet(QStringLiteral("level"))) {
-        const QString level = parser.value(QStringLiteral("level")).trimmed();
+        const QString level = text(parser.value(QStringLiteral("level"))).trimmed();
         const auto it = std::find_if(kLevelNames.begin(), kLevelNames.end(),
                                      [&](const char* n) { return level == QLatin1String(n); });
         if (it == kLevelNames.end())
@@ -193,19 +210,16 @@ RegControls controlsFrom(const QCommandLineParser& parser)
     return c;
 }
 
-std::optional<std::string> readFile(const QString& name, std::string& error)
+std::optional<std::string> readFile(const std::string& name, std::string& error)
 {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString().toStdString();
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString().toStdString();
-        return std::nullopt;
-    }
-    return bytes.toStdString();
+    std::optional<std::string> text = readTable(fd, error);
+    ::close(fd);
+    return text;
 }
 
 std::string withLineFeeds(std::string text)
@@ -292,8 +306,12 @@ Fits a table of standards as the regression window does at start-up and writes
 the value of every exported fit at every X as tab-separated text.
 
 The table (X, Y and an optional error per line, as pasted into the window) is
-read from FILE, or from standard input when FILE is absent or "-". Numbers are
-read and written with the decimal separator of the user's locale.
+read from FILE, or from standard input when FILE is absent or "-". As in the
+window, it may have at most 6000 lines and 32 MB; a longer input is refused as
+soon as it is beyond that, without reading the rest. Numbers are read and
+written with the decimal separator of the user's locale; negative numbers are
+written with the ASCII minus sign "-" in every locale. File names are used as
+given, byte for byte, whatever their encoding.
 
 Options:
   --show LIST     methods fitted, comma-separated: log, poly2, poly3, poly4,
@@ -311,6 +329,8 @@ Options:
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
   --plot FILE     also write the plot as a picture, PNG or SVG by the ending.
+                  An existing file is replaced only by a complete picture (a
+                  link is followed; a device or FIFO is written directly).
   --size WxH      size of that picture in pixels. Default: 777x433
   -h, --help      show this text and exit.
 
@@ -329,24 +349,51 @@ Messages of the fit go to standard error, one per line.
 Exit status:
   0  done (also when the fit wrote messages)
   1  the t table (student.dat beside the program) could not be read, the input
-     could not be read, or the table was refused (message on standard error)
+     could not be read, the table was refused, or the picture or standard
+     output could not be written (message on standard error)
   2  usage error
 )";
 }
 
-std::optional<std::string> readAllStdin()
+std::optional<std::string> readTable(int fd, std::string& error)
 {
-    std::string data;
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
-        data.append(buffer, n);
-    if (std::ferror(stdin))
-        return std::nullopt;
-    return data;
+    PasteIntake intake;
+    std::vector<char> buffer(65536);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0 || !intake.add({buffer.data(), static_cast<size_t>(n)}))
+            return std::move(intake.text());
+    }
 }
 
-CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
+std::optional<std::string> readStdin()
+{
+    std::string error;
+    return readTable(STDIN_FILENO, error);
+}
+
+int emitResult(const CliResult& result, std::FILE* out, std::FILE* err)
+{
+    auto written = [](std::FILE* stream, const std::string& bytes) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+               std::fflush(stream) == 0;
+    };
+    const bool said = written(err, result.err);  // when not, there is nowhere to say why
+    if (!written(out, result.out)) {
+        written(err, std::string(kProgram) + ": cannot write standard output: " +
+                         std::strerror(errno) + "\n");
+        return kExitFailure;
+    }
+    return said ? result.status : kExitFailure;
+}
+
+CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment& env)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -359,8 +406,11 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
     parser.addOption(QCommandLineOption(QStringLiteral("plot"), {}, QStringLiteral("file")));
     parser.addOption(QCommandLineOption(QStringLiteral("size"), {}, QStringLiteral("WxH")));
 
-    if (!parser.parse(arguments))
-        return usageFailure(str(parser.errorText()));
+    QStringList latin1;
+    for (const std::string& argument : arguments)
+        latin1.append(QString::fromLatin1(argument));
+    if (!parser.parse(latin1))
+        return usageFailure(bytes(parser.errorText()));
     if (parser.isSet(help))
         return {kExitOk, usageText(), {}};
 
@@ -390,10 +440,11 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
     }
     State& state = *startUp.state;
 
-    const QString file =
-        parser.positionalArguments().isEmpty() ? QString() : parser.positionalArguments().front();
+    const std::string file = parser.positionalArguments().isEmpty()
+                                 ? std::string()
+                                 : bytes(parser.positionalArguments().front());
     std::optional<std::string> input;
-    if (file.isEmpty() || file == u"-") {
+    if (file.empty() || file == "-") {
         input = env.readStdin ? env.readStdin() : std::nullopt;
         if (!input)
             return {kExitFailure, {}, std::string(kProgram) + ": cannot read standard input\n"};
@@ -402,7 +453,7 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
         input = readFile(file, error);
         if (!input)
             return {kExitFailure, {},
-                    std::string(kProgram) + ": cannot read " + str(file) + ": " + error + "\n"};
+                    std::string(kProgram) + ": cannot read " + file + ": " + error + "\n"};
     }
 
     PasteResult pasted = Paste_Table(*input, env.locale);
@@ -426,19 +477,19 @@ CliResult runCli(const QStringList& arguments, const CliEnvironment& env)
     }
 
     state.probCol = controls.comboProbIndex + 1;
-    const NumberFormat fmt = NumberFormat::fromLocale(env.locale);
+    const NumberFormat fmt = NumberFormat::forExport(env.locale);
     const RunReport report = A_PLOT(state, controls, fmt, plot ? Drawing::Build : Drawing::Skip);
     for (const UserMessage& message : report.messages)
         appendMessage(result.err, message);
 
     if (plot) {
         const std::optional<std::string> error =
-            env.writePlot ? env.writePlot(state.plot, plot->file, plot->size)
+            env.writePlot ? env.writePlot(state.plot, std::filesystem::path(plot->file), plot->size)
                           : std::optional<std::string>("pictures are not available here");
         if (error) {
             result.status = kExitFailure;
-            result.err += std::string(kProgram) + ": cannot write " + str(plot->file) + ": " +
-                          *error + "\n";
+            result.err +=
+                std::string(kProgram) + ": cannot write " + plot->file + ": " + *error + "\n";
             return result;
         }
     }

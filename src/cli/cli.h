@@ -5,12 +5,13 @@
 
 #include <QLocale>
 #include <QSize>
-#include <QStringList>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalibrix::cli {
 
@@ -20,12 +21,15 @@ inline constexpr int kExitUsage = 2;
 
 // What the batch front end needs from its process, so that it can also be driven in-process.
 struct CliEnvironment {
-    std::filesystem::path appPath;                          // folder holding student.dat
-    std::function<std::optional<std::string>()> readStdin;  // whole input, nullopt on failure
+    std::filesystem::path appPath;  // folder holding student.dat
+    // Standard input up to its end, or only as far as the paste limits (the text kept then
+    // ends just past them); nullopt on failure.
+    std::function<std::optional<std::string>()> readStdin;
     QLocale locale = QLocale::system();
     // Writes the picture of a run to `file` (PNG or SVG by its ending) at `size` pixels, or
     // at the designed size when `size` is empty; returns the reason when it cannot.
-    std::function<std::optional<std::string>(const PlotDisplay&, const QString& file, QSize size)>
+    std::function<std::optional<std::string>(const PlotDisplay&,
+                                              const std::filesystem::path& file, QSize size)>
         writePlot;
 };
 
@@ -36,8 +40,14 @@ struct CliResult {
     std::string err;
 };
 
-// kalibrix-cli [OPTIONS] [FILE]: `arguments` starts with the program name.
-CliResult runCli(const QStringList& arguments, const CliEnvironment& env);
+// kalibrix-cli [OPTIONS] [FILE]: `arguments` are the bytes of the command line, starting
+// with the program name. File names are used as these bytes; other option values are read
+// as UTF-8.
+CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment& env);
+
+// Writes the result's standard error, then its standard output, and returns the exit status:
+// the result's own, or kExitFailure when a write failed (said on standard error when it can).
+int emitResult(const CliResult& result, std::FILE* out, std::FILE* err);
 
 // The --help text.
 std::string usageText();
@@ -45,7 +55,12 @@ std::string usageText();
 // The statistics table of --summary, built from the labels of a run.
 std::string summaryText(const RegControls& controls);
 
-// Reads standard input whole, as bytes.
-std::optional<std::string> readAllStdin();
+// Reads the open file `fd` to its end, or only as far as the paste limits allow (the text
+// kept then ends just past them, for Paste_Table to refuse), so that an endless input is
+// refused without being read whole. Returns nullopt and the reason in `error` on failure.
+std::optional<std::string> readTable(int fd, std::string& error);
+
+// readTable of standard input.
+std::optional<std::string> readStdin();
 
 }  // namespace kalibrix::cli

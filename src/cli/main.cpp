@@ -8,14 +8,10 @@
 
 namespace {
 
-std::optional<std::string> writePlot(const kalibrix::PlotDisplay& plot, const QString& file,
-                                     QSize size)
+std::optional<std::string> writePlot(const kalibrix::PlotDisplay& plot,
+                                     const std::filesystem::path& file, QSize size)
 {
-    QString error;
-    if (kalibrix::savePlot(plot, file, size.isEmpty() ? kalibrix::designedPlotSize() : size,
-                           &error))
-        return std::nullopt;
-    return error.toStdString();
+    return kalibrix::savePlot(plot, file, size.isEmpty() ? kalibrix::designedPlotSize() : size);
 }
 
 // Standard error belongs to the program's own messages, which scripts read; Qt's notes
@@ -35,10 +31,10 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(qtMessages);
     QGuiApplication app(argc, argv);
+    // The command line as bytes, after Qt took its own options out: QCoreApplication's list
+    // decodes them and loses what is not UTF-8, such as some file names.
+    const std::vector<std::string> arguments(argv, argv + argc);
     const kalibrix::cli::CliResult result = kalibrix::cli::runCli(
-        QCoreApplication::arguments(),
-        {kalibrix::appPath(), kalibrix::cli::readAllStdin, QLocale::system(), writePlot});
-    std::fwrite(result.err.data(), 1, result.err.size(), stderr);
-    std::fwrite(result.out.data(), 1, result.out.size(), stdout);
-    return std::fflush(stdout) == 0 ? result.status : kalibrix::cli::kExitFailure;
+        arguments, {kalibrix::appPath(), kalibrix::cli::readStdin, QLocale::system(), writePlot});
+    return kalibrix::cli::emitResult(result, stdout, stderr);
 }

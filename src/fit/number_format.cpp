@@ -1,6 +1,7 @@
 #include "fit/number_format.h"
 
 #include <QLocale>
+#include <QString>
 
 #include <charconv>
 #include <cmath>
@@ -37,6 +38,20 @@ void appendLocalised(std::string& out, std::string_view digits, const NumberForm
         else
             out += c;
     }
+}
+
+// `text` (UTF-8) without the marks that only steer the direction of the text around them
+// (ALM, LRM, RLM, the embeddings and the isolates), which Arabic and Persian locales put
+// into their separators.
+std::string withoutDirectionMarks(const std::string& text)
+{
+    QString s = QString::fromStdString(text);
+    s.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+               (u >= 0x2066 && u <= 0x2069);
+    });
+    return s.toStdString();
 }
 
 }  // namespace
@@ -82,6 +97,19 @@ NumberFormat NumberFormat::fromLocale(const QLocale& locale)
     fmt.decimalPoint = locale.decimalPoint().toStdString();
     fmt.minusSign = locale.negativeSign().toStdString();
     fmt.groupSeparator = locale.groupSeparator().toStdString();
+    return fmt;
+}
+
+NumberFormat NumberFormat::forExport(const QLocale& locale)
+{
+    return fromLocale(locale).forExport();
+}
+
+NumberFormat NumberFormat::forExport() const
+{
+    NumberFormat fmt;  // with the ASCII minus
+    fmt.decimalPoint = withoutDirectionMarks(decimalPoint);
+    fmt.groupSeparator = withoutDirectionMarks(groupSeparator);
     return fmt;
 }
 

@@ -26,8 +26,13 @@ struct NumberFormat {
     // A value that rounds to zero is written without a minus sign.
     std::string fixed(double v, int decimals) const;
 
-    // The separators of `locale`.
+    // The separators of `locale`, as the window shows them.
     static NumberFormat fromLocale(const QLocale& locale);
+    // The separators of `locale` for text that spreadsheets and scripts read (the export,
+    // kalibrix-cli): the locale's decimal point, but the ASCII minus and no direction marks.
+    static NumberFormat forExport(const QLocale& locale);
+    // This format with the ASCII minus and its separators stripped of direction marks.
+    NumberFormat forExport() const;
 };
 
 }  // namespace kalibrix

@@ -1,6 +1,7 @@
 #include "regwin/export.h"
 
 #include "fit/finite.h"
+#include "fit/rounding.h"
 
 #include <cmath>
 
@@ -29,7 +30,7 @@ std::string polyName(int slot, const std::string& chosenText)
 class ExportWriter {
 public:
     ExportWriter(const State& state, const RegControls& controls, const NumberFormat& fmt)
-        : m_state(state), m_controls(controls), m_fmt(fmt),
+        : m_state(state), m_controls(controls), m_fmt(fmt.forExport()),
           m_chosenText(state.results.computed ? state.results.polyChosenText
                                               : controls.comboBox1Text)
     {
@@ -84,7 +85,6 @@ private:
     void summaryLine()
     {
         const RunResults& r = m_state.results;
-        const StatLabels& labels = m_controls.labels;
         if (exported(kExportLinear)) {
             const RegressionFit fit = r.linear.value_or(RegressionFit{});
             summaryGroup("L.R. aver.diff. /diff.%", m_fmt.general(fit.diff),
@@ -95,10 +95,15 @@ private:
             summaryGroup("Log.R. aver.diff. /diff.%", m_fmt.general(fit.diff),
                          m_fmt.general(fit.diffProc));
         }
-        for (const PolyColumn& c : kPolyColumns)
-            if (exported(c.method))
-                summaryGroup(polyName(c.slot, m_chosenText) + ".R. aver.diff. /diff.%",
-                             labels.lblDiffPoly[c.slot], labels.lblDiffProcPoly[c.slot]);
+        // The polynomials' cells as the window's labels show them, in the export's format.
+        for (const PolyColumn& c : kPolyColumns) {
+            if (!exported(c.method))
+                continue;
+            const auto& fit = r.poly[c.slot];
+            summaryGroup(polyName(c.slot, m_chosenText) + ".R. aver.diff. /diff.%",
+                         fit ? Rounding(fit->diff, m_fmt) : std::string(),
+                         fit && fit->diffProc ? m_fmt.fixed(*fit->diffProc, 2) : std::string());
+        }
         if (exported(kExportZigzag))
             m_out += "Zigzag";
     }
@@ -186,7 +191,7 @@ private:
 
     const State& m_state;
     const RegControls& m_controls;
-    const NumberFormat& m_fmt;
+    const NumberFormat m_fmt;
     std::string m_chosenText;
     std::string m_out;
     int m_positionX = -1;  // the line m_position was written for
@@ -195,6 +200,8 @@ private:
 
 }  // namespace
 
+// The decimal point follows `fmt`, but whatever the window shows, negative numbers get the
+// ASCII minus and no direction marks, so that spreadsheets and scripts read them.
 std::string exportText(const State& state, const RegControls& controls, const NumberFormat& fmt)
 {
     return ExportWriter(state, controls, fmt).build();

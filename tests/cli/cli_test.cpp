@@ -2,25 +2,30 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <filesystem>
 
 namespace {
 
 const QByteArray kDemo = "5\t980\n10\t770\n15\t700\n25\t550\n27\t500\n";
 const char* const kTitle = "* * *  KALIBRIX  -  Export of interpolated data";
+const char* const kBin = KALIBRIX_BIN_DIR "/kalibrix-cli";
 
 struct Outcome {
     int status = -1;
     QByteArray out;
-    QString err;
+    QByteArray err;
     QStringList lines() const { return QString::fromUtf8(out).split(u'\n'); }
 };
 
 Outcome cli(const QStringList& args, const QByteArray& input = kDemo, const char* locale = "C",
-            const QString& program = KALIBRIX_BIN_DIR "/kalibrix-cli")
+            const QString& program = kBin)
 {
     static int argc = 1;
     static char name[] = "cli_test";
@@ -38,7 +43,14 @@ Outcome cli(const QStringList& args, const QByteArray& input = kDemo, const char
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// Runs `script` in bash with kalibrix-cli as $0 and `args` after it, for redirections and
+// file names that are no UTF-8.
+Outcome shell(const QString& script, const QStringList& args = {}, const QByteArray& input = kDemo)
+{
+    return cli(QStringList{"-c", script, kBin} + args, input, "C", "/bin/bash");
 }
 
 QByteArray contents(const QString& path)
@@ -52,7 +64,7 @@ void expectFailure(const Outcome& r, int status, const QString& message)
 {
     EXPECT_EQ(r.status, status);
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(r.err.contains(message)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(message.toUtf8())) << r.err.toStdString();
 }
 
 TEST(Cli, ExportsWithLineFeedsOrRawCarriageReturnsForTheChosenMethodsAndLevel)
@@ -89,9 +101,22 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
     EXPECT_EQ(cli({"--summary", file.fileName()}, "").out, fromStdin.out);
     EXPECT_EQ(cli({"--summary", "-"}).out, fromStdin.out);
     expectFailure(cli({dir.filePath("absent.txt")}), 1, "absent.txt");
+    // A name that is no UTF-8 is opened, and named in messages, as its bytes are.
+    const QStringList inDir{dir.path()};
+    EXPECT_EQ(shell(R"(cd "$1" && cat > $'t\xff' && exec "$0" --summary $'t\xff')", inDir).out,
+              fromStdin.out);
+    EXPECT_TRUE(shell(R"(exec "$0" $'no\xff')").err.contains("cannot read no\xff: No such file"));
+    // An endless input is read only as far as the paste limits: its writer finds the pipe
+    // closed, from standard input and from a named pipe alike.
+    const Outcome lines = shell(R"(yes 1 | head -n 1000000 | "$0"; echo "${PIPESTATUS[1]}")");
+    EXPECT_NE(lines.out, "0\n");
+    EXPECT_TRUE(lines.err.contains("6000")) << lines.err.toStdString();
+    const Outcome fifo = shell(R"(cd "$1" && mkfifo f && { head -c 100000000 /dev/zero > f & }
+                                  "$0" f; s=$?; wait $!; echo $s $?)", inDir);
+    EXPECT_TRUE(fifo.out.startsWith("1 ") && fifo.out != "1 0\n") << fifo.out.toStdString();
     expectFailure(cli({}, "5\t980\n"), 1, "Please check the format of the copied table.");
     const QString lonely = dir.filePath("kalibrix-cli");  // without student.dat beside it
-    ASSERT_TRUE(QFile::copy(KALIBRIX_BIN_DIR "/kalibrix-cli", lonely));
+    ASSERT_TRUE(QFile::copy(kBin, lonely));
     expectFailure(cli({}, kDemo, "C", lonely), 1, "student.dat");
 }
 
@@ -128,7 +153,12 @@ TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
     EXPECT_EQ(lines[7], "3 ord.\t\t\t\t\t");
     EXPECT_EQ(lines[10], "6 ord.\t\t\t\t\t");
     EXPECT_EQ(cli({"--summary", "--reject", "5"}).lines()[3], "Rejected:\t1");
-    EXPECT_TRUE(cli({"--summary"}, kDemo, "de_DE.UTF-8").lines()[4].contains("\t-19,63\t"));
+    // The locale's decimal point, but the ASCII minus and no direction marks.
+    for (const auto& [locale, cell] : {std::pair{"de_DE.UTF-8", "\t-19,63\t"},
+                                       {"sv_SE.UTF-8", "\t-19,63\t"},
+                                       {"fa_IR.UTF-8", "\t-19\u066b63\t"}})
+        EXPECT_TRUE(cli({"--summary"}, kDemo, locale).lines()[4].contains(QString::fromUtf8(cell)))
+            << locale;
 }
 
 TEST(Cli, ChosenDegreeSlotAndItsParameters)
@@ -151,9 +181,10 @@ TEST(Cli, ChosenDegreeSlotAndItsParameters)
     EXPECT_EQ(lines[10], "30 ord.\t\t\t\t\t");
 }
 
-TEST(Cli, WritesThePlotAsPngOrSvg)
+TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
 {
     QTemporaryDir dir;
+    const QStringList inDir{dir.path()};
     const QString png = dir.filePath("plot.png");
     const Outcome a = cli({"--plot", png});
     ASSERT_EQ(a.status, 0) << a.err.toStdString();
@@ -164,6 +195,39 @@ TEST(Cli, WritesThePlotAsPngOrSvg)
     ASSERT_EQ(cli({"--plot", svg, "--size", "1200x700"}).status, 0);
     EXPECT_TRUE(contents(svg).contains("<svg"));
     expectFailure(cli({"--plot", dir.filePath("missing/folder/p.png")}), 1, "cannot write");
+
+    // A link to a regular file: the file gets the picture, the link stays.
+    const QString target = dir.filePath("target.png");
+    const QString link = dir.filePath("link.png");
+    ASSERT_TRUE(QFile::copy(svg, target) && QFile::link(target, link));
+    ASSERT_EQ(cli({"--plot", link}).status, 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink() && contents(target).startsWith("\x89PNG"));
+    // A failed write leaves the old file whole and no other file behind.
+    const QByteArray before = contents(target);
+    const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    expectFailure(shell(R"(cd "$1" && trap '' XFSZ && ulimit -f 1 && exec "$0" --plot target.png)",
+                        inDir),
+                  1, "kalibrix-cli: cannot write target.png: File too large");
+    EXPECT_EQ(contents(target), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), files);
+    // A device is written, never replaced; so is standard output, whether or not the text
+    // fits the output buffer.
+    const QString full = dir.filePath("full.png");
+    ASSERT_TRUE(QFile::link("/dev/full", full));
+    expectFailure(cli({"--plot", full}), 1, "cannot write " + full + ": No space left on device");
+    for (const QByteArray& input : {kDemo, QByteArray("1\t5\n2\t6\n30000\t9\n")})
+        expectFailure(shell(R"(exec "$0" > /dev/full)", {}, input), 1,
+                      "kalibrix-cli: cannot write standard output: No space left on device");
+
+    // A name that is no UTF-8 is written as its bytes are.
+    ASSERT_EQ(shell(R"(cd "$1" && exec "$0" --plot $'p\xff.png')", inDir).status, 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path().toStdString() + "/p\xff.png"));
+
+    // Negative numbers in the export and the tick labels get the ASCII minus in every locale.
+    const QString negative = dir.filePath("negative.svg");
+    const Outcome sv = cli({"--plot", negative}, "1\t-5\n2\t-30\n3\t-10\n", "sv_SE.UTF-8");
+    EXPECT_TRUE(sv.lines()[4].startsWith("1\t-5\t")) << sv.out.toStdString();
+    EXPECT_TRUE(contents(negative).contains(">-30<") && !contents(negative).contains("\u2212"));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "regwin/qt/plot_painter.h"
 
+#include "regwin/save_file.h"
+
+#include <QBuffer>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -131,51 +134,63 @@ QSize designedPlotSize()
             static_cast<int>(std::lround(r.height / kTwipsPerDesignedPixel))};
 }
 
-bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error)
+std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,
+                                    QSize size)
 {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    const QString shown = QDir::toNativeSeparators(file);
     if (size.isEmpty())
-        return fail(QStringLiteral("The picture size %1 x %2 is empty.")
-                        .arg(size.width())
-                        .arg(size.height()));
-    const PlotColours colours;  // white plot area, black foreground
-    const QString suffix = QFileInfo(file).suffix().toLower();
+        return QStringLiteral("The picture size %1 x %2 is empty")
+            .arg(size.width())
+            .arg(size.height())
+            .toStdString();
+    // One character per byte: the ending is found whatever the encoding of the name.
+    const QString name = QString::fromLatin1(file.filename().native()).toLower();
+    const bool png = name.endsWith(u".png");
+    if (!png && !name.endsWith(u".svg"))
+        return "The file name must end in .png or .svg";
 
-    if (suffix == QLatin1String("png")) {
+    // The whole picture is made in memory first, so that nothing but its bytes can fail at
+    // the file.
+    const PlotColours colours;  // white plot area, black foreground
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (png) {
         QImage image(size, QImage::Format_RGB32);
         if (image.isNull())
-            return fail(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels.")
-                            .arg(size.width())
-                            .arg(size.height()));
+            return QStringLiteral("Not enough memory for a picture of %1 x %2 pixels")
+                .arg(size.width())
+                .arg(size.height())
+                .toStdString();
         {
             QPainter painter(&image);
             paintPlot(painter, plot, size, colours);
         }
-        if (!image.save(file, "PNG"))
-            return fail(QStringLiteral("Cannot write %1.").arg(shown));
-        return true;
-    }
-    if (suffix == QLatin1String("svg")) {
+        if (!image.save(&buffer, "PNG"))
+            return "The picture could not be encoded as PNG";
+    } else {
         QSvgGenerator svg;
-        svg.setFileName(file);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("KALIBRIX"));
         QPainter painter;
         if (!painter.begin(&svg))
-            return fail(QStringLiteral("Cannot write %1.").arg(shown));
+            return "The picture could not be drawn as SVG";
         paintPlot(painter, plot, size, colours);
         if (!painter.end())
-            return fail(QStringLiteral("Cannot write %1.").arg(shown));
-        return true;
+            return "The picture could not be drawn as SVG";
     }
-    return fail(
-        QStringLiteral("Cannot save %1: the file name must end in .png or .svg.").arg(shown));
+    const QByteArray& bytes = buffer.data();
+    return saveFile(file, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error)
+{
+    const std::optional<std::string> why =
+        savePlot(plot, std::filesystem::path(QFile::encodeName(file).toStdString()), size);
+    if (why && error)
+        *error = QStringLiteral("Cannot write %1: %2.")
+                     .arg(QDir::toNativeSeparators(file), QString::fromStdString(*why));
+    return !why;
 }
 
 }  // namespace kalibrix

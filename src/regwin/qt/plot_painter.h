@@ -6,6 +6,10 @@
 #include <QSize>
 #include <QString>
 
+#include <filesystem>
+#include <optional>
+#include <string>
+
 class QPainter;
 
 namespace kalibrix {
@@ -27,7 +31,13 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
 QSize designedPlotSize();
 
 // Writes `plot` at `size` pixels, white plot area and black foreground, as PNG or SVG by
-// the file's ending. Returns false and the reason in `error` (when given) otherwise.
+// the file's ending (its bytes as given), through saveFile: a failed write leaves no
+// half-written picture. Returns the reason when it cannot, such as the system's error text.
+std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,
+                                    QSize size);
+
+// The same for a file name the user chose in the window: false and a sentence naming the
+// file in `error` (when given) when the picture could not be written.
 bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error);
 
 }  // namespace kalibrix

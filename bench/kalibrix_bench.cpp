@@ -1,9 +1,12 @@
 // kalibrix-bench: what the program's heavy actions cost at the largest tables it takes,
 // and at a tenth and a hundredth of that size so that the growth shows.
 //
-// Every case takes nData = 300, 3000 and 30000 (the largest X):
+// Every case but "import refused" takes nData = 300, 3000 and 30000 (the largest X):
 //   import       Paste_Table of a 3-column text (CR LF) with a standard at every 5th
 //                position, so 60, 600 and 6000 lines (6000 is the most a paste takes);
+//   import refused  Paste_Table under a German locale of the largest text it takes, 6000
+//                lines of 100 cells, each cell read both with the decimal point and in the
+//                locale ("-123.456e-07"), the last cell not a number;
 //   calculate    one plot-and-calculate without the picture, a standard at every position
 //                and every method ticked (linear with band, log, polynomials 6, 2..5, zigzag);
 //   displaylist  buildPlot of that run;
@@ -90,6 +93,27 @@ std::string pasteText(int nData)
     return text;
 }
 
+// 6000 lines of X and 99 cells such as "-123.456e-07" that both ways of writing numbers
+// read under a German locale; the very last cell is not a number.
+std::string refusedImportText()
+{
+    Noise noise(99);
+    std::string text;
+    char cell[32];
+    for (int line = 1; line <= kMaxPasteLines; ++line) {
+        text += std::to_string(line);
+        for (int c = 1; c < kMaxPasteCells; ++c) {
+            const double v = 550 + 449 * noise.next();
+            const int n = std::snprintf(cell, sizeof cell, "\t%s%.3fe-%02d",
+                                        noise.next() < 0 ? "-" : "", v, c % 20);
+            text.append(cell, static_cast<size_t>(n));
+        }
+        text += "\r\n";
+    }
+    text.insert(text.size() - 2, 1, 'x');
+    return text;
+}
+
 // The started state holding a 3-column table with a standard at every X = 1..nData, the
 // 95 % level chosen.
 State benchState(int nData)
@@ -155,6 +179,20 @@ void BM_Import(benchmark::State& st)
     if (!Paste_Table(text, locale).table)
         st.SkipWithError("the text was refused");
     st.SetLabel(std::to_string(st.range(0) / kImportSpacing) + " lines");
+}
+
+void BM_ImportRefused(benchmark::State& st)
+{
+    const std::string text = refusedImportText();
+    const QLocale locale(QLocale::German, QLocale::Germany);
+    for (auto _ : st) {
+        PasteResult r = Paste_Table(text, locale);
+        benchmark::DoNotOptimize(r.message);
+    }
+    const PasteResult r = Paste_Table(text, locale);
+    if (!r.message || r.message->text.find("\nLine 6000, cell 100: ") == std::string::npos)
+        st.SkipWithError("the text was not refused at its last cell");
+    st.SetLabel(std::to_string(text.size() / 1000) + " kB");
 }
 
 void BM_Calculate(benchmark::State& st)
@@ -224,6 +262,7 @@ void sizes(benchmark::internal::Benchmark* b)
 }
 
 BENCHMARK(BM_Import)->Name("import")->Apply(sizes);
+BENCHMARK(BM_ImportRefused)->Name("import refused")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Calculate)->Name("calculate")->Apply(sizes);
 BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
 BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);

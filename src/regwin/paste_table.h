@@ -45,14 +45,16 @@ struct PasteResult {
 //
 // Lines end at CR LF, LF or CR; cells are separated by tabs. Every line is a data row:
 // X, Y and optionally the error of Y; further cells must be numbers but are not used.
-// A cell is read with "." as decimal separator first and, only where that does not take
-// the whole cell, in `locale` (decimal comma, digit grouping as QLocale::toDouble accepts
-// them). So under a German locale "1.500" is 1.5 and "1.234,5" is 1234.5; under en_US
-// "1,234" is 1234 but "1,5" is refused because Qt checks the grouping.
+// All cells of a text are read one way: either with "." as decimal point and no digit
+// grouping (blanks and no-break spaces around, a leading '+', the minus sign U+2212 and an
+// exponent are taken), or as QLocale::toDouble reads them in `locale` (its decimal point and
+// digit grouping). The way that reads every cell is taken; when both do and some cell has
+// two values (under a German locale "12.345" is 12.345 or 12345) the text is refused.
 //
-// The table is returned only when every line passed; X is rounded halves-to-even and a
-// later row with the same X replaces the earlier one. On refusal `message` is set and the
-// caller keeps its table unchanged.
+// The table is returned only when every line passed; X is rounded halves-to-even, a later
+// row with the same X replaces the earlier one and nY counts the X in 1..nData with Y > 0.
+// On refusal `message` is set (a format error says on its second line where the problem
+// is) and the caller keeps its table unchanged.
 PasteResult Paste_Table(std::string_view text, const QLocale& locale);
 
 }  // namespace kalibrix

@@ -1,9 +1,12 @@
 #include "regwin/plot_scale.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace kalibrix {
 
@@ -11,6 +14,8 @@ namespace {
 
 // Largest tick index kept exact in a double.
 constexpr double kMaxTickIndex = 1e15;
+// Measured values within 2^-500 .. 2^500 are drawn as they are (a Y unit of 1).
+constexpr int kSafeExponent = 500;
 
 // A small range around v: +-10 % of it, or +-1 around 0.
 void rangeAround(double v, double& low, double& high)
@@ -52,14 +57,34 @@ XAxisMap xAxisMap(int nData, const DataStats& stats, bool full)
     return m;
 }
 
-// Sets top and height of `scale`: Full Y runs from 0 to 1.1 YMax, Zoom Y from
-// YMin - 0.1 R to YMax + 0.1 R. Full Y with no Y above 0 takes the Zoom range of the
+// yMin keeps its start value above yMax when no point was counted.
+bool anyCounted(const DataStats& stats) { return stats.yMin <= stats.yMax; }
+
+// The power of two pict1's Y is measured in: 1 while the values the Y scale is built from
+// lie within 2^+-kSafeExponent, else about their size, so that the range, its margins and
+// the twips per unit stay ordinary numbers.
+double yUnitFor(const DataStats& stats, bool full)
+{
+    double size = 0;
+    if (full && stats.yMax > 0)
+        size = stats.yMax;
+    else if (anyCounted(stats))
+        size = std::max(std::abs(stats.yMin), std::abs(stats.yMax));
+    if (size == 0 || !std::isfinite(size) || std::abs(std::ilogb(size)) <= kSafeExponent)
+        return 1;
+    constexpr int lowest = std::numeric_limits<double>::min_exponent - 1;  // 2^-1022, normal
+    return std::ldexp(1.0, std::max(std::ilogb(size), lowest));
+}
+
+// Sets top and height of `scale`, in units of `yUnit`: Full Y runs from 0 to 1.1 YMax, Zoom
+// Y from YMin - 0.1 R to YMax + 0.1 R. Full Y with no Y above 0 takes the Zoom range of the
 // counted values (up to 0, where YMax starts); a range still empty (every Y equal, nothing
 // counted) or not finite becomes the range around YMax, or around 0.
-void setYScale(UserScale& scale, const DataStats& stats, bool full)
+void setYScale(UserScale& scale, const DataStats& stats, bool full, double yUnit)
 {
-    // yMin keeps its start value above yMax when no point was counted.
-    const bool counted = stats.yMin <= stats.yMax;
+    const bool counted = anyCounted(stats);
+    const double yMax = stats.yMax / yUnit;
+    const double yMin = stats.yMin / yUnit;
     auto zoom = [&](double low, double high) {
         const double r = high - low;
         scale.height = -(1 + 2 * kMarginY) * r;
@@ -67,29 +92,48 @@ void setYScale(UserScale& scale, const DataStats& stats, bool full)
     };
     scale.top = 0;
     scale.height = 0;
-    if (full && stats.yMax > 0) {
-        scale.height = -(1 + kMarginY) * stats.yMax;
-        scale.top = (1 + kMarginY) * stats.yMax;
+    if (full && yMax > 0) {
+        scale.height = -(1 + kMarginY) * yMax;
+        scale.top = (1 + kMarginY) * yMax;
     } else if (counted) {
-        zoom(stats.yMin, stats.yMax);
+        zoom(yMin, yMax);
     }
     if (std::isfinite(scale.top) && std::isfinite(scale.height) && scale.height < 0 &&
         std::isfinite(scale.top + scale.height))
         return;
     double low = 0;
     double high = 0;
-    rangeAround(counted ? stats.yMax : 0.0, low, high);
+    rangeAround(counted ? yMax : 0.0, low, high);
     if (!std::isfinite(low) || !std::isfinite(high))
         rangeAround(0.0, low, high);
     scale.top = high;
     scale.height = low - high;
 }
 
-// k * 10^p, divided rather than multiplied for negative p so that 3 * 0.1 gives 0.3.
-double tickValue(long long k, int p)
+// 10^p * 2^m (p >= 0) for a result within the doubles; the factors are applied so that the
+// partial products lie between 2^m and the result.
+double pow10Times2(int p, int m)
 {
-    return p >= 0 ? static_cast<double>(k) * std::pow(10.0, p)
-                  : static_cast<double>(k) / std::pow(10.0, -p);
+    double r = std::ldexp(1.0, m);
+    for (; p > 300; p -= 300)
+        r *= 1e300;
+    return r * std::pow(10.0, p);
+}
+
+// The tick k * 10^p in units of 2^n, divided rather than multiplied for negative p so that
+// 3 * 0.1 gives 0.3.
+double tickValue(long long k, int p, int n = 0)
+{
+    return p >= 0 ? static_cast<double>(k) * pow10Times2(p, -n)
+                  : static_cast<double>(k) / pow10Times2(-p, n);
+}
+
+// floor(log10(reach * 2^n)), also when reach * 2^n is beyond the doubles.
+int decade(double reach, int n)
+{
+    const double r = std::ldexp(reach, n);
+    const double log = std::isnormal(r) ? std::log10(r) : std::log10(reach) + n * std::log10(2.0);
+    return static_cast<int>(std::floor(log));
 }
 
 struct TickIndices {
@@ -98,10 +142,11 @@ struct TickIndices {
     long long count() const { return last >= first ? last - first + 1 : 0; }
 };
 
-// The k whose tick value k * 10^p lies in [low, high], or in (low, high] when lowOpen.
-TickIndices multiplesInside(double low, double high, int p, bool lowOpen)
+// The k whose tick k * 10^p, in units of 2^n, lies in [low, high], or in (low, high] when
+// lowOpen.
+TickIndices multiplesInside(double low, double high, int p, int n, bool lowOpen)
 {
-    const double step = std::pow(10.0, p);
+    const double step = tickValue(1, p, n);
     const double kLow = std::ceil(low / step);
     const double kHigh = std::floor(high / step);
     if (!std::isfinite(kLow) || !std::isfinite(kHigh) || std::abs(kLow) > kMaxTickIndex ||
@@ -110,16 +155,16 @@ TickIndices multiplesInside(double low, double high, int p, bool lowOpen)
     TickIndices r{static_cast<long long>(kLow), static_cast<long long>(kHigh)};
     // The divisions may miss by one; settle on the tick values themselves.
     auto aboveLow = [&](long long k) {
-        const double y = tickValue(k, p);
+        const double y = tickValue(k, p, n);
         return lowOpen ? y > low : y >= low;
     };
     if (aboveLow(r.first - 1))
         --r.first;
     else if (!aboveLow(r.first))
         ++r.first;
-    if (tickValue(r.last + 1, p) <= high)
+    if (tickValue(r.last + 1, p, n) <= high)
         ++r.last;
-    else if (tickValue(r.last, p) > high)
+    else if (tickValue(r.last, p, n) > high)
         --r.last;
     return r;
 }
@@ -141,43 +186,54 @@ std::string groupedInteger(double v, const NumberFormat& fmt)
     return out;
 }
 
-// "0.0E-00" (one decimal) or "0E-00" (none): two exponent digits at least, a sign only
-// for negative exponents.
-std::string scientific(double v, int decimals, const NumberFormat& fmt)
+// Decimals that show m * 10^p in scientific notation without rounding.
+int significantDecimals(long long m)
 {
-    char buf[64];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, decimals);
-    const std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
-    const size_t e = text.find('e');
-    std::string out;
-    for (char c : text.substr(0, e)) {
-        if (c == '.')
-            out += fmt.decimalPoint;
-        else if (c == '-')
-            out += fmt.minusSign;
-        else
-            out += c;
-    }
-    out += 'E';
-    std::string_view exponent = text.substr(e + 1);
-    if (exponent.front() == '-')
-        out += '-';
-    exponent.remove_prefix(1);
-    out += exponent;
+    if (m == 0)
+        return 0;
+    const std::string digits = std::to_string(m < 0 ? -m : m);
+    return static_cast<int>(digits.find_last_not_of('0'));
+}
+
+// m * 10^p as "0.0E-00" with `decimals` decimals (at least significantDecimals(m)): an
+// exponent of two digits at least, a sign only for negative exponents.
+std::string scientific(long long m, int p, int decimals, const NumberFormat& fmt)
+{
+    if (m == 0)
+        return "0";
+    std::string digits = std::to_string(m < 0 ? -m : m);
+    const int exponent = p + static_cast<int>(digits.size()) - 1;
+    digits.resize(static_cast<size_t>(decimals) + 1, '0');  // cuts trailing zeros only
+    std::string out = m < 0 ? fmt.minusSign : std::string();
+    out += digits.front();
+    if (decimals > 0)
+        out += fmt.decimalPoint + digits.substr(1);
+    out += exponent < 0 ? "E-" : "E";
+    const std::string e = std::to_string(exponent < 0 ? -exponent : exponent);
+    out += (e.size() < 2 ? "0" : "") + e;
     return out;
 }
 
-// Caption of a major Y tick; the decade e of the major step chooses the format.
-std::string yCaption(double y, int e, const NumberFormat& fmt)
+// Captions of the Y ticks m * 10^p; the decade e of the major step chooses the format:
+// scientific from 10^6 and below 10^-4 (all with the decimals the most precise one needs),
+// grouped integers from 10, else as many decimals as the step has.
+std::vector<std::string> yCaptions(const std::vector<long long>& ms, int p, int e,
+                                   const NumberFormat& fmt)
 {
-    if (e >= 6)
-        return scientific(y, 1, fmt);
-    if (e >= 1)
-        return groupedInteger(y, fmt);
-    if (e >= -4)
-        return fmt.fixed(y, -e);
-    return scientific(y, 0, fmt);
+    std::vector<std::string> out;
+    if (e >= 6 || e <= -5) {
+        int decimals = e >= 6 ? 1 : 0;
+        for (long long m : ms)
+            decimals = std::max(decimals, significantDecimals(m));
+        for (long long m : ms)
+            out.push_back(scientific(m, p, decimals, fmt));
+        return out;
+    }
+    for (long long m : ms) {
+        const double y = tickValue(m, p);
+        out.push_back(e >= 1 ? groupedInteger(y, fmt) : fmt.fixed(y, -p));
+    }
+    return out;
 }
 
 struct XSpacing {
@@ -199,36 +255,43 @@ XSpacing xTickSpacing(int nData)
 void drawYAxis(PlotDisplay& plot, const DataStats& stats, const NumberFormat& fmt)
 {
     const UserScale& sc = plot.pict1Scale;
+    const int n = std::ilogb(plot.yUnit);
     const double ybot = sc.top + sc.height;
     plot.pict1.addLine({0, ybot}, {0, sc.top}, std::nullopt);
 
-    double reach = stats.yMax - ybot;
+    double reach = stats.yMax / plot.yUnit - ybot;
     if (!(reach > 0) || !std::isfinite(reach))
         reach = sc.top - ybot;
-    int e = static_cast<int>(std::floor(std::log10(reach)));
+    int e = decade(reach, n);
+    // Ticks only where the measured value is a double.
+    const double limit = std::numeric_limits<double>::max() / plot.yUnit;
+    const double low = std::max(ybot, -limit);
+    const double high = std::min(sc.top, limit);
     // A fallback range may hold more major multiples than there are labels.
-    while (multiplesInside(ybot, sc.top, e, true).count() > kYLabels)
+    while (multiplesInside(low, high, e, n, true).count() > kYLabels)
         ++e;
 
     const double twipsPerY = plot.pict1Rect.height / -sc.height;
     auto ypos = [&](double y) { return plot.plotBottom - (y - ybot) * twipsPerY; };
 
-    const TickIndices minor = multiplesInside(ybot, sc.top, e - 1, false);
+    const TickIndices minor = multiplesInside(low, high, e - 1, n, false);
     for (long long k = minor.first; k <= minor.last; ++k) {
-        const double p = ypos(tickValue(k, e - 1));
+        const double p = ypos(tickValue(k, e - 1, n));
         plot.pict2.addLine({plot.plotLeft - kMinorTickTwips, p}, {plot.plotLeft, p}, std::nullopt);
     }
-    const TickIndices major = multiplesInside(ybot, sc.top, e, true);
-    int label = 0;
-    for (long long k = major.first; k <= major.last; ++k, ++label) {
-        const double y = tickValue(k, e);
-        const double p = ypos(y);
+    const TickIndices major = multiplesInside(low, high, e, n, true);
+    std::vector<long long> ks;
+    for (long long k = major.first; k <= major.last; ++k)
+        ks.push_back(k);
+    const std::vector<std::string> captions = yCaptions(ks, e, e, fmt);
+    for (size_t label = 0; label < ks.size(); ++label) {
+        const double p = ypos(tickValue(ks[label], e, n));
         plot.pict2.addLine({plot.plotLeft - kMajorTickTwips, p}, {plot.plotLeft, p}, std::nullopt);
         if (label >= kYLabels)
             continue;
-        TickLabel& l = plot.lblY[static_cast<size_t>(label)];
+        TickLabel& l = plot.lblY[label];
         l.visible = true;
-        l.caption = yCaption(y, e, fmt);
+        l.caption = captions[label];
         l.rect.top = p - kLblYTopShare * l.rect.height;
     }
 }
@@ -269,7 +332,8 @@ void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& st
     const XAxisMap m = xAxisMap(table.nData, stats, controls.optScaleXFull);
     sc.width = m.scale.width;
     sc.left = m.scale.left;
-    setYScale(sc, stats, controls.optScaleFull);
+    plot.yUnit = yUnitFor(stats, controls.optScaleFull);
+    setYScale(sc, stats, controls.optScaleFull, plot.yUnit);
 
     // Both ratios are rounded to single precision, unless that would lose them entirely.
     auto single = [](double ratio) {

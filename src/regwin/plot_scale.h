@@ -27,9 +27,9 @@ inline constexpr double kLblYHeight = 255;
 inline constexpr double kLblYGapTwips = 15;
 inline constexpr double kLblYTopShare = 0.4;  // a label's Top is ypos - 0.4 of its height
 
-// Sets pict1's coordinate system from the table's extent and the scale options, and the
-// half-sizes of a point mark (square on the screen). A range that would be empty or not
-// finite falls back to a small range around the data.
+// Sets pict1's coordinate system from the table's extent and the scale options, the unit
+// of its Y (plot.yUnit) and the half-sizes of a point mark (square on the screen). A range
+// that would be empty or not finite falls back to a small range around the data.
 void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
                   const RegControls& controls);
 

@@ -23,7 +23,7 @@ int pict1_MouseDown(State& state, MouseButton button, double x, double y)
     for (int px = 1; px <= t.nData; ++px) {
         if (!t.y[px] || *t.y[px] <= 0)
             continue;
-        const double py = *t.y[px];
+        const double py = plot.toPict1Y(*t.y[px]);
         if (!(x - w < px && px < x + w) || !(y - h < py && py < y + h))
             continue;
         const PointF lo{px - plot.markDX, py - plot.markDY};

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace kalibrix;
 using kalibrix::test::tableOf;
@@ -87,6 +88,7 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
 
 TEST(PlotAxes, YStepsAndCaptions)
 {
+    constexpr double kMax = std::numeric_limits<double>::max();
     struct Case {
         std::vector<double> ys;
         bool full;
@@ -98,9 +100,14 @@ TEST(PlotAxes, YStepsAndCaptions)
         {{1000, 1050, 1100}, false, 13, {"1,000", "1,100"}},
         {{1.5e6, 2.5e6}, true, 28, {"1.0E06", "2.0E06"}},
         {{1e-6, 3e-6}, true, 0, {"1E-06", "2E-06", "3E-06"}},
+        {{1e-6, 1.1e-6}, false, 0, {"1.0E-06", "1.1E-06"}},  // as many decimals as needed
         {{-50, 30}, false, 97, {"-50", "-40", "-30", "-20", "-10", "", "10", "20", "30"}},
         // Only the multiples near 1e7 are visited, never the 1e8 steps up from 0.
         {{1e7 - 1, 1e7, 1e7 + 1}, false, 0, {"9999999", "10000000", "10000001"}},
+        // At the ends of the doubles: only ticks whose value is a double.
+        {{1e-308, 2e-308, 3e-308}, true, 0, {"1E-308", "2E-308", "3E-308"}},
+        {{1.7e308, 1.5e308}, true, 0, {"1.0E308"}},
+        {{kMax, -kMax}, false, 0, {"-1.0E308", "0", "1.0E308"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ys.back());
@@ -174,6 +181,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
 
 TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
 {
+    constexpr double kMax = std::numeric_limits<double>::max();
     DataTable allRejected = demonstrationTable();
     for (int x : {5, 10, 15, 25, 27})
         allRejected.rejFlag[x] = 1;
@@ -189,6 +197,11 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
         {"Zoom Y, all 0", tableOf({{3, 0}, {9, 0}}), true, true, false},
         {"Zoom X on one X", tableOf({{27, 500}}), true, false, false},
         {"Zoom, nothing counted", allRejected, false, false, false},
+        // Range, margins or twips per unit beyond the doubles when taken as they are.
+        {"Full Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, true},
+        {"Zoom Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, false},
+        {"Full Y at 1.7e308", tableOf({{1, 1.7e308}, {2, 1.7e308}}), true, true, true},
+        {"Zoom Y at +-max", tableOf({{1, kMax}, {2, -kMax}}), true, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -210,7 +223,7 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
         for (int x = 1; x <= c.table.nData; ++x) {
             if (!c.table.hasValue(x) || (!c.allData && !c.table.inUse(x)))
                 continue;
-            const double y = *c.table.y[x];
+            const double y = p.toPict1Y(*c.table.y[x]);
             EXPECT_TRUE(x > sc.left && x < sc.left + sc.width) << "X " << x;
             EXPECT_TRUE(y > sc.top + sc.height && y < sc.top) << "X " << x;
         }

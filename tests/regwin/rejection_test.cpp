@@ -1,6 +1,8 @@
 #include "regwin/rejection.h"
 #include "support/test_support.h"
 
+#include <cmath>
+
 using namespace kalibrix;
 using kalibrix::test::tableOf;
 
@@ -51,4 +53,11 @@ TEST(Rejection, HitWindowIsStrictAndCoversNeighbours)
 
     restoreAllData(s);
     EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 0);
+
+    // pict1's Y in units of 2^-1020: the click is in those units, the mark too.
+    const double unit = std::ldexp(1.0, -1020);
+    s = clickableState(tableOf({{100, 500 * unit}}));
+    s.plot.yUnit = unit;
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 503), 1);
+    EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[1], (PointF{103, 504}));
 }

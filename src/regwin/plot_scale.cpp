@@ -14,8 +14,15 @@ namespace {
 
 // Largest tick index kept exact in a double.
 constexpr double kMaxTickIndex = 1e15;
+// Zoom Y on values that agree to 12 digits shows the range around them.
+constexpr double kLeastSpread = 1e-12;
 // Measured values within 2^-500 .. 2^500 are drawn as they are (a Y unit of 1).
 constexpr int kSafeExponent = 500;
+// Shares of the label font's size taken by a digit or letter, by punctuation or a space,
+// and by a character beyond ASCII (the minus sign U+2212, other scripts' digits).
+constexpr double kDigitShare = 0.64;
+constexpr double kNarrowShare = 0.32;
+constexpr double kWideShare = 0.84;
 
 // A small range around v: +-10 % of it, or +-1 around 0.
 void rangeAround(double v, double& low, double& high)
@@ -45,11 +52,11 @@ XAxisMap xAxisMap(int nData, const DataStats& stats, bool full)
         m.axisEnd = nData;
         return m;
     }
-    // No width (no data, or Zoom X on a single X): the range around nData, ticks mapped
-    // onto pict1's own scale.
-    double low = 0;
-    double high = 0;
-    rangeAround(nData, low, high);
+    // No width (no data, or Zoom X on a single X): +-10 % around nData, at least +-1 so that
+    // the X before it has a tick too; ticks mapped onto pict1's own scale.
+    const double d = std::max(1.0, 0.1 * std::abs(static_cast<double>(nData)));
+    const double low = nData - d;
+    const double high = nData + d;
     m.scale.left = low;
     m.scale.width = high - low;
     m.axisStart = low;
@@ -78,8 +85,8 @@ double yUnitFor(const DataStats& stats, bool full)
 
 // Sets top and height of `scale`, in units of `yUnit`: Full Y runs from 0 to 1.1 YMax, Zoom
 // Y from YMin - 0.1 R to YMax + 0.1 R. Full Y with no Y above 0 takes the Zoom range of the
-// counted values (up to 0, where YMax starts); a range still empty (every Y equal, nothing
-// counted) or not finite becomes the range around YMax, or around 0.
+// counted values (up to 0, where YMax starts); a range still empty (every Y equal to 12
+// digits, nothing counted) or not finite becomes the range around YMax, or around 0.
 void setYScale(UserScale& scale, const DataStats& stats, bool full, double yUnit)
 {
     const bool counted = anyCounted(stats);
@@ -87,6 +94,9 @@ void setYScale(UserScale& scale, const DataStats& stats, bool full, double yUnit
     const double yMin = stats.yMin / yUnit;
     auto zoom = [&](double low, double high) {
         const double r = high - low;
+        // A spread too small for tick captions to tell apart is taken as none.
+        if (r < kLeastSpread * std::max(std::abs(low), std::abs(high)))
+            return;
         scale.height = -(1 + 2 * kMarginY) * r;
         scale.top = high + kMarginY * r;
     };
@@ -169,14 +179,20 @@ TickIndices multiplesInside(double low, double high, int p, int n, bool lowOpen)
     return r;
 }
 
-// "###,###": an integer with the group separator, nothing for 0.
+// The k whose k * c is among `m`.
+TickIndices multiplesOf(TickIndices m, long long c)
+{
+    auto floorDiv = [&](long long a) { return a / c - (a % c != 0 && a < 0); };
+    auto ceilDiv = [&](long long a) { return a / c + (a % c != 0 && a > 0); };
+    return {ceilDiv(m.first), floorDiv(m.last)};
+}
+
+// "###,###": an integer with the group separator.
 std::string groupedInteger(double v, const NumberFormat& fmt)
 {
     char buf[400];
     const auto res = std::to_chars(buf, buf + sizeof buf, std::abs(v), std::chars_format::fixed, 0);
     const std::string_view digits(buf, static_cast<size_t>(res.ptr - buf));
-    if (digits == "0")
-        return {};
     std::string out = v < 0 ? fmt.minusSign : std::string();
     for (size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0)
@@ -216,7 +232,7 @@ std::string scientific(long long m, int p, int decimals, const NumberFormat& fmt
 
 // Captions of the Y ticks m * 10^p; the decade e of the major step chooses the format:
 // scientific from 10^6 and below 10^-4 (all with the decimals the most precise one needs),
-// grouped integers from 10, else as many decimals as the step has.
+// grouped integers from 10, else as many decimals as the step has; 0 is "0".
 std::vector<std::string> yCaptions(const std::vector<long long>& ms, int p, int e,
                                    const NumberFormat& fmt)
 {
@@ -231,9 +247,61 @@ std::vector<std::string> yCaptions(const std::vector<long long>& ms, int p, int 
     }
     for (long long m : ms) {
         const double y = tickValue(m, p);
-        out.push_back(e >= 1 ? groupedInteger(y, fmt) : fmt.fixed(y, -p));
+        out.push_back(m == 0 ? "0" : e >= 1 ? groupedInteger(y, fmt) : fmt.fixed(y, -p));
     }
     return out;
+}
+
+// Estimated width of a caption in the label font, in twips: every digit and letter as wide
+// as in the widest common sans-serif faces, punctuation and spaces half that.
+double captionWidthTwips(std::string_view caption)
+{
+    double ems = 0;
+    for (const char ch : caption) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c & 0xC0) == 0x80)
+            continue;  // inside a UTF-8 sequence
+        if (c >= 0x80)
+            ems += kWideShare;
+        else if (std::string_view(" .,':;").find(ch) != std::string_view::npos)
+            ems += kNarrowShare;
+        else
+            ems += kDigitShare;
+    }
+    return ems * kLabelFontTwips;
+}
+
+// An X label that may be shown: its tick index, its position on pict2 and its caption.
+struct LabelCandidate {
+    long long k;
+    double at;
+    std::string caption;
+};
+
+// The smallest stride of 1, 2, 5, 10, 20, 50, ... for which the labels whose k is a
+// multiple of it leave kLabelGapTwips between their captions.
+long long labelStride(const std::vector<LabelCandidate>& labels)
+{
+    for (long long power = 1;; power *= 10) {
+        for (const long long stride : {power, 2 * power, 5 * power}) {
+            const LabelCandidate* previous = nullptr;
+            bool apart = true;
+            for (const LabelCandidate& l : labels) {
+                if (l.k % stride != 0)
+                    continue;
+                if (previous && std::abs(l.at - previous->at) <
+                                    (captionWidthTwips(previous->caption) +
+                                     captionWidthTwips(l.caption)) / 2 +
+                                        kLabelGapTwips) {
+                    apart = false;
+                    break;
+                }
+                previous = &l;
+            }
+            if (apart)
+                return stride;
+        }
+    }
 }
 
 struct XSpacing {
@@ -279,21 +347,40 @@ void drawYAxis(PlotDisplay& plot, const DataStats& stats, const NumberFormat& fm
         const double p = ypos(tickValue(k, e - 1, n));
         plot.pict2.addLine({plot.plotLeft - kMinorTickTwips, p}, {plot.plotLeft, p}, std::nullopt);
     }
-    const TickIndices major = multiplesInside(low, high, e, n, true);
-    std::vector<long long> ks;
+    // Major ticks at the multiples of c * 10^p: 10^e, or 5, 2 or 1 times 10^(e-1) when fewer
+    // than two of the coarser step fall in the range.
+    long long c = 1;
+    int p = e;
+    TickIndices major = multiplesInside(low, high, e, n, true);
+    for (const long long finer : {5, 2, 1}) {
+        if (major.count() >= 2)
+            break;
+        c = finer;
+        p = e - 1;
+        major = multiplesOf(multiplesInside(low, high, p, n, true), c);
+    }
+    std::vector<long long> ms;
     for (long long k = major.first; k <= major.last; ++k)
-        ks.push_back(k);
-    const std::vector<std::string> captions = yCaptions(ks, e, e, fmt);
-    for (size_t label = 0; label < ks.size(); ++label) {
-        const double p = ypos(tickValue(ks[label], e, n));
-        plot.pict2.addLine({plot.plotLeft - kMajorTickTwips, p}, {plot.plotLeft, p}, std::nullopt);
+        ms.push_back(k * c);
+    // Majors lie at least a twentieth of pict1's height apart, more than a caption is high.
+    const std::vector<std::string> captions = yCaptions(ms, p, e, fmt);
+    for (size_t label = 0; label < ms.size(); ++label) {
+        const double at = ypos(tickValue(ms[label], p, n));
+        plot.pict2.addLine({plot.plotLeft - kMajorTickTwips, at}, {plot.plotLeft, at},
+                           std::nullopt);
         if (label >= kYLabels)
             continue;
         TickLabel& l = plot.lblY[label];
         l.visible = true;
         l.caption = captions[label];
-        l.rect.top = p - kLblYTopShare * l.rect.height;
+        l.rect.top = at - kLblYTopShare * l.rect.height;
     }
+}
+
+// The number of multiples of `step` in [first, last], first >= 0.
+int multiplesBetween(int first, int last, int step)
+{
+    return last >= first ? last / step - (first + step - 1) / step + 1 : 0;
 }
 
 void drawXTicks(PlotDisplay& plot, const XAxisMap& m, int nData)
@@ -302,24 +389,48 @@ void drawXTicks(PlotDisplay& plot, const XAxisMap& m, int nData)
     auto xpos = [&](double x) {
         return plot.plotLeft + (x - m.axisStart) * axisTwips / (m.axisEnd - m.axisStart);
     };
-    const XSpacing sp = xTickSpacing(nData);
-    const int start = static_cast<int>(std::ceil(m.axisStart));
-    const int firstMinor = start <= 0 ? 0 : (start + sp.minor - 1) / sp.minor * sp.minor;
-    for (int x = firstMinor; x <= nData; x += sp.minor) {
+    const int start = std::max(0, static_cast<int>(std::ceil(m.axisStart)));
+    // The spacing by nData; when fewer than two major ticks lie on the axis, the major step
+    // becomes a half or a fifth of it, or else a tenth, with minor ticks a tenth as far apart,
+    // and so on down to every X.
+    auto [minor, major] = xTickSpacing(nData);
+    while (major > 1 && multiplesBetween(start, nData, major) < 2) {
+        if (multiplesBetween(start, nData, major / 2) >= 2) {
+            major /= 2;
+        } else if (multiplesBetween(start, nData, major / 5) >= 2) {
+            major /= 5;
+        } else {
+            major /= 10;
+            minor = std::max(1, minor / 10);
+            continue;
+        }
+        break;
+    }
+    const int firstMinor = (start + minor - 1) / minor * minor;
+    std::vector<LabelCandidate> labels;
+    for (int x = firstMinor; x <= nData; x += minor) {
         const double p = xpos(x);
         plot.pict2.addLine({p, plot.plotBottom}, {p, plot.plotBottom + kMinorTickTwips},
                            std::nullopt);
-        if (x % sp.major != 0)
+        if (x % major != 0)
             continue;
         plot.pict2.addLine({p, plot.plotBottom}, {p, plot.plotBottom + kMajorTickTwips},
                            std::nullopt);
-        const int j = x / sp.major;
-        if (j >= kXLabels)
+        labels.push_back({x / major, p, std::to_string(x)});
+    }
+    if (labels.empty())
+        return;
+    // lblX(X / step), or counted from the first label when that runs out of labels.
+    const long long first = labels.back().k < kXLabels ? 0 : labels.front().k;
+    const long long stride = labelStride(labels);
+    for (LabelCandidate& candidate : labels) {
+        const long long j = candidate.k - first;
+        if (candidate.k % stride != 0 || j >= kXLabels)
             continue;
         TickLabel& l = plot.lblX[static_cast<size_t>(j)];
         l.visible = true;
-        l.caption = std::to_string(x);
-        l.rect.left = p - l.rect.width / 2;
+        l.caption = std::move(candidate.caption);
+        l.rect.left = candidate.at - l.rect.width / 2;
     }
 }
 

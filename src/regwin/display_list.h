@@ -89,8 +89,8 @@ inline constexpr int kYLabels = 11;  // lblY(0..10)
 // The whole picture of one run: the plot area pict1 in its user coordinates, the frame
 // pict2 (axis line, ticks) in twips from its top-left corner, and the tick labels.
 // pict1's Y is the measured value divided by yUnit, a power of two that is 1 unless the
-// values lie so far from 1 that their range, its margins or its reciprocal would leave the
-// doubles (near 1e-308 or 1e308); the tick labels show the measured values themselves.
+// values lie beyond about 1e+-150, where their range, its margins or its reciprocal could
+// leave the doubles; the tick labels show the measured values themselves.
 struct PlotDisplay {
     TwipsRect pict2Rect{1080, 120, 11655, 6495};  // in the window's client area
     TwipsRect pict1Rect{1920, 360, 10575, 5775};  // in the window's client area

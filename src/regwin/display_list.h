@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -85,6 +88,9 @@ inline constexpr int kYLabels = 11;  // lblY(0..10)
 
 // The whole picture of one run: the plot area pict1 in its user coordinates, the frame
 // pict2 (axis line, ticks) in twips from its top-left corner, and the tick labels.
+// pict1's Y is the measured value divided by yUnit, a power of two that is 1 unless the
+// values lie beyond about 1e+-150, where their range, its margins or its reciprocal could
+// leave the doubles; the tick labels show the measured values themselves.
 struct PlotDisplay {
     TwipsRect pict2Rect{1080, 120, 11655, 6495};  // in the window's client area
     TwipsRect pict1Rect{1920, 360, 10575, 5775};  // in the window's client area
@@ -97,6 +103,15 @@ struct PlotDisplay {
     double markDY = 0;  // half-height of a point mark, user Y units (square on screen)
     double plotLeft = 0;
     double plotBottom = 0;
+    double yUnit = 1;
+
+    // A measured value (or curve value) in pict1's Y units; one that leaves the doubles
+    // there is held at the largest double, far outside the plot. Not finite stays so.
+    double toPict1Y(double y) const
+    {
+        constexpr double kMax = std::numeric_limits<double>::max();
+        return std::isfinite(y) ? std::clamp(y / yUnit, -kMax, kMax) : y;
+    }
 };
 
 }  // namespace kalibrix

@@ -86,10 +86,10 @@ void DrawDataPoints(PlotDisplay& plot, const DataTable& table)
     for (int x = 0; x <= table.nData; ++x) {
         if (!table.hasValue(x) || !std::isfinite(*table.y[x]))
             continue;
-        const double y = *table.y[x];
+        const double y = plot.toPict1Y(*table.y[x]);
         const Rgb colour = table.rejFlag[x] > 0 ? kRejectedColour : kAcceptedColour;
         if (table.nCol > 2) {
-            double err = table.yErr[x].value_or(0.0);
+            double err = plot.toPict1Y(table.yErr[x].value_or(0.0));
             if (!std::isfinite(err))
                 err = 0;
             plot.pict1.addLine({x - dx, y}, {x + dx, y}, colour);
@@ -105,14 +105,15 @@ void DrawZigZagLine(PlotDisplay& plot, const std::vector<ZigZagNode>& nodes)
     std::vector<PointF> pts;
     pts.reserve(nodes.size());
     for (const ZigZagNode& n : nodes)
-        pts.push_back({n.x, n.y});
+        pts.push_back({n.x, plot.toPict1Y(n.y)});
     addCurve(plot.pict1, pts, kZigZagColour);
 }
 
 // From X = 0 whatever the X scale; in the Zoom X view the part left of FirstX is not seen.
 void DrawRegressionLine(PlotDisplay& plot, int nData, double a, double b)
 {
-    addCurve(plot.pict1, {{0, a}, {double(nData), a + b * nData}}, std::nullopt);
+    addCurve(plot.pict1, {{0, plot.toPict1Y(a)}, {double(nData), plot.toPict1Y(a + b * nData)}},
+             std::nullopt);
 }
 
 void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, double a, double b,
@@ -120,7 +121,8 @@ void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, double a, doub
 {
     auto edge = [&](double sign) {
         addCurveNodes(plot.pict1, firstX, nData,
-                      [&](int x) { return a + b * x + sign * band.halfWidth(x); }, std::nullopt);
+                      [&](int x) { return plot.toPict1Y(a + b * x + sign * band.halfWidth(x)); },
+                      std::nullopt);
     };
     edge(+1);
     edge(-1);
@@ -130,8 +132,8 @@ void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, double a, doub
 void DrawLogCurve(PlotDisplay& plot, int firstX, int nData, double a, double b)
 {
     const int first = firstX < 1 ? 1 : firstX;
-    addCurveNodes(plot.pict1, first, nData + 1, [&](int x) { return a + b * std::log(x); },
-                  kLogColour);
+    addCurveNodes(plot.pict1, first, nData + 1,
+                  [&](int x) { return plot.toPict1Y(a + b * std::log(x)); }, kLogColour);
 }
 
 void DrawPolyCurve(PlotDisplay& plot, int firstX, int nData, const std::vector<double>& yPoly,
@@ -139,7 +141,7 @@ void DrawPolyCurve(PlotDisplay& plot, int firstX, int nData, const std::vector<d
 {
     const int first = std::max(firstX, 0);
     const int last = std::min(nData, static_cast<int>(yPoly.size()) - 1);
-    auto value = [&](int x) { return yPoly[static_cast<size_t>(x)]; };
+    auto value = [&](int x) { return plot.toPict1Y(yPoly[static_cast<size_t>(x)]); };
     addCurveNodes(plot.pict1, first, last, value, colour);
 }
 

@@ -19,10 +19,11 @@ int pict1_MouseDown(State& state, MouseButton button, double x, double y)
     const double w = kHitWindow * plot.pict1Scale.width;
     const double h = kHitWindow * std::abs(plot.pict1Scale.height);
     int flipped = 0;
-    for (int px = 0; px <= t.nData; ++px) {
+    // X = 0 holds no standard ("Restore all data" covers X = 1 to nData).
+    for (int px = 1; px <= t.nData; ++px) {
         if (!t.y[px] || *t.y[px] <= 0)
             continue;
-        const double py = *t.y[px];
+        const double py = plot.toPict1Y(*t.y[px]);
         if (!(x - w < px && px < x + w) || !(y - h < py && py < y + h))
             continue;
         const PointF lo{px - plot.markDX, py - plot.markDY};

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace kalibrix;
 using kalibrix::test::tableOf;
@@ -58,26 +59,31 @@ std::vector<PointF> ticks(const PlotDisplay& p, double length, bool vertical)
 TEST(PlotAxes, XTicksAndLabelsByExtent)
 {
     struct Case {
-        int nData;
+        int firstX, nData;
         bool full;
-        size_t minor, major;
+        size_t minor, major, labels;
         std::string first, last;
     } const cases[] = {
-        {27, true, 28, 3, "0:0", "2:20"},
-        {27, false, 23, 2, "1:10", "2:20"},  // Zoom from FirstX = 5
-        {2000, true, 201, 21, "0:0", "20:2000"},
-        {20000, true, 201, 21, "0:0", "20:20000"},
-        {25000, true, 26, 3, "0:0", "2:20000"},
+        {5, 27, true, 28, 3, 3, "0:0", "2:20"},
+        {5, 27, false, 23, 2, 2, "1:10", "2:20"},
+        {5, 2000, true, 201, 21, 21, "0:0", "20:2000"},
+        // Five-digit captions every 1000 would touch: every other one is left out.
+        {5, 20000, true, 201, 21, 11, "0:0", "20:20000"},
+        {5, 25000, true, 26, 3, 3, "0:0", "2:20000"},
+        // Fewer than two multiples of 10 (of 1000) on the axis: labels every 2 (every 50).
+        {1, 4, false, 4, 2, 2, "1:2", "2:4"},
+        {5510, 5638, false, 13, 2, 2, "0:5550", "1:5600"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.nData << (c.full ? " Full" : " Zoom"));
-        const PlotDisplay p = plotOf(stateOf(tableOf({{5, 100}, {c.nData, 200}})), c.full);
+        const PlotDisplay p =
+            plotOf(stateOf(tableOf({{c.firstX, 100}, {c.nData, 200}})), c.full);
         const auto minor = ticks(p, kMinorTickTwips, true);
         EXPECT_EQ(minor.size(), c.minor);
         EXPECT_EQ(minor.front().x, p.plotLeft);  // Xs at the plot's left edge
         EXPECT_EQ(ticks(p, kMajorTickTwips, true).size(), c.major);
         const auto labels = shown(p.lblX, true);
-        ASSERT_EQ(labels.size(), c.major);  // every major tick is labelled
+        ASSERT_EQ(labels.size(), c.labels);
         EXPECT_EQ(labels.front() + " " + labels.back(), c.first + " " + c.last);
         EXPECT_DOUBLE_EQ(p.pict1Scale.left + p.pict1Scale.width, 1.05 * c.nData);
         // The Zoom view's extra line left of the plot, over its whole height.
@@ -87,20 +93,31 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
 
 TEST(PlotAxes, YStepsAndCaptions)
 {
+    constexpr double kMax = std::numeric_limits<double>::max();
+    const NumberFormat comma{",", "-", "."};  // the locale's separators
     struct Case {
         std::vector<double> ys;
         bool full;
         size_t minor;  // 0: not checked
         std::vector<std::string> captions;
+        NumberFormat fmt = {};
     } const cases[] = {
-        {{600, 1234}, true, 14, {"1,000"}},
+        // One major tick in the range: labels every 5 of the minor step.
+        {{600, 1234}, true, 14, {"500", "1,000"}},
+        {{1234}, true, 0, {"500", "1.000"}, comma},
+        {{0.15}, true, 0, {"0,05", "0,10", "0,15"}, comma},
         {{0.2, 0.5}, true, 56, {"0.1", "0.2", "0.3", "0.4", "0.5"}},
         {{1000, 1050, 1100}, false, 13, {"1,000", "1,100"}},
         {{1.5e6, 2.5e6}, true, 28, {"1.0E06", "2.0E06"}},
         {{1e-6, 3e-6}, true, 0, {"1E-06", "2E-06", "3E-06"}},
-        {{-50, 30}, false, 97, {"-50", "-40", "-30", "-20", "-10", "", "10", "20", "30"}},
+        {{1e-6, 1.1e-6}, false, 0, {"1.0E-06", "1.1E-06"}},  // as many decimals as needed
+        {{-50, 30}, false, 97, {"-50", "-40", "-30", "-20", "-10", "0", "10", "20", "30"}},
         // Only the multiples near 1e7 are visited, never the 1e8 steps up from 0.
         {{1e7 - 1, 1e7, 1e7 + 1}, false, 0, {"9999999", "10000000", "10000001"}},
+        // At the ends of the doubles: only ticks whose value is a double.
+        {{1e-308, 2e-308, 3e-308}, true, 0, {"1E-308", "2E-308", "3E-308"}},
+        {{1.7e308}, true, 0, {"5.0E307", "1.0E308", "1.5E308"}},
+        {{kMax, -kMax}, false, 0, {"-1.0E308", "0", "1.0E308"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ys.back());
@@ -108,16 +125,12 @@ TEST(PlotAxes, YStepsAndCaptions)
         for (double y : c.ys)
             s.table.y[++s.table.nData] = y;
         s.results.stats = Data_Stat(s.table, true);
-        const PlotDisplay p = plotOf(s, true, c.full);
+        const PlotDisplay p = plotOf(s, true, c.full, c.fmt);
         EXPECT_THAT(shown(p.lblY), ElementsAreArray(c.captions));
         if (c.minor)
             EXPECT_EQ(ticks(p, kMinorTickTwips, false).size(), c.minor);
         EXPECT_EQ(ticks(p, kMajorTickTwips, false).size(), c.captions.size());
     }
-    const NumberFormat comma{",", "-", "."};  // the locale's separators
-    for (auto [y, caption] : {std::pair{1234.0, "1.000"}, std::pair{0.15, "0,1"}})
-        EXPECT_THAT(shown(plotOf(stateOf(tableOf({{1, y}})), true, true, comma).lblY),
-                    ElementsAre(caption));
 }
 
 TEST(PlotPoints, SquareMarksErrorBarsAndRejection)
@@ -174,6 +187,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
 
 TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
 {
+    constexpr double kMax = std::numeric_limits<double>::max();
     DataTable allRejected = demonstrationTable();
     for (int x : {5, 10, 15, 25, 27})
         allRejected.rejFlag[x] = 1;
@@ -186,9 +200,15 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
         {"Full Y, nothing above 0", tableOf({{3, -20}, {7, 0}}), true, true, true},
         {"Full Y, all 0", tableOf({{3, 0}, {4, 0}}), true, true, true},
         {"Zoom Y, all equal", tableOf({{3, 999}, {9, 999}}), true, true, false},
+        {"Zoom Y, equal to 15 digits", tableOf({{3, 1}, {9, 1 + 1e-15}}), true, true, false},
         {"Zoom Y, all 0", tableOf({{3, 0}, {9, 0}}), true, true, false},
         {"Zoom X on one X", tableOf({{27, 500}}), true, false, false},
         {"Zoom, nothing counted", allRejected, false, false, false},
+        // Range, margins or twips per unit beyond the doubles when taken as they are.
+        {"Full Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, true},
+        {"Zoom Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, false},
+        {"Full Y at 1.7e308", tableOf({{1, 1.7e308}, {2, 1.7e308}}), true, true, true},
+        {"Zoom Y at +-max", tableOf({{1, kMax}, {2, -kMax}}), true, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -201,16 +221,17 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
         for (const Layer* layer : {&p.pict1, &p.pict2})
             for (const PointF& pt : layer->points)
                 EXPECT_TRUE(std::isfinite(pt.x) && std::isfinite(pt.y));
-        // Labelled major ticks, except for no data: an empty plot area without ticks.
+        // At least two labelled major ticks on each axis, except for no data: an empty plot
+        // area without ticks.
         const bool none = c.table.nData == 0;
         EXPECT_EQ(ticks(p, kMajorTickTwips, false).size(), shown(p.lblY).size());
         EXPECT_EQ(ticks(p, kMinorTickTwips, true).empty(), none);
-        if (c.allData)
-            EXPECT_EQ(shown(p.lblY).empty(), none);
+        for (const size_t labels : {shown(p.lblX).size(), shown(p.lblY).size()})
+            EXPECT_TRUE(none ? labels == 0 : labels >= 2);
         for (int x = 1; x <= c.table.nData; ++x) {
             if (!c.table.hasValue(x) || (!c.allData && !c.table.inUse(x)))
                 continue;
-            const double y = *c.table.y[x];
+            const double y = p.toPict1Y(*c.table.y[x]);
             EXPECT_TRUE(x > sc.left && x < sc.left + sc.width) << "X " << x;
             EXPECT_TRUE(y > sc.top + sc.height && y < sc.top) << "X " << x;
         }

@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary bytes as the text of student.dat.
 //
-// Beyond "no crash": a table is returned only with all 606 quantiles finite and no
-// error; otherwise the error names the file ("student.dat: ...").
+// Beyond "no crash": a table is returned only with no error and all 606 quantiles finite,
+// positive, increasing along each row and not increasing down each column; otherwise the
+// error names the file ("student.dat: ...").
 
 #include "app/student_table.h"
 
@@ -30,9 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const StudentLoad load = parseStudentText(text);
     if (load.table) {
         check(load.error.empty(), "a loaded table comes without an error");
+        const auto& t = load.table->value;
         for (int c = 1; c <= kStudentColumns; ++c)
-            for (int r = 1; r <= kStudentRows; ++r)
-                check(std::isfinite(load.table->value[c][r]), "every quantile is finite");
+            for (int r = 1; r <= kStudentRows; ++r) {
+                check(std::isfinite(t[c][r]) && t[c][r] > 0, "every quantile is finite and > 0");
+                check(c == 1 || t[c][r] > t[c - 1][r], "rows increase");
+                check(r == 1 || t[c][r] <= t[c][r - 1], "columns do not increase");
+            }
     } else {
         check(load.error.starts_with("student.dat: "), "the error names student.dat");
         check(load.error.size() > 13, "the error says what is wrong");

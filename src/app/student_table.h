@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@ inline constexpr int kStudentRows = 101;    // df 1..100; row 101 = large-sample
 inline constexpr std::array<double, kStudentColumns + 1> kUpperTailProbability{
     0.0, 0.1, 0.05, 0.025, 0.01, 0.005, 0.001};
 inline constexpr const char* kStudentFileName = "student.dat";
+inline constexpr std::size_t kStudentMaxBytes = 1 << 20;  // the shipped file has about 7 KB
 
 // One-sided Student t quantiles: value[column][row], column 1..6, row 1..101 (index 0 unused).
 struct StudentTable {
@@ -29,11 +31,14 @@ struct StudentLoad {
     std::string error;
 };
 
-// Parses the text of student.dat: a header line, then 101 records of seven free-format
-// items (a row label, then the six t values).
+// Parses the text of student.dat: a header line, then 101 records, one per line, of seven
+// free-format items (a row label, then the six t values). A record may go on over the
+// following lines while it is incomplete and the next line does not begin the next record.
+// The values must form a one-sided t table: positive, increasing along each record, not
+// increasing from one record to the next.
 StudentLoad parseStudentText(std::string_view text);
 
-// Reads appPath / student.dat.
+// Reads appPath / student.dat: a regular file of at most kStudentMaxBytes.
 StudentLoad Load_Student(const std::filesystem::path& appPath);
 
 }  // namespace kalibrix

@@ -33,8 +33,8 @@ void rangeAround(double v, double& low, double& high)
 }
 
 // How the X axis maps onto pict2: axisStart lies at the plot's left edge and axisEnd at
-// (1 - kMarginX) of its width. Normally these are Xs and nData (the ticks follow this
-// rule, not pict1's scale, which reaches 1.05 nData).
+// (1 - kMarginX) of its width, so that every tick stands where pict1's scale draws its X
+// (also in the Zoom view, where pict1 runs from FirstX to 1.05 nData).
 struct XAxisMap {
     UserScale scale;  // only left and width are set
     double axisStart = 0;
@@ -49,7 +49,7 @@ XAxisMap xAxisMap(int nData, const DataStats& stats, bool full)
         m.scale.width = (1 + kMarginX) * nData - xs;
         m.scale.left = xs;
         m.axisStart = xs;
-        m.axisEnd = nData;
+        m.axisEnd = xs + (1 - kMarginX) * m.scale.width;
         return m;
     }
     // No width (no data, or Zoom X on a single X): +-10 % around nData, at least +-1 so that

@@ -86,6 +86,15 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
         ASSERT_EQ(labels.size(), c.labels);
         EXPECT_EQ(labels.front() + " " + labels.back(), c.first + " " + c.last);
         EXPECT_DOUBLE_EQ(p.pict1Scale.left + p.pict1Scale.width, 1.05 * c.nData);
+        // Every label stands where the plot area draws its X.
+        const UserScale& sc = p.pict1Scale;
+        for (const TickLabel& l : p.lblX)
+            if (l.visible)
+                EXPECT_NEAR(l.rect.left + l.rect.width / 2,
+                            p.plotLeft + (std::stod(l.caption) - sc.left) / sc.width *
+                                             p.pict1Rect.width,
+                            1e-6)
+                    << l.caption;
         // The Zoom view's extra line left of the plot, over its whole height.
         EXPECT_EQ(ticks(p, p.pict1Rect.height, true).size(), c.full ? 0u : 1u);
     }

@@ -15,13 +15,15 @@ inline std::optional<double> finiteOrNone(double v)
 }
 
 // The exponent e of the power of two by which a fit divides every Y before it forms a sum,
-// given the largest |Y| of its points: Y / 2^e then lies within (-2, 2) with the largest at
-// or above 0.5 (at or above 2^-52 for a subnormal largest |Y|), so that no square or
-// product of the fit overflows or underflows. Dividing by a power of two is exact, so
-// ordinary data give the very same results as without it. 2^e and 2^-e are doubles for
-// every e returned, so one multiplication scales either way.
+// given the largest |Y| of its points. Within 2^-250 .. 2^250 it is 0: no square or product
+// of such Y overflows or underflows in a fit of up to 30000 points. Beyond, Y / 2^e lies
+// within (-2, 2) with the largest at or above 0.5 (at or above 2^-52 for a subnormal largest
+// |Y|). Dividing by a power of two is exact, so the results are those of the unscaled Y
+// wherever these stay within range. 2^e and 2^-e are doubles for every e returned.
 inline int yScaleExponent(double maxAbsY)
 {
+    if (maxAbsY >= 0x1p-250 && maxAbsY <= 0x1p250)
+        return 0;
     int e = 0;
     std::frexp(maxAbsY, &e);
     return std::clamp(e, -1022, 1023);

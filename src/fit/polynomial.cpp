@@ -26,18 +26,20 @@ void withDegree(int m, F&& f)
 // Writes the point sums of the normal equations of degree M into `a`: row 1 (the powers
 // x^1 .. x^M), column M+1 of rows 2..M+1 (x^(M+1) .. x^(2M)) and the right-hand side
 // column M+2 (y x^0 .. y x^M), with y = Y * yFactor. Each power is the running product
-// p = p * x from 1, each sum adds the points in their order.
+// p = p * x from 1, each sum adds the points in their order. Returns the largest |Y|.
 template <int M>
-void gatherSums(std::span<const double> x, std::span<const double> y, double yFactor,
-                GaussMatrix& a)
+double gatherSums(std::span<const double> x, std::span<const double> y, double yFactor,
+                  GaussMatrix& a)
 {
     double row1[M + 2] = {};
     double rhs[M + 2] = {};
     double last[M + 2] = {};
+    double maxAbsY = 0;
     const std::size_t n = x.size();
     for (std::size_t k = 0; k < n; ++k) {
         const double xk = x[k];
         const double yk = y[k] * yFactor;
+        maxAbsY = std::max(maxAbsY, std::abs(y[k]));
         double p = 1;
         rhs[1] += yk;
 #pragma GCC unroll 32
@@ -58,6 +60,7 @@ void gatherSums(std::span<const double> x, std::span<const double> y, double yFa
         a(j, M + 2) = rhs[j];
         a(j, M + 1) = last[j];
     }
+    return maxAbsY;
 }
 
 // Sum of (y - P(x))^2 over the points in their order, y = Y * yFactor, P by Horner's rule
@@ -203,19 +206,19 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
         return fit;
     }
 
-    // The fit is of Y / 2^e (the products y x^j of the right-hand side and the squared
-    // residuals stay within range for any Y), its coefficients and dsig scaled back.
-    double maxAbsY = 0;
-    for (double v : y)
-        maxAbsY = std::max(maxAbsY, std::abs(v));
-    const int e = yScaleExponent(maxAbsY);
-    const double yFactor = std::ldexp(1.0, -e);
-
     // Normal equations: row 1 gathers the powers of x, column m+1 the highest powers of
     // each row, column m+2 the right-hand side; the rest follows from the Hankel form.
+    // The fit is of Y / 2^e (so that the products y x^j and the squared residuals stay
+    // within range for any Y), its coefficients and dsig scaled back; Y that need no
+    // scaling (e = 0) are summed once.
     GaussMatrix a(m + 1);
     a(1, 1) = n;
-    withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, yFactor, a); });
+    double maxAbsY = 0;
+    withDegree(m, [&](auto degree) { maxAbsY = gatherSums<degree()>(x, y, 1.0, a); });
+    const int e = yScaleExponent(maxAbsY);
+    const double yFactor = std::ldexp(1.0, -e);
+    if (e != 0)
+        withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, yFactor, a); });
     for (int i = 2; i <= m + 1; ++i)
         for (int j = 1; j <= m; ++j)
             a(i, j) = a(i - 1, j + 1);

@@ -9,8 +9,8 @@
 namespace kalibrix {
 
 // The five sums of a straight-line least-squares fit (of X, or of ln X), in Y units. They
-// are not shown; the fit forms them of Y scaled by a power of two, so that a sum of Y^2
-// beyond the range of a double (Y above about 1e154) is infinite here but not in the fit.
+// are not shown. For Y beyond 2^-250 .. 2^250 the fit forms them of Y scaled by a power of
+// two, so a sum of Y^2 beyond the range of a double is infinite (or 0) here, not in the fit.
 struct RegressionSums {
     double sumX = 0;
     double sumY = 0;

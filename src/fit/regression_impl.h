@@ -46,28 +46,21 @@ inline std::optional<double> correlation(double count, double dtSum, double dySu
     return std::nullopt;
 }
 
-}  // namespace detail
-
-template <class Transform>
-RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
-{
-    RegressionFit fit;
+// The five sums of Y * toScaled over the fitted points, with the largest Y, the number of
+// points and whether every Y is the same.
+struct LinePass {
+    RegressionSums s;
     double maxY = 0;
     int count = 0;
-    for (int x = 1; x <= table.nData; ++x) {
-        if (table.isFitted(x)) {
-            maxY = std::max(maxY, *table.y[x]);
-            ++count;
-        }
-    }
-    // Every sum and result below is of Y / 2^e, scaled back at the end.
-    const int e = yScaleExponent(maxY);
-    const double toScaled = std::ldexp(1.0, -e);
-
-    RegressionSums s;
-    double firstY = 0;
     bool allYEqual = true;
-    bool any = false;
+};
+
+template <class Transform>
+LinePass sumLine(const DataTable& table, Transform transform, double toScaled)
+{
+    LinePass p;
+    RegressionSums& s = p.s;
+    double firstY = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
@@ -78,13 +71,30 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         s.sumY += y;
         s.sumYY += y * y;
         s.sumXY += t * y;
-        if (!any) {
+        p.maxY = std::max(p.maxY, *table.y[x]);
+        if (p.count++ == 0)
             firstY = *table.y[x];
-            any = true;
-        } else if (*table.y[x] != firstY) {
-            allYEqual = false;
-        }
+        else if (*table.y[x] != firstY)
+            p.allYEqual = false;
     }
+    return p;
+}
+
+}  // namespace detail
+
+template <class Transform>
+RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
+{
+    RegressionFit fit;
+    // Every sum and result below is of Y / 2^e, scaled back at the end; Y that need no
+    // scaling (e = 0) are summed once.
+    detail::LinePass pass = detail::sumLine(table, transform, 1.0);
+    const int e = yScaleExponent(pass.maxY);
+    const double toScaled = std::ldexp(1.0, -e);
+    if (e != 0)
+        pass = detail::sumLine(table, transform, toScaled);
+    const RegressionSums& s = pass.s;
+    const int count = pass.count;
     fit.sums = {s.sumX, std::ldexp(s.sumY, e), s.sumXX, std::ldexp(s.sumYY, 2 * e),
                 std::ldexp(s.sumXY, e)};
     const double n = nOK;
@@ -123,7 +133,7 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         dyy.add(dy * dy);
         dty.add(dt * dy);
     }
-    if (!allYEqual)
+    if (!pass.allYEqual)
         fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(),
                                     dty.value());
     fit.diff = scaledBack(diff / n, e);

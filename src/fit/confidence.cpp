@@ -1,12 +1,15 @@
 #include "fit/confidence.h"
 
+#include "fit/finite.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace kalibrix {
 
 double ConfidenceBand::halfWidth(double x) const
 {
-    return tValue * sEst * std::sqrt(1.0 / nOK + (x - xMean) * (x - xMean) / ssx);
+    return tValue * sEstScaled * std::sqrt(1.0 / nOK + (x - xMean) * (x - xMean) / ssx) * yScale;
 }
 
 std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, double a, double b,
@@ -16,20 +19,41 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
     band.tValue = tValue;
     band.nOK = nOK;
     double sumX = 0;
-    for (int x = 1; x <= table.nData; ++x)
-        if (table.isFitted(x))
+    double maxY = 0;
+    for (int x = 1; x <= table.nData; ++x) {
+        if (table.isFitted(x)) {
             sumX += x;
+            maxY = std::max(maxY, *table.y[x]);
+        }
+    }
     band.xMean = sumX / nOK;
+    // The residuals are taken of Y / 2^e (and the line scaled alike), so that their squares
+    // neither underflow for tiny Y nor overflow for huge Y.
+    const int e = yScaleExponent(maxY);
+    const double toScaled = std::ldexp(1.0, -e);
+    const double aScaled = a * toScaled;
+    const double bScaled = b * toScaled;
     double sse = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
-        const double yCalc = a + b * x;
-        sse += (*table.y[x] - yCalc) * (*table.y[x] - yCalc);
+        const double y = *table.y[x] * toScaled;
+        const double yCalc = aScaled + bScaled * x;
+        sse += (y - yCalc) * (y - yCalc);
         band.ssx += (x - band.xMean) * (x - band.xMean);
     }
-    band.sEst = std::sqrt(sse / (nOK - 2));
-    if (nOK < 3 || band.ssx == 0 || !std::isfinite(band.sEst) || !std::isfinite(tValue))
+    band.sEstScaled = std::sqrt(sse / (nOK - 2));
+    band.yScale = std::ldexp(1.0, e);
+    const std::optional<double> sEst = scaledBack(band.sEstScaled, e);
+    if (nOK < 3 || band.ssx == 0 || !sEst || !std::isfinite(tValue))
+        return std::nullopt;
+    band.sEst = *sEst;
+    // The callers evaluate the band from X = 0 to nData; it is widest at one of the two
+    // ends and narrowest at the mean X.
+    const double widest = std::max(band.halfWidth(0), band.halfWidth(table.nData));
+    if (!std::isfinite(widest))
+        return std::nullopt;
+    if (sse > 0 && tValue > 0 && !(band.halfWidth(band.xMean) > 0))
         return std::nullopt;
     return band;
 }

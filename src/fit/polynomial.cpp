@@ -2,6 +2,7 @@
 
 #include "fit/finite.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <type_traits>
@@ -24,18 +25,21 @@ void withDegree(int m, F&& f)
 
 // Writes the point sums of the normal equations of degree M into `a`: row 1 (the powers
 // x^1 .. x^M), column M+1 of rows 2..M+1 (x^(M+1) .. x^(2M)) and the right-hand side
-// column M+2 (y x^0 .. y x^M). Each power is the running product p = p * x from 1, each
-// sum adds the points in their order.
+// column M+2 (y x^0 .. y x^M), with y = Y * yFactor. Each power is the running product
+// p = p * x from 1, each sum adds the points in their order. Returns the largest |Y|.
 template <int M>
-void gatherSums(std::span<const double> x, std::span<const double> y, GaussMatrix& a)
+double gatherSums(std::span<const double> x, std::span<const double> y, double yFactor,
+                  GaussMatrix& a)
 {
     double row1[M + 2] = {};
     double rhs[M + 2] = {};
     double last[M + 2] = {};
+    double maxAbsY = 0;
     const std::size_t n = x.size();
     for (std::size_t k = 0; k < n; ++k) {
         const double xk = x[k];
-        const double yk = y[k];
+        const double yk = y[k] * yFactor;
+        maxAbsY = std::max(maxAbsY, std::abs(y[k]));
         double p = 1;
         rhs[1] += yk;
 #pragma GCC unroll 32
@@ -56,12 +60,13 @@ void gatherSums(std::span<const double> x, std::span<const double> y, GaussMatri
         a(j, M + 2) = rhs[j];
         a(j, M + 1) = last[j];
     }
+    return maxAbsY;
 }
 
-// Sum of (y - P(x))^2 over the points in their order, P by Horner's rule from b[M + 1]
-// down to b[1].
+// Sum of (y - P(x))^2 over the points in their order, y = Y * yFactor, P by Horner's rule
+// from b[M + 1] down to b[1].
 template <int M>
-double squaredResiduals(std::span<const double> x, std::span<const double> y,
+double squaredResiduals(std::span<const double> x, std::span<const double> y, double yFactor,
                         const std::vector<double>& b)
 {
     double c[M + 2];
@@ -74,7 +79,8 @@ double squaredResiduals(std::span<const double> x, std::span<const double> y,
 #pragma GCC unroll 32
         for (int j = M; j >= 1; --j)
             f = f * x[k] + c[j];
-        sse += (y[k] - f) * (y[k] - f);
+        const double yk = y[k] * yFactor;
+        sse += (yk - f) * (yk - f);
     }
     return sse;
 }
@@ -202,9 +208,17 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
 
     // Normal equations: row 1 gathers the powers of x, column m+1 the highest powers of
     // each row, column m+2 the right-hand side; the rest follows from the Hankel form.
+    // The fit is of Y / 2^e (so that the products y x^j and the squared residuals stay
+    // within range for any Y), its coefficients and dsig scaled back; Y that need no
+    // scaling (e = 0) are summed once.
     GaussMatrix a(m + 1);
     a(1, 1) = n;
-    withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, a); });
+    double maxAbsY = 0;
+    withDegree(m, [&](auto degree) { maxAbsY = gatherSums<degree()>(x, y, 1.0, a); });
+    const int e = yScaleExponent(maxAbsY);
+    const double yFactor = std::ldexp(1.0, -e);
+    if (e != 0)
+        withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, yFactor, a); });
     for (int i = 2; i <= m + 1; ++i)
         for (int j = 1; j <= m; ++j)
             a(i, j) = a(i - 1, j + 1);
@@ -214,16 +228,24 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
         fit.outcome = PolyOutcome::Singular;
         return fit;
     }
-    fit.coef.assign(b.begin() + 1, b.end());
+    for (int i = 1; i <= m + 1; ++i) {
+        const std::optional<double> c = scaledBack(b[i], e);
+        if (!c) {
+            fit.coef.clear();
+            fit.outcome = PolyOutcome::Singular;
+            return fit;
+        }
+        fit.coef.push_back(*c);
+    }
 
     double sse = 0;
-    withDegree(m, [&](auto degree) { sse = squaredResiduals<degree()>(x, y, b); });
+    withDegree(m, [&](auto degree) { sse = squaredResiduals<degree()>(x, y, yFactor, b); });
     if (n > 2)
-        fit.dsig = finiteOrNone(std::sqrt(sse / (n - 2)));
+        fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);
 
     std::string text;
-    for (int i = 1; i <= m + 1; ++i)
-        text += "P" + std::to_string(i - 1) + " = " + fmt.general(b[i]) + "\r\n";
+    for (int i = 0; i <= m; ++i)
+        text += "P" + std::to_string(i) + " = " + fmt.general(fit.coef[i]) + "\r\n";
     text += "\r\n";
     text += "\r\ndsig=" + fmt.general(fit.dsig) + "\r\n";
     fit.parameterText = std::move(text);

@@ -20,7 +20,7 @@ enum class PolyOutcome {
     Fitted,
     TooFewData,        // fewer points than coefficients
     DegreeOutOfRange,  // degree below 0 or above kMaxPolyDegree
-    Singular,          // the normal equations have no unique finite solution
+    Singular,          // no unique solution, or a coefficient beyond the range of a double
 };
 
 struct PolynomialFit {
@@ -32,7 +32,7 @@ struct PolynomialFit {
 };
 
 // Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
-// normal equations, solved by `gauss`.
+// normal equations, solved by `gauss`. Y of any magnitude a double holds is fitted.
 PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
                          const NumberFormat& fmt);
 

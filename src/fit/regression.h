@@ -8,7 +8,9 @@
 
 namespace kalibrix {
 
-// The five sums of a straight-line least-squares fit (of X, or of ln X).
+// The five sums of a straight-line least-squares fit (of X, or of ln X), in Y units. They
+// are not shown. For Y beyond 2^-250 .. 2^250 the fit forms them of Y scaled by a power of
+// two, so a sum of Y^2 beyond the range of a double is infinite (or 0) here, not in the fit.
 struct RegressionSums {
     double sumX = 0;
     double sumY = 0;
@@ -29,7 +31,8 @@ struct RegressionFit {
 };
 
 // Least-squares line through the fitted points of `table` with t = transform(X); n is nOK
-// (at least 3). The sums are added in the order X, X^2, Y, Y^2, XY for each point.
+// (at least 3). The sums are added in the order X, X^2, Y, Y^2, XY for each point; r comes
+// from the deviations from the means. Every result is the value for the data or no result.
 template <class Transform>
 RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
 

@@ -2,62 +2,141 @@
 
 // Template body of fitLine, shared by the linear and the logarithmic regression.
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kalibrix {
 
-template <class Transform>
-RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
+namespace detail {
+
+// A running sum that carries the rounding error of each addition along (Neumaier), so that
+// its error does not grow with the number of terms.
+struct CompensatedSum {
+    double sum = 0;
+    double carry = 0;
+
+    void add(double v)
+    {
+        const double t = sum + v;
+        carry += std::abs(sum) >= std::abs(v) ? (sum - t) + v : (v - t) + sum;
+        sum = t;
+    }
+    double value() const { return sum + carry; }
+};
+
+// r from the sums over the points of the deviations dt = t - tMean and dy = y - yMean
+// (the means as rounded): the sums of dt and dy take out what the rounding of the means
+// puts in. r lies within [-1, 1]; beyond it by a few units in the last place it is
+// rounding (compensated sums keep it there for any number of points) and is clamped, any
+// further it is no result.
+inline std::optional<double> correlation(double count, double dtSum, double dySum, double dtt,
+                                         double dyy, double dty)
 {
-    RegressionFit fit;
-    RegressionSums& s = fit.sums;
-    double firstY = 0;
+    const double stt = dtt - dtSum * dtSum / count;
+    const double syy = dyy - dySum * dySum / count;
+    const double sty = dty - dtSum * dySum / count;
+    const double r = sty / std::sqrt(stt * syy);
+    if (!std::isfinite(r))
+        return std::nullopt;
+    if (std::abs(r) <= 1)
+        return r;
+    if (std::abs(r) <= 1 + 4 * std::numeric_limits<double>::epsilon())
+        return std::copysign(1.0, r);
+    return std::nullopt;
+}
+
+// The five sums of Y * toScaled over the fitted points, with the largest Y, the number of
+// points and whether every Y is the same.
+struct LinePass {
+    RegressionSums s;
+    double maxY = 0;
+    int count = 0;
     bool allYEqual = true;
-    bool any = false;
+};
+
+template <class Transform>
+LinePass sumLine(const DataTable& table, Transform transform, double toScaled)
+{
+    LinePass p;
+    RegressionSums& s = p.s;
+    double firstY = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
         const double t = transform(x);
-        const double y = *table.y[x];
+        const double y = *table.y[x] * toScaled;
         s.sumX += t;
         s.sumXX += t * t;
         s.sumY += y;
         s.sumYY += y * y;
         s.sumXY += t * y;
-        if (!any) {
-            firstY = y;
-            any = true;
-        } else if (y != firstY) {
-            allYEqual = false;
-        }
+        p.maxY = std::max(p.maxY, *table.y[x]);
+        if (p.count++ == 0)
+            firstY = *table.y[x];
+        else if (*table.y[x] != firstY)
+            p.allYEqual = false;
     }
+    return p;
+}
+
+}  // namespace detail
+
+template <class Transform>
+RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
+{
+    RegressionFit fit;
+    // Every sum and result below is of Y / 2^e, scaled back at the end; Y that need no
+    // scaling (e = 0) are summed once.
+    detail::LinePass pass = detail::sumLine(table, transform, 1.0);
+    const int e = yScaleExponent(pass.maxY);
+    const double toScaled = std::ldexp(1.0, -e);
+    if (e != 0)
+        pass = detail::sumLine(table, transform, toScaled);
+    const RegressionSums& s = pass.s;
+    const int count = pass.count;
+    fit.sums = {s.sumX, std::ldexp(s.sumY, e), s.sumXX, std::ldexp(s.sumYY, 2 * e),
+                std::ldexp(s.sumXY, e)};
     const double n = nOK;
     const double sxx = n * s.sumXX - s.sumX * s.sumX;
     const double sxy = n * s.sumXY - s.sumY * s.sumX;
     if (sxx == 0)
         return fit;
-    fit.b = finiteOrNone(sxy / sxx);
-    if (!fit.b)
+    const double b = sxy / sxx;
+    const double a = (s.sumY - b * s.sumX) / n;
+    if (!std::isfinite(b) || !std::isfinite(a))
         return fit;
-    const double b = *fit.b;
-    fit.a = finiteOrNone((s.sumY - b * s.sumX) / n);
-    if (!fit.a)
-        return fit;
-    const double a = *fit.a;
-    if (!allYEqual)
-        fit.r = finiteOrNone(sxy / std::sqrt((n * s.sumYY - s.sumY * s.sumY) * sxx));
+    fit.b = scaledBack(b, e);
+    fit.a = scaledBack(a, e);
 
+    // r from the deviations from the means: the one-pass n * sum(Y^2) - sum(Y)^2 cancels
+    // when the spread of Y is small against Y itself.
+    const double tMean = s.sumX / count;
+    const double yMean = s.sumY / count;
+    double dtSum = 0, dySum = 0;
+    detail::CompensatedSum dtt, dyy, dty;
     double diff = 0;
     double diffProc = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
-        const double y = *table.y[x];
-        const double f = b * transform(x) + a;
+        const double t = transform(x);
+        const double y = *table.y[x] * toScaled;
+        const double f = b * t + a;
         diff += std::abs(y - f);
         diffProc += std::abs(y - f) / y;
+        const double dt = t - tMean;
+        const double dy = y - yMean;
+        dtSum += dt;
+        dySum += dy;
+        dtt.add(dt * dt);
+        dyy.add(dy * dy);
+        dty.add(dt * dy);
     }
-    fit.diff = finiteOrNone(diff / n);
+    if (!pass.allYEqual)
+        fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(),
+                                    dty.value());
+    fit.diff = scaledBack(diff / n, e);
     fit.diffProc = finiteOrNone((diffProc / n) * 100);
     return fit;
 }

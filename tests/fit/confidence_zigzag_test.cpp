@@ -1,33 +1,9 @@
-#include "fit/confidence.h"
-#include "fit/linear.h"
 #include "fit/zigzag.h"
 #include "support/test_support.h"
 
 using namespace kalibrix;
-using kalibrix::test::nearRel;
 using kalibrix::test::tableOf;
 using Nodes = std::vector<ZigZagNode>;
-
-TEST(ConfidenceBand, DemonstrationTableAtNinetyFivePercent)
-{
-    const DataTable t = demonstrationTable();
-    const RegressionFit line = Lin_Regression(t, 5);
-    const auto band = Confidence_Calc(t, 5, *line.a, *line.b, 3.18245);
-    ASSERT_TRUE(band);
-    EXPECT_DOUBLE_EQ(band->xMean, 16.4);
-    EXPECT_TRUE(nearRel(band->ssx, 359.2, 1e-12));
-    EXPECT_TRUE(nearRel(band->sEst, 49.76616, 1e-6));
-    EXPECT_TRUE(nearRel(band->halfWidth(5), 118.71, 1e-4));
-    EXPECT_TRUE(nearRel(band->halfWidth(16.4), 70.829, 1e-4));  // narrowest at the mean X
-    EXPECT_TRUE(nearRel(band->halfWidth(27), 113.415, 1e-5));
-}
-
-TEST(ConfidenceBand, NeedsThreePoints)
-{
-    DataTable t = tableOf({{3, 10}, {4, 12}, {5, 11}});
-    EXPECT_TRUE(Confidence_Calc(t, 3, 1, 2, 12.7062));
-    EXPECT_FALSE(Confidence_Calc(t, 2, 1, 2, 12.7062));
-}
 
 TEST(ZigZag, ClustersRejectionsAndRunEnds)
 {

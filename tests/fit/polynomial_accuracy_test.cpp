@@ -2,6 +2,7 @@
 // against the same least-squares problems solved in extended precision by other means.
 
 #include "app/data_table.h"
+#include "fit/confidence.h"
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -45,6 +47,12 @@ struct Series {
     std::vector<double> x, y;
 };
 
+// A slow bent trend with a wave, over t in [0, 1].
+double drift(double t)
+{
+    return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t);
+}
+
 std::vector<Series> driftSeries()
 {
     Series spread{"spread", {}, {}};  // 120 standards about 250 apart, irregularly
@@ -58,11 +66,8 @@ std::vector<Series> driftSeries()
     std::uint64_t seed = 12;
     for (Series* s : {&spread, &clustered}) {
         auto next = noise(seed++);
-        for (double x : s->x) {
-            const double t = x / kMaxX;
-            s->y.push_back((10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t)) *
-                           (1 + 0.003 * next()));
-        }
+        for (double x : s->x)
+            s->y.push_back(drift(x / kMaxX) * (1 + 0.003 * next()));
     }
     return {spread, clustered};
 }
@@ -102,6 +107,49 @@ std::vector<Wide> referenceFit(const std::vector<Wide>& t, const std::vector<dou
     return fitted;
 }
 
+// The least-squares line through (t[k], y[k]), from the deviations from the means, its
+// figures as the fits define them, and its sum of squared residuals.
+struct WideLine {
+    Wide a, b, r, diff = 0, diffProc = 0, sse = 0;
+};
+
+WideLine wideLine(const std::vector<Wide>& t, const std::vector<double>& y)
+{
+    const Wide n = t.size();
+    const Wide tMean = std::accumulate(t.begin(), t.end(), Wide(0)) / n;
+    const Wide yMean = std::accumulate(y.begin(), y.end(), Wide(0)) / n;
+    Wide stt = 0, sty = 0, syy = 0;
+    for (size_t k = 0; k < t.size(); ++k) {
+        stt += (t[k] - tMean) * (t[k] - tMean);
+        sty += (t[k] - tMean) * (y[k] - yMean);
+        syy += (y[k] - yMean) * (y[k] - yMean);
+    }
+    WideLine l{yMean - sty / stt * tMean, sty / stt, sty / std::sqrt(stt * syy)};
+    for (size_t k = 0; k < t.size(); ++k) {
+        const Wide d = std::abs(y[k] - (l.a + l.b * t[k]));
+        l.diff += d / n;
+        l.diffProc += d / y[k] / n * 100;
+        l.sse += d * d;
+    }
+    return l;
+}
+
+// `actual` is `expected` as a double: within 1e-12 relative, plus `slack` (the rounding a
+// figure inherits from data of that size) and two steps of the subnormal range; or it is no
+// result exactly where `expected` is beyond the range of a double.
+::testing::AssertionResult trueValueOrNone(const std::optional<double>& actual, Wide expected,
+                                           Wide slack)
+{
+    const bool inRange = std::abs(expected) <= std::numeric_limits<double>::max();
+    const Wide tolerance = 1e-12L * std::abs(expected) + slack +
+                           2 * static_cast<Wide>(std::numeric_limits<double>::denorm_min());
+    if (actual ? inRange && std::abs(*actual - expected) <= tolerance : !inRange)
+        return ::testing::AssertionSuccess();
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "the value is " << expected << ", the fit gives ";
+    return actual ? failure << *actual : failure << "no result";
+}
+
 }  // namespace
 
 // The values the program shows and exports (evaluatePolynomial of the fitted coefficients)
@@ -126,43 +174,124 @@ TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares
     }
 }
 
-// r comes from the one-pass sums n * sum(Y^2) - sum(Y)^2, which cancel to about a
-// thousandth because the spread of Y is small against its mean: it keeps about 12 digits,
-// still far beyond the two decimals of r^2 the window shows.
-TEST(PolynomialAccuracy, LinearAndLogarithmicFitsAgreeWithExtendedPrecision)
+// Degree 12 through 30 points around X = 0, where the normal equations still resolve it to
+// 1e-12. The elimination scales each row by its sum, so its pivots, and the solution to the
+// last bit, do not depend on the scale of each equation (without, these are 7e-12 off).
+TEST(PolynomialAccuracy, DegreeTwelveAndTheScaleOfEachEquation)
 {
-    for (const Series& s : driftSeries()) {
+    auto next = noise(1399);
+    std::vector<double> x, y;
+    for (int k = 0; k < 30; ++k)
+        x.push_back(k - 14.5 + 0.45 * next());
+    for (double v : x)
+        y.push_back(drift((v - x.front()) / (x.back() - x.front())) * (1 + 0.003 * next()));
+    const PolynomialFit fit = Polynomial(x, y, 12, NumberFormat{});
+    ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
+    const std::vector<Wide> reference = referenceFit(std::vector<Wide>(x.begin(), x.end()), y, 12);
+    for (size_t k = 0; k < x.size(); ++k)
+        EXPECT_LT(relativeDifference(evaluatePolynomial(fit.coef, x[k]), reference[k]), 1e-12) << k;
+
+    // The same normal equations, row i also multiplied by 2^(90 (i mod 4) - 40 i).
+    GaussMatrix plain(13), scaled(13);
+    for (int i = 1; i <= 13; ++i)
+        for (int j = 1; j <= 14; ++j) {
+            double sum = 0;
+            for (size_t k = 0; k < x.size(); ++k)
+                sum += j <= 13 ? std::pow(x[k], i + j - 2) : std::pow(x[k], i - 1) * y[k];
+            plain(i, j) = sum;
+            scaled(i, j) = std::ldexp(sum, 90 * (i % 4) - 40 * i);
+        }
+    std::vector<double> b, bScaled;
+    ASSERT_TRUE(gauss(plain, b) && gauss(scaled, bScaled));
+    EXPECT_EQ(b, bScaled);
+}
+
+// The straight-line fits, the polynomial of degree 1 and the band of the drift series and of
+// tables whose sums of squares and products overflow, underflow or cancel (Y at the ends of
+// the range of a double, Y agreeing to eight digits, straight lines over up to 30000 points):
+// every figure is the value for the data, or no result where that is beyond a double.
+TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
+{
+    if (std::numeric_limits<Wide>::max_exponent <= std::numeric_limits<double>::max_exponent)
+        GTEST_SKIP() << "long double has no wider range than double here";
+    constexpr double kMax = std::numeric_limits<double>::max();
+    constexpr double kTiny = std::numeric_limits<double>::denorm_min();
+    std::vector<Series> all = driftSeries();
+    std::vector<double> line;
+    for (int x = 1; x <= kMaxX; ++x)
+        line.push_back(1000 - 0.001 * x);
+    for (const std::vector<double>& y : std::vector<std::vector<double>>{
+             {1e154, 1, 1},
+             {57112450.5, 57112449.18, 57112448},
+             {1e-308, 2e-308, 3.1e-308},
+             {kMax, 1.7e308, kMax, 1.75e308, 1.6e308},
+             {1.6e308, kMax, 1.7e308, kMax},
+             {kMax, 1, kMax},  // a band too wide for a double
+             {kTiny, 3 * kTiny, 2 * kTiny, 6 * kTiny},
+             {0.2, 0.1 + 0.2, 0.4, 0.5},  // r comes out one unit in the last place above 1
+             line,                        // r is -1 to rounding, never beyond
+         }) {
+        all.push_back({::testing::PrintToString(y), {}, y});
+        for (size_t k = 1; k <= y.size(); ++k)
+            all.back().x.push_back(static_cast<double>(k));
+    }
+
+    const double t95 = 12.7062;
+    for (const Series& s : all) {
+        SCOPED_TRACE(s.name);
         DataTable table;
         for (size_t k = 0; k < s.x.size(); ++k)
             table.y[static_cast<size_t>(s.x[k])] = s.y[k];
+        const int n = static_cast<int>(s.x.size());
         table.nData = static_cast<int>(s.x.back());
-        table.nY = static_cast<int>(s.x.size());
+        const Wide yScale = 1e-13L * *std::max_element(s.y.begin(), s.y.end());
+
         for (bool logarithmic : {false, true}) {
-            SCOPED_TRACE(s.name + (logarithmic ? " series, logarithmic" : " series, linear"));
-            const RegressionFit fit = logarithmic ? Log_Regression(table, table.nY)
-                                                  : Lin_Regression(table, table.nY);
-            ASSERT_TRUE(fit.a && fit.b && fit.r && fit.diff && fit.diffProc);
-            // The straight line through the fitted values, with t = X or t = ln X.
+            // Over 30000 points the one-pass sums of ln X leave the log fit 11 digits.
+            if (logarithmic && n == kMaxX)
+                continue;
+            SCOPED_TRACE(logarithmic ? "logarithmic" : "linear");
+            const RegressionFit fit = logarithmic ? Log_Regression(table, n) : Lin_Regression(table, n);
             std::vector<Wide> t;
             for (double x : s.x)
-                t.push_back(logarithmic ? std::log(static_cast<Wide>(x)) : static_cast<Wide>(x));
-            const std::vector<Wide> f = referenceFit(t, s.y, 1);
-            const size_t n = t.size();
-            const Wide b = (f[n - 1] - f[0]) / (t[n - 1] - t[0]);
-            const Wide yMean = std::accumulate(s.y.begin(), s.y.end(), Wide(0)) / n;
-            Wide diff = 0, diffProc = 0, explained = 0, total = 0;
-            for (size_t k = 0; k < n; ++k) {
-                diff += std::abs(s.y[k] - f[k]) / n;
-                diffProc += std::abs(s.y[k] - f[k]) / s.y[k] / n * 100;
-                explained += (f[k] - yMean) * (f[k] - yMean);
-                total += (s.y[k] - yMean) * (s.y[k] - yMean);
+                t.push_back(logarithmic ? std::log(Wide(x)) : Wide(x));
+            const WideLine line = wideLine(t, s.y);
+            EXPECT_TRUE(trueValueOrNone(fit.a, line.a, yScale));
+            EXPECT_TRUE(trueValueOrNone(fit.b, line.b, yScale / (t.back() - t.front())));
+            EXPECT_TRUE(trueValueOrNone(fit.r, line.r, 1e-12L));
+            EXPECT_LE(std::abs(fit.r.value_or(0)), 1);
+            EXPECT_TRUE(trueValueOrNone(fit.diff, line.diff, yScale));
+            EXPECT_TRUE(trueValueOrNone(fit.diffProc, line.diffProc, 1e-12L));
+            if (logarithmic)
+                continue;
+
+            // The polynomial of degree 1 is the same line.
+            const PolynomialFit p = Polynomial(s.x, s.y, 1, NumberFormat{});
+            ASSERT_EQ(p.outcome == PolyOutcome::Fitted, std::max(std::abs(line.a), std::abs(line.b)) <= kMax);
+            if (p.outcome == PolyOutcome::Fitted) {
+                EXPECT_TRUE(trueValueOrNone(p.coef[0], line.a, yScale));
+                EXPECT_TRUE(trueValueOrNone(p.coef[1], line.b, yScale / (t.back() - t.front())));
+                EXPECT_TRUE(trueValueOrNone(p.dsig, std::sqrt(line.sse / (n - 2)), yScale));
             }
-            EXPECT_LT(relativeDifference(*fit.b, b), 1e-12);
-            EXPECT_LT(relativeDifference(*fit.a, f[0] - b * t[0]), 1e-12);
-            EXPECT_LT(relativeDifference(*fit.diff, diff), 1e-12);
-            EXPECT_LT(relativeDifference(*fit.diffProc, diffProc), 1e-12);
-            const Wide r = std::copysign(std::sqrt(explained / total), b);
-            EXPECT_LT(relativeDifference(*fit.r, r), 1e-10);
+
+            // The band around the line as fitted, at every X the plot and the export use.
+            if (!fit.a || !fit.b)
+                continue;
+            const auto band = Confidence_Calc(table, n, *fit.a, *fit.b, t95);
+            const Wide xMean = std::accumulate(s.x.begin(), s.x.end(), Wide(0)) / n;
+            Wide sse = 0, ssx = 0;
+            for (int k = 0; k < n; ++k) {
+                sse += std::pow(s.y[k] - (Wide(*fit.a) + Wide(*fit.b) * s.x[k]), 2);
+                ssx += std::pow(s.x[k] - xMean, 2);
+            }
+            auto halfWidth = [&](int at) {
+                return t95 * std::sqrt(sse / (n - 2) * (1.0L / n + std::pow(at - xMean, 2) / ssx));
+            };
+            ASSERT_EQ(band.has_value(), std::max(halfWidth(0), halfWidth(table.nData)) <= kMax);
+            for (int at = 0; band && at <= table.nData; ++at) {
+                EXPECT_TRUE(trueValueOrNone(band->halfWidth(at), halfWidth(at), t95 * yScale)) << at;
+                EXPECT_GT(band->halfWidth(at), 0) << at;
+            }
         }
     }
 }

@@ -37,16 +37,6 @@ TEST(Polynomial, ParameterTextLayout)
     EXPECT_NE(t.find("\r\n\r\n\r\ndsig="), std::string::npos);
 }
 
-TEST(Polynomial, AsManyPointsAsCoefficientsInterpolates)
-{
-    const std::vector<double> x{2, 5, 9}, y{10, 40, 20};
-    const PolynomialFit p = Polynomial(x, y, 2, NumberFormat{});
-    ASSERT_EQ(p.outcome, PolyOutcome::Fitted);
-    for (size_t k = 0; k < x.size(); ++k)
-        EXPECT_NEAR(evaluatePolynomial(p.coef, x[k]), y[k], 1e-9);
-    EXPECT_NEAR(*p.dsig, 0, 1e-6);
-}
-
 TEST(Polynomial, DegreeLimitsAndTooFewData)
 {
     std::vector<double> x, y;
@@ -60,15 +50,9 @@ TEST(Polynomial, DegreeLimitsAndTooFewData)
         EXPECT_TRUE(Polynomial(x, y, m, fmt).coef.empty()) << m;
     }
     EXPECT_DOUBLE_EQ(Polynomial(x, y, 0, fmt).coef.at(0), 120.5);  // the mean
-    EXPECT_NEAR(Polynomial(x, y, 1, fmt).coef.at(1), 1, 1e-12);
-    // Degree 23 is still solved (badly conditioned, but never NaN or infinite).
-    const PolynomialFit p23 = Polynomial(x, y, 23, fmt);
-    ASSERT_EQ(p23.outcome, PolyOutcome::Fitted);
-    for (double c : p23.coef)
-        EXPECT_TRUE(std::isfinite(c));
-
-    const std::vector<double> three{1, 2, 3};
-    EXPECT_EQ(Polynomial(three, three, 3, fmt).outcome, PolyOutcome::TooFewData);
+    EXPECT_EQ(Polynomial(x, y, 23, fmt).outcome, PolyOutcome::Fitted);
+    EXPECT_EQ(Polynomial(std::span(x).first(3), std::span(y).first(3), 3, fmt).outcome,
+              PolyOutcome::TooFewData);
 }
 
 TEST(Gauss, SolvesWithPivotingAndRefusesSingularSystems)
@@ -84,9 +68,7 @@ TEST(Gauss, SolvesWithPivotingAndRefusesSingularSystems)
     GaussMatrix a = matrixOf({{0, 2, 1, 7}, {1, 0, 0, 1}, {0, 1, 3, 8}});
     std::vector<double> b;
     ASSERT_TRUE(gauss(a, b));
-    EXPECT_NEAR(b[1], 1, 1e-12);
-    EXPECT_NEAR(b[2], 2.6, 1e-12);
-    EXPECT_NEAR(b[3], 1.8, 1e-12);
+    EXPECT_EQ(b, (std::vector<double>{0, 1, 2.6, 1.8}));
     GaussMatrix singular = matrixOf({{1, 2, 1}, {2, 4, 1}});
     EXPECT_FALSE(gauss(singular, b));
     GaussMatrix zeroRow = matrixOf({{1, 0, 0}, {0, 0, 0}});

@@ -28,7 +28,10 @@ State stateOf(const DataTable& t, bool allData = true)
 
 PlotDisplay plotOf(const State& s, bool fullX = true, bool fullY = true, NumberFormat fmt = {})
 {
-    return buildPlot(s, RegControls{.optScaleFull = fullY, .optScaleXFull = fullX}, fmt);
+    RegControls controls;
+    controls.optScaleFull = fullY;
+    controls.optScaleXFull = fullX;
+    return buildPlot(s, controls, fmt);
 }
 
 // Captions of the visible labels, as "index:caption" when indexed.
@@ -88,13 +91,15 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
         EXPECT_DOUBLE_EQ(p.pict1Scale.left + p.pict1Scale.width, 1.05 * c.nData);
         // Every label stands where the plot area draws its X.
         const UserScale& sc = p.pict1Scale;
-        for (const TickLabel& l : p.lblX)
-            if (l.visible)
+        for (const TickLabel& l : p.lblX) {
+            if (l.visible) {
                 EXPECT_NEAR(l.rect.left + l.rect.width / 2,
                             p.plotLeft + (std::stod(l.caption) - sc.left) / sc.width *
                                              p.pict1Rect.width,
                             1e-6)
                     << l.caption;
+            }
+        }
         // The Zoom view's extra line left of the plot, over its whole height.
         EXPECT_EQ(ticks(p, p.pict1Rect.height, true).size(), c.full ? 0u : 1u);
     }
@@ -136,8 +141,9 @@ TEST(PlotAxes, YStepsAndCaptions)
         s.results.stats = Data_Stat(s.table, true);
         const PlotDisplay p = plotOf(s, true, c.full, c.fmt);
         EXPECT_THAT(shown(p.lblY), ElementsAreArray(c.captions));
-        if (c.minor)
+        if (c.minor) {
             EXPECT_EQ(ticks(p, kMinorTickTwips, false).size(), c.minor);
+        }
         EXPECT_EQ(ticks(p, kMajorTickTwips, false).size(), c.captions.size());
     }
 }
@@ -184,7 +190,9 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     auto edge = [&](size_t shape, int x) { return p.pict1.pointsOf(sh[shape])[x - 5].y; };
     auto width = [&](int x) { return edge(8, x) - edge(9, x); };
     EXPECT_TRUE(width(5) > width(16) && width(27) > width(16));  // narrowest near the mean X
-    EXPECT_EQ(buildPlot(s, RegControls{.chkConf = kUnticked}, {}).pict1.shapes.size(), 10u);
+    RegControls noBand;
+    noBand.chkConf = kUnticked;
+    EXPECT_EQ(buildPlot(s, noBand, {}).pict1.shapes.size(), 10u);
     r.zigzag = std::vector<ZigZagNode>{{5, 980}};  // one node: no segment
     EXPECT_EQ(plotOf(s).pict1.shapes.size(), 11u);
 
@@ -222,7 +230,9 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         State s = stateOf(c.table, c.allData);
-        s.results.linear = RegressionFit{1, 2};
+        s.results.linear.emplace();
+        s.results.linear->a = 1;
+        s.results.linear->b = 2;
         const PlotDisplay p = plotOf(s, c.fullX, c.fullY);
         const UserScale& sc = p.pict1Scale;
         EXPECT_TRUE(std::isfinite(sc.left + sc.top + p.markDX + p.markDY));

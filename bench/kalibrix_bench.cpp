@@ -18,8 +18,8 @@
 // option given on the command line takes precedence over these defaults.
 
 #include "app/app_path.h"
-#include "app/state.h"
-#include "fit/number_format.h"
+#include "app/startup.h"
+#include "regwin/number_format.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
@@ -114,6 +114,18 @@ std::string refusedImportText()
     return text;
 }
 
+// Every method shown and every method exported, the chosen degree 6, the 95 % level.
+Settings everyMethod()
+{
+    Settings s = defaultSettings();
+    std::fill(s.show.begin(), s.show.end(), kTicked);
+    std::fill(s.exported.begin(), s.exported.end(), kTicked);
+    s.showBand = kTicked;
+    s.degreeText = "6";
+    s.level = kDefaultLevel;
+    return s;
+}
+
 // The started state holding a 3-column table with a standard at every X = 1..nData, the
 // 95 % level chosen.
 State benchState(int nData)
@@ -122,7 +134,7 @@ State benchState(int nData)
     if (!started.state)
         throw std::runtime_error(started.error);
     State state = std::move(*started.state);
-    state.probCol = 3;
+    state.settings = everyMethod();
     DataTable table;
     Noise noise(7);
     for (int x = 1; x <= nData; ++x) {
@@ -137,17 +149,6 @@ State benchState(int nData)
     return state;
 }
 
-// Every method shown and every method exported; slot 1 has degree 6.
-RegControls everyMethod()
-{
-    RegControls c;
-    c.chkConf = c.chkLog = c.chkZigZag = kTicked;
-    for (int slot = 1; slot <= kPolySlots; ++slot)
-        c.chkPoly[static_cast<size_t>(slot)] = kTicked;
-    c.chkEX.fill(kTicked);
-    c.comboBox1Text = "6";
-    return c;
-}
 
 const NumberFormat& benchFormat()
 {
@@ -198,21 +199,19 @@ void BM_ImportRefused(benchmark::State& st)
 void BM_Calculate(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    RegControls controls = everyMethod();
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, controls, benchFormat(), Drawing::Skip);
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip);
         benchmark::DoNotOptimize(r);
     }
-    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
 }
 
 void BM_DisplayList(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    RegControls controls = everyMethod();
-    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
     for (auto _ : st) {
-        PlotDisplay plot = buildPlot(state, controls, benchFormat());
+        PlotDisplay plot = buildPlot(state, benchFormat());
         benchmark::DoNotOptimize(plot);
     }
 }
@@ -220,8 +219,7 @@ void BM_DisplayList(benchmark::State& st)
 void BM_Paint(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    RegControls controls = everyMethod();
-    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Build), st);
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Build), st);
     QImage image(kImageSize, QImage::Format_RGB32);
     for (auto _ : st) {
         paintInto(image, state.plot);
@@ -232,10 +230,9 @@ void BM_Paint(benchmark::State& st)
 void BM_Replot(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    RegControls controls = everyMethod();
     QImage image(kImageSize, QImage::Format_RGB32);
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, controls, benchFormat(), Drawing::Build);
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build);
         benchmark::DoNotOptimize(r);
         paintInto(image, state.plot);
         benchmark::ClobberMemory();
@@ -245,11 +242,10 @@ void BM_Replot(benchmark::State& st)
 void BM_Export(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    RegControls controls = everyMethod();
-    requireRun(A_PLOT(state, controls, benchFormat(), Drawing::Skip), st);
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
     std::size_t bytes = 0;
     for (auto _ : st) {
-        std::string text = exportText(state, controls, benchFormat());
+        std::string text = exportText(state, benchFormat());
         bytes = text.size();
         benchmark::DoNotOptimize(text);
     }

@@ -17,10 +17,10 @@
 //     nData data lines, each ended by CR and no LF anywhere.
 // A violated check aborts, which libFuzzer reports as a finding.
 
-#include "app/state.h"
-#include "app/student_table.h"
-#include "fit/number_format.h"
-#include "regwin/controls.h"
+#include "app/startup.h"
+#include "app/student_file.h"
+#include "fit/method_table.h"
+#include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
@@ -55,11 +55,11 @@ void check(bool ok, const char* what)
 
 // Header fields: offsets into the header.
 enum : std::size_t {
-    kConf = 0,
-    kLog = 1,
-    kZigZag = 2,
-    kPoly = 3,       // 5 bytes, slots 1..5
-    kExport = 8,     // 8 bytes, chkEX(0..7)
+    kBand = 0,
+    kShow = 1,       // kShowBytes bytes: the Show boxes of the methods not fitted anyway
+    kShowBytes = 7,
+    kExport = 8,     // kExportBytes bytes: the Export boxes of every method
+    kExportBytes = 8,
     kScaleY = 16,
     kScaleX = 17,
     kAllData = 18,
@@ -106,34 +106,38 @@ private:
     }();
 };
 
-RegControls controlsFrom(const Header& h)
+// The settings the header asks for. Methods take their Show and Export bytes in the order
+// of the method table (beyond the bytes there are, they share them from the start).
+Settings settingsFrom(const Header& h)
 {
-    RegControls c;
-    c.chkConf = h.pick(kConf, 3);
-    c.chkLog = h.pick(kLog, 3);
-    c.chkZigZag = h.pick(kZigZag, 3);
-    for (int slot = 1; slot <= kPolySlots; ++slot)
-        c.chkPoly[slot] = h.pick(kPoly + slot - 1, 3);
-    for (int m = 0; m < kExportMethods; ++m)
-        c.chkEX[m] = h.pick(kExport + m, 3);
-    c.optScaleFull = h.pick(kScaleY, 2) == 1;
-    c.optScaleXFull = h.pick(kScaleX, 2) == 1;
-    c.comboProbIndex = h.pick(kLevel, static_cast<int>(comboProbItems().size()));
-    const auto& items = comboBox1Items();
+    Settings s = defaultSettings();
+    s.showBand = h.pick(kBand, 3);
+    const std::span<const FitMethod> methods = fitMethods();
+    std::size_t showable = 0;
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        if (!methods[m].alwaysFitted)
+            s.show[m] = h.pick(kShow + showable++ % kShowBytes, 3);
+        s.exported[m] = h.pick(kExport + m % kExportBytes, 3);
+    }
+    s.scaleYFull = h.pick(kScaleY, 2) == 1;
+    s.scaleXFull = h.pick(kScaleX, 2) == 1;
+    s.allData = h.pick(kAllData, 2) == 1;
+    s.level = h.pick(kLevel, static_cast<int>(levelItems().size()));
+    const auto& items = degreeItems();
     if (h.pick(kDegreeMode, 4) < 3) {
-        c.comboBox1Index = h.pick(kDegreeItem, static_cast<int>(items.size()));
-        c.comboBox1Text = items[c.comboBox1Index];
+        s.degreeText = items[static_cast<std::size_t>(
+            h.pick(kDegreeItem, static_cast<int>(items.size())))];
     } else {
         // What can be typed into the combo box's edit field; letters other than the
         // exponent's would show up in the export's column titles as typed.
         constexpr std::string_view alphabet = "0123456789 +-.eE";
-        c.comboBox1Index = -1;
-        c.comboBox1Text.clear();
+        s.degreeText.clear();
         const int length = h.pick(kDegreeLength, 5);
         for (int i = 0; i < length; ++i)
-            c.comboBox1Text += alphabet[h.pick(kDegreeChars + i, alphabet.size())];
+            s.degreeText += alphabet[static_cast<std::size_t>(
+                h.pick(kDegreeChars + static_cast<std::size_t>(i), alphabet.size()))];
     }
-    return c;
+    return s;
 }
 
 bool showsNonFinite(std::string_view text)
@@ -147,17 +151,13 @@ bool showsNonFinite(std::string_view text)
 
 void checkCaption(const std::string& caption) { check(!showsNonFinite(caption), "caption finite"); }
 
-void checkLabels(const StatLabels& l)
+void checkCaptions(const Captions& c)
 {
-    for (const std::string* s :
-         {&l.lblNData, &l.lblnDataOK, &l.lblRej, &l.lbl_LRa, &l.lbl_LRb, &l.lbl_LRr, &l.lblDiff,
-          &l.lblDiffProc, &l.lbl_LoRa, &l.lbl_LoRb, &l.lbl_LoRr, &l.lblDiffLog,
-          &l.lblDiffProcLog, &l.Label2})
+    for (const std::string* s : {&c.nData, &c.nDataOK, &c.rejected, &c.listing})
         checkCaption(*s);
-    for (int slot = 1; slot <= kPolySlots; ++slot) {
-        checkCaption(l.lblDiffPoly[slot]);
-        checkCaption(l.lblDiffProcPoly[slot]);
-    }
+    for (const auto& cells : c.cells)
+        for (const std::string& cell : cells)
+            checkCaption(cell);
 }
 
 bool finite(double v) { return std::isfinite(v); }
@@ -237,11 +237,11 @@ void checkExport(const std::string& text, int nData)
     check(lines == 4 + static_cast<std::size_t>(nData), "4 head lines and nData data lines");
 }
 
-void run(State& state, RegControls& controls, const NumberFormat& fmt)
+void run(State& state, const NumberFormat& fmt)
 {
-    const RunReport report = A_PLOT(state, controls, fmt);
+    const RunReport report = A_PLOT(state, fmt);
     check(report.ran, "the run took place");
-    checkLabels(controls.labels);
+    checkCaptions(makeCaptions(state.results, fmt));
     checkPlot(state.plot);
 }
 
@@ -265,7 +265,7 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
     pict1_MouseDown(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
 }
 
-void pasteRound(State& state, RegControls& controls, const Header& h, std::string_view text,
+void pasteRound(State& state, const Header& h, std::string_view text,
                 const QLocale& locale, const NumberFormat& fmt)
 {
     const DataTable before = state.table;
@@ -280,7 +280,7 @@ void pasteRound(State& state, RegControls& controls, const Header& h, std::strin
         check(pasted.message->icon == MessageIcon::Exclamation, "an exclamation");
     }
 
-    run(state, controls, fmt);
+    run(state, fmt);
     if (!accepted)
         check(sameTable(state.table, before), "a refused text leaves the table");
 
@@ -292,8 +292,8 @@ void pasteRound(State& state, RegControls& controls, const Header& h, std::strin
     if (h.pick(kRestore, 2) == 1)
         restoreAllData(state);
 
-    run(state, controls, fmt);
-    checkExport(exportText(state, controls, fmt), state.table.nData);
+    run(state, fmt);
+    checkExport(exportText(state, fmt), state.table.nData);
 }
 
 std::string readFile(const char* path)
@@ -316,8 +316,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     State& s = gSession->base;
     s.student = *load.table;
     s.table = demonstrationTable();
-    s.allData = true;
-    s.probCol = kComboProbDefault + 1;
     gSession->locales = {
         QLocale::c(),
         QLocale(QLocale::English, QLocale::UnitedStates),
@@ -341,19 +339,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 textSize);
 
     State state = gSession->base;
-    RegControls controls = controlsFrom(h);
-    state.allData = h.pick(kAllData, 2) == 1;
-    state.probCol = controls.comboProbIndex + 1;
+    state.settings = settingsFrom(h);
     const int locale = h.pick(kLocale, static_cast<int>(gSession->locales.size()));
     const QLocale& loc = gSession->locales[locale];
     const NumberFormat& fmt = gSession->formats[locale];
 
     if (h.pick(kSecondPaste, 2) == 1) {
         const std::size_t split = (h.raw(kSplit) * 256u + h.raw(kSplit + 1)) % (textSize + 1);
-        pasteRound(state, controls, h, text.substr(0, split), loc, fmt);
-        pasteRound(state, controls, h, text.substr(split), loc, fmt);
+        pasteRound(state, h, text.substr(0, split), loc, fmt);
+        pasteRound(state, h, text.substr(split), loc, fmt);
     } else {
-        pasteRound(state, controls, h, text, loc, fmt);
+        pasteRound(state, h, text, loc, fmt);
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "app/app_path.h"
 
-#include "app/student_table.h"
+#include "app/student_file.h"
 
 #include <QCoreApplication>
 

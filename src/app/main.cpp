@@ -1,7 +1,7 @@
 // KALIBRIX: loads the t table and opens the regression window with the demonstration table.
 #include "app/app_path.h"
-#include "app/state.h"
-#include "app/user_message.h"
+#include "app/startup.h"
+#include "model/user_message.h"
 #include "regwin/qt/reg_window.h"
 
 #include <QApplication>

@@ -1,10 +1,11 @@
 #include "cli/cli.h"
 
-#include "app/state.h"
-#include "fit/number_format.h"
+#include "fit/method_table.h"
+#include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/state.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -26,27 +27,30 @@ namespace {
 
 constexpr const char* kProgram = "kalibrix-cli";
 
-// Method names of --show and the check box each one ticks.
-struct ShowMethod {
-    const char* name;
-    int& (*box)(RegControls&);
-};
-const std::array<ShowMethod, 8> kShowMethods{{
-    {"log", [](RegControls& c) -> int& { return c.chkLog; }},
-    {"poly2", [](RegControls& c) -> int& { return c.chkPoly[2]; }},
-    {"poly3", [](RegControls& c) -> int& { return c.chkPoly[3]; }},
-    {"poly4", [](RegControls& c) -> int& { return c.chkPoly[4]; }},
-    {"poly5", [](RegControls& c) -> int& { return c.chkPoly[5]; }},
-    {"poly", [](RegControls& c) -> int& { return c.chkPoly[1]; }},
-    {"zigzag", [](RegControls& c) -> int& { return c.chkZigZag; }},
-    {"band", [](RegControls& c) -> int& { return c.chkConf; }},
-}};
+// The name of --show that ticks "Show confidence band".
+constexpr const char* kBandName = "band";
 
-// Method names of --export, at their chkEX index.
-constexpr std::array<const char*, kExportMethods> kExportNames{
-    "linear", "log", "poly2", "poly3", "poly4", "poly5", "poly", "zigzag"};
+// Method names of --show: every method that is not fitted anyway, then the band.
+std::vector<std::string> showNames()
+{
+    std::vector<std::string> names;
+    for (const FitMethod& m : fitMethods())
+        if (!m.alwaysFitted)
+            names.push_back(m.name);
+    names.push_back(kBandName);
+    return names;
+}
 
-// --level values, at their comboProbIndex.
+// Method names of --export, at their position in the method table.
+std::vector<std::string> exportNames()
+{
+    std::vector<std::string> names;
+    for (const FitMethod& m : fitMethods())
+        names.push_back(m.name);
+    return names;
+}
+
+// --level values, at their position in the level list.
 constexpr std::array<const char*, 6> kLevelNames{"80", "90", "95", "98", "99", "99.8"};
 
 struct UsageError {
@@ -91,13 +95,12 @@ QStringList listItems(const QCommandLineParser& parser, const QString& option)
     return items;
 }
 
-// Positions in `names` of the listed methods; an empty vector for "none".
-template <size_t N>
-std::vector<size_t> methodList(const QCommandLineParser& parser, const QString& option,
-                               const std::array<const char*, N>& names)
+// The listed methods; an empty vector for "none".
+std::vector<std::string> methodList(const QCommandLineParser& parser, const QString& option,
+                                    const std::vector<std::string>& names)
 {
     const QStringList items = listItems(parser, option);
-    std::vector<size_t> chosen;
+    std::vector<std::string> chosen;
     bool none = false;
     for (const QString& item : items) {
         if (item.isEmpty())
@@ -106,23 +109,13 @@ std::vector<size_t> methodList(const QCommandLineParser& parser, const QString& 
             none = true;
             continue;
         }
-        const auto it = std::find_if(names.begin(), names.end(),
-                                     [&](const char* n) { return item == QLatin1String(n); });
-        if (it == names.end())
+        if (std::find(names.begin(), names.end(), str(item)) == names.end())
             throw UsageError{"--" + str(option) + ": unknown method '" + str(item) + "'"};
-        chosen.push_back(static_cast<size_t>(it - names.begin()));
+        chosen.push_back(str(item));
     }
     if (none && (!chosen.empty() || items.size() > 1))
         throw UsageError{"--" + str(option) + ": 'none' cannot be combined with other methods"};
     return chosen;
-}
-
-std::array<const char*, kShowMethods.size()> showNames()
-{
-    std::array<const char*, kShowMethods.size()> names{};
-    for (size_t i = 0; i < kShowMethods.size(); ++i)
-        names[i] = kShowMethods[i].name;
-    return names;
 }
 
 std::vector<int> rejectList(const QCommandLineParser& parser)
@@ -177,27 +170,34 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
     return request;
 }
 
-// The controls of the window at start-up, changed by the options.
-RegControls controlsFrom(const QCommandLineParser& parser)
+// The settings of the window at start-up, changed by the options, at the 95 % level.
+Settings settingsFrom(const QCommandLineParser& parser)
 {
-    RegControls c;
+    Settings s = defaultSettings();
+    s.level = kDefaultLevel;
+    const std::span<const FitMethod> methods = fitMethods();
     if (parser.isSet(QStringLiteral("show"))) {
-        for (const ShowMethod& m : kShowMethods)
-            m.box(c) = kUnticked;
-        for (size_t i : methodList(parser, QStringLiteral("show"), showNames()))
-            kShowMethods[i].box(c) = kTicked;
+        const std::vector<std::string> chosen =
+            methodList(parser, QStringLiteral("show"), showNames());
+        auto listed = [&](const std::string& name) {
+            return std::find(chosen.begin(), chosen.end(), name) != chosen.end();
+        };
+        for (std::size_t m = 0; m < methods.size(); ++m)
+            if (!methods[m].alwaysFitted)
+                s.show[m] = listed(methods[m].name) ? kTicked : kUnticked;
+        s.showBand = listed(kBandName) ? kTicked : kUnticked;
     }
     if (parser.isSet(QStringLiteral("export"))) {
-        c.chkEX.fill(kUnticked);
-        for (size_t i : methodList(parser, QStringLiteral("export"), kExportNames))
-            c.chkEX[i] = kTicked;
+        const std::vector<std::string> chosen =
+            methodList(parser, QStringLiteral("export"), exportNames());
+        for (std::size_t m = 0; m < methods.size(); ++m)
+            s.exported[m] = std::find(chosen.begin(), chosen.end(), methods[m].name) !=
+                                    chosen.end()
+                                ? kTicked
+                                : kUnticked;
     }
-    if (parser.isSet(QStringLiteral("degree"))) {
-        c.comboBox1Text = str(text(parser.value(QStringLiteral("degree"))));
-        const auto& items = comboBox1Items();
-        const auto it = std::find(items.begin(), items.end(), c.comboBox1Text);
-        c.comboBox1Index = it == items.end() ? -1 : static_cast<int>(it - items.begin());
-    }
+    if (parser.isSet(QStringLiteral("degree")))
+        s.degreeText = str(text(parser.value(QStringLiteral("degree"))));
     if (parser.isSet(QStringLiteral("level"))) {
         const QString level = text(parser.value(QStringLiteral("level"))).trimmed();
         const auto it = std::find_if(kLevelNames.begin(), kLevelNames.end(),
@@ -205,9 +205,9 @@ RegControls controlsFrom(const QCommandLineParser& parser)
         if (it == kLevelNames.end())
             throw UsageError{"--level: '" + str(level) +
                              "' is not one of 80, 90, 95, 98, 99, 99.8"};
-        c.comboProbIndex = static_cast<int>(it - kLevelNames.begin());
+        s.level = static_cast<int>(it - kLevelNames.begin());
     }
-    return c;
+    return s;
 }
 
 std::optional<std::string> readFile(const std::string& name, std::string& error)
@@ -236,42 +236,97 @@ void appendMessage(std::string& err, const UserMessage& message)
     err += '\n';
 }
 
-// "P0 = 1.5" and "dsig=0.3" become "P0<TAB>1.5" and "dsig<TAB>0.3"; empty lines are skipped.
-std::string_view trimmed(std::string_view s)
+// `text` as lines of at most kHelpWidth characters, the first starting with `first`, the
+// others with as many blanks, broken between words.
+constexpr std::size_t kHelpWidth = 78;
+
+std::string wrapped(std::string_view first, std::string_view text)
 {
-    const size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+    const std::string indent(first.size(), ' ');
+    std::string out;
+    std::string line(first);
+    bool empty = true;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view word = text.substr(start, end - start);
+        start = end + 1;
+        if (word.empty())
+            continue;
+        if (!empty && line.size() + 1 + word.size() > kHelpWidth) {
+            out += line + "\n";
+            line = indent;
+            empty = true;
+        }
+        line += empty ? std::string(word) : " " + std::string(word);
+        empty = false;
+    }
+    return out + line + "\n";
 }
 
-std::string parameterRows(const std::string& listing)
+std::string joined(const std::vector<std::string>& items, const char* separator)
 {
-    std::string rows;
-    size_t start = 0;
-    while (start < listing.size()) {
-        size_t end = listing.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = listing.size();
-        const std::string_view line = trimmed({listing.data() + start, end - start});
-        start = end + 1;
-        if (line.empty())
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : separator) + item;
+    return out;
+}
+
+// The lines of --show and --export in the help, from the method table.
+std::string methodOptionsHelp()
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    std::vector<std::string> shown, shownAtStart, exported, exportedAtStart;
+    std::string alwaysFitted;
+    for (const FitMethod& m : methods) {
+        exported.push_back(m.name);
+        if (m.exportedAtStart)
+            exportedAtStart.push_back(m.name);
+        if (m.alwaysFitted) {
+            alwaysFitted = m.name;
             continue;
-        const size_t eq = line.find('=');
-        rows += trimmed(line.substr(0, eq));
-        rows += '\t';
-        if (eq != std::string_view::npos)
-            rows += trimmed(line.substr(eq + 1));
-        rows += '\n';
+        }
+        shown.push_back(m.cliNote ? std::string(m.name) + " " + m.cliNote : m.name);
+        if (m.shownAtStart)
+            shownAtStart.push_back(m.name);
     }
-    return rows;
+    shown.push_back(kBandName);
+    shownAtStart.push_back(kBandName);
+    return wrapped("  --show LIST     ", "methods fitted, comma-separated: " + joined(shown, ", ") +
+                                            "; or none. The " + alwaysFitted +
+                                            " fit always runs. Default: " +
+                                            joined(shownAtStart, ",")) +
+           wrapped("  --export LIST   ", "methods exported: " + joined(exported, ", ") +
+                                            "; or none. A method not fitted gets empty cells. "
+                                            "Default: " +
+                                            joined(exportedAtStart, ","));
+}
+
+// The rows of the summary in the help, from the method table.
+std::string summaryHelp()
+{
+    std::vector<std::string> rows;
+    std::string listed;
+    for (const FitMethod& m : fitMethods()) {
+        if (m.summaryRow)
+            rows.push_back(withDegree(m.summaryRow, "<degree>"));
+        if (m.listsParameters)
+            listed = m.name;
+    }
+    return wrapped("  ", "then one row per method with its a, b, r^2, average difference and "
+                         "per cent (empty where the method has no such figure): " +
+                             joined(rows, ", ")) +
+           "  then one row per parameter of the \"" + listed +
+           "\" fit: P0 <value> ... dsig <value>\n";
 }
 
 }  // namespace
 
-std::string summaryText(const RegControls& controls)
+std::string summaryText(const RunResults& results, const NumberFormat& fmt)
 {
-    const StatLabels& l = controls.labels;
+    const Captions c = makeCaptions(results, fmt);
     std::string s;
     auto row = [&s](std::initializer_list<std::string_view> cells) {
         bool first = true;
@@ -284,17 +339,25 @@ std::string summaryText(const RegControls& controls)
         s += '\n';
     };
     row({"Row", "a", "b", "r^2", "Aver. diff.", "%"});
-    row({"Maximum:", l.lblNData});
-    row({"Number of data:", l.lblnDataOK});
-    row({"Rejected:", l.lblRej});
-    row({"Linear regression", l.lbl_LRa, l.lbl_LRb, l.lbl_LRr, l.lblDiff, l.lblDiffProc});
-    row({"Logarithmic regression", l.lbl_LoRa, l.lbl_LoRb, l.lbl_LoRr, l.lblDiffLog,
-         l.lblDiffProcLog});
-    for (int slot = 2; slot <= kPolySlots; ++slot)
-        row({std::to_string(slot) + " ord.", "", "", "", l.lblDiffPoly[slot],
-             l.lblDiffProcPoly[slot]});
-    row({controls.comboBox1Text + " ord.", "", "", "", l.lblDiffPoly[1], l.lblDiffProcPoly[1]});
-    s += parameterRows(l.Label2);
+    row({"Maximum:", c.nData});
+    row({"Number of data:", c.nDataOK});
+    row({"Rejected:", c.rejected});
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        if (!methods[m].summaryRow)
+            continue;
+        const auto& cells = c.cells[m];
+        row({withDegree(methods[m].summaryRow, results.degreeText), cells[kCellA],
+             cells[kCellB], cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc]});
+    }
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FitResult* fit = results.fit(m);
+        if (!methods[m].listsParameters || !fit)
+            continue;
+        for (std::size_t i = 0; i < fit->coef.size(); ++i)
+            row({"P" + std::to_string(i), fmt.general(fit->coef[i])});
+        row({"dsig", fmt.general(fit->dsig)});
+    }
     return s;
 }
 
@@ -313,14 +376,8 @@ written with the decimal separator of the user's locale; negative numbers are
 written with the ASCII minus sign "-" in every locale. File names are used as
 given, byte for byte, whatever their encoding.
 
-Options:
-  --show LIST     methods fitted, comma-separated: log, poly2, poly3, poly4,
-                  poly5, poly (the degree of --degree), zigzag, band; or none.
-                  The linear fit always runs. Default: log,poly2,zigzag,band
-  --export LIST   methods exported: linear, log, poly2, poly3, poly4, poly5,
-                  poly, zigzag; or none. A method not fitted gets empty cells.
-                  Default: linear,log,poly2
-  --degree TEXT   degree of "poly", as typed into the window. Default: 6
+)"
+           "Options:\n" + methodOptionsHelp() + R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
   --reject LIST   whole X positions to reject before the fit; each must hold a
@@ -339,11 +396,7 @@ Summary (tab-separated, LF line ends, an empty cell means no result):
   Maximum:  <largest X>
   Number of data:  <standards with Y > 0>
   Rejected:  <how many of them are rejected>
-  Linear regression  <a>  <b>  <r^2>  <diff>  <%>
-  Logarithmic regression  <a>  <b>  <r^2>  <diff>  <%>
-  2 ord. ... 5 ord., then <degree> ord.: <diff> and <%> in the last two cells
-  then one row per parameter of the "poly" fit: P0 <value> ... dsig <value>
-
+)" + summaryHelp() + R"(
 Messages of the fit go to standard error, one per line.
 
 Exit status:
@@ -416,7 +469,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
 
     const bool summary = parser.isSet(QStringLiteral("summary"));
     const bool raw = parser.isSet(QStringLiteral("raw"));
-    RegControls controls;
+    Settings settings;
     std::vector<int> rejects;
     std::optional<PlotRequest> plot;
     try {
@@ -424,7 +477,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
             throw UsageError{"more than one input file"};
         if (summary && raw)
             throw UsageError{"--raw and --summary cannot be combined"};
-        controls = controlsFrom(parser);
+        settings = settingsFrom(parser);
         rejects = rejectList(parser);
         plot = plotRequest(parser);
     } catch (const UsageError& e) {
@@ -432,13 +485,16 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     }
 
     CliResult result;
-    StartUp startUp = Main(env.appPath);
-    if (!startUp.state) {
+    StudentLoad student = env.loadStudent ? env.loadStudent()
+                                          : StudentLoad{std::nullopt, "no t table"};
+    if (!student.table) {
         result.status = kExitFailure;
-        result.err = startUp.error + "\n";
+        result.err = student.error + "\n";
         return result;
     }
-    State& state = *startUp.state;
+    State state;
+    state.student = *student.table;
+    state.settings = std::move(settings);
 
     const std::string file = parser.positionalArguments().isEmpty()
                                  ? std::string()
@@ -476,9 +532,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         state.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
 
-    state.probCol = controls.comboProbIndex + 1;
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
-    const RunReport report = A_PLOT(state, controls, fmt, plot ? Drawing::Build : Drawing::Skip);
+    const RunReport report = A_PLOT(state, fmt, plot ? Drawing::Build : Drawing::Skip);
     for (const UserMessage& message : report.messages)
         appendMessage(result.err, message);
 
@@ -495,11 +550,11 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     }
 
     if (summary)
-        result.out = summaryText(controls);
+        result.out = summaryText(state.results, fmt);
     else if (raw)
-        result.out = exportText(state, controls, fmt);
+        result.out = exportText(state, fmt);
     else
-        result.out = withLineFeeds(exportText(state, controls, fmt));
+        result.out = withLineFeeds(exportText(state, fmt));
     return result;
 }
 

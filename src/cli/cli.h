@@ -1,7 +1,9 @@
 #pragma once
 
-#include "regwin/controls.h"
+#include "model/run_results.h"
+#include "model/student_table.h"
 #include "regwin/display_list.h"
+#include "regwin/number_format.h"
 
 #include <QLocale>
 #include <QSize>
@@ -21,7 +23,8 @@ inline constexpr int kExitUsage = 2;
 
 // What the batch front end needs from its process, so that it can also be driven in-process.
 struct CliEnvironment {
-    std::filesystem::path appPath;  // folder holding student.dat
+    // Reads the t table (student.dat) once the options are understood.
+    std::function<StudentLoad()> loadStudent;
     // Standard input up to its end, or only as far as the paste limits (the text kept then
     // ends just past them); nullopt on failure.
     std::function<std::optional<std::string>()> readStdin;
@@ -52,8 +55,9 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err);
 // The --help text.
 std::string usageText();
 
-// The statistics table of --summary, built from the labels of a run.
-std::string summaryText(const RegControls& controls);
+// The statistics table of --summary: the captions the window shows for `results`, and the
+// parameters of the chosen-degree polynomial as numbers.
+std::string summaryText(const RunResults& results, const NumberFormat& fmt);
 
 // Reads the open file `fd` to its end, or only as far as the paste limits allow (the text
 // kept then ends just past them, for Paste_Table to refuse), so that an endless input is

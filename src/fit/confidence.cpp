@@ -7,11 +7,6 @@
 
 namespace kalibrix {
 
-double ConfidenceBand::halfWidth(double x) const
-{
-    return tValue * sEstScaled * std::sqrt(1.0 / nOK + (x - xMean) * (x - xMean) / ssx) * yScale;
-}
-
 std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, double a, double b,
                                               double tValue)
 {

@@ -1,5 +1,7 @@
 #include "fit/linear.h"
 
+#include "fit/confidence.h"
+
 namespace kalibrix {
 
 namespace {
@@ -36,6 +38,17 @@ RegressionFit Lin_Regression(const DataTable& table, int nOK)
     if (nOK == 2)
         return twoPointLine(table);
     return fitLine(table, nOK, [](int x) { return static_cast<double>(x); });
+}
+
+FitOutcome fitLinear(const FitInput& in)
+{
+    const int nOK = in.stats.nOK;
+    const RegressionFit line = Lin_Regression(in.table, nOK);
+    FitResult result = lineResult(line, [](double x) { return x; });
+    if (nOK > 2 && line.a && line.b && in.settings.level)
+        result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
+                                      in.student.lookup(*in.settings.level + 1, nOK));
+    return {std::move(result), std::nullopt};
 }
 
 }  // namespace kalibrix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fit/fit_method.h"
 #include "fit/regression.h"
 
 namespace kalibrix {
@@ -8,5 +9,10 @@ namespace kalibrix {
 // With exactly two points it is the line through them, and r and the residual figures
 // have no result.
 RegressionFit Lin_Regression(const DataTable& table, int nOK);
+
+// The linear method: the line, and its confidence band at the chosen level from three
+// fitted points on (whether or not the band is shown, so that the exported C.I. column
+// always belongs to the exported line).
+FitOutcome fitLinear(const FitInput& input);
 
 }  // namespace kalibrix

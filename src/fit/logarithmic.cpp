@@ -15,4 +15,11 @@ RegressionFit Log_Regression(const DataTable& table, int nOK)
     return fitLine(table, nOK, [&](int x) { return lnX[static_cast<size_t>(x)]; });
 }
 
+FitOutcome fitLogarithmic(const FitInput& in)
+{
+    return {lineResult(Log_Regression(in.table, in.stats.nOK),
+                       [](double x) { return std::log(x); }),
+            std::nullopt};
+}
+
 }  // namespace kalibrix

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "fit/fit_method.h"
 #include "fit/regression.h"
 
 namespace kalibrix {
 
 // Least-squares fit Y = a + b * ln X through the fitted points (nOK of them, at least 3).
 RegressionFit Log_Regression(const DataTable& table, int nOK);
+
+// The logarithmic method.
+FitOutcome fitLogarithmic(const FitInput& input);
 
 }  // namespace kalibrix

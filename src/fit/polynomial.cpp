@@ -3,6 +3,7 @@
 #include "fit/finite.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <type_traits>
@@ -191,8 +192,7 @@ void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double
         out[x] = evaluatePolynomial(coef, static_cast<double>(x));
 }
 
-PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
-                         const NumberFormat& fmt)
+PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m)
 {
     PolynomialFit fit;
     fit.degree = m;
@@ -243,14 +243,87 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     if (n > 2)
         fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);
 
-    std::string text;
-    for (int i = 0; i <= m; ++i)
-        text += "P" + std::to_string(i) + " = " + fmt.general(fit.coef[i]) + "\r\n";
-    text += "\r\n";
-    text += "\r\ndsig=" + fmt.general(fit.dsig) + "\r\n";
-    fit.parameterText = std::move(text);
     fit.outcome = PolyOutcome::Fitted;
     return fit;
+}
+
+std::optional<int> parseDegreeText(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    const auto last = text.find_last_not_of(" \t");
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last + 1;
+    if (*begin == '+')
+        ++begin;
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+FitOutcome fitPolynomial(const FitInput& in, int degree, std::string_view degreeText)
+{
+    const DataTable& table = in.table;
+    std::vector<double> xs;
+    std::vector<double> ys;
+    xs.reserve(static_cast<std::size_t>(in.stats.nOK));
+    ys.reserve(static_cast<std::size_t>(in.stats.nOK));
+    for (int x = 1; x <= table.nData; ++x) {
+        if (table.isFitted(x)) {
+            xs.push_back(x);
+            ys.push_back(*table.y[x]);
+        }
+    }
+    PolynomialFit p = Polynomial(xs, ys, degree);
+    switch (p.outcome) {
+    case PolyOutcome::Fitted:
+        break;
+    case PolyOutcome::TooFewData:
+        return {std::nullopt, FitWarning{FitWarning::Kind::TooFewData, 0, std::string(degreeText)}};
+    case PolyOutcome::DegreeOutOfRange:
+        return {std::nullopt,
+                FitWarning{FitWarning::Kind::DegreeOutOfRange, 0, std::string(degreeText)}};
+    case PolyOutcome::Singular:
+        return {};
+    }
+
+    // A polynomial with a value beyond the doubles anywhere on the table has no result.
+    std::vector<double> values(static_cast<std::size_t>(table.nData) + 1);
+    evaluatePolynomialAtIntegers(p.coef, values);
+    for (double v : values)
+        if (!std::isfinite(v))
+            return {};
+    const double nOK = in.stats.nOK;
+    double diff = 0;
+    double diffProc = 0;
+    for (int x = 1; x <= table.nData; ++x) {
+        if (!table.isFitted(x))
+            continue;
+        const double d = std::abs(*table.y[x] - values[static_cast<std::size_t>(x)]);
+        diff += d;
+        diffProc += d / *table.y[x];
+    }
+    FitResult result;
+    result.diff = finiteOrNone(diff / nOK);
+    result.diffProc = finiteOrNone(100 * (diffProc / nOK));
+    result.dsig = p.dsig;
+    result.coef = std::move(p.coef);
+    result.valueAt = [coef = result.coef](double x) {
+        return finiteOrNone(evaluatePolynomial(coef, x));
+    };
+    return {std::move(result), std::nullopt};
+}
+
+FitOutcome fitChosenPolynomial(const FitInput& in)
+{
+    const std::string& text = in.settings.degreeText;
+    const std::optional<int> degree = parseDegreeText(text);
+    if (!degree)
+        return {std::nullopt, FitWarning{FitWarning::Kind::DegreeOutOfRange, 0, text}};
+    return fitPolynomial(in, *degree, text);
 }
 
 }  // namespace kalibrix

@@ -1,20 +1,16 @@
 #pragma once
 
-#include "fit/number_format.h"
+#include "fit/fit_method.h"
 
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalibrix {
 
 inline constexpr int kMaxPolyDegree = 23;
-
-inline constexpr const char* kTooFewDataMessage =
-    "Too few data for polynomial regression of the requested degree.";
-inline constexpr const char* kDegreeRangeMessage =
-    "Polynomial degree must be a whole number from 0 to 23.";
 
 enum class PolyOutcome {
     Fitted,
@@ -28,13 +24,11 @@ struct PolynomialFit {
     int degree = 0;
     std::vector<double> coef;   // coef[j] = coefficient of X^j, j = 0..degree; empty unless fitted
     std::optional<double> dsig; // sqrt(SSE / (n - 2)) for every degree; none for n <= 2
-    std::string parameterText;  // "P0 = ...", one line each, then "dsig=..."; CR LF line ends
 };
 
 // Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
 // normal equations, solved by `gauss`. Y of any magnitude a double holds is fitted.
-PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
-                         const NumberFormat& fmt);
+PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m);
 
 // Augmented matrix with 1-based rows 1..N and columns 1..N+1 (row and column 0 unused).
 class GaussMatrix {
@@ -60,5 +54,22 @@ double evaluatePolynomial(std::span<const double> coef, double x);
 // out[x] = evaluatePolynomial(coef, x) for every X = 0 .. out.size() - 1, the same numbers,
 // computed several X at a time.
 void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double> out);
+
+// Reads a typed degree: a whole number, blanks around it and a leading '+' allowed.
+std::optional<int> parseDegreeText(std::string_view text);
+
+// The polynomial method of degree `degree` over the fitted points: its coefficients, dsig,
+// average differences and values. No result when the degree is out of range or the
+// points are too few (with the warning the user needs) or the system is singular.
+// `degreeText` is the degree as the user gave it, for the warning.
+FitOutcome fitPolynomial(const FitInput& input, int degree, std::string_view degreeText);
+
+// The polynomial methods: of a fixed degree, and of the degree in the settings.
+template <int Degree>
+FitOutcome fitPolynomialOfDegree(const FitInput& input)
+{
+    return fitPolynomial(input, Degree, std::to_string(Degree));
+}
+FitOutcome fitChosenPolynomial(const FitInput& input);
 
 }  // namespace kalibrix

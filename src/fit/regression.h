@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/data_table.h"
 #include "fit/finite.h"
+#include "model/data_table.h"
+#include "model/fit_result.h"
 
 #include <cmath>
 #include <optional>
@@ -35,6 +36,23 @@ struct RegressionFit {
 // from the deviations from the means. Every result is the value for the data or no result.
 template <class Transform>
 RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
+
+// The figures of `fit` as a method's result, its value at X being a + b * transform(X).
+template <class Transform>
+FitResult lineResult(const RegressionFit& fit, Transform transform)
+{
+    FitResult r;
+    r.a = fit.a;
+    r.b = fit.b;
+    r.r = fit.r;
+    r.diff = fit.diff;
+    r.diffProc = fit.diffProc;
+    if (fit.a && fit.b)
+        r.valueAt = [a = *fit.a, b = *fit.b, transform](double x) {
+            return finiteOrNone(a + b * transform(x));
+        };
+    return r;
+}
 
 }  // namespace kalibrix
 

@@ -58,4 +58,12 @@ std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x)
     return a.y + (b.y - a.y) / (b.x - a.x) * (x - a.x);
 }
 
+FitOutcome fitZigZag(const FitInput& in)
+{
+    FitResult result;
+    result.nodes = ZigZag(in.table);
+    result.valueAt = [nodes = result.nodes](double x) { return zigzagValue(nodes, x); };
+    return {std::move(result), std::nullopt};
+}
+
 }  // namespace kalibrix

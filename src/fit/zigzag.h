@@ -1,19 +1,14 @@
 #pragma once
 
-#include "app/data_table.h"
+#include "fit/fit_method.h"
+#include "model/data_table.h"
+#include "model/fit_result.h"
 
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace kalibrix {
-
-// Mean X and mean Y of one cluster of consecutive standards in use.
-struct ZigZagNode {
-    double x = 0;
-    double y = 0;
-    bool operator==(const ZigZagNode&) const = default;
-};
 
 // Returns the nodes of the zigzag line in increasing X: one per cluster of consecutive
 // positions with Y > 0. A rejected point inside a run closes the cluster before it; the
@@ -24,5 +19,8 @@ std::vector<ZigZagNode> ZigZag(const DataTable& table);
 // Returns the value on the zigzag line at x: linear interpolation on the first segment whose
 // ends enclose x; no result outside the first..last node or with fewer than two nodes.
 std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x);
+
+// The zigzag method: the nodes, and the line through them.
+FitOutcome fitZigZag(const FitInput& input);
 
 }  // namespace kalibrix

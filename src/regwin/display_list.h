@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/colour.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,13 +13,6 @@
 #include <vector>
 
 namespace kalibrix {
-
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-    bool operator==(const Rgb&) const = default;
-};
 
 // A pen colour; no value = the picture's foreground colour (the system's window-text colour).
 using PenColour = std::optional<Rgb>;

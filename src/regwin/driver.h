@@ -1,13 +1,17 @@
 #pragma once
 
-#include "app/state.h"
-#include "app/user_message.h"
-#include "fit/number_format.h"
-#include "regwin/controls.h"
+#include "model/user_message.h"
+#include "regwin/number_format.h"
+#include "regwin/state.h"
 
 #include <vector>
 
 namespace kalibrix {
+
+inline constexpr const char* kTooFewDataMessage =
+    "Too few data for polynomial regression of the requested degree.";
+inline constexpr const char* kDegreeRangeMessage =
+    "Polynomial degree must be a whole number from 0 to 23.";
 
 struct RunReport {
     bool ran = false;                   // false when the window has not chosen a level yet
@@ -16,17 +20,16 @@ struct RunReport {
 
 enum class Drawing {
     Build,  // rebuild the picture in state.plot (what every window action does)
-    Skip,   // numbers and labels only (batch runs that write no picture, benchmarks)
+    Skip,   // numbers only (batch runs that write no picture, benchmarks)
 };
 
-// Plot and calculate: recounts the table, runs every ticked fit, writes the statistics
-// labels into controls.labels, and rebuilds the picture in state.plot. Every run starts
-// from no result, so state.results holds exactly what this run computed. Does nothing
-// while state.probCol is empty.
-RunReport A_PLOT(State& state, RegControls& controls, const NumberFormat& fmt,
-                 Drawing drawing = Drawing::Build);
+// Plot and calculate: recounts the table and runs every method the settings ask for (and
+// the linear one always) that has the points it needs, in their run order, then rebuilds
+// the picture in state.plot. Every run starts from no result, so state.results holds
+// exactly what this run computed. Does nothing while no confidence level is chosen.
+RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build);
 
-// Reads the degree text of ComboBox1: a whole number (blanks around it allowed), or no value.
-std::optional<int> parseDegreeText(const std::string& text);
+// The message box the user sees for a warning of a run.
+UserMessage messageFor(const FitWarning& warning);
 
 }  // namespace kalibrix

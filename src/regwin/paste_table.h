@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/data_table.h"
-#include "app/user_message.h"
+#include "model/data_table.h"
+#include "model/user_message.h"
 
 #include <QLocale>
 

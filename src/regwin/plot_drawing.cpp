@@ -1,7 +1,10 @@
 #include "regwin/plot.h"
 #include "regwin/plot_scale.h"
 
+#include "fit/method_table.h"
+
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <vector>
 
@@ -11,11 +14,6 @@ namespace {
 
 constexpr Rgb kAcceptedColour{0, 0, 0};
 constexpr Rgb kRejectedColour{255, 0, 0};
-constexpr Rgb kZigZagColour{255, 128, 0};
-constexpr Rgb kLogColour{255, 0, 255};
-// Polynomial curves by slot 1..5 (slot 1 has the degree chosen in ComboBox1).
-constexpr Rgb kPolyColours[kPolySlots + 1] = {
-    {}, {0, 0, 255}, {0, 255, 0}, {0, 192, 0}, {0, 192, 192}, {128, 128, 255}};
 
 bool finitePoint(PointF p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
@@ -66,17 +64,19 @@ void addCurveNodes(Layer& layer, int first, int last, F f, PenColour colour)
 void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& res)
 {
     const size_t positions = static_cast<size_t>(table.nData) + 2;  // X = 0 .. nData + 1
-    size_t points = 4 * positions + 2;                               // marks, regression line
-    size_t shapes = 2 * positions + 1;
-    if (res.zigzag) {
-        points += res.zigzag->size();
-        shapes += 1;
+    size_t points = 4 * positions;                                   // marks
+    size_t shapes = 2 * positions;
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FitResult* fit = res.fit(m);
+        if (!fit)
+            continue;
+        const size_t curves = fit->band ? 3 : 1;
+        points += curves * (methods[m].curve == CurveShape::Nodes ? fit->nodes.size() : positions);
+        shapes += curves;
     }
-    size_t curves = (res.band ? 2 : 0) + (res.log ? 1 : 0);
-    for (const auto& slot : res.poly)
-        curves += slot ? 1 : 0;
-    plot.pict1.points.reserve(points + curves * positions);
-    plot.pict1.shapes.reserve(shapes + curves);
+    plot.pict1.points.reserve(points);
+    plot.pict1.shapes.reserve(shapes);
 }
 
 void DrawDataPoints(PlotDisplay& plot, const DataTable& table)
@@ -100,54 +100,60 @@ void DrawDataPoints(PlotDisplay& plot, const DataTable& table)
     }
 }
 
-void DrawZigZagLine(PlotDisplay& plot, const std::vector<ZigZagNode>& nodes)
+// A value of a curve in pict1's units; no result is a gap.
+double curveY(const PlotDisplay& plot, const std::optional<double>& v)
 {
-    std::vector<PointF> pts;
-    pts.reserve(nodes.size());
-    for (const ZigZagNode& n : nodes)
-        pts.push_back({n.x, plot.toPict1Y(n.y)});
-    addCurve(plot.pict1, pts, kZigZagColour);
+    return v ? plot.toPict1Y(*v) : std::numeric_limits<double>::quiet_NaN();
 }
 
-// From X = 0 whatever the X scale; in the Zoom X view the part left of FirstX is not seen.
-void DrawRegressionLine(PlotDisplay& plot, int nData, double a, double b)
+// The confidence band: its two edges, a node at every X from the first X to nData.
+void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
+                        PenColour colour)
 {
-    addCurve(plot.pict1, {{0, plot.toPict1Y(a)}, {double(nData), plot.toPict1Y(a + b * nData)}},
-             std::nullopt);
+    for (const double sign : {+1.0, -1.0}) {
+        addCurveNodes(
+            plot.pict1, firstX, nData,
+            [&](int x) {
+                const std::optional<double> v = fit.value(x);
+                return v ? plot.toPict1Y(*v + sign * fit.band->halfWidth(x))
+                         : std::numeric_limits<double>::quiet_NaN();
+            },
+            colour);
+    }
 }
 
-void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, double a, double b,
-                        const ConfidenceBand& band)
+// The curve of one fitted method, as its row in the method table says: a straight line from
+// X = 0 whatever the X scale (in the Zoom X view the part left of FirstX is not seen), a
+// node at every X from FirstX (ln X needs X >= 1: such a curve starts where it has values),
+// or the line through the result's nodes.
+void DrawCurve(PlotDisplay& plot, const FitMethod& method, const FitResult& fit,
+               const DataStats& stats, int nData)
 {
-    auto edge = [&](double sign) {
-        addCurveNodes(plot.pict1, firstX, nData,
-                      [&](int x) { return plot.toPict1Y(a + b * x + sign * band.halfWidth(x)); },
-                      std::nullopt);
-    };
-    edge(+1);
-    edge(-1);
-}
-
-// One step beyond nData; ln X needs X >= 1, so a curve from FirstX = 0 starts at 1.
-void DrawLogCurve(PlotDisplay& plot, int firstX, int nData, double a, double b)
-{
-    const int first = firstX < 1 ? 1 : firstX;
-    addCurveNodes(plot.pict1, first, nData + 1,
-                  [&](int x) { return plot.toPict1Y(a + b * std::log(x)); }, kLogColour);
-}
-
-void DrawPolyCurve(PlotDisplay& plot, int firstX, int nData, const std::vector<double>& yPoly,
-                   Rgb colour)
-{
-    const int first = std::max(firstX, 0);
-    const int last = std::min(nData, static_cast<int>(yPoly.size()) - 1);
-    auto value = [&](int x) { return plot.toPict1Y(yPoly[static_cast<size_t>(x)]); };
-    addCurveNodes(plot.pict1, first, last, value, colour);
+    const PenColour colour = method.pen;
+    switch (method.curve) {
+    case CurveShape::Line:
+        addCurve(plot.pict1,
+                 {{0, curveY(plot, fit.value(0))}, {double(nData), curveY(plot, fit.value(nData))}},
+                 colour);
+        break;
+    case CurveShape::EveryX:
+        addCurveNodes(plot.pict1, std::max(stats.firstX, 0), nData + method.curveBeyond,
+                      [&](int x) { return curveY(plot, fit.value(x)); }, colour);
+        break;
+    case CurveShape::Nodes: {
+        std::vector<PointF> pts;
+        pts.reserve(fit.nodes.size());
+        for (const ZigZagNode& n : fit.nodes)
+            pts.push_back({n.x, plot.toPict1Y(n.y)});
+        addCurve(plot.pict1, pts, colour);
+        break;
+    }
+    }
 }
 
 }  // namespace
 
-PlotDisplay buildPlot(const State& state, const RegControls& controls, const NumberFormat& fmt)
+PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {
     PlotDisplay plot;
     const DataTable& table = state.table;
@@ -156,26 +162,19 @@ PlotDisplay buildPlot(const State& state, const RegControls& controls, const Num
     const int nData = table.nData;
 
     reservePict1(plot, table, res);
-    SetPlotScale(plot, table, stats, controls);
+    SetPlotScale(plot, table, stats, state.settings);
     DrawDataPoints(plot, table);
-    DrawAxes(plot, table, stats, controls, fmt);
+    DrawAxes(plot, table, stats, state.settings, fmt);
 
-    if (res.zigzag)
-        DrawZigZagLine(plot, *res.zigzag);
-
-    const bool line = res.linear && res.linear->a && res.linear->b;
-    if (line)
-        DrawRegressionLine(plot, nData, *res.linear->a, *res.linear->b);
-    if (line && res.band && RegControls::ticked(controls.chkConf) && stats.nOK > 2)
-        DrawConfidenceBand(plot, stats.firstX, nData, *res.linear->a, *res.linear->b, *res.band);
-
-    if (res.log && res.log->a && res.log->b)
-        DrawLogCurve(plot, stats.firstX, nData, *res.log->a, *res.log->b);
-
-    for (int slot = 1; slot <= kPolySlots; ++slot)
-        if (res.poly[static_cast<size_t>(slot)])
-            DrawPolyCurve(plot, stats.firstX, nData, res.poly[static_cast<size_t>(slot)]->yPoly,
-                          kPolyColours[slot]);
+    const std::span<const FitMethod> methods = fitMethods();
+    for (const std::size_t m : methodsInRunOrder()) {
+        const FitResult* fit = res.fit(m);
+        if (!fit)
+            continue;
+        DrawCurve(plot, methods[m], *fit, stats, nData);
+        if (fit->band && ticked(state.settings.showBand) && stats.nOK > 2)
+            DrawConfidenceBand(plot, stats.firstX, nData, *fit, methods[m].pen);
+    }
     return plot;
 }
 

@@ -437,14 +437,14 @@ void drawXTicks(PlotDisplay& plot, const XAxisMap& m, int nData)
 }  // namespace
 
 void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
-                  const RegControls& controls)
+                  const Settings& settings)
 {
     UserScale& sc = plot.pict1Scale;
-    const XAxisMap m = xAxisMap(table.nData, stats, controls.optScaleXFull);
+    const XAxisMap m = xAxisMap(table.nData, stats, settings.scaleXFull);
     sc.width = m.scale.width;
     sc.left = m.scale.left;
-    plot.yUnit = yUnitFor(stats, controls.optScaleFull);
-    setYScale(sc, stats, controls.optScaleFull, plot.yUnit);
+    plot.yUnit = yUnitFor(stats, settings.scaleYFull);
+    setYScale(sc, stats, settings.scaleYFull, plot.yUnit);
 
     // Both ratios are rounded to single precision, unless that would lose them entirely.
     auto single = [](double ratio) {
@@ -457,7 +457,7 @@ void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& st
 }
 
 void DrawAxes(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
-              const RegControls& controls, const NumberFormat& fmt)
+              const Settings& settings, const NumberFormat& fmt)
 {
     const TwipsRect& p1 = plot.pict1Rect;
     plot.plotLeft = p1.left - plot.pict2Rect.left;
@@ -476,12 +476,12 @@ void DrawAxes(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
 
     plot.pict2.addLine({plot.plotLeft, plot.plotBottom},
                        {plot.plotLeft + (1 - kMarginX) * p1.width, plot.plotBottom}, std::nullopt);
-    if (!controls.optScaleXFull) {
+    if (!settings.scaleXFull) {
         const double x = plot.plotLeft - kZoomLineOffsetTwips;
         plot.pict2.addLine({x, plot.plotBottom}, {x, plot.plotBottom - p1.height}, std::nullopt);
     }
     if (anything)
-        drawXTicks(plot, xAxisMap(table.nData, stats, controls.optScaleXFull), table.nData);
+        drawXTicks(plot, xAxisMap(table.nData, stats, settings.scaleXFull), table.nData);
 }
 
 }  // namespace kalibrix

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/data_table.h"
-#include "fit/data_stat.h"
-#include "fit/number_format.h"
-#include "regwin/controls.h"
+#include "model/data_stats.h"
+#include "model/data_table.h"
+#include "model/settings.h"
 #include "regwin/display_list.h"
+#include "regwin/number_format.h"
 
 namespace kalibrix {
 
@@ -36,7 +36,7 @@ inline constexpr double kLabelGapTwips = 0.25 * kLabelFontTwips;
 // of its Y (plot.yUnit) and the half-sizes of a point mark (square on the screen). A range
 // that would be empty or not finite falls back to a small range around the data.
 void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
-                  const RegControls& controls);
+                  const Settings& settings);
 
 // Draws the Y axis line on pict1 and the X axis line, the ticks and the extra Zoom line on
 // pict2, and shows and fills the tick labels. Needs the scale SetPlotScale has set.
@@ -46,6 +46,6 @@ void SetPlotScale(PlotDisplay& plot, const DataTable& table, const DataStats& st
 // closer than kLabelGapTwips, only every 2nd, 5th, 10th, 20th, ... label is kept; a tick
 // at 0 is labelled "0".
 void DrawAxes(PlotDisplay& plot, const DataTable& table, const DataStats& stats,
-              const RegControls& controls, const NumberFormat& fmt);
+              const Settings& settings, const NumberFormat& fmt);
 
 }  // namespace kalibrix

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/state.h"
+#include "regwin/state.h"
 
 namespace kalibrix {
 

@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "app/startup.h"
 #include "support/test_support.h"
 
 #include <QProcess>
@@ -33,8 +33,8 @@ TEST(StartUp, DemonstrationTableAndDefaults)
     EXPECT_EQ(t.nData, 27);
     EXPECT_EQ(t.nY, 5);
     EXPECT_EQ(t.nCol, 2);
-    EXPECT_TRUE(s.state->allData);
-    EXPECT_FALSE(s.state->probCol);  // chosen when the window is set up
+    EXPECT_TRUE(s.state->settings.allData);
+    EXPECT_FALSE(s.state->settings.level);  // chosen when the window is set up
     int withValue = 0;
     for (int x = 0; x <= kMaxX; ++x)
         withValue += t.hasValue(x) ? 1 : 0;

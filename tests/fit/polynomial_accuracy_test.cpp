@@ -1,7 +1,7 @@
 // Accuracy of the least-squares fits on drift-like standards over the whole X range,
 // against the same least-squares problems solved in extended precision by other means.
 
-#include "app/data_table.h"
+#include "model/data_table.h"
 #include "fit/confidence.h"
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
@@ -162,7 +162,7 @@ TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares
         const std::vector<Wide> t(s.x.begin(), s.x.end());
         for (int m = 2; m <= 8; ++m) {
             SCOPED_TRACE(s.name + " series, degree " + std::to_string(m));
-            const PolynomialFit fit = Polynomial(s.x, s.y, m, NumberFormat{});
+            const PolynomialFit fit = Polynomial(s.x, s.y, m);
             ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
             const std::vector<Wide> reference = referenceFit(t, s.y, m);
             double worst = 0;
@@ -185,7 +185,7 @@ TEST(PolynomialAccuracy, DegreeTwelveAndTheScaleOfEachEquation)
         x.push_back(k - 14.5 + 0.45 * next());
     for (double v : x)
         y.push_back(drift((v - x.front()) / (x.back() - x.front())) * (1 + 0.003 * next()));
-    const PolynomialFit fit = Polynomial(x, y, 12, NumberFormat{});
+    const PolynomialFit fit = Polynomial(x, y, 12);
     ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
     const std::vector<Wide> reference = referenceFit(std::vector<Wide>(x.begin(), x.end()), y, 12);
     for (size_t k = 0; k < x.size(); ++k)
@@ -266,7 +266,7 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
                 continue;
 
             // The polynomial of degree 1 is the same line.
-            const PolynomialFit p = Polynomial(s.x, s.y, 1, NumberFormat{});
+            const PolynomialFit p = Polynomial(s.x, s.y, 1);
             ASSERT_EQ(p.outcome == PolyOutcome::Fitted, std::max(std::abs(line.a), std::abs(line.b)) <= kMax);
             if (p.outcome == PolyOutcome::Fitted) {
                 EXPECT_TRUE(trueValueOrNone(p.coef[0], line.a, yScale));

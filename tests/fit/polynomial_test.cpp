@@ -12,7 +12,7 @@ TEST(Polynomial, DemonstrationTableDegreesTwoAndThree)
     const std::vector<double> expected[] = {{1156.566, -41.7775, 0.670730, 29.166},
                                             {1370.828, -103.0014, 5.39692, -0.103104, 8.3801}};
     for (int m : {2, 3}) {
-        const PolynomialFit p = Polynomial(x, y, m, NumberFormat{});
+        const PolynomialFit p = Polynomial(x, y, m);
         ASSERT_EQ(p.outcome, PolyOutcome::Fitted);
         ASSERT_EQ(p.coef.size(), m + 1u);
         const std::vector<double>& e = expected[m - 2];
@@ -22,21 +22,6 @@ TEST(Polynomial, DemonstrationTableDegreesTwoAndThree)
     }
 }
 
-TEST(Polynomial, ParameterTextLayout)
-{
-    // y = 1 + 2x + 0.5x^2 exactly through four points; within rounding of 1, 2 and 0.5.
-    NumberFormat fmt;
-    fmt.decimalPoint = ",";
-    const PolynomialFit p = Polynomial(std::vector<double>{1, 2, 3, 4},
-                                       std::vector<double>{3.5, 7, 11.5, 17}, 2, fmt);
-    ASSERT_EQ(p.outcome, PolyOutcome::Fitted);
-    const std::string& t = p.parameterText;
-    EXPECT_TRUE(t.starts_with("P0 = ") && t.ends_with("\r\n"));
-    EXPECT_NE(t.find("\r\nP1 = "), std::string::npos);
-    EXPECT_NE(t.find("\r\nP2 = 0,5"), std::string::npos);
-    EXPECT_NE(t.find("\r\n\r\n\r\ndsig="), std::string::npos);
-}
-
 TEST(Polynomial, DegreeLimitsAndTooFewData)
 {
     std::vector<double> x, y;
@@ -44,14 +29,13 @@ TEST(Polynomial, DegreeLimitsAndTooFewData)
         x.push_back(i);
         y.push_back(100 + i);
     }
-    const NumberFormat fmt;
     for (int m : {-1, 24}) {
-        EXPECT_EQ(Polynomial(x, y, m, fmt).outcome, PolyOutcome::DegreeOutOfRange) << m;
-        EXPECT_TRUE(Polynomial(x, y, m, fmt).coef.empty()) << m;
+        EXPECT_EQ(Polynomial(x, y, m).outcome, PolyOutcome::DegreeOutOfRange) << m;
+        EXPECT_TRUE(Polynomial(x, y, m).coef.empty()) << m;
     }
-    EXPECT_DOUBLE_EQ(Polynomial(x, y, 0, fmt).coef.at(0), 120.5);  // the mean
-    EXPECT_EQ(Polynomial(x, y, 23, fmt).outcome, PolyOutcome::Fitted);
-    EXPECT_EQ(Polynomial(std::span(x).first(3), std::span(y).first(3), 3, fmt).outcome,
+    EXPECT_DOUBLE_EQ(Polynomial(x, y, 0).coef.at(0), 120.5);  // the mean
+    EXPECT_EQ(Polynomial(x, y, 23).outcome, PolyOutcome::Fitted);
+    EXPECT_EQ(Polynomial(std::span(x).first(3), std::span(y).first(3), 3).outcome,
               PolyOutcome::TooFewData);
 }
 
@@ -76,5 +60,5 @@ TEST(Gauss, SolvesWithPivotingAndRefusesSingularSystems)
 
     // Every point at the same X: the normal equations are singular, the fit has no result.
     const std::vector<double> x{4, 4, 4, 4}, y{1, 2, 3, 4};
-    EXPECT_EQ(Polynomial(x, y, 2, NumberFormat{}).outcome, PolyOutcome::Singular);
+    EXPECT_EQ(Polynomial(x, y, 2).outcome, PolyOutcome::Singular);
 }

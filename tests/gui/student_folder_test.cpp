@@ -1,7 +1,7 @@
 // Where the programs find student.dat: beside the executable first, then in the data folder
 // of an installation.
 #include "app/app_path.h"
-#include "app/state.h"
+#include "app/startup.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // The regression window on the offscreen platform, one slot per handler.
-#include "app/state.h"
+#include "app/startup.h"
 #include "regwin/export.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_widget.h"
@@ -92,16 +92,16 @@ private slots:
     void activationSetsUpOnce()
     {
         auto* prob = child<QComboBox>("comboProb");
-        const double t95 = m_state->results.band->tValue;
+        const double t95 = m_state->results.fit(*methodNamed("linear"))->band->tValue;
         prob->setCurrentIndex(5);
-        QVERIFY(m_state->results.band->tValue > t95);
+        QVERIFY(m_state->results.fit(*methodNamed("linear"))->band->tValue > t95);
         QEvent leave(QEvent::WindowDeactivate), back(QEvent::WindowActivate);
         QCoreApplication::sendEvent(m_window.get(), &leave);
         QCoreApplication::sendEvent(m_window.get(), &back);
         m_window->hide();
         m_window->show();
         QCOMPARE(prob->currentText(), "0.001  99.8");
-        QCOMPARE(m_state->probCol, 6);
+        QCOMPARE(m_state->settings.level, 5);
     }
 
     // pict1_MouseDown, optAllData_Click, cmdCopy_Click and cmdRestore_Click.
@@ -116,7 +116,7 @@ private slots:
         click("cmdCopy");  // neither copying nor the click runs the fits again
         const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
         QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
-                 exportText(*m_state, m_window->controls(), fmt));
+                 exportText(*m_state, fmt));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QCOMPARE(text("lblRej"), "0");
         click("cmdPlot");
@@ -124,7 +124,7 @@ private slots:
 
         const double allTop = m_state->plot.pict1Scale.top;  // 980 at X = 5 is the highest
         click("optAllData_1");
-        QVERIFY(!m_state->allData && m_state->plot.pict1Scale.top < allTop);
+        QVERIFY(!m_state->settings.allData && m_state->plot.pict1Scale.top < allTop);
         click("optAllData_0");
         QCOMPARE(m_state->plot.pict1Scale.top, allTop);
 
@@ -161,7 +161,7 @@ private slots:
         click("chkPoly_4");
         QVERIFY(!text("lblDiffPoly_4").isEmpty() && !text("lblDiffProcPoly_4").isEmpty());
         click("chkZigZag");
-        QVERIFY(!m_state->results.zigzag);
+        QVERIFY(!m_state->results.fit(*methodNamed("zigzag")));
         const size_t withBand = m_state->plot.pict1.shapes.size();
         click("chkConf");
         QCOMPARE(m_state->plot.pict1.shapes.size(), withBand - 2);
@@ -198,16 +198,16 @@ private slots:
         } typing[] = {{"3", Qt::Key_Return, {}}, {"24", Qt::Key_Tab, {badDegree}}};
         focusWindow();
         for (const auto& t : typing) {
-            const std::string lastRun = m_window->controls().comboBox1Text;
+            const std::string lastRun = m_state->results.degreeText;
             degree->setFocus();
             degree->lineEdit()->selectAll();
             QTest::keyClicks(QApplication::focusWidget(), t.typed);
             QTest::keyClick(QApplication::focusWidget(), t.finish);
             QVERIFY(!degree->hasFocus() || t.finish == Qt::Key_Return);
-            QCOMPARE(m_window->controls().comboBox1Text, lastRun);
+            QCOMPARE(m_state->results.degreeText, lastRun);
             QCOMPARE(messages(), 0u);
             click("cmdPlot");
-            QCOMPARE(m_window->controls().comboBox1Text, t.typed);
+            QCOMPARE(m_state->results.degreeText, t.typed);
             QCOMPARE(MessageBoxes::takeRecorded(), t.atPlot);
         }
 
@@ -215,8 +215,8 @@ private slots:
         auto* prob = child<QComboBox>("comboProb");
         prob->setFocus();
         QTest::keyClicks(prob, "80%");
-        QCOMPARE(prob->currentText(), prob->itemText(*m_state->probCol - 1));
-        QCOMPARE(m_state->probCol, 3);
+        QCOMPARE(prob->currentText(), prob->itemText(*m_state->settings.level));
+        QCOMPARE(m_state->settings.level, 2);
     }
 
     // The paste and the copy keys work wherever the focus is, and a refused text leaves
@@ -242,7 +242,7 @@ private slots:
             QCOMPARE(text("lblNData"), QString::number(nData));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(clipboard->text().toStdString(),
-                     exportText(*m_state, m_window->controls(), fmt));
+                     exportText(*m_state, fmt));
             QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         }
 

@@ -7,6 +7,7 @@
 #include <ranges>
 
 using namespace kalibrix;
+using kalibrix::test::method;
 using kalibrix::test::nearRel;
 using kalibrix::test::startedState;
 using kalibrix::test::tableOf;
@@ -23,14 +24,14 @@ std::vector<std::string> split(const std::string& text, char sep)
 
 struct Exported {
     State state = startedState();
-    RegControls controls;
+    Settings& settings = state.settings;
     NumberFormat fmt;
 
     // The lines of the export after a run, each ended by CR.
     std::vector<std::string> lines()
     {
-        A_PLOT(state, controls, fmt);
-        const std::string text = exportText(state, controls, fmt);
+        A_PLOT(state, fmt);
+        const std::string text = exportText(state, fmt);
         EXPECT_EQ(text.find('\n'), std::string::npos);
         EXPECT_EQ(text.back(), '\r');
         auto l = split(text.substr(0, text.size() - 1), '\r');
@@ -58,8 +59,8 @@ TEST(Export, DemonstrationTableWithStartUpSettings)
     // Every data line against the fitted formulas, evaluated independently.
     const double b = -35250.0 / 1796.0;
     const double a = (3500 - b * 82) / 5;
-    const auto& log = *e.state.results.log;
-    const auto& c2 = e.state.results.poly[2]->fit.coef;
+    const FitResult& log = *e.state.results.fit(method("log"));
+    const auto& c2 = e.state.results.fit(method("poly2"))->coef;
     for (int x = 1; x <= 27; ++x) {
         SCOPED_TRACE(x);
         const auto cells = split(lines[3 + x], '\t');
@@ -80,10 +81,10 @@ TEST(Export, DemonstrationTableWithStartUpSettings)
 TEST(Export, NothingZigzagAndMethodsTheRunDidNotCompute)
 {
     Exported e;
-    e.controls.chkEX = {0, 0, 0, 0, 0, 0, 0, 0};
+    e.settings.exported = {0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(std::ranges::count(e.lines(), ""), 4 + 27 - 1);  // all but the title
 
-    e.controls.chkEX[kExportZigzag] = kTicked;
+    e.settings.exported[method("zigzag")] = kTicked;
     auto lines = e.lines();
     EXPECT_EQ(lines[1], "Zigzag");
     EXPECT_EQ(lines[3], "No.\tData\tZigzag");
@@ -92,8 +93,8 @@ TEST(Export, NothingZigzagAndMethodsTheRunDidNotCompute)
     EXPECT_EQ(lines[4 + 19], "20\t\t625\t\t");    // halfway between (15, 700) and (25, 550)
     EXPECT_EQ(lines[4 + 26], "27\t500\t500\t\t");
 
-    e.controls.chkEX = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag: none computed
-    e.controls.chkZigZag = kUnticked;
+    e.settings.exported = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag: none computed
+    e.settings.show[method("zigzag")] = kUnticked;
     lines = e.lines();
     EXPECT_EQ(lines[1], "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\t"
                         "Zigzag");
@@ -106,7 +107,7 @@ TEST(Export, TwoPointsGiveALineWithoutConfidenceCells)
 {
     Exported e;
     e.state.table = tableOf({{10, 770}, {27, 500}});
-    e.controls.chkEX = {1, 1, 0, 0, 0, 0, 0, 0};
+    e.settings.exported = {1, 1, 0, 0, 0, 0, 0, 0};
     const auto lines = e.lines();
     EXPECT_EQ(lines[1], "L.R. aver.diff. /diff.%\t\t\t\tLog.R. aver.diff. /diff.%\t\t\t\t");
     EXPECT_EQ(lines[4 + 9], "10\t770\t770\t\t\t10\t770\t\t\t");  // no band, no log fit
@@ -116,18 +117,18 @@ TEST(Export, ChosenDegreeLocaleAndLaterRejections)
 {
     Exported e;
     e.fmt.decimalPoint = ",";
-    e.controls.chkEX = {1, 0, 0, 0, 0, 0, 1, 0};
-    e.controls.chkPoly[1] = kTicked;
-    e.controls.comboBox1Text = "3";
-    e.controls.chkConf = kUnticked;  // the band is exported whether or not it is shown
+    e.settings.exported = {1, 0, 0, 0, 0, 0, 1, 0};
+    e.settings.show[method("poly")] = kTicked;
+    e.settings.degreeText = "3";
+    e.settings.showBand = kUnticked;  // the band is exported whether or not it is shown
     auto lines = e.lines();
     EXPECT_EQ(lines[3], "No.\tData\tLin.Reg.\tC.I.\t\tNo.\tData\tPoly3.Reg.\t\t");
     EXPECT_EQ(lines[4 + 4].substr(0, 30), "5\t980\t923,747216035635\t118,710");
 
     // Neither a rejection clicked after the run nor a degree typed since changes anything
     // until the next run.
-    const std::string before = exportText(e.state, e.controls, e.fmt);
+    const std::string before = exportText(e.state, e.fmt);
     e.state.table.rejFlag[5] = 1;
-    e.controls.comboBox1Text = "4";
-    EXPECT_EQ(exportText(e.state, e.controls, e.fmt), before);
+    e.settings.degreeText = "4";
+    EXPECT_EQ(exportText(e.state, e.fmt), before);
 }

@@ -10,6 +10,7 @@
 #include <limits>
 
 using namespace kalibrix;
+using kalibrix::test::method;
 using kalibrix::test::tableOf;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -26,12 +27,11 @@ State stateOf(const DataTable& t, bool allData = true)
     return s;
 }
 
-PlotDisplay plotOf(const State& s, bool fullX = true, bool fullY = true, NumberFormat fmt = {})
+PlotDisplay plotOf(State s, bool fullX = true, bool fullY = true, NumberFormat fmt = {})
 {
-    RegControls controls;
-    controls.optScaleFull = fullY;
-    controls.optScaleXFull = fullX;
-    return buildPlot(s, controls, fmt);
+    s.settings.scaleXFull = fullX;
+    s.settings.scaleYFull = fullY;
+    return buildPlot(s, fmt);
 }
 
 // Captions of the visible labels, as "index:caption" when indexed.
@@ -174,8 +174,7 @@ TEST(PlotPoints, SquareMarksErrorBarsAndRejection)
 TEST(PlotCurves, OrderNodesBandAndLogStart)
 {
     State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
-    RegControls controls;
-    A_PLOT(s, controls, NumberFormat{});
+    A_PLOT(s, NumberFormat{});
     RunResults& r = s.results;
 
     const PlotDisplay p = plotOf(s);
@@ -186,14 +185,14 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
         {std::nullopt, 23}, {Rgb{255, 0, 255}, 24}, {Rgb{0, 255, 0}, 23}};  // colour, nodes
     for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_EQ(std::make_pair(sh[5 + i].colour, sh[5 + i].count), expected[i]) << 5 + i;
-    EXPECT_EQ(p.pict1.pointsOf(sh[7])[0], (PointF{0, *r.linear->a}));
+    EXPECT_EQ(p.pict1.pointsOf(sh[7])[0], (PointF{0, *r.fit(method("linear"))->a}));
     auto edge = [&](size_t shape, int x) { return p.pict1.pointsOf(sh[shape])[x - 5].y; };
     auto width = [&](int x) { return edge(8, x) - edge(9, x); };
     EXPECT_TRUE(width(5) > width(16) && width(27) > width(16));  // narrowest near the mean X
-    RegControls noBand;
-    noBand.chkConf = kUnticked;
-    EXPECT_EQ(buildPlot(s, noBand, {}).pict1.shapes.size(), 10u);
-    r.zigzag = std::vector<ZigZagNode>{{5, 980}};  // one node: no segment
+    State noBand = s;
+    noBand.settings.showBand = kUnticked;
+    EXPECT_EQ(buildPlot(noBand, {}).pict1.shapes.size(), 10u);
+    r.fits[method("zigzag")]->nodes = {{5, 980}};  // one node: no segment
     EXPECT_EQ(plotOf(s).pict1.shapes.size(), 11u);
 
     r.stats.firstX = 0;  // ln X needs X >= 1: 27 segments from X = 1 to 28
@@ -230,9 +229,9 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         State s = stateOf(c.table, c.allData);
-        s.results.linear.emplace();
-        s.results.linear->a = 1;
-        s.results.linear->b = 2;
+        s.results.fits.resize(fitMethods().size());
+        FitResult& line = s.results.fits[method("linear")].emplace();
+        line.valueAt = [](double x) { return 1 + 2 * x; };
         const PlotDisplay p = plotOf(s, c.fullX, c.fullY);
         const UserScale& sc = p.pict1Scale;
         EXPECT_TRUE(std::isfinite(sc.left + sc.top + p.markDX + p.markDY));

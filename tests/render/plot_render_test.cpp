@@ -1,4 +1,5 @@
 #include "regwin/driver.h"
+#include "regwin/plot_geometry.h"
 #include "regwin/qt/plot_painter.h"
 #include "support/test_support.h"
 
@@ -22,8 +23,7 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
     const QGuiApplication app(argc, argv);
 
     State s = kalibrix::test::startedState();
-    RegControls controls;
-    A_PLOT(s, controls, NumberFormat{});
+    A_PLOT(s, NumberFormat{});
     const PlotDisplay& plot = s.plot;
 
     const QRgb yellow = qRgb(255, 255, 192);

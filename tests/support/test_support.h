@@ -1,22 +1,16 @@
 #pragma once
 
-#include "app/data_table.h"
-#include "app/state.h"
+#include "app/startup.h"
+#include "fit/method_table.h"
+#include "model/data_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <initializer_list>
 #include <optional>
-#include <ostream>
+#include <string_view>
 #include <utility>
-
-namespace kalibrix {
-
-// The captions in their order, for failures of label sets compared whole.
-void PrintTo(const StatLabels& labels, std::ostream* os);
-
-}  // namespace kalibrix
 
 namespace kalibrix::test {
 
@@ -44,5 +38,8 @@ DataTable tableOf(std::initializer_list<std::pair<int, double>> points);
 // The state right after start-up and the window's set-up: the shipped t table, the
 // demonstration table and the 95 % level.
 State startedState();
+
+// The position of the method called `name` in the method table.
+std::size_t method(std::string_view name);
 
 }  // namespace kalibrix::test

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/user_message.h"
+#include "model/user_message.h"
 
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "regwin/qt/plot_painter.h"
 
+#include "regwin/plot_geometry.h"
+#include "regwin/plot_scale.h"
 #include "regwin/save_file.h"
 
 #include <QBuffer>
@@ -19,50 +21,9 @@ namespace kalibrix {
 namespace {
 
 const QColor kFrameColour(255, 255, 192);  // pict2's light yellow
-constexpr double kLabelFontTwips = 165;    // 8.25 pt
-// Device coordinates are held within this many pixels: far beyond any target, yet safe
-// for the rasteriser when a curve shoots off the plot.
-constexpr double kDeviceLimit = 1e6;
 
-double clampDevice(double v) { return std::clamp(v, -kDeviceLimit, kDeviceLimit); }
-
-// Maps pict2's twips and pict1's user coordinates onto the target's pixels.
-class PlotMapping {
-public:
-    PlotMapping(const PlotDisplay& plot, const QSize& target)
-        : m_sx(target.width() / plot.pict2Rect.width),
-          m_sy(target.height() / plot.pict2Rect.height),
-          m_scale(plot.pict1Scale)
-    {
-        const TwipsRect& p1 = plot.pict1Rect;
-        m_pict1 = twips(TwipsRect{p1.left - plot.pict2Rect.left, p1.top - plot.pict2Rect.top,
-                                  p1.width, p1.height});
-    }
-
-    QPointF twips(PointF p) const { return {clampDevice(p.x * m_sx), clampDevice(p.y * m_sy)}; }
-    QRectF twips(const TwipsRect& r) const
-    {
-        return {r.left * m_sx, r.top * m_sy, r.width * m_sx, r.height * m_sy};
-    }
-    // Y grows upward: the scale's top lies at pict1's top edge.
-    QPointF user(PointF p) const
-    {
-        return {
-            clampDevice(m_pict1.left() + (p.x - m_scale.left) / m_scale.width * m_pict1.width()),
-            clampDevice(m_pict1.top() + (p.y - m_scale.top) / m_scale.height * m_pict1.height())};
-    }
-    QRectF pict1() const { return m_pict1; }
-    int fontPixels() const
-    {
-        return std::max(1, static_cast<int>(std::lround(kLabelFontTwips * m_sy)));
-    }
-
-private:
-    double m_sx;
-    double m_sy;
-    UserScale m_scale;
-    QRectF m_pict1;
-};
+QPointF qt(PointF p) { return {p.x, p.y}; }
+QRectF qt(const PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
 
 template <class Map>
 void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, Map map)
@@ -89,12 +50,13 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
 }
 
 template <size_t N>
-void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels, const PlotMapping& map,
-                Qt::Alignment alignment)
+void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels,
+                const PlotGeometry& map, Qt::Alignment alignment)
 {
     for (const TickLabel& l : labels)
         if (l.visible)
-            painter.drawText(map.twips(l.rect), int(alignment | Qt::AlignTop) | Qt::TextDontClip,
+            painter.drawText(qt(map.twipsToPixels(l.rect)),
+                             int(alignment | Qt::AlignTop) | Qt::TextDontClip,
                              QString::fromStdString(l.caption));
 }
 
@@ -103,23 +65,25 @@ void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels, const
 void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
                const PlotColours& colours)
 {
-    const PlotMapping map(plot, target);
+    const PlotGeometry map(plot, target.width(), target.height());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRectF(QPointF(0, 0), QSizeF(target)), kFrameColour);
-    painter.fillRect(map.pict1(), colours.window);
+    painter.fillRect(qt(map.pict1()), colours.window);
 
     // pict1 lies in front of pict2 and clips its own drawing; pict2's lines lie outside it
     // or on its edge, so they are drawn last and stay visible.
     painter.save();
-    painter.setClipRect(map.pict1(), Qt::IntersectClip);
-    drawLayer(painter, plot.pict1, colours.text, [&](PointF p) { return map.user(p); });
+    painter.setClipRect(qt(map.pict1()), Qt::IntersectClip);
+    drawLayer(painter, plot.pict1, colours.text, [&](PointF p) { return qt(map.userToPixels(p)); });
     painter.restore();
-    drawLayer(painter, plot.pict2, colours.text, [&](PointF p) { return map.twips(p); });
+    drawLayer(painter, plot.pict2, colours.text,
+              [&](PointF p) { return qt(map.twipsToPixels(p)); });
 
     QFont font = painter.font();
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(map.fontPixels());
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(kLabelFontTwips *
+                                                                  map.pixelsPerTwipY()))));
     painter.setFont(font);
     painter.setPen(colours.text);
     drawLabels(painter, plot.lblX, map, Qt::AlignHCenter);
@@ -130,8 +94,7 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
 QSize designedPlotSize()
 {
     const TwipsRect r = PlotDisplay{}.pict2Rect;
-    return {static_cast<int>(std::lround(r.width / kTwipsPerDesignedPixel)),
-            static_cast<int>(std::lround(r.height / kTwipsPerDesignedPixel))};
+    return {designedPixels(r.width), designedPixels(r.height)};
 }
 
 std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,

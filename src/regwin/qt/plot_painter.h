@@ -20,8 +20,6 @@ struct PlotColours {
     QColor text = Qt::black;    // the foreground: axes, ticks, labels, regression line, band
 };
 
-inline constexpr int kTwipsPerDesignedPixel = 15;
-
 // Paints `plot` into the rectangle (0, 0, target): the target shows pict2's whole
 // rectangle, pict1 lies inside it in front, both scaled from twips to the target.
 void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,

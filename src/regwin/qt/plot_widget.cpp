@@ -19,12 +19,7 @@ PlotDisplay PlotWidget::shownPlot() const { return fitPlotToSize(m_state.plot, s
 
 std::optional<PointF> PlotWidget::userPoint(QPointF pos) const
 {
-    const QRectF area = pict1Pixels(m_state.plot, size());
-    if (area.isEmpty() || !area.contains(pos))
-        return std::nullopt;
-    const UserScale& scale = m_state.plot.pict1Scale;
-    return PointF{scale.left + (pos.x() - area.left()) / area.width() * scale.width,
-                  scale.top + (pos.y() - area.top()) / area.height() * scale.height};
+    return shownGeometry(m_state.plot, size()).pixelsToUser({pos.x(), pos.y()});
 }
 
 void PlotWidget::paintEvent(QPaintEvent*)

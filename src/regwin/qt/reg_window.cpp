@@ -1,5 +1,7 @@
 #include "regwin/qt/reg_window.h"
 
+#include "fit/method_table.h"
+#include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
@@ -59,36 +61,31 @@ QColor designColour(unsigned bgr)
 {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
-const QColor kLogColour = designColour(0x00FF00FF);
 const QColor kPolyHeadingColour = designColour(0x00008000);
-const QColor kChosenDegreeColour = designColour(0x00C00000);
-const QColor kZigZagColour = designColour(0x000080FF);
 const QColor kValueBackground = designColour(0x00FFFFFF);
 
-// A polynomial row: slot, top, caption colour. Slot 1 (the chosen degree) comes last.
-struct PolyRow {
-    int slot;
-    double top;
-    unsigned colour;
-};
-constexpr PolyRow kPolyRows[] = {{2, 7920, 0x0000C000},
-                                 {3, 8160, 0x00008000},
-                                 {4, 8400, 0x00C0C000},
-                                 {5, 8640, 0x00FF8080},
-                                 {1, 9000, 0x00C00000}};
-constexpr double kLinearTop = 6960;
-constexpr double kLogTop = 7440;
-constexpr double kZigZagTop = 9480;
-constexpr double kHeadingTop = 6720;
+QColor colourOf(const std::optional<Rgb>& c)
+{
+    return c ? QColor(c->r, c->g, c->b) : QColor();
+}
 
-// Value columns of the results table: left and width.
-constexpr double kColA = 6240, kColAWidth = 900;
-constexpr double kColB = 7200, kColBWidth = 1020;
-constexpr double kColR = 8280, kColRWidth = 780;
-constexpr double kColDiff = 9120, kColDiffWidth = 780;
-constexpr double kColProc = 9960, kColProcWidth = 600;
+// The results grid: its headings, and the columns of the cells of a method's row.
+constexpr double kHeadingTop = 6720;
+struct GridColumn {
+    const char* heading;
+    double headingLeft, headingWidth;
+    double cellLeft, cellWidth;
+};
+constexpr GridColumn kGridColumns[kResultCells] = {{"a:", 6480, 600, 6240, 900},
+                                                   {"b:", 7560, 600, 7200, 1020},
+                                                   {"r^2:", 8400, 600, 8280, 780},
+                                                   {"Aver. diff.:", 9120, 900, 9120, 780},
+                                                   {"%:", 10080, 420, 9960, 600}};
 constexpr double kColShow = 10680;
 constexpr double kColExport = 11160;
+// The degree box stands a little above its row and is taller than a cell.
+constexpr double kDegreeBoxRaise = 30;
+constexpr double kDegreeBoxHeight = 315;
 
 QRect inFrame(const TwipsRect& r) { return toPixels(r); }
 
@@ -202,6 +199,33 @@ void RegWindow::layoutControls()
         p.widget->setGeometry(placeInWindow(p.designed, p.growth, size()));
 }
 
+namespace {
+
+QLabel* newValueLabel(QWidget* parent, const QString& name, const QColor& colour)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setAutoFillBackground(true);
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, kValueBackground);
+    if (colour.isValid())
+        p.setColor(QPalette::WindowText, colour);
+    l->setPalette(p);
+    return l;
+}
+
+QLabel* newCaption(QWidget* parent, const QString& text, const QColor& colour,
+                   Qt::Alignment align = Qt::AlignLeft)
+{
+    auto* l = new QLabel(text, parent);
+    l->setAlignment(align | Qt::AlignVCenter);
+    if (colour.isValid())
+        setTextColour(l, colour);
+    return l;
+}
+
+}  // namespace
+
 void RegWindow::buildControls()
 {
     auto button = [this](const char* name, const char* caption, const TwipsRect& r) {
@@ -222,46 +246,6 @@ void RegWindow::buildControls()
         o->setGeometry(inFrame(r));
         return o;
     };
-    auto box = [this](const QString& name, double left, double top, bool checked) {
-        auto* c = new QCheckBox(this);
-        c->setObjectName(name);
-        c->setChecked(checked);
-        place(c, {left, top, kBoxSize, kBoxSize});
-        return c;
-    };
-    auto caption = [this](const QString& text, const TwipsRect& r, const QColor& colour,
-                          Qt::Alignment align = Qt::AlignLeft) {
-        auto* l = new QLabel(text, this);
-        l->setAlignment(align | Qt::AlignVCenter);
-        if (colour.isValid())
-            setTextColour(l, colour);
-        place(l, r);
-        return l;
-    };
-    auto value = [this](const QString& name, const TwipsRect& r, const QColor& colour,
-                        Growth growth = Growth::Fixed) {
-        auto* l = new QLabel(this);
-        l->setObjectName(name);
-        l->setAutoFillBackground(true);
-        QPalette p = l->palette();
-        p.setColor(QPalette::Window, kValueBackground);
-        if (colour.isValid())
-            p.setColor(QPalette::WindowText, colour);
-        l->setPalette(p);
-        place(l, r, growth);
-        return l;
-    };
-    // a, b, r^2, average difference and per cent of one regression row.
-    auto valueRow = [&](double top, const QColor& colour, std::array<QLabel**, 5> cells,
-                        std::array<const char*, 5> names) {
-        const TwipsRect rects[] = {{kColA, top, kColAWidth, kRowHeight},
-                                   {kColB, top, kColBWidth, kRowHeight},
-                                   {kColR, top, kColRWidth, kRowHeight},
-                                   {kColDiff, top, kColDiffWidth, kRowHeight},
-                                   {kColProc, top, kColProcWidth, kRowHeight}};
-        for (size_t i = 0; i < cells.size(); ++i)
-            *cells[i] = value(QString::fromUtf8(names[i]), rects[i], colour);
-    };
 
     // Left column.
     cmdPaste = button("cmdPaste", "Paste data from clipboard", {120, 120, 855, 855});
@@ -278,15 +262,17 @@ void RegWindow::buildControls()
     optAllData[0] = option(frame3, "optAllData_0", "All data", {105, 270, 1695, 255});
     optAllData[1] = option(frame3, "optAllData_1", "Only unrejected", {105, 600, 1695, 255});
     cmdAbout = button("cmdAbout", "About", {120, 9000, 975, 615});
-    optScale[0]->setChecked(true);
-    optScaleX[0]->setChecked(true);
-    optAllData[m_state.allData ? 0 : 1]->setChecked(true);
+    const Settings& settings = m_state.settings;
+    optScale[settings.scaleYFull ? 0 : 1]->setChecked(true);
+    optScaleX[settings.scaleXFull ? 0 : 1]->setChecked(true);
+    optAllData[settings.allData ? 0 : 1]->setChecked(true);
 
     // The plot and the parameter listing beyond the designed right edge.
     m_plot = new PlotWidget(m_state, this);
     m_plot->setObjectName("pict2");
     place(m_plot, PlotDisplay{}.pict2Rect, Growth::Plot);
-    Label2 = value("Label2", {12840, 120, 2655, 9135}, QColor(), Growth::Listing);
+    Label2 = newValueLabel(this, "Label2", QColor());
+    place(Label2, {12840, 120, 2655, 9135}, Growth::Listing);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setWordWrap(true);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -297,70 +283,20 @@ void RegWindow::buildControls()
     const char* counterNames[] = {"lblNData", "lblnDataOK", "lblRej"};
     for (int i = 0; i < 3; ++i) {
         const double top = 6960 + 240 * i;
-        caption(QString::fromUtf8(counters[i]), {2040, top, 1380, kRowHeight}, QColor(),
-                Qt::AlignRight)
-            ->setObjectName(QString("lblRizsa_%1").arg(6 + i));
-        *counterValues[i] = value(counterNames[i], {3480, top, 615, kRowHeight}, QColor());
+        QLabel* c = newCaption(this, QString::fromUtf8(counters[i]), QColor(), Qt::AlignRight);
+        c->setObjectName(QString("lblRizsa_%1").arg(6 + i));
+        place(c, {2040, top, 1380, kRowHeight});
+        *counterValues[i] = newValueLabel(this, counterNames[i], QColor());
+        place(*counterValues[i], {3480, top, 615, kRowHeight});
     }
 
-    // Results table: headings, the linear and logarithmic rows, the polynomials, zigzag.
-    const std::pair<const char*, TwipsRect> headings[] = {
-        {"a:", {6480, kHeadingTop, 600, kRowHeight}},
-        {"b:", {7560, kHeadingTop, 600, kRowHeight}},
-        {"r^2:", {8400, kHeadingTop, 600, kRowHeight}},
-        {"Aver. diff.:", {9120, kHeadingTop, 900, kRowHeight}},
-        {"%:", {10080, kHeadingTop, 420, kRowHeight}},
-        {"Show", {10560, kHeadingTop, 600, kRowHeight}},
-        {"Export", {11160, kHeadingTop, 600, kRowHeight}}};
-    for (const auto& [text, r] : headings)
-        caption(QString::fromUtf8(text), r, QColor());
-
-    caption("Linar regression", {4200, kLinearTop, 1980, kRowHeight}, QColor());
-    valueRow(kLinearTop, QColor(), {&lbl_LRa, &lbl_LRb, &lbl_LRr, &lblDiff, &lblDiffProc},
-             {"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"});
-    Check1 = box("Check1", kColShow, kLinearTop, true);
-    Check1->setEnabled(false);
-
-    caption("Logarithmic regression", {4200, kLogTop, 1980, kRowHeight}, kLogColour);
-    valueRow(kLogTop, kLogColour, {&lbl_LoRa, &lbl_LoRb, &lbl_LoRr, &lblDiffLog, &lblDiffProcLog},
-             {"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"});
-    chkLog = box("chkLog", kColShow, kLogTop, true);
-
-    caption("Polynomial regression", {7080, 8250, 1200, 435}, kPolyHeadingColour)
-        ->setWordWrap(true);
-    for (const PolyRow& row : kPolyRows) {
-        const QColor colour = designColour(row.colour);
-        if (row.slot != 1)
-            caption(QString("%1 ord.").arg(row.slot), {8360, row.top, 700, kRowHeight}, colour);
-        lblDiffPoly[row.slot] = value(QString("lblDiffPoly_%1").arg(row.slot),
-                                      {kColDiff, row.top, kColDiffWidth, kRowHeight}, colour);
-        lblDiffProcPoly[row.slot] = value(QString("lblDiffProcPoly_%1").arg(row.slot),
-                                          {kColProc, row.top, kColProcWidth, kRowHeight}, colour);
-        chkPoly[row.slot] =
-            box(QString("chkPoly_%1").arg(row.slot), kColShow, row.top, row.slot == 2);
-    }
-    ComboBox1 = new ChoiceBox(this);
-    ComboBox1->setObjectName("ComboBox1");
-    place(ComboBox1, {8360, 8970, 615, 315});
-    QFont bold = font();
-    bold.setBold(true);
-    ComboBox1->setFont(bold);
-    setTextColour(ComboBox1, kChosenDegreeColour);
-
-    caption("Zigzag between clusters of standards", {6240, kZigZagTop, 4320, kRowHeight},
-            kZigZagColour);
-    chkZigZag = box("chkZigZag", kColShow, kZigZagTop, true);
-
-    const double exportTops[kExportMethods] = {kLinearTop, kLogTop, 7920, 8160,
-                                               8400,       8640,    9000, kZigZagTop};
-    for (int i = 0; i < kExportMethods; ++i)
-        chkEX[i] = box(QString("chkEX_%1").arg(i), kColExport, exportTops[i], i <= kExportPoly2);
+    buildResultsGrid();
 
     // The confidence band and its level.
     QGroupBox* frame4 = frame("Frame4", "", {3720, 8160, 2055, 1095});
     chkConf = new WrappingCheckBox(QStringLiteral("Show confidence bandl for lin. regr."), frame4);
     chkConf->setObjectName("chkConf");
-    chkConf->setChecked(true);
+    chkConf->setChecked(ticked(settings.showBand));
     chkConf->setGeometry(inFrame({120, 120, 1815, 435}));
     comboProb = new ChoiceBox(frame4);
     comboProb->setObjectName("comboProb");
@@ -369,17 +305,78 @@ void RegWindow::buildControls()
     comboProb->setFont(fixed);
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
 
-    // The degree may also be typed; the level box takes only its list items, so the level
-    // it shows is the one in force.
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setCompleter(nullptr);  // typed text stays as typed
-
     // Right column.
     cmdCopy =
         button("cmdCopy", "Copy interpolated values to clipboard", {11640, 7680, 1095, 1095});
     cmdCopy->setToolTip(tr("Copy interpolated values to clipboard (Ctrl+C)"));
     cmdClose = button("cmdClose", "Close", {11640, 9000, 1095, 615});
+}
+
+// One row per fit method, made from its row in the method table and the grid's columns.
+void RegWindow::buildResultsGrid()
+{
+    for (const GridColumn& c : kGridColumns) {
+        place(newCaption(this, QString::fromUtf8(c.heading), QColor()),
+              {c.headingLeft, kHeadingTop, c.headingWidth, kRowHeight});
+    }
+    place(newCaption(this, QStringLiteral("Show"), QColor()), {10560, kHeadingTop, 600, kRowHeight});
+    place(newCaption(this, QStringLiteral("Export"), QColor()),
+          {11160, kHeadingTop, 600, kRowHeight});
+    QLabel* polynomials =
+        newCaption(this, QStringLiteral("Polynomial regression"), kPolyHeadingColour);
+    polynomials->setWordWrap(true);
+    place(polynomials, {7080, 8250, 1200, 435});  // left of the polynomial rows
+
+    auto box = [this](const char* name, double left, double top, int value) {
+        auto* c = new QCheckBox(this);
+        c->setObjectName(QString::fromUtf8(name));
+        c->setCheckState(value == kTicked ? Qt::Checked
+                         : value == kGrey ? Qt::PartiallyChecked
+                                          : Qt::Unchecked);
+        place(c, {left, top, kBoxSize, kBoxSize});
+        return c;
+    };
+
+    const std::span<const FitMethod> methods = fitMethods();
+    const Settings& settings = m_state.settings;
+    m_rows.resize(methods.size());
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const FitMethod& method = methods[m];
+        const WindowRow& row = method.row;
+        const QColor colour = colourOf(row.colour);
+        if (row.caption)
+            place(newCaption(this, QString::fromUtf8(row.caption), colour),
+                  {row.captionLeft, row.top, row.captionWidth, kRowHeight});
+        MethodRow& controls = m_rows[m];
+        for (int cell = 0; cell < kResultCells; ++cell) {
+            if (!row.cells[cell])
+                continue;
+            const GridColumn& column = kGridColumns[cell];
+            controls.cells[cell] = newValueLabel(this, QString::fromUtf8(row.cells[cell]), colour);
+            place(controls.cells[cell], {column.cellLeft, row.top, column.cellWidth, kRowHeight});
+        }
+        controls.show = box(row.showBox, kColShow, row.top,
+                            method.alwaysFitted ? kTicked : settings.show[m]);
+        controls.show->setEnabled(!method.alwaysFitted);
+        if (!row.caption) {
+            ComboBox1 = new ChoiceBox(this);
+            ComboBox1->setObjectName("ComboBox1");
+            place(ComboBox1, {row.captionLeft, row.top - kDegreeBoxRaise, row.captionWidth,
+                              kDegreeBoxHeight});
+            QFont bold = font();
+            bold.setBold(true);
+            ComboBox1->setFont(bold);
+            setTextColour(ComboBox1, colour);
+            // The degree may also be typed; the level box takes only its list items, so the
+            // level it shows is the one in force.
+            ComboBox1->setEditable(true);
+            ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+            ComboBox1->setCompleter(nullptr);  // typed text stays as typed
+        }
+    }
+    for (std::size_t m = 0; m < methods.size(); ++m)
+        m_rows[m].exported = box(methods[m].row.exportBox, kColExport, methods[m].row.top,
+                                 settings.exported[m]);
 }
 
 void RegWindow::connectHandlers()
@@ -391,21 +388,43 @@ void RegWindow::connectHandlers()
     connect(cmdAbout, &QPushButton::clicked, this, &RegWindow::cmdAbout_Click);
     connect(cmdClose, &QPushButton::clicked, this, &RegWindow::cmdClose_Click);
 
-    for (QCheckBox* c : {chkConf, chkLog, chkZigZag, chkPoly[1], chkPoly[2], chkPoly[3],
-                         chkPoly[4], chkPoly[5]})
-        connect(c, &QCheckBox::stateChanged, this, &RegWindow::A_PLOT);
-    for (QRadioButton* o : {optScale[0], optScale[1], optScaleX[0], optScaleX[1]})
-        connect(o, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
+    Settings& settings = m_state.settings;
+    for (std::size_t m = 0; m < m_rows.size(); ++m) {
+        QCheckBox* show = m_rows[m].show;
+        if (show->isEnabled())
+            connect(show, &QCheckBox::stateChanged, this, [this, &settings, m, show] {
+                settings.show[m] = checkValue(show);
                 A_PLOT();
-        });
-    for (int i = 0; i < 2; ++i)
-        connect(optAllData[i], &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                optAllData_Click(i);
-        });
+            });
+        QCheckBox* exported = m_rows[m].exported;
+        connect(exported, &QCheckBox::stateChanged, this,
+                [&settings, m, exported] { settings.exported[m] = checkValue(exported); });
+    }
+    connect(chkConf, &QCheckBox::stateChanged, this, [this, &settings] {
+        settings.showBand = checkValue(chkConf);
+        A_PLOT();
+    });
+    // Each pair of option buttons: the setting follows the first, every choice replots.
+    const std::pair<std::array<QRadioButton*, 2>*, bool*> pairs[] = {
+        {&optScale, &settings.scaleYFull},
+        {&optScaleX, &settings.scaleXFull},
+        {&optAllData, &settings.allData}};
+    for (const auto& [options, setting] : pairs) {
+        for (QRadioButton* o : *options)
+            connect(o, &QRadioButton::toggled, this, [this, first = (*options)[0], setting](bool on) {
+                if (!on)
+                    return;
+                *setting = first->isChecked();
+                A_PLOT();
+            });
+    }
+    connect(ComboBox1, &QComboBox::currentTextChanged, this,
+            [&settings](const QString& text) { settings.degreeText = text.toStdString(); });
     ComboBox1->onItemChosen([this] { A_PLOT(); });
-    comboProb->onItemChosen([this] { comboProb_Click(); });
+    comboProb->onItemChosen([this, &settings] {
+        settings.level = comboProb->currentIndex();
+        A_PLOT();
+    });
 
     connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste,
             &QPushButton::click);
@@ -454,64 +473,36 @@ void RegWindow::Form_Activate()
 {
     if (std::exchange(m_activated, true))
         return;
-    fill(ComboBox1, comboBox1Items());
-    ComboBox1->setCurrentIndex(kComboBox1Default);  // runs ComboBox1's handler
-    fill(comboProb, comboProbItems());
-    comboProb->setCurrentIndex(kComboProbDefault);  // runs comboProb_Click
-    m_state.probCol = kComboProbDefault + 1;
+    fill(ComboBox1, degreeItems());
+    ComboBox1->setCurrentIndex(kDefaultDegreeItem);  // runs ComboBox1's handler
+    fill(comboProb, levelItems());
+    comboProb->setCurrentIndex(kDefaultLevel);  // sets the level and runs A_PLOT
+    m_state.settings.level = kDefaultLevel;
     A_PLOT();
 }
 
-void RegWindow::readControls()
+void RegWindow::showCaptions()
 {
-    RegControls& c = m_controls;
-    c.chkConf = checkValue(chkConf);
-    c.chkLog = checkValue(chkLog);
-    c.chkZigZag = checkValue(chkZigZag);
-    for (int slot = 1; slot <= kPolySlots; ++slot)
-        c.chkPoly[slot] = checkValue(chkPoly[slot]);
-    for (int i = 0; i < kExportMethods; ++i)
-        c.chkEX[i] = checkValue(chkEX[i]);
-    c.optScaleFull = optScale[0]->isChecked();
-    c.optScaleXFull = optScaleX[0]->isChecked();
-    c.comboBox1Text = ComboBox1->currentText().toStdString();
-    c.comboBox1Index = ComboBox1->currentIndex();
-    c.comboProbIndex = comboProb->currentIndex();
-}
-
-void RegWindow::showLabels()
-{
-    const StatLabels& l = m_controls.labels;
+    const Captions c = makeCaptions(m_state.results, m_fmt);
     auto show = [](QLabel* label, const std::string& text) {
-        label->setText(QString::fromStdString(text));
+        if (label)
+            label->setText(QString::fromStdString(text));
     };
-    show(lblNData, l.lblNData);
-    show(lblnDataOK, l.lblnDataOK);
-    show(lblRej, l.lblRej);
-    show(lbl_LRa, l.lbl_LRa);
-    show(lbl_LRb, l.lbl_LRb);
-    show(lbl_LRr, l.lbl_LRr);
-    show(lblDiff, l.lblDiff);
-    show(lblDiffProc, l.lblDiffProc);
-    show(lbl_LoRa, l.lbl_LoRa);
-    show(lbl_LoRb, l.lbl_LoRb);
-    show(lbl_LoRr, l.lbl_LoRr);
-    show(lblDiffLog, l.lblDiffLog);
-    show(lblDiffProcLog, l.lblDiffProcLog);
-    for (int slot = 1; slot <= kPolySlots; ++slot) {
-        show(lblDiffPoly[slot], l.lblDiffPoly[slot]);
-        show(lblDiffProcPoly[slot], l.lblDiffProcPoly[slot]);
-    }
-    show(Label2, l.Label2);
+    show(lblNData, c.nData);
+    show(lblnDataOK, c.nDataOK);
+    show(lblRej, c.rejected);
+    for (std::size_t m = 0; m < m_rows.size(); ++m)
+        for (int cell = 0; cell < kResultCells; ++cell)
+            show(m_rows[m].cells[cell], c.cells[m][cell]);
+    show(Label2, c.listing);
 }
 
 void RegWindow::A_PLOT()
 {
-    readControls();
-    const RunReport report = kalibrix::A_PLOT(m_state, m_controls, m_fmt);
+    const RunReport report = kalibrix::A_PLOT(m_state, m_fmt);
     if (!report.ran)
         return;
-    showLabels();
+    showCaptions();
     m_plot->update();
     for (const UserMessage& message : report.messages)
         MessageBoxes::show(this, message);
@@ -534,23 +525,10 @@ void RegWindow::cmdRestore_Click()
     A_PLOT();
 }
 
-void RegWindow::optAllData_Click(int index)
-{
-    m_state.allData = index == 0;
-    A_PLOT();
-}
-
-void RegWindow::comboProb_Click()
-{
-    m_state.probCol = comboProb->currentIndex() + 1;
-    A_PLOT();
-}
-
 void RegWindow::cmdCopy_Click()
 {
     const WaitCursor hourglass;
-    readControls();
-    const std::string text = exportText(m_state, m_controls, m_fmt);
+    const std::string text = exportText(m_state, m_fmt);
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(QString::fromStdString(text));

@@ -1,7 +1,6 @@
 #include "regwin/qt/window_layout.h"
 
 #include "regwin/plot_scale.h"
-#include "regwin/qt/plot_painter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +14,7 @@ constexpr double kTwips = kTwipsPerDesignedPixel;
 constexpr double kListingRight = 12840 + 2655 + 120;
 constexpr double kListingRoom = kListingRight - kDesignedClientWidth;
 
-int pixels(double twips) { return static_cast<int>(std::lround(twips / kTwips)); }
+int pixels(double twips) { return designedPixels(twips); }
 
 // pict1 within pict2, in pict2's twips.
 TwipsRect pict1InPict2(const PlotDisplay& plot)
@@ -135,13 +134,16 @@ PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size)
     return fitted;
 }
 
-QRectF pict1Pixels(const PlotDisplay& plot, QSize size)
+PlotGeometry shownGeometry(const PlotDisplay& plot, QSize size)
 {
     const Extra extra = extraFor(plot, size);
-    const TwipsRect p1 = pict1InPict2(plot);
-    const double sx = size.width() / (plot.pict2Rect.width + extra.dx);
-    const double sy = size.height() / (plot.pict2Rect.height + extra.dy);
-    return {p1.left * sx, p1.top * sy, (p1.width + extra.dx) * sx, (p1.height + extra.dy) * sy};
+    TwipsRect pict2 = plot.pict2Rect;
+    TwipsRect pict1 = plot.pict1Rect;
+    pict2.width += extra.dx;
+    pict2.height += extra.dy;
+    pict1.width += extra.dx;
+    pict1.height += extra.dy;
+    return PlotGeometry(pict2, pict1, plot.pict1Scale, size.width(), size.height());
 }
 
 }  // namespace kalibrix

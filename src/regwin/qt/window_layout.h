@@ -1,6 +1,7 @@
 #pragma once
 
 #include "regwin/display_list.h"
+#include "regwin/plot_geometry.h"
 
 #include <QRect>
 #include <QSize>
@@ -37,8 +38,8 @@ QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client);
 // and follow its edges, and point marks stay square.
 PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size);
 
-// pict1's rectangle in pixels in a plot widget of `size` pixels, as fitPlotToSize and the
-// painter place it.
-QRectF pict1Pixels(const PlotDisplay& plot, QSize size);
+// The geometry of `plot` as a plot widget of `size` pixels shows it (that of
+// fitPlotToSize(plot, size), without copying the picture).
+PlotGeometry shownGeometry(const PlotDisplay& plot, QSize size);
 
 }  // namespace kalibrix

@@ -1,4 +1,4 @@
-#include "app/data_table.h"
+#include "model/data_table.h"
 
 namespace kalibrix {
 

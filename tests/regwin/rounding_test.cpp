@@ -1,4 +1,4 @@
-#include "fit/rounding.h"
+#include "regwin/rounding.h"
 
 #include <QLocale>
 

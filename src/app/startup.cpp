@@ -1,6 +1,7 @@
-#include "app/state.h"
+#include "app/startup.h"
 
 #include "app/app_path.h"
+#include "app/student_file.h"
 
 namespace kalibrix {
 
@@ -13,9 +14,7 @@ StartUp Main(const std::filesystem::path& appPath)
         return result;
     }
     State& s = result.state.emplace();
-    s.appPath = appPath;
     s.student = *load.table;
-    s.allData = true;
     s.table = demonstrationTable();
     return result;
 }

@@ -1,4 +1,4 @@
-#include "app/student_table.h"
+#include "app/student_file.h"
 
 #include <algorithm>
 #include <cassert>
@@ -132,14 +132,6 @@ std::string pathText(const fs::path& p)
 }
 
 }  // namespace
-
-double StudentTable::lookup(int probCol, int nOK) const
-{
-    assert(probCol >= 1 && probCol <= kStudentColumns);
-    assert(nOK >= 3);
-    const int row = std::clamp(nOK - 2, 1, kStudentRows);
-    return value[probCol][row];
-}
 
 StudentLoad parseStudentText(std::string_view text)
 {

@@ -1,4 +1,4 @@
-#include "fit/number_format.h"
+#include "regwin/number_format.h"
 
 #include <QLocale>
 #include <QString>

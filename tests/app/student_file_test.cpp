@@ -1,4 +1,4 @@
-#include "app/student_table.h"
+#include "app/student_file.h"
 
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>

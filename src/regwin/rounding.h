@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fit/number_format.h"
+#include "regwin/number_format.h"
 
 #include <optional>
 #include <string>

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "model/colour.h"
+#include "model/data_stats.h"
+#include "model/data_table.h"
+#include "model/fit_result.h"
+#include "model/settings.h"
+#include "model/student_table.h"
+
+#include <array>
+#include <optional>
+
+namespace kalibrix {
+
+// What a fit method is given: the table, its counts, the t table and the user's settings.
+struct FitInput {
+    const DataTable& table;
+    const DataStats& stats;
+    const StudentTable& student;
+    const Settings& settings;
+};
+
+// A method's answer: its result, or none and, where the user should hear why, a warning
+// (its kind and degree; the run fills in the method and the count).
+struct FitOutcome {
+    std::optional<FitResult> result;
+    std::optional<FitWarning> warning;
+};
+
+// How a method's curve is drawn.
+enum class CurveShape {
+    Line,    // one straight segment from X = 0 to the largest X
+    EveryX,  // a node at every whole X from the first X with a value
+    Nodes,   // through the result's nodes
+};
+
+// What a method's group in the export's summary line holds after its label.
+enum class ExportSummary {
+    Numbers,   // the average differences as numbers
+    Captions,  // the average differences as the window shows them
+    NameOnly,  // nothing: the label alone, and in both head lines the group ends without tabs
+};
+
+// A method's row in the window's results grid and the names of its controls.
+struct WindowRow {
+    double top = 0;                          // in twips
+    double captionLeft = 0;                  // where its caption (or the degree box) stands
+    double captionWidth = 0;
+    const char* caption = nullptr;           // none: the degree box stands in its place
+    std::optional<Rgb> colour;               // of caption and cells; none: the text colour
+    std::array<const char*, 5> cells{};      // a, b, r^2, Aver. diff., %; nullptr: no cell
+    const char* showBox = nullptr;           // the Show check box
+    const char* exportBox = nullptr;         // the Export check box
+};
+
+// One fit method: every front end, the export and the picture loop over the table of these
+// (fitMethods() in method_table.h). "{degree}" in a text stands for the degree the run
+// asked of the chosen-degree polynomial.
+struct FitMethod {
+    const char* name;           // in kalibrix-cli's --show and --export
+    const char* cliNote;        // said after the name in kalibrix-cli's help, or nullptr
+    int minPoints;              // fitted points a run needs before it tries the method
+    bool alwaysFitted;          // fitted on every run; its Show box is ticked and disabled
+    bool shownAtStart;
+    bool exportedAtStart;
+    int runOrder;               // methods are fitted, warn and are drawn in this order
+    FitOutcome (*fit)(const FitInput& input);
+
+    const char* summaryRow;     // its row in kalibrix-cli --summary, or nullptr
+    const char* exportLabel;    // its label in the export's summary line
+    ExportSummary exportSummary;
+    const char* exportTitle;    // its column title in the export
+    const char* bandColumn;     // title of the band's half-width column after its values
+    bool exportNodesOnly;       // once fitted, its columns only from the first to the last node
+    bool listsParameters;       // its coefficients and dsig fill the parameter listing
+
+    std::optional<Rgb> pen;     // curve colour; none: the foreground colour
+    CurveShape curve;
+    int curveBeyond;            // an EveryX curve's last node lies this far beyond the largest X
+    WindowRow row;
+};
+
+}  // namespace kalibrix

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "fit/fit_method.h"
+#include "model/settings.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalibrix {
+
+// Every fit method, in the order of the window's rows and of the export's column groups.
+std::span<const FitMethod> fitMethods();
+
+// The positions in fitMethods() in the order methods are fitted, warn and are drawn.
+const std::vector<std::size_t>& methodsInRunOrder();
+
+// The position of the method called `name` in fitMethods().
+std::optional<std::size_t> methodNamed(std::string_view name);
+
+// `text` with "{degree}" replaced by `degree`.
+std::string withDegree(std::string_view text, std::string_view degree);
+
+// The settings of the window at start-up: every box as the method table says, the degree
+// "6", both scales "Full", "All data", the band shown; no level yet (the window chooses it
+// when it is set up, kalibrix-cli from its options).
+Settings defaultSettings();
+
+}  // namespace kalibrix

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalibrix {
+
+// Check box values as the window holds them: only kTicked counts as ticked.
+inline constexpr int kUnticked = 0;
+inline constexpr int kTicked = 1;
+inline constexpr int kGrey = 2;
+
+inline bool ticked(int checkValue) { return checkValue == kTicked; }
+
+// The window's two lists: the confidence levels (item i is column i + 1 of the t table) and
+// the degrees offered for the chosen-degree polynomial.
+const std::vector<std::string>& levelItems();   // "0.1    80%" .. "0.001  99.8"
+const std::vector<std::string>& degreeItems();  // "2" .. "25"
+inline constexpr int kDefaultLevel = 2;         // "0.025  95%"
+inline constexpr int kDefaultDegreeItem = 4;    // "6"
+
+// Every choice the user makes, in one place: the window writes each change here as it
+// happens, the batch front end fills it from its options, and a run reads it.
+struct Settings {
+    std::vector<int> show;         // check value of each method's Show box, by method
+    std::vector<int> exported;     // check value of each method's Export box, by method
+    int showBand = kTicked;        // "Show confidence band" of the linear fit
+    std::string degreeText = "6";  // degree of the chosen-degree polynomial, as typed or chosen
+    std::optional<int> level;      // position in levelItems(); none until the window is set up
+    bool scaleYFull = true;        // Y scale "Full" (otherwise "Zoom")
+    bool scaleXFull = true;        // X scale "Full" (otherwise "Zoom")
+    bool allData = true;           // Y scaling at rejection: "All data" (or "Only unrejected")
+};
+
+}  // namespace kalibrix

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/run_results.h"
+#include "regwin/number_format.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kalibrix {
+
+// The cells of a method's row in the results grid.
+enum ResultCell { kCellA, kCellB, kCellRSquared, kCellDiff, kCellDiffProc, kResultCells };
+
+// The captions of a run's results: the counters, every method's cells and the parameter
+// listing. All empty before the first run.
+struct Captions {
+    std::string nData;     // "Maximum:": the largest X
+    std::string nDataOK;   // "Number of data:": the standards (X with Y above 0)
+    std::string rejected;  // "Rejected:": how many of them are rejected
+    std::vector<std::array<std::string, kResultCells>> cells;  // by method
+    std::string listing;  // "P0 = …" lines and "dsig=…" of the method that lists them
+};
+
+// Turns the figures of a run into the texts the window shows: a, b and the average
+// difference rounded to about four significant digits, r² and the per cent with two
+// decimals, the listing in the general number format; no result gives an empty caption.
+Captions makeCaptions(const RunResults& results, const NumberFormat& fmt);
+
+}  // namespace kalibrix

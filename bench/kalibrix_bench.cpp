@@ -86,8 +86,8 @@ std::string pasteText(int nData)
     char line[96];
     for (int x = kImportSpacing; x <= nData; x += kImportSpacing) {
         const double y = driftValue(x, noise);
-        const int n = std::snprintf(line, sizeof line, "%d\t%.5f\t%.4f\r\n", x, y,
-                                    errorValue(y, noise));
+        const int n =
+            std::snprintf(line, sizeof line, "%d\t%.5f\t%.4f\r\n", x, y, errorValue(y, noise));
         text.append(line, static_cast<size_t>(n));
     }
     return text;
@@ -149,11 +149,10 @@ State benchState(int nData)
     return state;
 }
 
-
 const NumberFormat& benchFormat()
 {
-    static const NumberFormat fmt = NumberFormat::fromLocale(QLocale(QLocale::English,
-                                                                     QLocale::UnitedStates));
+    static const NumberFormat fmt =
+        NumberFormat::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     return fmt;
 }
 

@@ -56,24 +56,24 @@ void check(bool ok, const char* what)
 // Header fields: offsets into the header.
 enum : std::size_t {
     kBand = 0,
-    kShow = 1,       // kShowBytes bytes: the Show boxes of the methods not fitted anyway
+    kShow = 1,  // kShowBytes bytes: the Show boxes of the methods not fitted anyway
     kShowBytes = 7,
-    kExport = 8,     // kExportBytes bytes: the Export boxes of every method
+    kExport = 8,  // kExportBytes bytes: the Export boxes of every method
     kExportBytes = 8,
     kScaleY = 16,
     kScaleX = 17,
     kAllData = 18,
     kLevel = 19,
-    kDegreeMode = 20,   // 0..2 a list item, 3 a typed text
+    kDegreeMode = 20,  // 0..2 a list item, 3 a typed text
     kDegreeItem = 21,
     kDegreeLength = 22,
     kDegreeChars = 23,  // 4 bytes
     kLocale = 27,
     kRestore = 28,
     kClickCount = 29,
-    kClicks = 30,       // 4 clicks of 3 bytes
+    kClicks = 30,  // 4 clicks of 3 bytes
     kSecondPaste = 42,
-    kSplit = 43,        // 2 bytes
+    kSplit = 43,  // 2 bytes
     kHeaderSize = 48,
 };
 
@@ -125,8 +125,8 @@ Settings settingsFrom(const Header& h)
     s.level = h.pick(kLevel, static_cast<int>(levelItems().size()));
     const auto& items = degreeItems();
     if (h.pick(kDegreeMode, 4) < 3) {
-        s.degreeText = items[static_cast<std::size_t>(
-            h.pick(kDegreeItem, static_cast<int>(items.size())))];
+        s.degreeText =
+            items[static_cast<std::size_t>(h.pick(kDegreeItem, static_cast<int>(items.size())))];
     } else {
         // What can be typed into the combo box's edit field; letters other than the
         // exponent's would show up in the export's column titles as typed.
@@ -249,9 +249,9 @@ void run(State& state, const NumberFormat& fmt)
 void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
 {
     const DataTable& t = state.table;
-    const MouseButton button = kind % 3 == 0 ? MouseButton::Left
-                             : kind % 3 == 1 ? MouseButton::Right
-                                             : MouseButton::Middle;
+    const MouseButton button = kind % 3 == 0   ? MouseButton::Left
+                               : kind % 3 == 1 ? MouseButton::Right
+                                               : MouseButton::Middle;
     if (kind / 3 % 2 == 0 && t.nData > 0) {
         int x = (a * 256 + b) % (t.nData + 1);
         while (x < t.nData && !t.hasValue(x))
@@ -265,8 +265,8 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
     pict1_MouseDown(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
 }
 
-void pasteRound(State& state, const Header& h, std::string_view text,
-                const QLocale& locale, const NumberFormat& fmt)
+void pasteRound(State& state, const Header& h, std::string_view text, const QLocale& locale,
+                const NumberFormat& fmt)
 {
     const DataTable before = state.table;
     PasteResult pasted = Paste_Table(text, locale);
@@ -320,11 +320,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         QLocale::c(),
         QLocale(QLocale::English, QLocale::UnitedStates),
         QLocale(QLocale::German, QLocale::Germany),
-        QLocale(QLocale::French, QLocale::France),          // narrow no-break space groups
-        QLocale(QLocale::German, QLocale::Switzerland),     // apostrophe groups
-        QLocale(QLocale::Arabic, QLocale::Egypt),           // Arabic-Indic digits
-        QLocale(QLocale::Hindi, QLocale::India),            // groups of two
-        QLocale(QLocale::Swedish, QLocale::Sweden),         // U+2212 minus
+        QLocale(QLocale::French, QLocale::France),       // narrow no-break space groups
+        QLocale(QLocale::German, QLocale::Switzerland),  // apostrophe groups
+        QLocale(QLocale::Arabic, QLocale::Egypt),        // Arabic-Indic digits
+        QLocale(QLocale::Hindi, QLocale::India),         // groups of two
+        QLocale(QLocale::Swedish, QLocale::Sweden),      // U+2212 minus
     };
     for (const QLocale& l : gSession->locales)
         gSession->formats.push_back(NumberFormat::fromLocale(l));
@@ -335,8 +335,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const Header h(data, size);
     const std::size_t textSize = size > kHeaderSize ? size - kHeaderSize : 0;
-    const std::string_view text(reinterpret_cast<const char*>(data) + (size - textSize),
-                                textSize);
+    const std::string_view text(reinterpret_cast<const char*>(data) + (size - textSize), textSize);
 
     State state = gSession->base;
     state.settings = settingsFrom(h);

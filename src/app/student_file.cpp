@@ -78,8 +78,8 @@ public:
         } else {
             item.numeric = startsLikeNumber(text_[pos_]);
             const std::size_t start = pos_;
-            while (pos_ < text_.size() && text_[pos_] != ',' && !isLineEnd(text_[pos_])
-                   && !(item.numeric && isBlank(text_[pos_])))
+            while (pos_ < text_.size() && text_[pos_] != ',' && !isLineEnd(text_[pos_]) &&
+                   !(item.numeric && isBlank(text_[pos_])))
                 ++pos_;
             item.text = text_.substr(start, pos_ - start);
             while (!item.text.empty() && isBlank(item.text.back()))
@@ -143,16 +143,16 @@ StudentLoad parseStudentText(std::string_view text)
     std::array<std::string_view, kStudentColumns + 1> printed{}, printedAbove{};
     for (int r = 1; r <= kStudentRows; ++r) {
         if (!reader.nextLine())
-            return failure("only " + std::to_string(r - 1) + " of " + std::to_string(kStudentRows)
-                           + " records");
+            return failure("only " + std::to_string(r - 1) + " of " + std::to_string(kStudentRows) +
+                           " records");
         const int recordLine = reader.line();
         const auto at = [r](int line) {
             return "line " + std::to_string(line) + ": record " + std::to_string(r);
         };
         const auto countError = [&](int count) {
-            return failure(at(recordLine) + " has " + std::to_string(count)
-                           + (count == 1 ? " value, " : " values, ")
-                           + std::to_string(kStudentColumns) + " expected");
+            return failure(at(recordLine) + " has " + std::to_string(count) +
+                           (count == 1 ? " value, " : " values, ") +
+                           std::to_string(kStudentColumns) + " expected");
         };
         reader.next();  // the row label
 
@@ -164,8 +164,8 @@ StudentLoad parseStudentText(std::string_view text)
                     return countError(c - 1);
                 const Item first = reader.peek();
                 double label = 0;
-                if (!first.numeric
-                    || (parseNumber(first.text, label) == NumberStatus::Ok && label == r + 1))
+                if (!first.numeric ||
+                    (parseNumber(first.text, label) == NumberStatus::Ok && label == r + 1))
                     return countError(c - 1);
             }
             const int line = reader.line();
@@ -177,16 +177,16 @@ StudentLoad parseStudentText(std::string_view text)
             const NumberStatus status = parseNumber(item.text, t);
             if (status != NumberStatus::Ok)
                 return valueError((status == NumberStatus::NotFinite ? " is not a finite number ("
-                                                                     : " is not a number (")
-                                  + quoted(item.text) + ")");
+                                                                     : " is not a number (") +
+                                  quoted(item.text) + ")");
             if (t <= 0)
                 return valueError(" is not positive (" + quoted(item.text) + ")");
             if (c > 1 && t <= table.value[c - 1][r])
-                return valueError(" (" + quoted(item.text) + ") is not larger than value "
-                                  + std::to_string(c - 1) + " (" + quoted(printed[c - 1]) + ")");
+                return valueError(" (" + quoted(item.text) + ") is not larger than value " +
+                                  std::to_string(c - 1) + " (" + quoted(printed[c - 1]) + ")");
             if (r > 1 && t > table.value[c][r - 1])
-                return valueError(" (" + quoted(item.text) + ") is larger than in record "
-                                  + std::to_string(r - 1) + " (" + quoted(printedAbove[c]) + ")");
+                return valueError(" (" + quoted(item.text) + ") is larger than in record " +
+                                  std::to_string(r - 1) + " (" + quoted(printedAbove[c]) + ")");
             printed[c] = item.text;
         }
 

@@ -57,22 +57,13 @@ struct UsageError {
     std::string text;
 };
 
-std::string str(const QString& s)
-{
-    return s.toStdString();
-}
+std::string str(const QString& s) { return s.toStdString(); }
 
 // The parser sees every byte of the command line as one character (Latin-1), so that no
 // byte is lost; these turn such a text back into its bytes, or into the UTF-8 text it holds.
-std::string bytes(const QString& latin1)
-{
-    return latin1.toLatin1().toStdString();
-}
+std::string bytes(const QString& latin1) { return latin1.toLatin1().toStdString(); }
 
-QString text(const QString& latin1)
-{
-    return QString::fromUtf8(latin1.toLatin1());
-}
+QString text(const QString& latin1) { return QString::fromUtf8(latin1.toLatin1()); }
 
 std::string shortUsage()
 {
@@ -122,9 +113,9 @@ std::vector<int> rejectList(const QCommandLineParser& parser)
 {
     std::vector<int> xs;
     for (const QString& item : listItems(parser, QStringLiteral("reject"))) {
-        const bool digits = !item.isEmpty() && item.size() <= 5 &&
-                            std::all_of(item.begin(), item.end(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool digits =
+            !item.isEmpty() && item.size() <= 5 &&
+            std::all_of(item.begin(), item.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
         const int x = digits ? item.toInt() : -1;
         if (x < 0 || x > kMaxX)
             throw UsageError{"--reject: '" + str(item) + "' is not a whole number from 0 to " +
@@ -191,8 +182,7 @@ Settings settingsFrom(const QCommandLineParser& parser)
         const std::vector<std::string> chosen =
             methodList(parser, QStringLiteral("export"), exportNames());
         for (std::size_t m = 0; m < methods.size(); ++m)
-            s.exported[m] = std::find(chosen.begin(), chosen.end(), methods[m].name) !=
-                                    chosen.end()
+            s.exported[m] = std::find(chosen.begin(), chosen.end(), methods[m].name) != chosen.end()
                                 ? kTicked
                                 : kUnticked;
     }
@@ -294,14 +284,13 @@ std::string methodOptionsHelp()
     }
     shown.push_back(kBandName);
     shownAtStart.push_back(kBandName);
-    return wrapped("  --show LIST     ", "methods fitted, comma-separated: " + joined(shown, ", ") +
-                                            "; or none. The " + alwaysFitted +
-                                            " fit always runs. Default: " +
-                                            joined(shownAtStart, ",")) +
+    return wrapped("  --show LIST     ",
+                   "methods fitted, comma-separated: " + joined(shown, ", ") + "; or none. The " +
+                       alwaysFitted + " fit always runs. Default: " + joined(shownAtStart, ",")) +
            wrapped("  --export LIST   ", "methods exported: " + joined(exported, ", ") +
-                                            "; or none. A method not fitted gets empty cells. "
-                                            "Default: " +
-                                            joined(exportedAtStart, ","));
+                                             "; or none. A method not fitted gets empty cells. "
+                                             "Default: " +
+                                             joined(exportedAtStart, ","));
 }
 
 // The rows of the summary in the help, from the method table.
@@ -315,9 +304,10 @@ std::string summaryHelp()
         if (m.listsParameters)
             listed = m.name;
     }
-    return wrapped("  ", "then one row per method with its a, b, r^2, average difference and "
-                         "per cent (empty where the method has no such figure): " +
-                             joined(rows, ", ")) +
+    return wrapped("  ",
+                   "then one row per method with its a, b, r^2, average difference and "
+                   "per cent (empty where the method has no such figure): " +
+                       joined(rows, ", ")) +
            "  then one row per parameter of the \"" + listed +
            "\" fit: P0 <value> ... dsig <value>\n";
 }
@@ -347,8 +337,8 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
         if (!methods[m].summaryRow)
             continue;
         const auto& cells = c.cells[m];
-        row({withDegree(methods[m].summaryRow, results.degreeText), cells[kCellA],
-             cells[kCellB], cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc]});
+        row({withDegree(methods[m].summaryRow, results.degreeText), cells[kCellA], cells[kCellB],
+             cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc]});
     }
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const FitResult* fit = results.fit(m);
@@ -363,7 +353,8 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
 
 std::string usageText()
 {
-    return std::string("Usage: ") + kProgram + R"( [OPTIONS] [FILE]
+    return std::string("Usage: ") + kProgram +
+           R"( [OPTIONS] [FILE]
 
 Fits a table of standards as the regression window does at start-up and writes
 the value of every exported fit at every X as tab-separated text.
@@ -377,7 +368,9 @@ written with the ASCII minus sign "-" in every locale. File names are used as
 given, byte for byte, whatever their encoding.
 
 )"
-           "Options:\n" + methodOptionsHelp() + R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
+           "Options:\n" +
+           methodOptionsHelp() +
+           R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
   --reject LIST   whole X positions to reject before the fit; each must hold a
@@ -396,7 +389,8 @@ Summary (tab-separated, LF line ends, an empty cell means no result):
   Maximum:  <largest X>
   Number of data:  <standards with Y > 0>
   Rejected:  <how many of them are rejected>
-)" + summaryHelp() + R"(
+)" + summaryHelp() +
+           R"(
 Messages of the fit go to standard error, one per line.
 
 Exit status:
@@ -439,8 +433,8 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err)
     };
     const bool said = written(err, result.err);  // when not, there is nowhere to say why
     if (!written(out, result.out)) {
-        written(err, std::string(kProgram) + ": cannot write standard output: " +
-                         std::strerror(errno) + "\n");
+        written(err, std::string(kProgram) +
+                         ": cannot write standard output: " + std::strerror(errno) + "\n");
         return kExitFailure;
     }
     return said ? result.status : kExitFailure;
@@ -485,8 +479,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     }
 
     CliResult result;
-    StudentLoad student = env.loadStudent ? env.loadStudent()
-                                          : StudentLoad{std::nullopt, "no t table"};
+    StudentLoad student =
+        env.loadStudent ? env.loadStudent() : StudentLoad{std::nullopt, "no t table"};
     if (!student.table) {
         result.status = kExitFailure;
         result.err = student.error + "\n";
@@ -508,7 +502,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         std::string error;
         input = readFile(file, error);
         if (!input)
-            return {kExitFailure, {},
+            return {kExitFailure,
+                    {},
                     std::string(kProgram) + ": cannot read " + file + ": " + error + "\n"};
     }
 

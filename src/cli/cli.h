@@ -31,8 +31,8 @@ struct CliEnvironment {
     QLocale locale = QLocale::system();
     // Writes the picture of a run to `file` (PNG or SVG by its ending) at `size` pixels, or
     // at the designed size when `size` is empty; returns the reason when it cannot.
-    std::function<std::optional<std::string>(const PlotDisplay&,
-                                              const std::filesystem::path& file, QSize size)>
+    std::function<std::optional<std::string>(const PlotDisplay&, const std::filesystem::path& file,
+                                             QSize size)>
         writePlot;
 };
 

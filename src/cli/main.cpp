@@ -36,7 +36,8 @@ int main(int argc, char* argv[])
     // decodes them and loses what is not UTF-8, such as some file names.
     const std::vector<std::string> arguments(argv, argv + argc);
     const kalibrix::cli::CliResult result = kalibrix::cli::runCli(
-        arguments, {[] { return kalibrix::Load_Student(kalibrix::studentFolder(kalibrix::appPath())); },
-                    kalibrix::cli::readStdin, QLocale::system(), writePlot});
+        arguments,
+        {[] { return kalibrix::Load_Student(kalibrix::studentFolder(kalibrix::appPath())); },
+         kalibrix::cli::readStdin, QLocale::system(), writePlot});
     return kalibrix::cli::emitResult(result, stdout, stderr);
 }

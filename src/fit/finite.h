@@ -31,9 +31,6 @@ inline int yScaleExponent(double maxAbsY)
 
 // A result computed from Y / 2^e, in Y units again: v * 2^e when that is a finite number,
 // otherwise no result.
-inline std::optional<double> scaledBack(double v, int e)
-{
-    return finiteOrNone(std::ldexp(v, e));
-}
+inline std::optional<double> scaledBack(double v, int e) { return finiteOrNone(std::ldexp(v, e)); }
 
 }  // namespace kalibrix

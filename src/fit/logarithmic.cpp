@@ -17,9 +17,9 @@ RegressionFit Log_Regression(const DataTable& table, int nOK)
 
 FitOutcome fitLogarithmic(const FitInput& in)
 {
-    return {lineResult(Log_Regression(in.table, in.stats.nOK),
-                       [](double x) { return std::log(x); }),
-            std::nullopt};
+    return {
+        lineResult(Log_Regression(in.table, in.stats.nOK), [](double x) { return std::log(x); }),
+        std::nullopt};
 }
 
 }  // namespace kalibrix

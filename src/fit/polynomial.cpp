@@ -19,9 +19,12 @@ namespace {
 template <class F>
 void withDegree(int m, F&& f)
 {
-    [&]<int... Ms>(std::integer_sequence<int, Ms...>) {
-        static_cast<void>(((m == Ms ? (f(std::integral_constant<int, Ms>{}), true) : false) || ...));
-    }(std::make_integer_sequence<int, kMaxPolyDegree + 1>{});
+    [&]<int... Ms>(std::integer_sequence<int, Ms...>)
+    {
+        static_cast<void>(
+            ((m == Ms ? (f(std::integral_constant<int, Ms>{}), true) : false) || ...));
+    }
+    (std::make_integer_sequence<int, kMaxPolyDegree + 1>{});
 }
 
 // Writes the point sums of the normal equations of degree M into `a`: row 1 (the powers

@@ -22,8 +22,8 @@ enum class PolyOutcome {
 struct PolynomialFit {
     PolyOutcome outcome = PolyOutcome::Singular;
     int degree = 0;
-    std::vector<double> coef;   // coef[j] = coefficient of X^j, j = 0..degree; empty unless fitted
-    std::optional<double> dsig; // sqrt(SSE / (n - 2)) for every degree; none for n <= 2
+    std::vector<double> coef;    // coef[j] = coefficient of X^j, j = 0..degree; empty unless fitted
+    std::optional<double> dsig;  // sqrt(SSE / (n - 2)) for every degree; none for n <= 2
 };
 
 // Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
@@ -35,7 +35,10 @@ class GaussMatrix {
 public:
     explicit GaussMatrix(int n) : m_n(n), m_cells(static_cast<size_t>((n + 1) * (n + 2)), 0.0) {}
     double& operator()(int i, int j) { return m_cells[static_cast<size_t>(i * (m_n + 2) + j)]; }
-    double operator()(int i, int j) const { return m_cells[static_cast<size_t>(i * (m_n + 2) + j)]; }
+    double operator()(int i, int j) const
+    {
+        return m_cells[static_cast<size_t>(i * (m_n + 2) + j)];
+    }
     int size() const { return m_n; }
 
 private:

@@ -134,8 +134,7 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         dty.add(dt * dy);
     }
     if (!pass.allYEqual)
-        fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(),
-                                    dty.value());
+        fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(), dty.value());
     fit.diff = scaledBack(diff / n, e);
     fit.diffProc = finiteOrNone((diffProc / n) * 100);
     return fit;

@@ -34,14 +34,14 @@ struct ConfidenceBand {
 // What one fit method found in a run. Every figure may have no result (the data did not
 // allow it); which figures a method fills is its own affair.
 struct FitResult {
-    std::optional<double> a;         // intercept of a straight-line fit (of X or of ln X)
-    std::optional<double> b;         // its slope
-    std::optional<double> r;         // its correlation coefficient
-    std::optional<double> diff;      // mean |Y - fit| over the fitted points, in Y units
-    std::optional<double> diffProc;  // mean |Y - fit| / Y over the fitted points, in per cent
-    std::vector<double> coef;        // polynomial: coef[j] is the coefficient of X^j
-    std::optional<double> dsig;      // polynomial: sqrt(SSE / (n - 2))
-    std::vector<ZigZagNode> nodes;   // the points a broken line joins, in increasing X
+    std::optional<double> a;             // intercept of a straight-line fit (of X or of ln X)
+    std::optional<double> b;             // its slope
+    std::optional<double> r;             // its correlation coefficient
+    std::optional<double> diff;          // mean |Y - fit| over the fitted points, in Y units
+    std::optional<double> diffProc;      // mean |Y - fit| / Y over the fitted points, in per cent
+    std::vector<double> coef;            // polynomial: coef[j] is the coefficient of X^j
+    std::optional<double> dsig;          // polynomial: sqrt(SSE / (n - 2))
+    std::vector<ZigZagNode> nodes;       // the points a broken line joins, in increasing X
     std::optional<ConfidenceBand> band;  // the linear fit's band (three or more points)
     // The fit's value at X; unset or no result where the fit has none.
     std::function<std::optional<double>(double)> valueAt;

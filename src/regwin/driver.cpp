@@ -7,8 +7,7 @@ namespace kalibrix {
 
 UserMessage messageFor(const FitWarning& warning)
 {
-    return {warning.kind == FitWarning::Kind::TooFewData ? kTooFewDataMessage
-                                                         : kDegreeRangeMessage,
+    return {warning.kind == FitWarning::Kind::TooFewData ? kTooFewDataMessage : kDegreeRangeMessage,
             MessageIcon::None, kAppTitle};
 }
 

@@ -16,8 +16,7 @@ class ExportWriter {
 public:
     ExportWriter(const State& state, const NumberFormat& fmt)
         : m_state(state), m_fmt(fmt.forExport()), m_methods(fitMethods()),
-          m_degree(state.results.computed ? state.results.degreeText
-                                          : state.settings.degreeText)
+          m_degree(state.results.computed ? state.results.degreeText : state.settings.degreeText)
     {
         for (std::size_t m = 0; m < m_methods.size(); ++m)
             if (ticked(state.settings.exported[m]))

@@ -59,7 +59,8 @@ std::string withoutDirectionMarks(const std::string& text)
 void NumberFormat::appendGeneral(std::string& out, double v) const
 {
     char buf[64];
-    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kGeneralDigits).ptr;
+    char* end =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kGeneralDigits).ptr;
     // to_chars writes "1.5e-05"; the window and the export write "1.5E-05".
     for (char* p = buf; p != end; ++p)
         if (*p == 'e')
@@ -84,7 +85,8 @@ std::string NumberFormat::fixed(double v, int decimals) const
     char buf[400];
     auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
-    if (!text.empty() && text.front() == '-' && text.find_first_of("123456789") == std::string_view::npos)
+    if (!text.empty() && text.front() == '-' &&
+        text.find_first_of("123456789") == std::string_view::npos)
         text.remove_prefix(1);
     std::string out;
     appendLocalised(out, text, *this);

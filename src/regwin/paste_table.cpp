@@ -131,8 +131,7 @@ public:
         m_same['.'] = locale.decimalPoint() == u".";
         m_same['-'] = locale.negativeSign() == u"-";
         m_same['+'] = locale.positiveSign() == u"+";
-        m_same['e'] = m_same['E'] =
-            locale.exponential().compare(u"e", Qt::CaseInsensitive) == 0;
+        m_same['e'] = m_same['E'] = locale.exponential().compare(u"e", Qt::CaseInsensitive) == 0;
     }
 
     bool readsAsDot(std::string_view core) const
@@ -238,8 +237,8 @@ std::string quoted(std::string_view cell)
             break;
         }
     }
-    QString shown = QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()),
-                                      chars.size());
+    QString shown =
+        QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), chars.size());
     if (cut)
         shown += QChar(0x2026);
     std::string text = "\"";
@@ -325,8 +324,8 @@ std::optional<std::string> readCells(const std::vector<std::string_view>& lines,
                 for (Way way : {kDot, kLocale}) {
                     if (failed[way] != place && reads(way))
                         return place.name() + ": " + quoted(place.text) +
-                               " does not fit the number format of " +
-                               failed[way].name(false) + " (" + quoted(failed[way].text) + ").";
+                               " does not fit the number format of " + failed[way].name(false) +
+                               " (" + quoted(failed[way].text) + ").";
                 }
                 return place.name() + ": " + quoted(place.text) + " is not a number.";
             }
@@ -403,8 +402,7 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
                       " lines; at most " + std::to_string(kMaxPasteLines) + " can be pasted.");
     if (lines.size() < 3)
         return refuseFormat("The table has " + std::to_string(lines.size()) +
-                            (lines.size() == 1 ? " line" : " lines") +
-                            "; at least 3 are needed.");
+                            (lines.size() == 1 ? " line" : " lines") + "; at least 3 are needed.");
 
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::size_t cells = cellCount(lines[i]);

@@ -64,7 +64,7 @@ void addCurveNodes(Layer& layer, int first, int last, F f, PenColour colour)
 void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& res)
 {
     const size_t positions = static_cast<size_t>(table.nData) + 2;  // X = 0 .. nData + 1
-    size_t points = 4 * positions;                                   // marks
+    size_t points = 4 * positions;                                  // marks
     size_t shapes = 2 * positions;
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m) {
@@ -137,8 +137,9 @@ void DrawCurve(PlotDisplay& plot, const FitMethod& method, const FitResult& fit,
                  colour);
         break;
     case CurveShape::EveryX:
-        addCurveNodes(plot.pict1, std::max(stats.firstX, 0), nData + method.curveBeyond,
-                      [&](int x) { return curveY(plot, fit.value(x)); }, colour);
+        addCurveNodes(
+            plot.pict1, std::max(stats.firstX, 0), nData + method.curveBeyond,
+            [&](int x) { return curveY(plot, fit.value(x)); }, colour);
         break;
     case CurveShape::Nodes: {
         std::vector<PointF> pts;

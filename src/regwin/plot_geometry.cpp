@@ -19,8 +19,8 @@ int designedPixels(double twips)
     return static_cast<int>(std::lround(twips / kTwipsPerDesignedPixel));
 }
 
-PlotGeometry::PlotGeometry(const TwipsRect& pict2, const TwipsRect& pict1,
-                           const UserScale& scale, double width, double height)
+PlotGeometry::PlotGeometry(const TwipsRect& pict2, const TwipsRect& pict1, const UserScale& scale,
+                           double width, double height)
     : m_sx(width / pict2.width), m_sy(height / pict2.height), m_scale(scale)
 {
     m_pict1 = twipsToPixels(
@@ -47,8 +47,8 @@ PointF PlotGeometry::userToPixels(PointF p) const
 std::optional<PointF> PlotGeometry::pixelsToUser(PointF p) const
 {
     const PixelRect& a = m_pict1;
-    if (!(a.width > 0 && a.height > 0) || p.x < a.left || p.x > a.left + a.width ||
-        p.y < a.top || p.y > a.top + a.height)
+    if (!(a.width > 0 && a.height > 0) || p.x < a.left || p.x > a.left + a.width || p.y < a.top ||
+        p.y > a.top + a.height)
         return std::nullopt;
     return PointF{m_scale.left + (p.x - a.left) / a.width * m_scale.width,
                   m_scale.top + (p.y - a.top) / a.height * m_scale.height};

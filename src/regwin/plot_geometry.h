@@ -27,8 +27,7 @@ class PlotGeometry {
 public:
     PlotGeometry(const PlotDisplay& plot, double width, double height)
         : PlotGeometry(plot.pict2Rect, plot.pict1Rect, plot.pict1Scale, width, height)
-    {
-    }
+    {}
     // pict2's and pict1's rectangles (in the window's twips) and pict1's user scale.
     PlotGeometry(const TwipsRect& pict2, const TwipsRect& pict1, const UserScale& scale,
                  double width, double height);

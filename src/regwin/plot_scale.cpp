@@ -289,10 +289,10 @@ long long labelStride(const std::vector<LabelCandidate>& labels)
             for (const LabelCandidate& l : labels) {
                 if (l.k % stride != 0)
                     continue;
-                if (previous && std::abs(l.at - previous->at) <
-                                    (captionWidthTwips(previous->caption) +
-                                     captionWidthTwips(l.caption)) / 2 +
-                                        kLabelGapTwips) {
+                if (previous &&
+                    std::abs(l.at - previous->at) <
+                        (captionWidthTwips(previous->caption) + captionWidthTwips(l.caption)) / 2 +
+                            kLabelGapTwips) {
                     apart = false;
                     break;
                 }

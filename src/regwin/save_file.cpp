@@ -18,10 +18,7 @@ namespace fs = std::filesystem;
 // Most symbolic links followed in a row, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
-std::string reason(int error)
-{
-    return std::strerror(error);
-}
+std::string reason(int error) { return std::strerror(error); }
 
 // Writes all of `data`; false with errno set otherwise.
 bool writeAll(int fd, std::string_view data)

@@ -54,12 +54,16 @@ TEST(StartUp, TheProgramStopsWithAClearMessageWhenItCannotStart)
         std::string message;
     } cases[] = {
         {nullptr, {}, "student.dat: cannot be read from "},
-        {"header\n1, 1, 2, 3, 4, 5\n", {}, "student.dat: line 2: record 1 has 5 values, 6 expected"},
-        {"header\n1, 1, 2, x, 4, 5, 6\n", {},
+        {"header\n1, 1, 2, 3, 4, 5\n",
+         {},
+         "student.dat: line 2: record 1 has 5 values, 6 expected"},
+        {"header\n1, 1, 2, x, 4, 5, 6\n",
+         {},
          "student.dat: line 2: record 1, value 3 is not a number (\"x\")"},
         {"", {}, noDisplay + "neither DISPLAY nor WAYLAND_DISPLAY is set" + cli},
         {"", {"DISPLAY", display}, noDisplay + "DISPLAY=" + display + " did not answer" + cli},
-        {"", {"WAYLAND_DISPLAY", "wayland-99"},
+        {"",
+         {"WAYLAND_DISPLAY", "wayland-99"},
          noDisplay + "WAYLAND_DISPLAY=wayland-99 did not answer" + cli},
     };
     for (const auto& c : cases) {

@@ -44,9 +44,8 @@ TEST(StudentTable, ShippedFileMatchesTheDistributionsAtItsPrintedPrecision)
         ASSERT_EQ(printed[r - 1].size(), std::size_t(kStudentColumns + 1)) << "row " << r;
         for (int c = 1; c <= kStudentColumns; ++c) {
             const double p = kUpperTailProbability[c];
-            const double exact = r <= 100
-                ? quantile(complement(boost::math::students_t(r), p))
-                : quantile(complement(boost::math::normal(), p));
+            const double exact = r <= 100 ? quantile(complement(boost::math::students_t(r), p))
+                                          : quantile(complement(boost::math::normal(), p));
             const std::string& text = printed[r - 1][c];
             ASSERT_EQ(text.find_first_of("eE"), std::string::npos) << text;
             const auto point = text.find('.');
@@ -78,15 +77,22 @@ std::string mixedLayoutText()
         const auto v = [r](int c) { return std::to_string(2000 - 10 * r + c); };
         const std::string label = std::to_string(r);
         switch (r % 4) {
-        case 0: text += label + "," + v(1) + "," + v(2) + "," + v(3) + "," + v(4) + "," + v(5)
-                        + "," + v(6) + "\n"; break;
-        case 1: text += (r == kStudentRows ? "inf" : label) + "\r\n " + v(1) + "\t" + v(2)
-                        + "\r\n" + v(3) + " , +" + v(4) + "\r\n\r\n" + v(5) + " " + v(6)
-                        + "\r\n"; break;
-        case 2: text += (r % 8 == 2 ? "\"df, " + label + "\"" : label) + " " + v(1) + "\t" + v(2)
-                        + "  " + v(3) + " " + v(4) + "\t" + v(5) + " " + v(6) + ", \n"; break;
-        default: text += "row " + label + " ,\t" + v(1) + ", " + v(2) + ", " + v(3) + ", " + v(4)
-                         + ", " + v(5) + ", " + v(6) + "\n"; break;
+        case 0:
+            text += label + "," + v(1) + "," + v(2) + "," + v(3) + "," + v(4) + "," + v(5) + "," +
+                    v(6) + "\n";
+            break;
+        case 1:
+            text += (r == kStudentRows ? "inf" : label) + "\r\n " + v(1) + "\t" + v(2) + "\r\n" +
+                    v(3) + " , +" + v(4) + "\r\n\r\n" + v(5) + " " + v(6) + "\r\n";
+            break;
+        case 2:
+            text += (r % 8 == 2 ? "\"df, " + label + "\"" : label) + " " + v(1) + "\t" + v(2) +
+                    "  " + v(3) + " " + v(4) + "\t" + v(5) + " " + v(6) + ", \n";
+            break;
+        default:
+            text += "row " + label + " ,\t" + v(1) + ", " + v(2) + ", " + v(3) + ", " + v(4) +
+                    ", " + v(5) + ", " + v(6) + "\n";
+            break;
         }
     }
     return text + "999, abc, \"x\n";
@@ -113,7 +119,9 @@ TEST(StudentTable, ParserReadsItemsInOrderWhateverTheLayout)
 
 TEST(StudentTable, UnusableTextIsReportedPrecisely)
 {
-    const struct { std::string text, error; } cases[] = {
+    const struct {
+        std::string text, error;
+    } cases[] = {
         {"", "the file is empty"},
         {"header without line end", "only 0 of 101 records"},
         {records(100), "only 100 of 101 records"},
@@ -150,7 +158,10 @@ TEST(StudentTable, UnreadableFileIsRefusedWithItsPathAndReason)
     const auto padded = [&](std::size_t size) {
         std::ofstream(file, std::ios::binary) << shipped << std::string(size - shipped.size(), ' ');
     };
-    const struct { std::function<void()> make; std::string reason; } cases[] = {
+    const struct {
+        std::function<void()> make;
+        std::string reason;
+    } cases[] = {
         {[] {}, "file not found"},
         {[&] { fs::create_directory(file); }, "it is a folder"},
         {[&] { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }, "it is not a regular file"},
@@ -166,8 +177,8 @@ TEST(StudentTable, UnreadableFileIsRefusedWithItsPathAndReason)
         if (c.reason.empty())
             EXPECT_TRUE(load.table) << load.error;
         else
-            EXPECT_EQ(load.error, "student.dat: cannot be read from " + file.string() + " ("
-                                      + c.reason + ")");
+            EXPECT_EQ(load.error,
+                      "student.dat: cannot be read from " + file.string() + " (" + c.reason + ")");
     }
     fs::remove_all(dir);
 }

@@ -112,7 +112,8 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
     EXPECT_NE(lines.out, "0\n");
     EXPECT_TRUE(lines.err.contains("6000")) << lines.err.toStdString();
     const Outcome fifo = shell(R"(cd "$1" && mkfifo f && { head -c 100000000 /dev/zero > f & }
-                                  "$0" f; s=$?; wait $!; echo $s $?)", inDir);
+                                  "$0" f; s=$?; wait $!; echo $s $?)",
+                               inDir);
     EXPECT_TRUE(fifo.out.startsWith("1 ") && fifo.out != "1 0\n") << fifo.out.toStdString();
     expectFailure(cli({}, "5\t980\n"), 1, "Please check the format of the copied table.");
     const QString lonely = dir.filePath("kalibrix-cli");  // without student.dat beside it
@@ -122,11 +123,18 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
 
 TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
 {
-    const QList<QStringList> bad{
-        {"--level", "97"},  {"--show", "foo"},         {"--show", "none,log"},
-        {"--export", ""},   {"--reject", "2.5"},       {"--reject", "30001"},
-        {"--bogus"},        {"--raw", "--summary"},    {"a.txt", "b.txt"},
-        {"--plot", "p.bmp"}, {"--plot", "p.png", "--size", "0x10"}, {"--size", "100x100"}};
+    const QList<QStringList> bad{{"--level", "97"},
+                                 {"--show", "foo"},
+                                 {"--show", "none,log"},
+                                 {"--export", ""},
+                                 {"--reject", "2.5"},
+                                 {"--reject", "30001"},
+                                 {"--bogus"},
+                                 {"--raw", "--summary"},
+                                 {"a.txt", "b.txt"},
+                                 {"--plot", "p.bmp"},
+                                 {"--plot", "p.png", "--size", "0x10"},
+                                 {"--size", "100x100"}};
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
         expectFailure(cli(args), 2, "Usage: kalibrix-cli");
@@ -171,7 +179,9 @@ TEST(Cli, ChosenDegreeSlotAndItsParameters)
     EXPECT_TRUE(lines[10].startsWith("2 ord.\t\t\t\t") && lines[10].size() > 10);
     const QString parameters = lines.mid(11).join(u'\n');  // a value for each, then the end
     EXPECT_TRUE(QRegularExpression("^P0\t\\S+\nP1\t\\S+\nP2\t\\S+\ndsig\t\\S+\n$")
-                    .match(parameters).hasMatch()) << parameters.toStdString();
+                    .match(parameters)
+                    .hasMatch())
+        << parameters.toStdString();
 
     const Outcome tooHigh = cli({"--summary", "--show", "poly", "--degree", "30"});
     EXPECT_EQ(tooHigh.status, 0);
@@ -205,9 +215,9 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     // A failed write leaves the old file whole and no other file behind.
     const QByteArray before = contents(target);
     const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
-    expectFailure(shell(R"(cd "$1" && trap '' XFSZ && ulimit -f 1 && exec "$0" --plot target.png)",
-                        inDir),
-                  1, "kalibrix-cli: cannot write target.png: File too large");
+    expectFailure(
+        shell(R"(cd "$1" && trap '' XFSZ && ulimit -f 1 && exec "$0" --plot target.png)", inDir), 1,
+        "kalibrix-cli: cannot write target.png: File too large");
     EXPECT_EQ(contents(target), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), files);
     // A device is written, never replaced; so is standard output, whether or not the text

@@ -16,8 +16,8 @@
 
 namespace {
 
-const std::filesystem::path kGolden = std::filesystem::path(KALIBRIX_SOURCE_DIR) / "tests" /
-                                      "data" / "golden";
+const std::filesystem::path kGolden =
+    std::filesystem::path(KALIBRIX_SOURCE_DIR) / "tests" / "data" / "golden";
 
 std::string contents(const std::filesystem::path& file)
 {
@@ -27,7 +27,8 @@ std::string contents(const std::filesystem::path& file)
 
 TEST(Golden, ExportsAndSummariesStayAsTheyWere)
 {
-    for (const char* name : {"demonstration", "clusters_rejected_99", "mixed_german", "two_points"}) {
+    for (const char* name :
+         {"demonstration", "clusters_rejected_99", "mixed_german", "two_points"}) {
         SCOPED_TRACE(name);
         // NAME.args: one option or value per line, the last "--locale=LOCALE".
         std::vector<std::string> args{"kalibrix-cli"};

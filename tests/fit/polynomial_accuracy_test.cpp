@@ -48,10 +48,7 @@ struct Series {
 };
 
 // A slow bent trend with a wave, over t in [0, 1].
-double drift(double t)
-{
-    return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t);
-}
+double drift(double t) { return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t); }
 
 std::vector<Series> driftSeries()
 {
@@ -167,8 +164,8 @@ TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares
             const std::vector<Wide> reference = referenceFit(t, s.y, m);
             double worst = 0;
             for (size_t k = 0; k < s.x.size(); ++k)
-                worst = std::max(worst, relativeDifference(evaluatePolynomial(fit.coef, s.x[k]),
-                                                           reference[k]));
+                worst = std::max(
+                    worst, relativeDifference(evaluatePolynomial(fit.coef, s.x[k]), reference[k]));
             EXPECT_LT(worst, 1e-8);
         }
     }
@@ -251,7 +248,8 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
             if (logarithmic && n == kMaxX)
                 continue;
             SCOPED_TRACE(logarithmic ? "logarithmic" : "linear");
-            const RegressionFit fit = logarithmic ? Log_Regression(table, n) : Lin_Regression(table, n);
+            const RegressionFit fit =
+                logarithmic ? Log_Regression(table, n) : Lin_Regression(table, n);
             std::vector<Wide> t;
             for (double x : s.x)
                 t.push_back(logarithmic ? std::log(Wide(x)) : Wide(x));
@@ -267,7 +265,8 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
 
             // The polynomial of degree 1 is the same line.
             const PolynomialFit p = Polynomial(s.x, s.y, 1);
-            ASSERT_EQ(p.outcome == PolyOutcome::Fitted, std::max(std::abs(line.a), std::abs(line.b)) <= kMax);
+            ASSERT_EQ(p.outcome == PolyOutcome::Fitted,
+                      std::max(std::abs(line.a), std::abs(line.b)) <= kMax);
             if (p.outcome == PolyOutcome::Fitted) {
                 EXPECT_TRUE(trueValueOrNone(p.coef[0], line.a, yScale));
                 EXPECT_TRUE(trueValueOrNone(p.coef[1], line.b, yScale / (t.back() - t.front())));
@@ -289,7 +288,8 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
             };
             ASSERT_EQ(band.has_value(), std::max(halfWidth(0), halfWidth(table.nData)) <= kMax);
             for (int at = 0; band && at <= table.nData; ++at) {
-                EXPECT_TRUE(trueValueOrNone(band->halfWidth(at), halfWidth(at), t95 * yScale)) << at;
+                EXPECT_TRUE(trueValueOrNone(band->halfWidth(at), halfWidth(at), t95 * yScale))
+                    << at;
                 EXPECT_GT(band->halfWidth(at), 0) << at;
             }
         }

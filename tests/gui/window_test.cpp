@@ -69,17 +69,27 @@ private slots:
 
     void startUpShowsTheDemonstrationFits()
     {
-        QCOMPARE(m_window->windowTitle(), "KALIBRIX - calculates interpolated values for samples "
-                                          "between standard measurements");
+        QCOMPARE(m_window->windowTitle(),
+                 "KALIBRIX - calculates interpolated values for samples "
+                 "between standard measurements");
         QCOMPARE(m_window->size(), QSize(855, 653));
         QCOMPARE(child("cmdCopy")->geometry(), QRect(776, 512, 73, 73));
-        const char* const labels[][2] = {
-            {"lbl_LRa", "1022"},     {"lbl_LRb", "-19.63"},      {"lbl_LRr", "0.95"},
-            {"lblDiff", "33.24"},    {"lblDiffProc", "4.38"},    {"lbl_LoRa", "1416"},
-            {"lbl_LoRb", "-272.6"},  {"lbl_LoRr", "0.99"},       {"lblDiffLog", "14.44"},
-            {"lblDiffProcLog", "2.28"}, {"lblNData", "27"},      {"lblnDataOK", "5"},
-            {"lblRej", "0"},         {"lblDiffPoly_2", "21.36"}, {"lblDiffProcPoly_2", "3.18"},
-            {"lblDiffPoly_3", ""}};
+        const char* const labels[][2] = {{"lbl_LRa", "1022"},
+                                         {"lbl_LRb", "-19.63"},
+                                         {"lbl_LRr", "0.95"},
+                                         {"lblDiff", "33.24"},
+                                         {"lblDiffProc", "4.38"},
+                                         {"lbl_LoRa", "1416"},
+                                         {"lbl_LoRb", "-272.6"},
+                                         {"lbl_LoRr", "0.99"},
+                                         {"lblDiffLog", "14.44"},
+                                         {"lblDiffProcLog", "2.28"},
+                                         {"lblNData", "27"},
+                                         {"lblnDataOK", "5"},
+                                         {"lblRej", "0"},
+                                         {"lblDiffPoly_2", "21.36"},
+                                         {"lblDiffProcPoly_2", "3.18"},
+                                         {"lblDiffPoly_3", ""}};
         for (const auto& [name, value] : labels)
             QCOMPARE(text(name), value);
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
@@ -115,8 +125,7 @@ private slots:
         QCOMPARE(m_state->table.rejFlag[5], 1);
         click("cmdCopy");  // neither copying nor the click runs the fits again
         const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
-        QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
-                 exportText(*m_state, fmt));
+        QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), exportText(*m_state, fmt));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QCOMPARE(text("lblRej"), "0");
         click("cmdPlot");
@@ -241,8 +250,7 @@ private slots:
             QCOMPARE(messages(), 0u);
             QCOMPARE(text("lblNData"), QString::number(nData));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
-            QCOMPARE(clipboard->text().toStdString(),
-                     exportText(*m_state, fmt));
+            QCOMPARE(clipboard->text().toStdString(), exportText(*m_state, fmt));
             QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         }
 
@@ -262,8 +270,9 @@ private slots:
         const std::vector<UserMessage> shown = MessageBoxes::takeRecorded();
         QCOMPARE(shown.size(), 1u);
         QVERIFY(shown[0].title == "KALIBRIX" && shown[0].icon == MessageIcon::Exclamation);
-        QVERIFY(shown[0].text.starts_with("KALIBRIX is a desktop program that calculates "
-                                          "interpolated values for standard-sample-standard "));
+        QVERIFY(
+            shown[0].text.starts_with("KALIBRIX is a desktop program that calculates "
+                                      "interpolated values for standard-sample-standard "));
     }
 
     void enlargingGivesThePlotTheRoom()

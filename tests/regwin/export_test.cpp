@@ -88,16 +88,17 @@ TEST(Export, NothingZigzagAndMethodsTheRunDidNotCompute)
     auto lines = e.lines();
     EXPECT_EQ(lines[1], "Zigzag");
     EXPECT_EQ(lines[3], "No.\tData\tZigzag");
-    EXPECT_EQ(lines[4 + 3], "");                  // X = 4, before the first node
-    EXPECT_EQ(lines[4 + 4], "5\t980\t980\t\t");   // on the first node
-    EXPECT_EQ(lines[4 + 19], "20\t\t625\t\t");    // halfway between (15, 700) and (25, 550)
+    EXPECT_EQ(lines[4 + 3], "");                 // X = 4, before the first node
+    EXPECT_EQ(lines[4 + 4], "5\t980\t980\t\t");  // on the first node
+    EXPECT_EQ(lines[4 + 19], "20\t\t625\t\t");   // halfway between (15, 700) and (25, 550)
     EXPECT_EQ(lines[4 + 26], "27\t500\t500\t\t");
 
     e.settings.exported = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag: none computed
     e.settings.show[method("zigzag")] = kUnticked;
     lines = e.lines();
-    EXPECT_EQ(lines[1], "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\t"
-                        "Zigzag");
+    EXPECT_EQ(lines[1],
+              "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\t"
+              "Zigzag");
     EXPECT_EQ(lines[3], "No.\tData\tPoly3.Reg.\t\tNo.\tData\tPoly6.Reg.\t\tNo.\tData\tZigzag");
     EXPECT_EQ(lines[4], "1\t\t\t\t1\t\t\t\t1\t\t\t\t");
     EXPECT_EQ(lines[4 + 4], "5\t980\t\t\t5\t980\t\t\t5\t980\t\t\t");

@@ -18,7 +18,8 @@ const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);  // minus U+2212, gro
 std::string format(const std::string& where)
 {
     return "Error occurred while trying paste data from the clipboard. "
-           "Please check the format of the copied table.\n" + where;
+           "Please check the format of the copied table.\n" +
+           where;
 }
 
 // The format error for a cell that no way of writing numbers reads.
@@ -40,7 +41,11 @@ const std::string kTooManyLines = "The table has more than 6000 lines; at most 6
 const std::string kTooLarge =
     "The copied text is larger than 32 MB; at most 6000 lines of 100 cells can be pasted.";
 
-struct Cell { int x; double y; std::optional<double> err = std::nullopt; };
+struct Cell {
+    int x;
+    double y;
+    std::optional<double> err = std::nullopt;
+};
 
 struct Accepted {
     std::string text;
@@ -55,10 +60,18 @@ TEST(PasteTable, AcceptedTexts)
         {"1\t2\r\n2\t3\r3\t4", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
         // The minus sign U+2212 is a minus, no-break spaces around a number are ignored;
         // X = 0 is kept but is no standard.
-        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n", kEnglish, {{1, -5}, {2, 3}, {0, 4}},
-         2, 1, 2},
-        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n", kSwedish, {{1, -1.5}, {2, 1234.5}, {3, 4}},
-         3, 2, 2},
+        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n",
+         kEnglish,
+         {{1, -5}, {2, 3}, {0, 4}},
+         2,
+         1,
+         2},
+        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n",
+         kSwedish,
+         {{1, -1.5}, {2, 1234.5}, {3, 4}},
+         3,
+         2,
+         2},
         {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, {{1, 2, 0.1}, {2, 3}, {3, 4, 0.3}}, 3, 3, 3},
         {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
         // A later row of the same X replaces the earlier one; Y <= 0 is no standard.
@@ -70,8 +83,12 @@ TEST(PasteTable, AcceptedTexts)
         {"1\t1,5\n2\t1.234,5\n3\t1.500\n", kGerman, {{1, 1.5}, {2, 1234.5}, {3, 1500}}, 3, 3, 2},
         {"1\t\u22121.5\n2\t1.234\n3\t2e3\n", kGerman, {{1, -1.5}, {2, 1.234}, {3, 2000}}, 3, 2, 2},
         {repeat("1\t2\n", kMaxPasteLines), kEnglish, {{1, 2}}, 1, 1, 2},
-        {"5" + repeat("\t1", kMaxPasteCells - 1) + "\n6\t2\n7\t3\n", kEnglish,
-         {{5, 1, 1}, {6, 2}, {7, 3}}, 7, 3, kMaxPasteCells},
+        {"5" + repeat("\t1", kMaxPasteCells - 1) + "\n6\t2\n7\t3\n",
+         kEnglish,
+         {{5, 1, 1}, {6, 2}, {7, 3}},
+         7,
+         3,
+         kMaxPasteCells},
     };
     for (const Accepted& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
@@ -93,12 +110,17 @@ TEST(PasteTable, AcceptedTexts)
     }
 }
 
-struct Refused { std::string text; const QLocale& locale; std::string message; };
+struct Refused {
+    std::string text;
+    const QLocale& locale;
+    std::string message;
+};
 
 TEST(PasteTable, RefusedTexts)
 {
-    const std::string sevens(39, '7'), oneCell = " has only one cell; X and Y must be "
-                                                  "separated by a tab.";
+    const std::string sevens(39, '7'), oneCell =
+                                           " has only one cell; X and Y must be "
+                                           "separated by a tab.";
     const Refused cases[] = {
         {"", kEnglish, "The Clipboard is empty."},
         {"1 2\n2\t3\n3\t4\n", kEnglish, format("Line 1" + oneCell)},

@@ -79,8 +79,7 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.nData << (c.full ? " Full" : " Zoom"));
-        const PlotDisplay p =
-            plotOf(stateOf(tableOf({{c.firstX, 100}, {c.nData, 200}})), c.full);
+        const PlotDisplay p = plotOf(stateOf(tableOf({{c.firstX, 100}, {c.nData, 200}})), c.full);
         const auto minor = ticks(p, kMinorTickTwips, true);
         EXPECT_EQ(minor.size(), c.minor);
         EXPECT_EQ(minor.front().x, p.plotLeft);  // Xs at the plot's left edge
@@ -93,10 +92,10 @@ TEST(PlotAxes, XTicksAndLabelsByExtent)
         const UserScale& sc = p.pict1Scale;
         for (const TickLabel& l : p.lblX) {
             if (l.visible) {
-                EXPECT_NEAR(l.rect.left + l.rect.width / 2,
-                            p.plotLeft + (std::stod(l.caption) - sc.left) / sc.width *
-                                             p.pict1Rect.width,
-                            1e-6)
+                EXPECT_NEAR(
+                    l.rect.left + l.rect.width / 2,
+                    p.plotLeft + (std::stod(l.caption) - sc.left) / sc.width * p.pict1Rect.width,
+                    1e-6)
                     << l.caption;
             }
         }
@@ -181,7 +180,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     const auto& sh = p.pict1.shapes;
     ASSERT_EQ(sh.size(), 12u);  // 5 points, axis, zigzag, line, two band edges, log, poly
     const std::pair<PenColour, uint32_t> expected[] = {
-        {std::nullopt, 2},  {Rgb{255, 128, 0}, 5}, {std::nullopt, 2},    {std::nullopt, 23},
+        {std::nullopt, 2},  {Rgb{255, 128, 0}, 5},  {std::nullopt, 2},   {std::nullopt, 23},
         {std::nullopt, 23}, {Rgb{255, 0, 255}, 24}, {Rgb{0, 255, 0}, 23}};  // colour, nodes
     for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_EQ(std::make_pair(sh[5 + i].colour, sh[5 + i].count), expected[i]) << 5 + i;

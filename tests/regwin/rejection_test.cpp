@@ -47,7 +47,7 @@ TEST(Rejection, HitWindowIsStrictAndCoversNeighbours)
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 200, 500), 0);  // between points
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 300, 0), 0);    // Y of 0 is never hit
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 301, -5), 0);
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 0, 700), 0);  // X = 0 holds no standard
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 0, 700), 0);        // X = 0 holds no standard
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100.5, 500.5), 2);  // both neighbours flip
     EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 2);
 

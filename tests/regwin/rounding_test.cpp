@@ -16,10 +16,21 @@ TEST(Rounding, DecimalsByMagnitude)
         double value;
         const char* text;
     } cases[] = {
-        {1234.567, "1235"},   {1000, "1000.0"},     {941.0690, "941.1"},    {-19.62695, "-19.63"},
-        {4.38274, "4.383"},   {0.5, "0.5000"},      {0.1, "0.10000"},       {0.0123456, "0.01235"},
-        {0, "0.00000"},       {100, "100.00"},      {10, "10.000"},         {1, "1.0000"},
-        {123456789012.0, "123456789012"},           {0.000004, "0.00000"},  {-0.000004, "0.00000"},
+        {1234.567, "1235"},
+        {1000, "1000.0"},
+        {941.0690, "941.1"},
+        {-19.62695, "-19.63"},
+        {4.38274, "4.383"},
+        {0.5, "0.5000"},
+        {0.1, "0.10000"},
+        {0.0123456, "0.01235"},
+        {0, "0.00000"},
+        {100, "100.00"},
+        {10, "10.000"},
+        {1, "1.0000"},
+        {123456789012.0, "123456789012"},
+        {0.000004, "0.00000"},
+        {-0.000004, "0.00000"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Rounding(c.value, fmt), c.text) << c.value;
@@ -52,7 +63,8 @@ TEST(NumberFormat, SeparatorsFollowTheLocale)
     EXPECT_EQ(de.general(1234.5), "1234,5");  // never grouped
     EXPECT_EQ(de.fixed(-19.62695, 2), "-19,63");
     EXPECT_EQ(Rounding(0.5, de), "0,5000");
-    const NumberFormat us = NumberFormat::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    const NumberFormat us =
+        NumberFormat::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(us.general(1234.5), "1234.5");
     EXPECT_EQ(us.groupSeparator, ",");
 }

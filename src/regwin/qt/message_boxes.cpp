@@ -27,10 +27,10 @@ void MessageBoxes::show(QWidget* parent, const UserMessage& message)
         recorder().messages.push_back(message);
         return;
     }
-    QMessageBox box(message.icon == MessageIcon::Exclamation ? QMessageBox::Warning
-                                                             : QMessageBox::NoIcon,
-                    QString::fromStdString(message.title), QString::fromStdString(message.text),
-                    QMessageBox::Ok, parent);
+    QMessageBox box(
+        message.icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+        QString::fromStdString(message.title), QString::fromStdString(message.text),
+        QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -50,8 +50,8 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
 }
 
 template <size_t N>
-void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels,
-                const PlotGeometry& map, Qt::Alignment alignment)
+void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels, const PlotGeometry& map,
+                Qt::Alignment alignment)
 {
     for (const TickLabel& l : labels)
         if (l.visible)
@@ -82,8 +82,8 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
 
     QFont font = painter.font();
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(kLabelFontTwips *
-                                                                  map.pixelsPerTwipY()))));
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(kLabelFontTwips * map.pixelsPerTwipY()))));
     painter.setFont(font);
     painter.setPen(colours.text);
     drawLabels(painter, plot.lblX, map, Qt::AlignHCenter);

@@ -64,10 +64,7 @@ QColor designColour(unsigned bgr)
 const QColor kPolyHeadingColour = designColour(0x00008000);
 const QColor kValueBackground = designColour(0x00FFFFFF);
 
-QColor colourOf(const std::optional<Rgb>& c)
-{
-    return c ? QColor(c->r, c->g, c->b) : QColor();
-}
+QColor colourOf(const std::optional<Rgb>& c) { return c ? QColor(c->r, c->g, c->b) : QColor(); }
 
 // The results grid: its headings, and the columns of the cells of a method's row.
 constexpr double kHeadingTop = 6720;
@@ -306,8 +303,7 @@ void RegWindow::buildControls()
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
 
     // Right column.
-    cmdCopy =
-        button("cmdCopy", "Copy interpolated values to clipboard", {11640, 7680, 1095, 1095});
+    cmdCopy = button("cmdCopy", "Copy interpolated values to clipboard", {11640, 7680, 1095, 1095});
     cmdCopy->setToolTip(tr("Copy interpolated values to clipboard (Ctrl+C)"));
     cmdClose = button("cmdClose", "Close", {11640, 9000, 1095, 615});
 }
@@ -319,7 +315,8 @@ void RegWindow::buildResultsGrid()
         place(newCaption(this, QString::fromUtf8(c.heading), QColor()),
               {c.headingLeft, kHeadingTop, c.headingWidth, kRowHeight});
     }
-    place(newCaption(this, QStringLiteral("Show"), QColor()), {10560, kHeadingTop, 600, kRowHeight});
+    place(newCaption(this, QStringLiteral("Show"), QColor()),
+          {10560, kHeadingTop, 600, kRowHeight});
     place(newCaption(this, QStringLiteral("Export"), QColor()),
           {11160, kHeadingTop, 600, kRowHeight});
     QLabel* polynomials =
@@ -355,14 +352,14 @@ void RegWindow::buildResultsGrid()
             controls.cells[cell] = newValueLabel(this, QString::fromUtf8(row.cells[cell]), colour);
             place(controls.cells[cell], {column.cellLeft, row.top, column.cellWidth, kRowHeight});
         }
-        controls.show = box(row.showBox, kColShow, row.top,
-                            method.alwaysFitted ? kTicked : settings.show[m]);
+        controls.show =
+            box(row.showBox, kColShow, row.top, method.alwaysFitted ? kTicked : settings.show[m]);
         controls.show->setEnabled(!method.alwaysFitted);
         if (!row.caption) {
             ComboBox1 = new ChoiceBox(this);
             ComboBox1->setObjectName("ComboBox1");
-            place(ComboBox1, {row.captionLeft, row.top - kDegreeBoxRaise, row.captionWidth,
-                              kDegreeBoxHeight});
+            place(ComboBox1,
+                  {row.captionLeft, row.top - kDegreeBoxRaise, row.captionWidth, kDegreeBoxHeight});
             QFont bold = font();
             bold.setBold(true);
             ComboBox1->setFont(bold);
@@ -375,8 +372,8 @@ void RegWindow::buildResultsGrid()
         }
     }
     for (std::size_t m = 0; m < methods.size(); ++m)
-        m_rows[m].exported = box(methods[m].row.exportBox, kColExport, methods[m].row.top,
-                                 settings.exported[m]);
+        m_rows[m].exported =
+            box(methods[m].row.exportBox, kColExport, methods[m].row.top, settings.exported[m]);
 }
 
 void RegWindow::connectHandlers()
@@ -411,12 +408,13 @@ void RegWindow::connectHandlers()
         {&optAllData, &settings.allData}};
     for (const auto& [options, setting] : pairs) {
         for (QRadioButton* o : *options)
-            connect(o, &QRadioButton::toggled, this, [this, first = (*options)[0], setting](bool on) {
-                if (!on)
-                    return;
-                *setting = first->isChecked();
-                A_PLOT();
-            });
+            connect(o, &QRadioButton::toggled, this,
+                    [this, first = (*options)[0], setting](bool on) {
+                        if (!on)
+                            return;
+                        *setting = first->isChecked();
+                        A_PLOT();
+                    });
     }
     connect(ComboBox1, &QComboBox::currentTextChanged, this,
             [&settings](const QString& text) { settings.degreeText = text.toStdString(); });
@@ -426,8 +424,7 @@ void RegWindow::connectHandlers()
         A_PLOT();
     });
 
-    connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste,
-            &QPushButton::click);
+    connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste, &QPushButton::click);
     connect(new QShortcut(kCopyKeys, this), &QShortcut::activated, cmdCopy, &QPushButton::click);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -555,9 +552,9 @@ void RegWindow::savePlotAs()
     static const QString png = tr("PNG picture (*.png)");
     static const QString svg = tr("SVG drawing (*.svg)");
     QString filter = png;
-    QString file = QFileDialog::getSaveFileName(this, tr("Save plot"),
-                                                QStringLiteral("kalibrix-plot.png"),
-                                                png + QStringLiteral(";;") + svg, &filter);
+    QString file =
+        QFileDialog::getSaveFileName(this, tr("Save plot"), QStringLiteral("kalibrix-plot.png"),
+                                     png + QStringLiteral(";;") + svg, &filter);
     if (file.isEmpty())
         return;
     const QString suffix = QFileInfo(file).suffix().toLower();

@@ -74,8 +74,8 @@ private:
     std::vector<Placed> m_placed;
 
     PlotWidget* m_plot = nullptr;
-    QPushButton *cmdPaste = nullptr, *cmdPlot = nullptr, *cmdRestore = nullptr,
-                *cmdAbout = nullptr, *cmdCopy = nullptr, *cmdClose = nullptr;
+    QPushButton *cmdPaste = nullptr, *cmdPlot = nullptr, *cmdRestore = nullptr, *cmdAbout = nullptr,
+                *cmdCopy = nullptr, *cmdClose = nullptr;
     std::array<QRadioButton*, 2> optScale{}, optScaleX{}, optAllData{};
     QCheckBox* chkConf = nullptr;
     ChoiceBox *comboProb = nullptr, *ComboBox1 = nullptr;

@@ -9,6 +9,11 @@
 //                locale ("-123.456e-07"), the last cell not a number;
 //   calculate    one plot-and-calculate without the picture, a standard at every position
 //                and every method ticked (linear with band, log, polynomials 6, 2..5, zigzag);
+//   calculate+loo  the same run with every fitted method's leave-one-out errors and the
+//                suggested outliers;
+//   run, run+loo  a plot-and-calculate run as the window makes it (numbers and picture),
+//                without and with the leave-one-out errors (the window always asks for
+//                them: at most twice "run");
 //   displaylist  buildPlot of that run;
 //   paint        paintPlot of that picture into a 1920 x 1080 image;
 //   replot       calculate + display list + paint: a click on "Plot and calculate";
@@ -17,6 +22,7 @@
 // By default each case runs 7 times and only the median is printed; any --benchmark_*
 // option given on the command line takes precedence over these defaults.
 
+#include "app/memory.h"
 #include "app/app_path.h"
 #include "app/startup.h"
 #include "regwin/number_format.h"
@@ -205,6 +211,27 @@ void BM_Calculate(benchmark::State& st)
     requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
 }
 
+void BM_CalculateWithLoo(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    for (auto _ : st) {
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute);
+        benchmark::DoNotOptimize(r);
+    }
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
+}
+
+template <LeaveOneOutErrors Loo>
+void BM_Run(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    for (auto _ : st) {
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build, Loo);
+        benchmark::DoNotOptimize(r);
+    }
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Build, Loo), st);
+}
+
 void BM_DisplayList(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
@@ -259,6 +286,9 @@ void sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_Import)->Name("import")->Apply(sizes);
 BENCHMARK(BM_ImportRefused)->Name("import refused")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Calculate)->Name("calculate")->Apply(sizes);
+BENCHMARK(BM_CalculateWithLoo)->Name("calculate+loo")->Apply(sizes);
+BENCHMARK(BM_Run<LeaveOneOutErrors::Skip>)->Name("run")->Apply(sizes);
+BENCHMARK(BM_Run<LeaveOneOutErrors::Compute>)->Name("run+loo")->Apply(sizes);
 BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
 BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
 BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
@@ -309,6 +339,7 @@ bool colourWanted(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    kalibrix::keepFreedMemory();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -10,7 +10,8 @@
 // Beyond "no crash" it checks that
 //   - a refused text leaves the table (values, errors, rejections, nData, nY, nCol) as it was;
 //   - an accepted table is consistent (X in range, finite values, no rejections);
-//   - no label caption, tick label or export cell is NaN/infinite, nor shows "nan"/"inf";
+//   - no label caption (leave-one-out errors included), tick label or export cell is
+//     NaN/infinite, nor shows "nan"/"inf"; a standard suggested for rejection is one in use;
 //   - every coordinate of the picture (layer points, pict1's scale, tick label boxes,
 //     mark sizes) is finite and pict1's scale is not empty;
 //   - the export has the title, summary, empty and column-title lines and then exactly
@@ -158,6 +159,9 @@ void checkCaptions(const Captions& c)
     for (const auto& cells : c.cells)
         for (const std::string& cell : cells)
             checkCaption(cell);
+    for (const auto* column : {&c.looError, &c.looPercent})
+        for (const std::string& cell : *column)
+            checkCaption(cell);
 }
 
 bool finite(double v) { return std::isfinite(v); }
@@ -237,11 +241,14 @@ void checkExport(const std::string& text, int nData)
     check(lines == 4 + static_cast<std::size_t>(nData), "4 head lines and nData data lines");
 }
 
-void run(State& state, const NumberFormat& fmt)
+void run(State& state, const NumberFormat& fmt,
+         LeaveOneOutErrors loo = LeaveOneOutErrors::Skip)
 {
-    const RunReport report = A_PLOT(state, fmt);
+    const RunReport report = A_PLOT(state, fmt, Drawing::Build, loo);
     check(report.ran, "the run took place");
     checkCaptions(makeCaptions(state.results, fmt));
+    for (const int x : state.results.suggested)
+        check(x >= 1 && x <= state.table.nData && state.table.isFitted(x), "a standard suggested");
     checkPlot(state.plot);
 }
 
@@ -292,7 +299,7 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
     if (h.pick(kRestore, 2) == 1)
         restoreAllData(state);
 
-    run(state, fmt);
+    run(state, fmt, LeaveOneOutErrors::Compute);
     checkExport(exportText(state, fmt), state.table.nData);
 }
 

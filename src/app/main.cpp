@@ -1,4 +1,5 @@
 // KALIBRIX: loads the t table and opens the regression window with the demonstration table.
+#include "app/memory.h"
 #include "app/app_path.h"
 #include "app/startup.h"
 #include "model/user_message.h"
@@ -122,6 +123,7 @@ void takeScreenshotWhenShown(QWidget& window, const QString& file)
 
 int main(int argc, char* argv[])
 {
+    kalibrix::keepFreedMemory();
     if (!displayAvailable())
         return runWithoutDisplay(argc, argv);
 

@@ -109,20 +109,31 @@ std::vector<std::string> methodList(const QCommandLineParser& parser, const QStr
     return chosen;
 }
 
-std::vector<int> rejectList(const QCommandLineParser& parser)
-{
+// --reject: the listed X and whether "suggested" is among them.
+struct Rejections {
     std::vector<int> xs;
+    bool suggested = false;
+};
+
+Rejections rejectList(const QCommandLineParser& parser)
+{
+    Rejections r;
+    std::vector<int>& xs = r.xs;
     for (const QString& item : listItems(parser, QStringLiteral("reject"))) {
+        if (item == u"suggested") {
+            r.suggested = true;
+            continue;
+        }
         const bool digits =
             !item.isEmpty() && item.size() <= 5 &&
             std::all_of(item.begin(), item.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
         const int x = digits ? item.toInt() : -1;
         if (x < 0 || x > kMaxX)
             throw UsageError{"--reject: '" + str(item) + "' is not a whole number from 0 to " +
-                             std::to_string(kMaxX)};
+                             std::to_string(kMaxX) + " nor 'suggested'"};
         xs.push_back(x);
     }
-    return xs;
+    return r;
 }
 
 struct PlotRequest {
@@ -185,6 +196,14 @@ Settings settingsFrom(const QCommandLineParser& parser)
             s.exported[m] = std::find(chosen.begin(), chosen.end(), methods[m].name) != chosen.end()
                                 ? kTicked
                                 : kUnticked;
+    }
+    for (const QString& axis : listItems(parser, QStringLiteral("zoom"))) {
+        if (axis == u"x")
+            s.scaleXFull = false;
+        else if (axis == u"y")
+            s.scaleYFull = false;
+        else
+            throw UsageError{"--zoom: '" + str(axis) + "' is not x or y"};
     }
     if (parser.isSet(QStringLiteral("degree")))
         s.degreeText = str(text(parser.value(QStringLiteral("degree"))));
@@ -305,9 +324,11 @@ std::string summaryHelp()
             listed = m.name;
     }
     return wrapped("  ",
-                   "then one row per method with its a, b, r^2, average difference and "
-                   "per cent (empty where the method has no such figure): " +
+                   "then one row per method with its a, b, r^2, average difference, per cent, "
+                   "leave-one-out error and leave-one-out per cent (empty where the method has "
+                   "no such figure): " +
                        joined(rows, ", ")) +
+           "  Suggested  <the X suggested for rejection, one a cell>\n"
            "  then one row per parameter of the \"" + listed +
            "\" fit: P0 <value> ... dsig <value>\n";
 }
@@ -328,7 +349,7 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
         }
         s += '\n';
     };
-    row({"Row", "a", "b", "r^2", "Aver. diff.", "%"});
+    row({"Row", "a", "b", "r^2", "Aver. diff.", "%", "LOO", "LOO %"});
     row({"Maximum:", c.nData});
     row({"Number of data:", c.nDataOK});
     row({"Rejected:", c.rejected});
@@ -338,8 +359,13 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
             continue;
         const auto& cells = c.cells[m];
         row({withDegree(methods[m].summaryRow, results.degreeText), cells[kCellA], cells[kCellB],
-             cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc]});
+             cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc], c.looError[m],
+             c.looPercent[m]});
     }
+    s += "Suggested";
+    for (int x : results.suggested)
+        s += "\t" + std::to_string(x);
+    s += '\n';
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const FitResult* fit = results.fit(m);
         if (!methods[m].listsParameters || !fit)
@@ -374,7 +400,9 @@ given, byte for byte, whatever their encoding.
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
   --reject LIST   whole X positions to reject before the fit; each must hold a
-                  standard with Y > 0.
+                  standard with Y > 0. "suggested" rejects the standards a first
+                  run suggests (their leave-one-out errors lie far outside the
+                  others'), then fits again.
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
@@ -382,6 +410,8 @@ given, byte for byte, whatever their encoding.
                   An existing file is replaced only by a complete picture (a
                   link is followed; a device or FIFO is written directly).
   --size WxH      size of that picture in pixels. Default: 777x433
+  --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range of
+                  the data) rather than "Full" (from 0).
   -h, --help      show this text and exit.
 
 Summary (tab-separated, LF line ends, an empty cell means no result):
@@ -448,6 +478,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     parser.addOption(help);
     for (const char* name : {"show", "export", "degree", "level", "reject"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
+    parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("raw")));
     parser.addOption(QCommandLineOption(QStringLiteral("summary")));
     parser.addOption(QCommandLineOption(QStringLiteral("plot"), {}, QStringLiteral("file")));
@@ -464,7 +495,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     const bool summary = parser.isSet(QStringLiteral("summary"));
     const bool raw = parser.isSet(QStringLiteral("raw"));
     Settings settings;
-    std::vector<int> rejects;
+    Rejections rejects;
     std::optional<PlotRequest> plot;
     try {
         if (parser.positionalArguments().size() > 1)
@@ -516,7 +547,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     }
     state.table = std::move(*pasted.table);
 
-    for (int x : rejects) {
+    for (int x : rejects.xs) {
         const auto& y = state.table.y[static_cast<size_t>(x)];
         if (!y || !(*y > 0)) {
             CliResult failure =
@@ -528,7 +559,14 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     }
 
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
-    const RunReport report = A_PLOT(state, fmt, plot ? Drawing::Build : Drawing::Skip);
+    if (rejects.suggested) {  // a first run says which standards to reject
+        A_PLOT(state, fmt, Drawing::Skip, LeaveOneOutErrors::Compute);
+        for (int x : state.results.suggested)
+            state.table.rejFlag[static_cast<size_t>(x)] = 1;
+    }
+    const RunReport report =
+        A_PLOT(state, fmt, plot ? Drawing::Build : Drawing::Skip,
+               summary ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
     for (const UserMessage& message : report.messages)
         appendMessage(result.err, message);
 

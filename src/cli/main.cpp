@@ -1,3 +1,4 @@
+#include "app/memory.h"
 #include "app/app_path.h"
 #include "app/student_file.h"
 #include "cli/cli.h"
@@ -27,6 +28,7 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 
 int main(int argc, char* argv[])
 {
+    kalibrix::keepFreedMemory();
     // Pictures are painted off screen; a batch run never needs a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

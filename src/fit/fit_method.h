@@ -9,8 +9,11 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 namespace kalibrix {
+
+class LooWorkspace;
 
 // What a fit method is given: the table, its counts, the t table and the user's settings.
 struct FitInput {
@@ -43,41 +46,48 @@ enum class ExportSummary {
 
 // A method's row in the window's results grid and the names of its controls.
 struct WindowRow {
-    double top = 0;          // in twips
-    double captionLeft = 0;  // where its caption (or the degree box) stands
+    double top = 0;                      // in twips
+    double captionLeft = 0;              // where its caption (or the degree box) stands
     double captionWidth = 0;
     const char* caption = nullptr;       // none: the degree box stands in its place
-    std::optional<Rgb> colour;           // of caption and cells; none: the text colour
+    std::optional<Rgb> colour = std::nullopt;  // of caption and cells; none: the text colour
     std::array<const char*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
     const char* showBox = nullptr;       // the Show check box
     const char* exportBox = nullptr;     // the Export check box
 };
 
+// Leave-one-out errors, one per standard in use in increasing X (those of the workspace),
+// none where there is no prediction; held by the workspace until its next use.
+using LooErrors = std::span<const std::optional<double>>;
+
 // One fit method: every front end, the export and the picture loop over the table of these
 // (fitMethods() in method_table.h). "{degree}" in a text stands for the degree the run
 // asked of the chosen-degree polynomial.
 struct FitMethod {
-    const char* name;     // in kalibrix-cli's --show and --export
-    const char* cliNote;  // said after the name in kalibrix-cli's help, or nullptr
-    int minPoints;        // fitted points a run needs before it tries the method
-    bool alwaysFitted;    // fitted on every run; its Show box is ticked and disabled
-    bool shownAtStart;
-    bool exportedAtStart;
-    int runOrder;  // methods are fitted, warn and are drawn in this order
-    FitOutcome (*fit)(const FitInput& input);
+    const char* name = "";           // in kalibrix-cli's --show and --export
+    const char* cliNote = nullptr;   // said after the name in kalibrix-cli's help
+    int minPoints = 0;               // fitted points a run needs before it tries the method
+    bool alwaysFitted = false;       // fitted on every run; its Show box ticked and disabled
+    bool shownAtStart = false;
+    bool exportedAtStart = false;
+    int runOrder = 0;                // methods are fitted, warn and are drawn in this order
+    FitOutcome (*fit)(const FitInput& input) = nullptr;
+    // Its leave-one-out errors; nullptr: found by fitting the method again without each
+    // standard.
+    LooErrors (*leaveOneOut)(const FitInput& input, LooWorkspace& workspace) = nullptr;
 
-    const char* summaryRow;   // its row in kalibrix-cli --summary, or nullptr
-    const char* exportLabel;  // its label in the export's summary line
-    ExportSummary exportSummary;
-    const char* exportTitle;  // its column title in the export
-    const char* bandColumn;   // title of the band's half-width column after its values
-    bool exportNodesOnly;     // once fitted, its columns only from the first to the last node
-    bool listsParameters;     // its coefficients and dsig fill the parameter listing
+    const char* summaryRow = nullptr;  // its row in kalibrix-cli --summary
+    const char* exportLabel = "";      // its label in the export's summary line
+    ExportSummary exportSummary = ExportSummary::Numbers;
+    const char* exportTitle = "";      // its column title in the export
+    const char* bandColumn = nullptr;  // title of the band's half-width column after its values
+    bool exportNodesOnly = false;      // once fitted, its columns only between its end nodes
+    bool listsParameters = false;      // its coefficients and dsig fill the parameter listing
 
-    std::optional<Rgb> pen;  // curve colour; none: the foreground colour
-    CurveShape curve;
-    int curveBeyond;  // an EveryX curve's last node lies this far beyond the largest X
-    WindowRow row;
+    std::optional<Rgb> pen = std::nullopt;  // curve colour; none: the foreground colour
+    CurveShape curve = CurveShape::EveryX;
+    int curveBeyond = 0;               // an EveryX curve's last node lies this far beyond nData
+    WindowRow row{};
 };
 
 }  // namespace kalibrix

@@ -1,6 +1,7 @@
 #include "fit/linear.h"
 
 #include "fit/confidence.h"
+#include "fit/leave_one_out.h"
 
 namespace kalibrix {
 
@@ -49,6 +50,11 @@ FitOutcome fitLinear(const FitInput& in)
         result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
                                       in.student.lookup(*in.settings.level + 1, nOK));
     return {std::move(result), std::nullopt};
+}
+
+LooErrors looLinear(const FitInput&, LooWorkspace& workspace)
+{
+    return workspace.inX().errors(1);
 }
 
 }  // namespace kalibrix

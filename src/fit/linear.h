@@ -15,4 +15,7 @@ RegressionFit Lin_Regression(const DataTable& table, int nOK);
 // always belongs to the exported line).
 FitOutcome fitLinear(const FitInput& input);
 
+// Its leave-one-out errors: those of the least-squares line in X.
+LooErrors looLinear(const FitInput& input, LooWorkspace& workspace);
+
 }  // namespace kalibrix

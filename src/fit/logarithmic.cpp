@@ -1,5 +1,7 @@
 #include "fit/logarithmic.h"
 
+#include "fit/leave_one_out.h"
+
 #include <cmath>
 #include <vector>
 
@@ -20,6 +22,11 @@ FitOutcome fitLogarithmic(const FitInput& in)
     return {
         lineResult(Log_Regression(in.table, in.stats.nOK), [](double x) { return std::log(x); }),
         std::nullopt};
+}
+
+LooErrors looLogarithmic(const FitInput&, LooWorkspace& workspace)
+{
+    return workspace.inLnX().errors(1);
 }
 
 }  // namespace kalibrix

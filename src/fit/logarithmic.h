@@ -11,4 +11,8 @@ RegressionFit Log_Regression(const DataTable& table, int nOK);
 // The logarithmic method.
 FitOutcome fitLogarithmic(const FitInput& input);
 
+// Its leave-one-out errors: those of the least-squares line in ln X.
+LooErrors looLogarithmic(const FitInput& input,
+                                                  LooWorkspace& workspace);
+
 }  // namespace kalibrix

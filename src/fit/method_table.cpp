@@ -15,177 +15,83 @@ namespace {
 constexpr Rgb kMagenta{255, 0, 255};
 constexpr Rgb kOrange{255, 128, 0};
 
-// A polynomial of a fixed degree: its row at `top`, its slot in the window's names, its
-// window and pen colours.
-constexpr FitMethod polynomialOfDegree(const char* name, FitOutcome (*fit)(const FitInput&),
-                                       int runOrder, const char* summaryRow,
-                                       const char* exportLabel, const char* exportTitle, Rgb pen,
-                                       double top, const char* caption, Rgb colour,
-                                       const char* diffCell, const char* procCell,
-                                       const char* showBox, const char* exportBox, bool atStart)
+// A polynomial of fixed degree D: its row at `top`, its pen and window colours, and the
+// controls named after it.
+template <int D>
+FitMethod polynomialOfDegree(int runOrder, Rgb pen, double top, Rgb colour, bool atStart)
 {
-    return {name,
-            nullptr,
-            3,
-            false,
-            atStart,
-            atStart,
-            runOrder,
-            fit,
-            summaryRow,
-            exportLabel,
-            ExportSummary::Captions,
-            exportTitle,
-            nullptr,
-            false,
-            false,
-            pen,
-            CurveShape::EveryX,
-            0,
-            {top,
-             8360,
-             700,
-             caption,
-             colour,
-             {nullptr, nullptr, nullptr, diffCell, procCell},
-             showBox,
-             exportBox}};
+    static const std::string n = std::to_string(D);
+    static const std::string name = "poly" + n, caption = n + " ord.",
+                             label = "Poly" + n + ".R. aver.diff. /diff.%",
+                             title = "Poly" + n + ".Reg.", diff = "lblDiffPoly_" + n,
+                             proc = "lblDiffProcPoly_" + n, show = "chkPoly_" + n,
+                             exported = "chkEX_" + std::to_string(D);
+    return {.name = name.c_str(), .minPoints = 3, .shownAtStart = atStart,
+            .exportedAtStart = atStart, .runOrder = runOrder, .fit = &fitPolynomialOfDegree<D>,
+            .leaveOneOut = &looPolynomialOfDegree<D>, .summaryRow = caption.c_str(),
+            .exportLabel = label.c_str(), .exportSummary = ExportSummary::Captions,
+            .exportTitle = title.c_str(), .pen = pen,
+            .row = {.top = top, .captionLeft = 8360, .captionWidth = 700,
+                    .caption = caption.c_str(), .colour = colour,
+                    .cells = {nullptr, nullptr, nullptr, diff.c_str(), proc.c_str()},
+                    .showBox = show.c_str(), .exportBox = exported.c_str()}};
 }
 
-const FitMethod kMethods[] = {
-    {"linear",
-     nullptr,
-     2,
-     true,
-     true,
-     true,
-     1,
-     &fitLinear,
-     "Linear regression",
-     "L.R. aver.diff. /diff.%",
-     ExportSummary::Numbers,
-     "Lin.Reg.",
-     "C.I.",
-     false,
-     false,
-     std::nullopt,
-     CurveShape::Line,
-     0,
-     {6960,
-      4200,
-      1980,
-      "Linar regression",
-      std::nullopt,
-      {"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"},
-      "Check1",
-      "chkEX_0"}},
-    {"log",
-     nullptr,
-     3,
-     false,
-     true,
-     true,
-     2,
-     &fitLogarithmic,
-     "Logarithmic regression",
-     "Log.R. aver.diff. /diff.%",
-     ExportSummary::Numbers,
-     "Log.Reg.",
-     nullptr,
-     false,
-     false,
-     kMagenta,
-     CurveShape::EveryX,
-     1,
-     {7440,
-      4200,
-      1980,
-      "Logarithmic regression",
-      kMagenta,
-      {"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"},
-      "chkLog",
-      "chkEX_1"}},
-    polynomialOfDegree("poly2", &fitPolynomialOfDegree<2>, 4, "2 ord.",
-                       "Poly2.R. aver.diff. /diff.%", "Poly2.Reg.", {0, 255, 0}, 7920, "2 ord.",
-                       {0, 192, 0}, "lblDiffPoly_2", "lblDiffProcPoly_2", "chkPoly_2", "chkEX_2",
-                       true),
-    polynomialOfDegree("poly3", &fitPolynomialOfDegree<3>, 5, "3 ord.",
-                       "Poly3.R. aver.diff. /diff.%", "Poly3.Reg.", {0, 192, 0}, 8160, "3 ord.",
-                       {0, 128, 0}, "lblDiffPoly_3", "lblDiffProcPoly_3", "chkPoly_3", "chkEX_3",
-                       false),
-    polynomialOfDegree("poly4", &fitPolynomialOfDegree<4>, 6, "4 ord.",
-                       "Poly4.R. aver.diff. /diff.%", "Poly4.Reg.", {0, 192, 192}, 8400, "4 ord.",
-                       {0, 192, 192}, "lblDiffPoly_4", "lblDiffProcPoly_4", "chkPoly_4", "chkEX_4",
-                       false),
-    polynomialOfDegree("poly5", &fitPolynomialOfDegree<5>, 7, "5 ord.",
-                       "Poly5.R. aver.diff. /diff.%", "Poly5.Reg.", {128, 128, 255}, 8640, "5 ord.",
-                       {128, 128, 255}, "lblDiffPoly_5", "lblDiffProcPoly_5", "chkPoly_5",
-                       "chkEX_5", false),
-    {"poly",
-     "(the degree of --degree)",
-     3,
-     false,
-     false,
-     false,
-     3,
-     &fitChosenPolynomial,
-     "{degree} ord.",
-     "Poly{degree}.R. aver.diff. /diff.%",
-     ExportSummary::Captions,
-     "Poly{degree}.Reg.",
-     nullptr,
-     false,
-     true,
-     Rgb{0, 0, 255},
-     CurveShape::EveryX,
-     0,
-     {9000,
-      8360,
-      615,
-      nullptr,
-      Rgb{0, 0, 192},
-      {nullptr, nullptr, nullptr, "lblDiffPoly_1", "lblDiffProcPoly_1"},
-      "chkPoly_1",
-      "chkEX_6"}},
-    {"zigzag",
-     nullptr,
-     0,
-     false,
-     true,
-     false,
-     0,
-     &fitZigZag,
-     nullptr,
-     "Zigzag",
-     ExportSummary::NameOnly,
-     "Zigzag",
-     nullptr,
-     true,
-     false,
-     kOrange,
-     CurveShape::Nodes,
-     0,
-     {9480,
-      6240,
-      4320,
-      "Zigzag between clusters of standards",
-      kOrange,
-      {},
-      "chkZigZag",
-      "chkEX_7"}},
-};
+// The table, made on first use (its polynomial rows' texts are made then too).
+std::span<const FitMethod> table()
+{
+    static const FitMethod methods[] = {
+    {.name = "linear", .minPoints = 2, .alwaysFitted = true, .shownAtStart = true,
+     .exportedAtStart = true, .runOrder = 1, .fit = &fitLinear, .leaveOneOut = &looLinear,
+     .summaryRow = "Linear regression", .exportLabel = "L.R. aver.diff. /diff.%",
+     .exportTitle = "Lin.Reg.", .bandColumn = "C.I.", .curve = CurveShape::Line,
+     .row = {.top = 6960, .captionLeft = 4200, .captionWidth = 1980,
+             .caption = "Linar regression",
+             .cells = {"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"},
+             .showBox = "Check1", .exportBox = "chkEX_0"}},
+    {.name = "log", .minPoints = 3, .shownAtStart = true, .exportedAtStart = true,
+     .runOrder = 2, .fit = &fitLogarithmic, .leaveOneOut = &looLogarithmic,
+     .summaryRow = "Logarithmic regression", .exportLabel = "Log.R. aver.diff. /diff.%",
+     .exportTitle = "Log.Reg.", .pen = kMagenta, .curveBeyond = 1,
+     .row = {.top = 7440, .captionLeft = 4200, .captionWidth = 1980,
+             .caption = "Logarithmic regression", .colour = kMagenta,
+             .cells = {"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"},
+             .showBox = "chkLog", .exportBox = "chkEX_1"}},
+    polynomialOfDegree<2>(4, {0, 255, 0}, 7920, {0, 192, 0}, true),
+    polynomialOfDegree<3>(5, {0, 192, 0}, 8160, {0, 128, 0}, false),
+    polynomialOfDegree<4>(6, {0, 192, 192}, 8400, {0, 192, 192}, false),
+    polynomialOfDegree<5>(7, {128, 128, 255}, 8640, {128, 128, 255}, false),
+    {.name = "poly", .cliNote = "(the degree of --degree)", .minPoints = 3, .runOrder = 3,
+     .fit = &fitChosenPolynomial, .leaveOneOut = &looChosenPolynomial,
+     .summaryRow = "{degree} ord.", .exportLabel = "Poly{degree}.R. aver.diff. /diff.%",
+     .exportSummary = ExportSummary::Captions, .exportTitle = "Poly{degree}.Reg.",
+     .listsParameters = true, .pen = Rgb{0, 0, 255},
+     .row = {.top = 9000, .captionLeft = 8360, .captionWidth = 615, .colour = Rgb{0, 0, 192},
+             .cells = {nullptr, nullptr, nullptr, "lblDiffPoly_1", "lblDiffProcPoly_1"},
+             .showBox = "chkPoly_1", .exportBox = "chkEX_6"}},
+    {.name = "zigzag", .shownAtStart = true, .runOrder = 0, .fit = &fitZigZag,
+     .leaveOneOut = &looZigZag, .exportLabel = "Zigzag",
+     .exportSummary = ExportSummary::NameOnly, .exportTitle = "Zigzag",
+     .exportNodesOnly = true, .pen = kOrange, .curve = CurveShape::Nodes,
+     .row = {.top = 9480, .captionLeft = 6240, .captionWidth = 4320,
+             .caption = "Zigzag between clusters of standards", .colour = kOrange,
+             .showBox = "chkZigZag", .exportBox = "chkEX_7"}},
+    };
+    return methods;
+}
 
 }  // namespace
 
-std::span<const FitMethod> fitMethods() { return kMethods; }
+std::span<const FitMethod> fitMethods() { return table(); }
 
 const std::vector<std::size_t>& methodsInRunOrder()
 {
     static const std::vector<std::size_t> order = [] {
-        std::vector<std::size_t> o(std::size(kMethods));
+        const std::span<const FitMethod> methods = table();
+        std::vector<std::size_t> o(methods.size());
         std::iota(o.begin(), o.end(), std::size_t{0});
-        std::stable_sort(o.begin(), o.end(), [](std::size_t a, std::size_t b) {
-            return kMethods[a].runOrder < kMethods[b].runOrder;
+        std::stable_sort(o.begin(), o.end(), [&](std::size_t a, std::size_t b) {
+            return methods[a].runOrder < methods[b].runOrder;
         });
         return o;
     }();
@@ -194,8 +100,9 @@ const std::vector<std::size_t>& methodsInRunOrder()
 
 std::optional<std::size_t> methodNamed(std::string_view name)
 {
-    for (std::size_t m = 0; m < std::size(kMethods); ++m)
-        if (name == kMethods[m].name)
+    const std::span<const FitMethod> methods = table();
+    for (std::size_t m = 0; m < methods.size(); ++m)
+        if (name == methods[m].name)
             return m;
     return std::nullopt;
 }
@@ -212,7 +119,7 @@ std::string withDegree(std::string_view text, std::string_view degree)
 Settings defaultSettings()
 {
     Settings s;
-    for (const FitMethod& m : kMethods) {
+    for (const FitMethod& m : table()) {
         s.show.push_back(m.shownAtStart ? kTicked : kUnticked);
         s.exported.push_back(m.exportedAtStart ? kTicked : kUnticked);
     }

@@ -1,6 +1,7 @@
 #include "fit/polynomial.h"
 
 #include "fit/finite.h"
+#include "fit/leave_one_out.h"
 
 #include <algorithm>
 #include <charconv>
@@ -327,6 +328,18 @@ FitOutcome fitChosenPolynomial(const FitInput& in)
     if (!degree)
         return {std::nullopt, FitWarning{FitWarning::Kind::DegreeOutOfRange, 0, text}};
     return fitPolynomial(in, *degree, text);
+}
+
+LooErrors looPolynomial(LooWorkspace& workspace, int degree)
+{
+    return workspace.inX().errors(degree < 0 || degree > kMaxPolyDegree ? -1 : degree);
+}
+
+LooErrors looChosenPolynomial(const FitInput& in,
+                                                       LooWorkspace& workspace)
+{
+    const std::optional<int> degree = parseDegreeText(in.settings.degreeText);
+    return looPolynomial(workspace, degree.value_or(-1));
 }
 
 }  // namespace kalibrix

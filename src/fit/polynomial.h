@@ -75,4 +75,14 @@ FitOutcome fitPolynomialOfDegree(const FitInput& input)
 }
 FitOutcome fitChosenPolynomial(const FitInput& input);
 
+// Their leave-one-out errors: those of the least-squares polynomials of their degree.
+LooErrors looPolynomial(LooWorkspace& workspace, int degree);
+template <int Degree>
+LooErrors looPolynomialOfDegree(const FitInput&, LooWorkspace& workspace)
+{
+    return looPolynomial(workspace, Degree);
+}
+LooErrors looChosenPolynomial(const FitInput& input,
+                                                       LooWorkspace& workspace);
+
 }  // namespace kalibrix

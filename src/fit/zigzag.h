@@ -16,11 +16,26 @@ namespace kalibrix {
 // a run.
 std::vector<ZigZagNode> ZigZag(const DataTable& table);
 
+// The clusters behind the nodes of ZigZag: node c is the mean of the standards
+// members[start[c]] .. members[start[c + 1] - 1] (their X, consecutive, in use, Y > 0).
+// Every standard in use belongs to exactly one cluster.
+struct ZigZagClusters {
+    std::vector<ZigZagNode> nodes;
+    std::vector<int> members;
+    std::vector<std::size_t> start;  // nodes.size() + 1 entries
+};
+ZigZagClusters zigzagClusters(const DataTable& table);
+
 // Returns the value on the zigzag line at x: linear interpolation on the first segment whose
 // ends enclose x; no result outside the first..last node or with fewer than two nodes.
 std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x);
 
 // The zigzag method: the nodes, and the line through them.
 FitOutcome fitZigZag(const FitInput& input);
+
+// The zigzag's leave-one-out errors: without a standard its cluster loses it (a cluster of
+// one goes, one left out in its middle splits in two, as a gap there would), and only the
+// nodes around it change.
+LooErrors looZigZag(const FitInput& input, LooWorkspace& workspace);
 
 }  // namespace kalibrix

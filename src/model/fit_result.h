@@ -31,6 +31,13 @@ struct ConfidenceBand {
     double halfWidth(double x) const;
 };
 
+// How well a method predicts a standard it has not seen: each standard in use left out in
+// turn, the method fitted to the others and asked for the left-out X.
+struct LeaveOneOut {
+    std::optional<double> error;    // root mean square of the errors, in Y units
+    std::optional<double> percent;  // mean of |error| / Y, in per cent
+};
+
 // What one fit method found in a run. Every figure may have no result (the data did not
 // allow it); which figures a method fills is its own affair.
 struct FitResult {
@@ -43,6 +50,7 @@ struct FitResult {
     std::optional<double> dsig;          // polynomial: sqrt(SSE / (n - 2))
     std::vector<ZigZagNode> nodes;       // the points a broken line joins, in increasing X
     std::optional<ConfidenceBand> band;  // the linear fit's band (three or more points)
+    std::optional<LeaveOneOut> loo;      // when the run was asked for it
     // The fit's value at X; unset or no result where the fit has none.
     std::function<std::optional<double>(double)> valueAt;
 

@@ -19,6 +19,15 @@ struct RunResults {
     std::string degreeText;  // the degree the chosen-degree polynomial was asked for
     std::vector<std::optional<FitResult>> fits;  // by method
     std::vector<FitWarning> warnings;            // in the order the methods ran
+    // With leave-one-out errors: the method that predicts best (the smallest error), and
+    // the X of the standards whose errors there lie far outside the others'.
+    std::optional<std::size_t> bestPredictor;
+    std::vector<int> suggested;
+    std::optional<double> typicalLooError;  // their robust standard deviation there
+    std::vector<int> looX;      // the standards in use, in increasing X
+    std::vector<double> looY;   // their Y
+    // Y minus the prediction of the best predictor for each of them; none where it has none.
+    std::vector<std::optional<double>> looErrors;
 
     // The result of method `m`, or nullptr.
     const FitResult* fit(std::size_t m) const

@@ -19,6 +19,9 @@ struct Captions {
     std::string nDataOK;   // "Number of data:": the standards (X with Y above 0)
     std::string rejected;  // "Rejected:": how many of them are rejected
     std::vector<std::array<std::string, kResultCells>> cells;  // by method
+    // By method: the leave-one-out error in Y units and in per cent, when the run has them.
+    std::vector<std::string> looError;
+    std::vector<std::string> looPercent;
     std::string listing;  // "P0 = …" lines and "dsig=…" of the method that lists them
 };
 
@@ -26,5 +29,9 @@ struct Captions {
 // difference rounded to about four significant digits, r² and the per cent with two
 // decimals, the listing in the general number format; no result gives an empty caption.
 Captions makeCaptions(const RunResults& results, const NumberFormat& fmt);
+
+// Why the standard at `x` is suggested for rejection, in a sentence for its tooltip; empty
+// when it is not suggested.
+std::string suggestionText(const RunResults& results, int x, const NumberFormat& fmt);
 
 }  // namespace kalibrix

@@ -15,6 +15,13 @@ void Layer::addRect(PointF a, PointF b, PenColour colour)
     points.push_back(b);
 }
 
+void Layer::addEllipse(PointF a, PointF b, PenColour colour)
+{
+    shapes.push_back({ShapeKind::Ellipse, colour, static_cast<std::uint32_t>(points.size()), 2});
+    points.push_back(a);
+    points.push_back(b);
+}
+
 void Layer::addPolyline(std::span<const PointF> pts, PenColour colour)
 {
     shapes.push_back({ShapeKind::Polyline, colour, static_cast<std::uint32_t>(points.size()),

@@ -26,6 +26,7 @@ struct PointF {
 enum class ShapeKind {
     Polyline,   // points[0..n-1], n - 1 joined segments (a single line has two points)
     Rectangle,  // unfilled, between the opposite corners points[0] and points[1]
+    Ellipse,    // unfilled, inside the rectangle between points[0] and points[1]
 };
 
 struct Shape {
@@ -43,6 +44,7 @@ struct Layer {
 
     void addLine(PointF a, PointF b, PenColour colour);
     void addRect(PointF a, PointF b, PenColour colour);
+    void addEllipse(PointF a, PointF b, PenColour colour);
     void addPolyline(std::span<const PointF> pts, PenColour colour);
     std::span<const PointF> pointsOf(const Shape& s) const
     {

@@ -1,7 +1,9 @@
 #include "regwin/driver.h"
 
 #include "fit/data_stat.h"
+#include "fit/leave_one_out.h"
 #include "regwin/plot.h"
+#include "regwin/vector_state.h"
 
 namespace kalibrix {
 
@@ -11,12 +13,47 @@ UserMessage messageFor(const FitWarning& warning)
             MessageIcon::None, kAppTitle};
 }
 
-RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing)
+namespace {
+
+// Every fitted method's leave-one-out errors; then the method with the smallest error and
+// the standards whose errors there lie far outside the others'.
+void leaveOneOut(RunResults& res, const FitInput& input)
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    LooWorkspace workspace(input.table);
+    for (const std::size_t m : methodsInRunOrder()) {
+        if (!res.fits[m])
+            continue;
+        const FitMethod& method = methods[m];
+        LooErrors errors;
+        if (res.stats.nOK - 1 >= method.minPoints)
+            errors = method.leaveOneOut ? method.leaveOneOut(input, workspace)
+                                        : refitLeaveOneOut(method, input, workspace);
+        res.fits[m]->loo = summariseLoo(workspace.y(), errors);
+        const std::optional<double> error = res.fits[m]->loo->error;
+        if (error && (!res.bestPredictor || *error < *res.fits[*res.bestPredictor]->loo->error)) {
+            res.bestPredictor = m;
+            res.looErrors.assign(errors.begin(), errors.end());
+        }
+    }
+    res.looX.assign(workspace.x().begin(), workspace.x().end());
+    res.looY.assign(workspace.y().begin(), workspace.y().end());
+    if (res.bestPredictor) {
+        Suggestions s = suggestedOutliers(res.looErrors, res.looX);
+        res.suggested = std::move(s.x);
+        res.typicalLooError = s.typical;
+    }
+}
+
+}  // namespace
+
+RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOneOutErrors loo)
 {
     RunReport report;
     const Settings& settings = state.settings;
     if (!settings.level)
         return report;
+    cleanVectorState();
     report.ran = true;
 
     const DataTable& table = state.table;
@@ -47,6 +84,8 @@ RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing)
         }
     }
 
+    if (loo == LeaveOneOutErrors::Compute)
+        leaveOneOut(res, input);
     if (drawing == Drawing::Build)
         state.plot = buildPlot(state, fmt);
     return report;

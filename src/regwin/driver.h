@@ -23,11 +23,18 @@ enum class Drawing {
     Skip,   // numbers only (batch runs that write no picture, benchmarks)
 };
 
+enum class LeaveOneOutErrors {
+    Skip,     // the fits only
+    Compute,  // also every fitted method's leave-one-out errors, the method that predicts
+              // best and the standards suggested for rejection
+};
+
 // Plot and calculate: recounts the table and runs every method the settings ask for (and
 // the linear one always) that has the points it needs, in their run order, then rebuilds
 // the picture in state.plot. Every run starts from no result, so state.results holds
 // exactly what this run computed. Does nothing while no confidence level is chosen.
-RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build);
+RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build,
+                 LeaveOneOutErrors loo = LeaveOneOutErrors::Skip);
 
 // The message box the user sees for a warning of a run.
 UserMessage messageFor(const FitWarning& warning);

@@ -2,6 +2,7 @@
 
 #include "fit/method_table.h"
 #include "regwin/captions.h"
+#include "regwin/vector_state.h"
 
 #include <cmath>
 
@@ -139,6 +140,7 @@ private:
 
 std::string exportText(const State& state, const NumberFormat& fmt)
 {
+    cleanVectorState();
     return ExportWriter(state, fmt).build();
 }
 

@@ -1,5 +1,7 @@
 #include "regwin/paste_table.h"
 
+#include "regwin/vector_state.h"
+
 #include <QChar>
 #include <QList>
 #include <QString>
@@ -388,6 +390,7 @@ bool PasteIntake::add(std::string_view piece)
 //   6. per line, the range of X in the way chosen.
 PasteResult Paste_Table(std::string_view text, const QLocale& locale)
 {
+    cleanVectorState();
     if (text.empty())
         return refuse(kEmptyClipboard);
     if (text.size() > kMaxPasteBytes)

@@ -14,6 +14,8 @@ namespace {
 
 constexpr Rgb kAcceptedColour{0, 0, 0};
 constexpr Rgb kRejectedColour{255, 0, 0};
+constexpr Rgb kSuggestedColour{139, 69, 19};  // a brown no curve uses
+constexpr double kRingToMark = 3;             // a suggestion's ring around a mark
 
 bool finitePoint(PointF p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
@@ -175,6 +177,15 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
         DrawCurve(plot, methods[m], *fit, stats, nData);
         if (fit->band && ticked(state.settings.showBand) && stats.nOK > 2)
             DrawConfidenceBand(plot, stats.firstX, nData, *fit, methods[m].pen);
+    }
+    // The standards suggested for rejection, ringed above everything else.
+    for (const int x : res.suggested) {
+        if (!table.hasValue(x))
+            continue;
+        const double y = plot.toPict1Y(*table.y[x]);
+        const double dx = kRingToMark * plot.markDX;
+        const double dy = kRingToMark * plot.markDY;
+        plot.pict1.addEllipse({x - dx, y - dy}, {x + dx, y + dy}, kSuggestedColour);
     }
     return plot;
 }

@@ -151,15 +151,24 @@ TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
     const Outcome r = cli({"--summary"});
     ASSERT_EQ(r.status, 0);
     const QStringList lines = r.lines();
-    ASSERT_EQ(lines.size(), 12);  // unticked "poly": no parameter rows
-    EXPECT_EQ(lines.mid(0, 4), QStringList({"Row\ta\tb\tr^2\tAver. diff.\t%", "Maximum:\t27",
-                                            "Number of data:\t5", "Rejected:\t0"}));
+    ASSERT_EQ(lines.size(), 13);  // unticked "poly": no parameter rows
+    EXPECT_EQ(lines.mid(0, 4),
+              QStringList({"Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %", "Maximum:\t27",
+                           "Number of data:\t5", "Rejected:\t0"}));
     EXPECT_TRUE(lines[4].startsWith("Linear regression\t1022\t-19.63\t0.95\t"));
-    EXPECT_EQ(lines[4].count(u'\t'), 5);
+    EXPECT_EQ(lines[4].count(u'\t'), 7);
     EXPECT_TRUE(lines[5].startsWith("Logarithmic regression\t") && !lines[5].contains("\t\t"));
     EXPECT_TRUE(lines[6].startsWith("2 ord.\t\t\t\t") && lines[6].size() > 10);
-    EXPECT_EQ(lines[7], "3 ord.\t\t\t\t\t");
-    EXPECT_EQ(lines[10], "6 ord.\t\t\t\t\t");
+    EXPECT_EQ(lines[7], "3 ord.\t\t\t\t\t\t\t");
+    EXPECT_EQ(lines[10], "6 ord.\t\t\t\t\t\t\t");
+    EXPECT_EQ(lines[11], "Suggested");
+    // A gross outlier: suggested, and with --reject suggested the export of the run without it.
+    QByteArray drift;
+    for (int x = 1; x <= 20; ++x)
+        drift += QByteArray::number(x) + "\t" + QByteArray::number(x == 9 ? 1300 : 1000 + 4 * x) +
+                 "\n";
+    EXPECT_EQ(cli({"--summary"}, drift).lines()[11], "Suggested\t9");
+    EXPECT_EQ(cli({"--reject", "suggested"}, drift).out, cli({"--reject", "9"}, drift).out);
     EXPECT_EQ(cli({"--summary", "--reject", "5"}).lines()[3], "Rejected:\t1");
     // The locale's decimal point, but the ASCII minus and no direction marks.
     for (const auto& [locale, cell] : {std::pair{"de_DE.UTF-8", "\t-19,63\t"},
@@ -174,10 +183,10 @@ TEST(Cli, ChosenDegreeSlotAndItsParameters)
     const Outcome quadratic = cli({"--summary", "--show", "poly", "--degree", "2"});
     ASSERT_EQ(quadratic.status, 0);
     QStringList lines = quadratic.lines();
-    EXPECT_EQ(lines[5], "Logarithmic regression\t\t\t\t\t");
-    EXPECT_EQ(lines[6], "2 ord.\t\t\t\t\t");
+    EXPECT_EQ(lines[5], "Logarithmic regression\t\t\t\t\t\t\t");
+    EXPECT_EQ(lines[6], "2 ord.\t\t\t\t\t\t\t");
     EXPECT_TRUE(lines[10].startsWith("2 ord.\t\t\t\t") && lines[10].size() > 10);
-    const QString parameters = lines.mid(11).join(u'\n');  // a value for each, then the end
+    const QString parameters = lines.mid(12).join(u'\n');  // a value for each, then the end
     EXPECT_TRUE(QRegularExpression("^P0\t\\S+\nP1\t\\S+\nP2\t\\S+\ndsig\t\\S+\n$")
                     .match(parameters)
                     .hasMatch())
@@ -187,8 +196,8 @@ TEST(Cli, ChosenDegreeSlotAndItsParameters)
     EXPECT_EQ(tooHigh.status, 0);
     EXPECT_TRUE(tooHigh.err.contains("Polynomial degree must be a whole number from 0 to 23."));
     lines = tooHigh.lines();
-    EXPECT_EQ(lines.size(), 12);
-    EXPECT_EQ(lines[10], "30 ord.\t\t\t\t\t");
+    EXPECT_EQ(lines.size(), 13);
+    EXPECT_EQ(lines[10], "30 ord.\t\t\t\t\t\t\t");
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)

@@ -72,8 +72,8 @@ private slots:
         QCOMPARE(m_window->windowTitle(),
                  "KALIBRIX - calculates interpolated values for samples "
                  "between standard measurements");
-        QCOMPARE(m_window->size(), QSize(855, 653));
-        QCOMPARE(child("cmdCopy")->geometry(), QRect(776, 512, 73, 73));
+        QCOMPARE(m_window->size(), QSize(901, 653));  // 46 pixels wider for "LOO %:"
+        QCOMPARE(child("cmdCopy")->geometry(), QRect(822, 512, 73, 73));
         const char* const labels[][2] = {{"lbl_LRa", "1022"},
                                          {"lbl_LRb", "-19.63"},
                                          {"lbl_LRr", "0.95"},
@@ -89,9 +89,18 @@ private slots:
                                          {"lblRej", "0"},
                                          {"lblDiffPoly_2", "21.36"},
                                          {"lblDiffProcPoly_2", "3.18"},
-                                         {"lblDiffPoly_3", ""}};
+                                         {"lblDiffPoly_3", ""},
+                                         {"lblLoo_linear", "7.52"},
+                                         {"lblLoo_log", "3.54"},
+                                         {"lblLoo_poly2", "9.46"},
+                                         {"lblLoo_poly3", ""}};
         for (const auto& [name, value] : labels)
             QCOMPARE(text(name), value);
+        // The method that predicts best is bold, and says so.
+        for (const char* name : {"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_zigzag"})
+            QCOMPARE(child<QLabel>(name)->font().bold(), m_state->results.bestPredictor ==
+                                                             methodNamed(std::string_view(name).substr(7)));
+        QVERIFY(child<QLabel>("lblLoo_log")->toolTip().contains("23.55"));
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         QCOMPARE(child<QComboBox>("ComboBox1")->count(), 24);
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
@@ -275,13 +284,36 @@ private slots:
                                       "interpolated values for standard-sample-standard "));
     }
 
+    // A gross outlier in a smooth drift gets a ring and a tooltip that says why.
+    void suggestedOutlierIsRingedAndExplained()
+    {
+        QString table;
+        for (int x = 1; x <= 20; ++x)
+            table += QString("%1\t%2\r\n").arg(x).arg(x == 12 ? 1300 : 1000 + 4 * x);
+        QGuiApplication::clipboard()->setText(table);
+        click("cmdPaste");
+        QCOMPARE(m_state->results.suggested, std::vector<int>{12});
+        const auto& shapes = m_state->plot.pict1.shapes;
+        QCOMPARE(shapes.back().kind, ShapeKind::Ellipse);
+        QCOMPARE(shapes.back().colour, (Rgb{139, 69, 19}));
+        const PlotDisplay p = plot()->shownPlot();
+        const UserScale& sc = p.pict1Scale;
+        const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left + (12 - sc.left) / sc.width *
+                                                                         p.pict1Rect.width) / 15),
+                        qRound((p.pict1Rect.top - p.pict2Rect.top +
+                                (1300 - sc.top) / sc.height * p.pict1Rect.height) / 15));
+        QHelpEvent hover(QEvent::ToolTip, at, plot()->mapToGlobal(at));
+        QCoreApplication::sendEvent(plot(), &hover);
+        QVERIFY(QToolTip::text().startsWith("X = 12 is suggested for rejection"));
+    }
+
     void enlargingGivesThePlotTheRoom()
     {
         const QRect paste = child("cmdPaste")->geometry();
         const QRect frame3 = child("Frame3")->geometry();
         const QRect close = child("cmdClose")->geometry();
-        m_window->resize(855 + 186 + 100, 653 + 50);
-        QCOMPARE(child("Label2")->geometry(), QRect(856 + 100, 8, 177, 609 + 50));
+        m_window->resize(901 + 186 + 100, 653 + 50);
+        QCOMPARE(child("Label2")->geometry(), QRect(902 + 100, 8, 177, 609 + 50));
         QCOMPARE(plot()->geometry(), QRect(72, 8, 777 + 100, 433 + 50));
         QCOMPARE(child("cmdPaste")->geometry(), paste);
         QCOMPARE(child("Frame3")->geometry(), frame3.translated(0, 50));

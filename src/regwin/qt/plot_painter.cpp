@@ -36,9 +36,14 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
         pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
         painter.setPen(pen);
         const auto pts = layer.pointsOf(s);
-        if (s.kind == ShapeKind::Rectangle) {
-            if (pts.size() == 2)
-                painter.drawRect(QRectF(map(pts[0]), map(pts[1])).normalized());
+        if (s.kind == ShapeKind::Rectangle || s.kind == ShapeKind::Ellipse) {
+            if (pts.size() != 2)
+                continue;
+            const QRectF box = QRectF(map(pts[0]), map(pts[1])).normalized();
+            if (s.kind == ShapeKind::Rectangle)
+                painter.drawRect(box);
+            else
+                painter.drawEllipse(box);
             continue;
         }
         poly.clear();

@@ -4,12 +4,26 @@
 #include "regwin/qt/window_layout.h"
 #include "regwin/rejection.h"
 
+#include "regwin/captions.h"
+
+#include <QHelpEvent>
+#include <QLocale>
 #include <QMouseEvent>
+#include <QToolTip>
+
+#include <cmath>
 #include <QPainter>
 
 namespace kalibrix {
 
-PlotWidget::PlotWidget(State& state, QWidget* parent) : QWidget(parent), m_state(state)
+namespace {
+
+constexpr double kSuggestionReach = 8;  // pixels from a ringed standard that show its tooltip
+
+}  // namespace
+
+PlotWidget::PlotWidget(State& state, QWidget* parent)
+    : QWidget(parent), m_state(state), m_fmt(NumberFormat::fromLocale(QLocale::system()))
 {
     setMouseTracking(true);
     setToolTip(tr("Click a data point to mark it for rejection. Ctrl+S saves the plot."));
@@ -20,6 +34,31 @@ PlotDisplay PlotWidget::shownPlot() const { return fitPlotToSize(m_state.plot, s
 std::optional<PointF> PlotWidget::userPoint(QPointF pos) const
 {
     return shownGeometry(m_state.plot, size()).pixelsToUser({pos.x(), pos.y()});
+}
+
+// Over a standard suggested for rejection the tooltip says why (the ring around it is the
+// hint that there is something to say).
+bool PlotWidget::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+        const PlotGeometry geometry = shownGeometry(m_state.plot, size());
+        const PlotDisplay& plot = m_state.plot;
+        for (const int x : m_state.results.suggested) {
+            if (!m_state.table.hasValue(x))
+                continue;
+            const PointF p =
+                geometry.userToPixels({double(x), plot.toPict1Y(*m_state.table.y[x])});
+            if (std::hypot(p.x - at.x(), p.y - at.y()) <= kSuggestionReach) {
+                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                                   QString::fromStdString(
+                                       suggestionText(m_state.results, x, m_fmt)),
+                                   this);
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
 }
 
 void PlotWidget::paintEvent(QPaintEvent*)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "regwin/number_format.h"
 #include "regwin/state.h"
 
 #include <QWidget>
@@ -23,12 +24,14 @@ public:
     std::optional<PointF> userPoint(QPointF pos) const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     State& m_state;
+    NumberFormat m_fmt;
 };
 
 }  // namespace kalibrix

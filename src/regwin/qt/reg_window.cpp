@@ -78,8 +78,9 @@ constexpr GridColumn kGridColumns[kResultCells] = {{"a:", 6480, 600, 6240, 900},
                                                    {"r^2:", 8400, 600, 8280, 780},
                                                    {"Aver. diff.:", 9120, 900, 9120, 780},
                                                    {"%:", 10080, 420, 9960, 600}};
-constexpr double kColShow = 10680;
-constexpr double kColExport = 11160;
+constexpr double kColLoo = 10560;  // the leave-one-out per cent, right of "%:"
+constexpr double kColShow = 10680 + kLooColumnWidth;
+constexpr double kColExport = 11160 + kLooColumnWidth;
 // The degree box stands a little above its row and is taller than a cell.
 constexpr double kDegreeBoxRaise = 30;
 constexpr double kDegreeBoxHeight = 315;
@@ -269,7 +270,7 @@ void RegWindow::buildControls()
     m_plot->setObjectName("pict2");
     place(m_plot, PlotDisplay{}.pict2Rect, Growth::Plot);
     Label2 = newValueLabel(this, "Label2", QColor());
-    place(Label2, {12840, 120, 2655, 9135}, Growth::Listing);
+    place(Label2, {kListingLeft, 120, 2655, 9135}, Growth::Listing);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setWordWrap(true);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -303,9 +304,10 @@ void RegWindow::buildControls()
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
 
     // Right column.
-    cmdCopy = button("cmdCopy", "Copy interpolated values to clipboard", {11640, 7680, 1095, 1095});
+    cmdCopy = button("cmdCopy", "Copy interpolated values to clipboard",
+                     {11640 + kLooColumnWidth, 7680, 1095, 1095});
     cmdCopy->setToolTip(tr("Copy interpolated values to clipboard (Ctrl+C)"));
-    cmdClose = button("cmdClose", "Close", {11640, 9000, 1095, 615});
+    cmdClose = button("cmdClose", "Close", {11640 + kLooColumnWidth, 9000, 1095, 615});
 }
 
 // One row per fit method, made from its row in the method table and the grid's columns.
@@ -316,9 +318,16 @@ void RegWindow::buildResultsGrid()
               {c.headingLeft, kHeadingTop, c.headingWidth, kRowHeight});
     }
     place(newCaption(this, QStringLiteral("Show"), QColor()),
-          {10560, kHeadingTop, 600, kRowHeight});
+          {10560 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
     place(newCaption(this, QStringLiteral("Export"), QColor()),
-          {11160, kHeadingTop, 600, kRowHeight});
+          {11160 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
+    m_looHeading = newCaption(this, QStringLiteral("LOO %:"), QColor());
+    m_looHeading->setObjectName("lblLooHeading");
+    m_looHeading->setToolTip(
+        tr("Leave-one-out error: how far, in per cent of Y on average, each method misses a "
+           "standard when it is fitted to the other standards; the smallest (bold) marks the "
+           "method that predicts best."));
+    place(m_looHeading, {kColLoo + 45, kHeadingTop, kLooColumnWidth - 45, kRowHeight});
     QLabel* polynomials =
         newCaption(this, QStringLiteral("Polynomial regression"), kPolyHeadingColour);
     polynomials->setWordWrap(true);
@@ -352,6 +361,8 @@ void RegWindow::buildResultsGrid()
             controls.cells[cell] = newValueLabel(this, QString::fromUtf8(row.cells[cell]), colour);
             place(controls.cells[cell], {column.cellLeft, row.top, column.cellWidth, kRowHeight});
         }
+        controls.loo = newValueLabel(this, QStringLiteral("lblLoo_%1").arg(method.name), colour);
+        place(controls.loo, {kColLoo, row.top, kLooColumnWidth - 90, kRowHeight});
         controls.show =
             box(row.showBox, kColShow, row.top, method.alwaysFitted ? kTicked : settings.show[m]);
         controls.show->setEnabled(!method.alwaysFitted);
@@ -492,11 +503,34 @@ void RegWindow::showCaptions()
         for (int cell = 0; cell < kResultCells; ++cell)
             show(m_rows[m].cells[cell], c.cells[m][cell]);
     show(Label2, c.listing);
+
+    // The leave-one-out column: the method that predicts best in bold, every cell's error in
+    // Y units in its tooltip.
+    const std::optional<std::size_t> best = m_state.results.bestPredictor;
+    for (std::size_t m = 0; m < m_rows.size(); ++m) {
+        QLabel* cell = m_rows[m].loo;
+        show(cell, c.looPercent[m]);
+        QFont f = cell->font();
+        f.setBold(best == m);
+        cell->setFont(f);
+        QString tip;
+        if (!c.looError[m].empty())
+            tip = tr("Leave-one-out error %1 (root mean square, in Y units); %2 % of Y on "
+                     "average.")
+                      .arg(QString::fromStdString(c.looError[m]),
+                           QString::fromStdString(c.looPercent[m]));
+        if (best == m)
+            tip = tr("The smallest leave-one-out error: of the methods shown, this one predicts "
+                     "a standard it has not seen best.") +
+                  QStringLiteral("\n") + tip;
+        cell->setToolTip(tip);
+    }
 }
 
 void RegWindow::A_PLOT()
 {
-    const RunReport report = kalibrix::A_PLOT(m_state, m_fmt);
+    const RunReport report =
+        kalibrix::A_PLOT(m_state, m_fmt, Drawing::Build, LeaveOneOutErrors::Compute);
     if (!report.ran)
         return;
     showCaptions();

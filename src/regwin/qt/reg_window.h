@@ -47,6 +47,7 @@ private:
     // The controls of one method's row in the results grid.
     struct MethodRow {
         std::array<QLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
+        QLabel* loo = nullptr;           // the leave-one-out per cent
         QCheckBox* show = nullptr;
         QCheckBox* exported = nullptr;
     };
@@ -82,6 +83,7 @@ private:
     std::vector<MethodRow> m_rows;  // by method
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
     QLabel* Label2 = nullptr;
+    QLabel* m_looHeading = nullptr;
 };
 
 }  // namespace kalibrix

@@ -10,8 +10,8 @@ namespace kalibrix {
 namespace {
 
 constexpr double kTwips = kTwipsPerDesignedPixel;
-// Label2 (12840, 120, 2655, 9135) with the usual 120 twips margin to its right.
-constexpr double kListingRight = 12840 + 2655 + 120;
+// Label2 (kListingLeft, 120, 2655, 9135) with the usual 120 twips margin to its right.
+constexpr double kListingRight = kListingLeft + 2655 + 120;
 constexpr double kListingRoom = kListingRight - kDesignedClientWidth;
 
 int pixels(double twips) { return designedPixels(twips); }
@@ -123,7 +123,7 @@ PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size)
     const double squareness = kx / ky;
     fitted.markDY *= squareness;
     for (const Shape& s : fitted.pict1.shapes) {
-        if (s.kind != ShapeKind::Rectangle || s.count != 2)
+        if ((s.kind != ShapeKind::Rectangle && s.kind != ShapeKind::Ellipse) || s.count != 2)
             continue;
         PointF& a = fitted.pict1.points[s.first];
         PointF& b = fitted.pict1.points[s.first + 1];

@@ -8,8 +8,13 @@
 
 namespace kalibrix {
 
+// The leave-one-out column of the results grid: everything right of it stands this much
+// further right than the window's first design, which it widens by as much.
+inline constexpr double kLooColumnWidth = 690;
+
 // The regression window's client area as designed, in twips.
-inline constexpr double kDesignedClientWidth = 12825;
+inline constexpr double kDesignedClientWidth = 12825 + kLooColumnWidth;
+inline constexpr double kListingLeft = 12840 + kLooColumnWidth;  // Label2, the parameter listing
 inline constexpr double kDesignedClientHeight = 9795;
 
 // The designed client size in pixels (15 twips each).

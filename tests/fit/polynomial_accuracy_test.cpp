@@ -25,11 +25,6 @@ namespace {
 using Wide = long double;
 using Column = std::vector<Wide>;
 
-double relativeDifference(double actual, Wide expected)
-{
-    return static_cast<double>(std::abs((actual - expected) / expected));
-}
-
 // Deterministic noise in [-1, 1) (splitmix64).
 auto noise(std::uint64_t state)
 {
@@ -110,10 +105,9 @@ void expectAgreement(const std::vector<double>& x, const std::vector<double>& y,
     const PolynomialFit fit = Polynomial(x, y, m);
     ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
     const Column reference = referenceFit(Column(x.begin(), x.end()), y, m);
-    double worst = 0;
+    Wide worst = 0;
     for (size_t k = 0; k < x.size(); ++k)
-        worst =
-            std::max(worst, relativeDifference(evaluatePolynomial(fit.coef, x[k]), reference[k]));
+        worst = std::max(worst, std::abs(evaluatePolynomial(fit.coef, x[k]) / reference[k] - 1));
     EXPECT_LT(worst, tolerance);
 }
 

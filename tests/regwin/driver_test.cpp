@@ -1,9 +1,12 @@
-// A_PLOT's guards and what a run leaves behind; the figures themselves are in the golden
-// exports and summaries.
+// A_PLOT's guards, what a run leaves behind and how its captions round; the figures
+// themselves are in the golden exports and summaries.
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
+#include "regwin/rounding.h"
 #include "support/test_support.h"
+
+#include <QLocale>
 
 using namespace kalibrix;
 using kalibrix::test::method;
@@ -120,8 +123,9 @@ TEST(Driver, EveryRunStartsFromNoResult)
     EXPECT_TRUE(r.fit(kLinear)->band);
 }
 
-// The export holds the latest run: methods it did not compute have empty cells, and neither
-// a rejection clicked nor a degree typed since changes anything until the next run.
+// The export holds the latest run: methods it did not compute have empty cells, the band
+// whether shown or not, and neither a rejection clicked nor a degree typed since changes
+// anything until the next run.
 TEST(Driver, ExportHoldsTheLatestRun)
 {
     DriverRun r;
@@ -137,9 +141,53 @@ TEST(Driver, ExportHoldsTheLatestRun)
                 "1\t\t\t\t1\t\t\t\t1\t\t\t\t\r"));
     r.settings.exported[kLinear] = kTicked;
     r.settings.show[kZigzag] = kTicked;
+    r.settings.showBand = kUnticked;  // the band is exported whether or not it is shown
     r.go();
     const std::string before = exportText(r.state, {});
+    EXPECT_NE(before.find("\r5\t980\t923.747216035635\t118.710220325163\t"), std::string::npos);
     r.state.table.rejFlag[5] = 1;
     r.settings.degreeText = "4";
     EXPECT_EQ(exportText(r.state, {}), before);
+}
+
+// The window's captions: decimals by magnitude, to about four significant digits.
+TEST(Rounding, DecimalsByMagnitude)
+{
+    const NumberFormat fmt;
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{1234.567, "1235"},
+                 {1000, "1000.0"},
+                 {941.0690, "941.1"},
+                 {-19.62695, "-19.63"},
+                 {4.38274, "4.383"},
+                 {0.5, "0.5000"},
+                 {0.1, "0.10000"},
+                 {0.0123456, "0.01235"},
+                 {0, "0.00000"},
+                 {100, "100.00"},
+                 {10, "10.000"},
+                 {1, "1.0000"},
+                 {123456789012.0, "123456789012"},
+                 {0.000004, "0.00000"},
+                 {-0.000004, "0.00000"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Rounding(c.value, fmt), c.text) << c.value;
+}
+
+// The export's and the listing's numbers (the golden exports hold many more): 15 significant
+// digits, the locale's decimal point, never grouped.
+TEST(NumberFormat, GeneralConversion)
+{
+    const NumberFormat fmt;
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{1156.56612345678901, "1156.56612345679"}, {1e16, "1E+16"}, {-0.0001, "-0.0001"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fmt.general(c.value), c.text) << c.value;
+    const NumberFormat de = NumberFormat::fromLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(de.general(1234.5) + " " + Rounding(0.5, de) + " " + de.groupSeparator,
+              "1234,5 0,5000 .");
 }

@@ -16,12 +16,10 @@ const QLocale kGerman(QLocale::German, QLocale::Germany);
 const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);  // minus U+2212, groups U+00A0
 
 // The format error with its second line.
-std::string format(const std::string& where)
-{
-    return "Error occurred while trying paste data from the clipboard. "
-           "Please check the format of the copied table.\n" +
-           where;
-}
+const std::string kFormatError =
+    "Error occurred while trying paste data from the clipboard. "
+    "Please check the format of the copied table.\n";
+std::string format(const std::string& where) { return kFormatError + where; }
 
 // The format error for a cell that no way of writing numbers reads.
 std::string notANumber(const std::string& cell, const std::string& place = "Line 3, cell 2")
@@ -29,13 +27,7 @@ std::string notANumber(const std::string& cell, const std::string& place = "Line
     return format(place + ": \"" + cell + "\" is not a number.");
 }
 
-std::string repeat(const std::string& s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
+std::string repeat(const char* s, int n) { return QByteArray(s).repeated(n).toStdString(); }
 
 const std::string kTwoRows = "1\t2\r\n2\t3\r\n";
 const std::string kTooManyLines = "The table has more than 6000 lines; at most 6000 can be pasted.";

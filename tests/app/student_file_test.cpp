@@ -1,3 +1,5 @@
+#include "app/app_path.h"
+#include "app/startup.h"
 #include "app/student_file.h"
 
 #include <boost/math/distributions/normal.hpp>
@@ -18,82 +20,63 @@
 namespace kalibrix {
 namespace {
 
-// The printed items of the shipped file after the header, one vector per line.
-std::vector<std::vector<std::string>> printedItems()
-{
-    std::ifstream in(std::filesystem::path(KALIBRIX_SOURCE_DIR) / "data" / kStudentFileName);
-    std::vector<std::vector<std::string>> rows;
-    std::string line, item;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        rows.emplace_back();
-        while (std::getline(fields >> std::ws, item, ','))
-            rows.back().push_back(item);
-    }
-    return rows;
-}
-
+// Each quantile of the shipped file within half a unit of its last printed digit.
 TEST(StudentTable, ShippedFileMatchesTheDistributionsAtItsPrintedPrecision)
 {
     const StudentLoad load = Load_Student(KALIBRIX_BIN_DIR);
     ASSERT_TRUE(load.table) << load.error;
-    const auto printed = printedItems();
-    ASSERT_EQ(printed.size(), std::size_t(kStudentRows));
-    for (int r = 1; r <= kStudentRows; ++r) {
-        ASSERT_EQ(printed[r - 1].size(), std::size_t(kStudentColumns + 1)) << "row " << r;
-        for (int c = 1; c <= kStudentColumns; ++c) {
+    std::ifstream in(std::filesystem::path(KALIBRIX_SOURCE_DIR) / "data" / kStudentFileName);
+    std::string line, text;
+    std::getline(in, line);  // the header
+    int r = 0;
+    while (std::getline(in, line)) {
+        std::istringstream items(line);
+        std::getline(items, text, ',');  // the label
+        int c = 0;
+        for (++r; std::getline(items >> std::ws, text, ',');) {
+            ASSERT_TRUE(++c <= kStudentColumns && r <= kStudentRows) << "row " << r;
             const double p = kUpperTailProbability[c];
             const double exact = r <= 100 ? quantile(complement(boost::math::students_t(r), p))
                                           : quantile(complement(boost::math::normal(), p));
-            const std::string& text = printed[r - 1][c];
             ASSERT_EQ(text.find_first_of("eE"), std::string::npos) << text;
             const auto point = text.find('.');
             const int decimals = point == std::string::npos ? 0 : int(text.size() - point - 1);
-            const double halfUnit = 0.5 * std::pow(10.0, -decimals);
-            EXPECT_NEAR(load.table->value[c][r], exact, halfUnit * (1 + 1e-9))
+            EXPECT_NEAR(load.table->value[c][r], exact,
+                        0.5 * std::pow(10.0, -decimals) * (1 + 1e-9))
                 << "row " << r << ", column " << c << " printed " << text;
         }
+        EXPECT_EQ(c, kStudentColumns) << "row " << r;
     }
-    EXPECT_EQ(printed[2][3], "3.18245");
+    EXPECT_EQ(r, kStudentRows);
 }
 
+// The band of n points uses row n - 2, and row 101 beyond 100 degrees of freedom.
 TEST(StudentTable, LookupRowFollowsPointCount)
 {
     StudentTable t;
     for (int r = 1; r <= kStudentRows; ++r)
         t.value[2][r] = r;
-    EXPECT_EQ(t.lookup(2, 3), 1);
-    EXPECT_EQ(t.lookup(2, 102), 100);
-    EXPECT_EQ(t.lookup(2, 103), 101);
-    EXPECT_EQ(t.lookup(2, 5000), 101);
+    EXPECT_EQ(std::vector({t.lookup(2, 3), t.lookup(2, 102), t.lookup(2, 103), t.lookup(2, 5000)}),
+              std::vector<double>({1, 100, 101, 101}));
 }
 
-// Record r holds the values 2000 - 10 r + c, written in one of four layouts.
+// Record r holds the values 2000 - 10 r + c, written in one of four layouts, its label
+// sometimes text.
 std::string mixedLayoutText()
 {
+    const char* const after[4][7] = {{",", ",", ",", ",", ",", ",", "\n"},
+                                     {"\r\n ", "\t", "\r\n", " , +", "\r\n\r\n", " ", "\r\n"},
+                                     {" ", "\t", "  ", " ", "\t", " ", ", \n"},
+                                     {" ,\t", ", ", ", ", ", ", ", ", ", ", "\n"}};
     std::string text = "df, \"t\", 0.1, 0.05\r\n";
     for (int r = 1; r <= kStudentRows; ++r) {
-        const auto v = [r](int c) { return std::to_string(2000 - 10 * r + c); };
-        const std::string label = std::to_string(r);
-        switch (r % 4) {
-        case 0:
-            text += label + "," + v(1) + "," + v(2) + "," + v(3) + "," + v(4) + "," + v(5) + "," +
-                    v(6) + "\n";
-            break;
-        case 1:
-            text += (r == kStudentRows ? "inf" : label) + "\r\n " + v(1) + "\t" + v(2) + "\r\n" +
-                    v(3) + " , +" + v(4) + "\r\n\r\n" + v(5) + " " + v(6) + "\r\n";
-            break;
-        case 2:
-            text += (r % 8 == 2 ? "\"df, " + label + "\"" : label) + " " + v(1) + "\t" + v(2) +
-                    "  " + v(3) + " " + v(4) + "\t" + v(5) + " " + v(6) + ", \n";
-            break;
-        default:
-            text += "row " + label + " ,\t" + v(1) + ", " + v(2) + ", " + v(3) + ", " + v(4) +
-                    ", " + v(5) + ", " + v(6) + "\n";
-            break;
-        }
+        const std::string n = std::to_string(r);
+        text += r == kStudentRows ? "inf"
+                : r % 8 == 2      ? "\"df, " + n + "\""
+                : r % 4 == 3      ? "row " + n
+                                  : n;
+        for (int c = 0; c <= 6; ++c)
+            text += after[r % 4][c] + (c < 6 ? std::to_string(2000 - 10 * r + c + 1) : "");
     }
     return text + "999, abc, \"x\n";
 }
@@ -148,11 +131,30 @@ TEST(StudentTable, UnusableTextIsReportedPrecisely)
     }
 }
 
-TEST(StudentTable, UnreadableFileIsRefusedWithItsPathAndReason)
+// student.dat beside the executable first, then in the data folder of an installation; a
+// file that cannot be read is refused with its path and the reason.
+TEST(StudentTable, FoundBesideTheExecutableOrInstalledAndReadOrRefused)
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kalibrix_st_" + std::to_string(getpid()));
-    const fs::path file = dir / kStudentFileName;
+    const fs::path prefix = fs::temp_directory_path() / ("kalibrix_st_" + std::to_string(getpid()));
+    const fs::path bin = prefix / "bin", share = prefix / "share" / "kalibrix";
+    const fs::path file = bin / kStudentFileName;
+    fs::remove_all(prefix);
+    fs::create_directories(bin);
+    const std::vector<fs::path> folders = studentFolders(bin);
+    ASSERT_GE(folders.size(), 2u);
+    EXPECT_EQ(folders[0], bin);
+    EXPECT_EQ(folders[1], share);
+    EXPECT_EQ(studentFolder(bin), bin);  // found nowhere: the error names bin
+    EXPECT_TRUE(Main(bin).error.starts_with("student.dat: cannot be read from " + file.string()));
+    fs::create_directories(share);
+    fs::copy_file(fs::path(KALIBRIX_BIN_DIR) / kStudentFileName, share / kStudentFileName);
+    EXPECT_EQ(studentFolder(bin), share);
+    EXPECT_TRUE(Main(bin).state);
+    std::ofstream(file) << "header\n";  // beside wins, even when broken
+    EXPECT_EQ(studentFolder(bin), bin);
+    EXPECT_FALSE(Main(bin).state);
+
     std::ifstream in(fs::path(KALIBRIX_SOURCE_DIR) / "data" / kStudentFileName, std::ios::binary);
     const std::string shipped{std::istreambuf_iterator<char>(in), {}};
     const auto padded = [&](std::size_t size) {
@@ -170,17 +172,17 @@ TEST(StudentTable, UnreadableFileIsRefusedWithItsPathAndReason)
         {[&] { padded(kStudentMaxBytes + 1); }, "it is larger than 1 MiB"},
     };
     for (const auto& c : cases) {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        fs::remove_all(bin);
+        fs::create_directories(bin);
         c.make();
-        const StudentLoad load = Load_Student(dir);
+        const StudentLoad load = Load_Student(bin);
         if (c.reason.empty())
             EXPECT_TRUE(load.table) << load.error;
         else
             EXPECT_EQ(load.error,
                       "student.dat: cannot be read from " + file.string() + " (" + c.reason + ")");
     }
-    fs::remove_all(dir);
+    fs::remove_all(prefix);
 }
 
 }  // namespace

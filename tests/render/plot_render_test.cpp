@@ -12,8 +12,8 @@
 using namespace kalibrix;
 
 // The start-up picture (points, linear fit with band, log fit, degree-2 polynomial, zigzag),
-// painted at the designed size and twice that, and saved.
-TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
+// painted at the designed size and twice that. The CLI's tests save it as PNG and SVG.
+TEST(PlotRender, DemonstrationPlotPainted)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -21,12 +21,10 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
     static char name[] = "plot_render_test";
     static char* argv[] = {name, nullptr};
     const QGuiApplication app(argc, argv);
-
     State s = kalibrix::test::startedState();
     A_PLOT(s, NumberFormat{});
     const PlotDisplay& plot = s.plot;
 
-    const QRgb yellow = qRgb(255, 255, 192);
     for (int factor : {1, 2}) {
         SCOPED_TRACE(factor);
         const QSize size = designedPlotSize() * factor;
@@ -34,8 +32,6 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
         QPainter painter(&image);
         paintPlot(painter, plot, size, PlotColours{});
         painter.end();
-        EXPECT_EQ(image.pixel(2, 2), yellow);
-        EXPECT_EQ(image.pixel(size.width() - 3, size.height() - 3), yellow);
         auto count = [&](QRect area, QRgb colour) {
             int n = 0;
             for (int y = area.top(); y <= area.bottom(); ++y)
@@ -43,6 +39,9 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
                     n += image.pixel(x, y) == colour;
             return n;
         };
+        const QRgb yellow = qRgb(255, 255, 192);
+        EXPECT_EQ(image.pixel(2, 2), yellow);
+        EXPECT_EQ(image.pixel(size.width() - 3, size.height() - 3), yellow);
         // The first point (5, 980): a black square outline around its centre.
         const UserScale& sc = plot.pict1Scale;
         const TwipsRect& p1 = plot.pict1Rect;
@@ -55,13 +54,8 @@ TEST(PlotRender, DemonstrationPlotPaintedAndSaved)
         EXPECT_GE(count(image.rect(), qRgb(255, 0, 255)), 300 * factor);  // the log curve
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir;  // the window's save dialog offers any name
     QString error;
-    ASSERT_TRUE(savePlot(plot, dir.filePath("plot.png"), designedPlotSize(), &error))
-        << error.toStdString();
-    EXPECT_EQ(QImage(dir.filePath("plot.png")).pixel(2, 2), yellow);
-    ASSERT_TRUE(savePlot(plot, dir.filePath("plot.SVG"), designedPlotSize(), &error));
-    EXPECT_GT(QFileInfo(dir.filePath("plot.SVG")).size(), 1000);
     EXPECT_FALSE(savePlot(plot, dir.filePath("plot.bmp"), designedPlotSize(), &error));
     EXPECT_FALSE(error.isEmpty() || QFileInfo::exists(dir.filePath("plot.bmp")));
 }

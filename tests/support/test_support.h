@@ -6,40 +6,45 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <utility>
 
 namespace kalibrix::test {
 
-// Relative closeness for reference figures quoted to a few significant digits.
-inline ::testing::AssertionResult nearRel(double actual, double expected, double relTol)
-{
-    const double scale = std::max(std::abs(expected), 1e-300);
-    if (std::abs(actual - expected) <= relTol * scale)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << actual << " differs from " << expected << " by more than " << relTol << " relative";
-}
-
-inline ::testing::AssertionResult nearRel(const std::optional<double>& actual, double expected,
-                                          double relTol)
-{
-    if (!actual)
-        return ::testing::AssertionFailure() << "no result where " << expected << " was expected";
-    return nearRel(*actual, expected, relTol);
-}
-
 // A two-column table with the given (X, Y) points; nData and nY as an import would set them.
-DataTable tableOf(std::initializer_list<std::pair<int, double>> points);
+inline DataTable tableOf(std::initializer_list<std::pair<int, double>> points)
+{
+    DataTable t;
+    for (auto [x, y] : points) {
+        t.y[x] = y;
+        t.nData = std::max(t.nData, x);
+        t.nY += y > 0;
+    }
+    return t;
+}
 
 // The state right after start-up and the window's set-up: the shipped t table, the
 // demonstration table and the 95 % level.
-State startedState();
+inline State startedState()
+{
+    StartUp started = Main(KALIBRIX_BIN_DIR);
+    if (!started.state)
+        throw std::runtime_error(started.error);
+    started.state->settings.level = kDefaultLevel;
+    return std::move(*started.state);
+}
 
 // The position of the method called `name` in the method table.
-std::size_t method(std::string_view name);
+inline std::size_t method(std::string_view name)
+{
+    if (const std::optional<std::size_t> m = methodNamed(name))
+        return *m;
+    throw std::invalid_argument("no method " + std::string(name));
+}
 
 }  // namespace kalibrix::test

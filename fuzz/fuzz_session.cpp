@@ -4,18 +4,22 @@
 // read as (byte - '0') modulo the number of choices, so seed files can be written with
 // digits), the rest is the clipboard text, or two texts when the header asks for a second
 // paste. Each paste runs as the window does it: import, the table applied only when
-// accepted, plot-and-calculate with the picture, a few clicks on the plot, possibly
-// "Restore all data", plot-and-calculate again and the export.
+// accepted, plot-and-calculate with the picture, another analyte shown (a named table), a
+// few clicks on the plot, possibly "Restore all data", plot-and-calculate again and the
+// export.
 //
 // Beyond "no crash" it checks that
-//   - a refused text leaves the table (values, errors, rejections, nData, nY, nCol) as it was;
-//   - an accepted table is consistent (X in range, finite values, no rejections);
+//   - a refused text leaves the table (every analyte's values, errors, rejections, nData, nY,
+//     nCol, names) as it was;
+//   - an accepted table is consistent (one unnamed analyte, or named analytes with distinct
+//     names; a shared nData; X in range, finite values, no rejections);
 //   - no label caption (leave-one-out errors included), tick label or export cell is
 //     NaN/infinite, nor shows "nan"/"inf"; a standard suggested for rejection is one in use;
 //   - every coordinate of the picture (layer points, pict1's scale, tick label boxes,
 //     mark sizes) is finite and pict1's scale is not empty;
 //   - the export has the title, summary, empty and column-title lines and then exactly
-//     nData data lines, each ended by CR and no LF anywhere.
+//     nData data lines, each ended by CR and no LF anywhere; for a named table the title
+//     line holds the names of the analytes with values.
 // A violated check aborts, which libFuzzer reports as a finding.
 
 #include "app/startup.h"
@@ -75,6 +79,7 @@ enum : std::size_t {
     kClicks = 30,  // 4 clicks of 3 bytes
     kSecondPaste = 42,
     kSplit = 43,  // 2 bytes
+    kAnalyte = 45,
     kHeaderSize = 48,
 };
 
@@ -200,11 +205,27 @@ void checkPlot(const PlotDisplay& p)
     checkTickLabels(p.lblY);
 }
 
+void checkAcceptedTable(const PastedTable& pasted)
+{
+    check(!pasted.analytes.empty(), "an analyte");
+    check(pasted.named || pasted.analytes.size() == 1, "a plain table has one analyte");
+    const int nData = pasted.analytes.front().table.nData;
+    bool valueAtNData = false;
+    for (std::size_t a = 0; a < pasted.analytes.size(); ++a) {
+        const Analyte& analyte = pasted.analytes[a];
+        check(pasted.named != analyte.name.empty(), "a name exactly in a named table");
+        for (std::size_t b = 0; b < a; ++b)
+            check(pasted.analytes[b].name != analyte.name, "names differ");
+        check(analyte.table.nData == nData, "nData shared");
+        valueAtNData = valueAtNData || analyte.table.hasValue(nData);
+    }
+    check(pasted.named || valueAtNData, "a value at nData");
+}
+
 void checkAcceptedTable(const DataTable& t)
 {
     check(t.nData >= 0 && t.nData <= kMaxX, "nData in range");
     check(t.nCol >= 2 && t.nCol <= kMaxPasteCells, "nCol in range");
-    check(t.hasValue(t.nData), "a value at nData");
     for (int x = 0; x <= kMaxX; ++x) {
         check(x <= t.nData || (!t.y[x] && !t.yErr[x]), "nothing beyond nData");
         check(!t.y[x] || finite(*t.y[x]), "Y finite");
@@ -219,7 +240,36 @@ bool sameTable(const DataTable& a, const DataTable& b)
            a.nY == b.nY && a.nCol == b.nCol;
 }
 
-void checkExport(const std::string& text, int nData)
+bool sameAnalytes(const State& a, const State& b)
+{
+    if (a.named != b.named || a.selected != b.selected || a.analytes.size() != b.analytes.size())
+        return false;
+    for (std::size_t i = 0; i < a.analytes.size(); ++i)
+        if (a.analytes[i].name != b.analytes[i].name ||
+            !sameTable(a.analytes[i].table, b.analytes[i].table))
+            return false;
+    return true;
+}
+
+// The title line of the export: the program's title, or the names of the analytes with
+// values, tab-separated.
+std::string exportTitle(const State& state)
+{
+    if (!state.named)
+        return kExportTitle;
+    std::string title;
+    for (const Analyte& analyte : state.analytes) {
+        const DataTable& t = analyte.table;
+        bool any = false;
+        for (int x = 0; x <= t.nData && !any; ++x)
+            any = t.hasValue(x);
+        if (any)
+            title += (title.empty() ? "" : "\t") + analyte.name;
+    }
+    return title;
+}
+
+void checkExport(const std::string& text, int nData, const std::string& title)
 {
     check(text.find('\n') == std::string::npos, "no LF in the export");
     check(!text.empty() && text.back() == '\r', "the export ends with CR");
@@ -228,12 +278,13 @@ void checkExport(const std::string& text, int nData)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\t')
             continue;
-        checkCaption(text.substr(start, i - start));
+        if (lines > 0)  // the names are the user's text
+            checkCaption(text.substr(start, i - start));
         start = i + 1;
         if (text[i] == '\r') {
             ++lines;
             if (lines == 1)
-                check(text.substr(0, i) == kExportTitle, "the title line");
+                check(text.substr(0, i) == title, "the title line");
             if (lines == 3)
                 check(text[i - 1] == '\r', "the third line is empty");
         }
@@ -241,21 +292,23 @@ void checkExport(const std::string& text, int nData)
     check(lines == 4 + static_cast<std::size_t>(nData), "4 head lines and nData data lines");
 }
 
-void run(State& state, const NumberFormat& fmt,
-         LeaveOneOutErrors loo = LeaveOneOutErrors::Skip)
+void run(State& state, const NumberFormat& fmt, LeaveOneOutErrors loo = LeaveOneOutErrors::Skip)
 {
     const RunReport report = A_PLOT(state, fmt, Drawing::Build, loo);
     check(report.ran, "the run took place");
-    checkCaptions(makeCaptions(state.results, fmt));
-    for (const int x : state.results.suggested)
-        check(x >= 1 && x <= state.table.nData && state.table.isFitted(x), "a standard suggested");
+    for (const Analyte& analyte : state.analytes) {
+        checkCaptions(makeCaptions(analyte.results, fmt));
+        for (const int x : analyte.results.suggested)
+            check(x >= 1 && x <= analyte.table.nData && analyte.table.isFitted(x),
+                  "a standard suggested");
+    }
     checkPlot(state.plot);
 }
 
 // A click on the plot: on a data point (found from the bytes) or anywhere in the plot area.
 void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
 {
-    const DataTable& t = state.table;
+    const DataTable& t = state.table();
     const MouseButton button = kind % 3 == 0   ? MouseButton::Left
                                : kind % 3 == 1 ? MouseButton::Right
                                                : MouseButton::Middle;
@@ -275,13 +328,15 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
 void pasteRound(State& state, const Header& h, std::string_view text, const QLocale& locale,
                 const NumberFormat& fmt)
 {
-    const DataTable before = state.table;
+    const State before = state;
     PasteResult pasted = Paste_Table(text, locale);
     check(pasted.table.has_value() != pasted.message.has_value(), "a table or a message");
     const bool accepted = pasted.table.has_value();
     if (accepted) {
         checkAcceptedTable(*pasted.table);
-        state.table = std::move(*pasted.table);
+        for (const Analyte& analyte : pasted.table->analytes)
+            checkAcceptedTable(analyte.table);
+        state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
     } else {
         check(!pasted.message->text.empty(), "the message says something");
         check(pasted.message->icon == MessageIcon::Exclamation, "an exclamation");
@@ -289,7 +344,9 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
 
     run(state, fmt);
     if (!accepted)
-        check(sameTable(state.table, before), "a refused text leaves the table");
+        check(sameAnalytes(state, before), "a refused text leaves the table");
+    showAnalyte(state, fmt, static_cast<std::size_t>(h.raw(kAnalyte)) % state.analytes.size());
+    checkPlot(state.plot);
 
     const int clicks = h.pick(kClickCount, 5);
     for (int i = 0; i < clicks; ++i)
@@ -300,7 +357,7 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
         restoreAllData(state);
 
     run(state, fmt, LeaveOneOutErrors::Compute);
-    checkExport(exportText(state, fmt), state.table.nData);
+    checkExport(exportText(state, fmt), state.table().nData, exportTitle(state));
 }
 
 std::string readFile(const char* path)
@@ -322,7 +379,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     gSession = new Session;
     State& s = gSession->base;
     s.student = *load.table;
-    s.table = demonstrationTable();
+    s.table() = demonstrationTable();
     gSession->locales = {
         QLocale::c(),
         QLocale(QLocale::English, QLocale::UnitedStates),

@@ -15,7 +15,7 @@ StartUp Main(const std::filesystem::path& appPath)
     }
     State& s = result.state.emplace();
     s.student = *load.table;
-    s.table = demonstrationTable();
+    s.table() = demonstrationTable();
     return result;
 }
 

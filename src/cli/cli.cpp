@@ -109,37 +109,51 @@ std::vector<std::string> methodList(const QCommandLineParser& parser, const QStr
     return chosen;
 }
 
+// One item of --reject: X in every analyte, or NAME:X in the analyte of that name.
+struct Rejection {
+    std::optional<std::string> analyte;
+    int x = 0;
+};
+
 // --reject: the listed X and whether "suggested" is among them.
 struct Rejections {
-    std::vector<int> xs;
+    std::vector<Rejection> xs;
     bool suggested = false;
 };
 
 Rejections rejectList(const QCommandLineParser& parser)
 {
     Rejections r;
-    std::vector<int>& xs = r.xs;
     for (const QString& item : listItems(parser, QStringLiteral("reject"))) {
         if (item == u"suggested") {
             r.suggested = true;
             continue;
         }
-        const bool digits =
-            !item.isEmpty() && item.size() <= 5 &&
-            std::all_of(item.begin(), item.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-        const int x = digits ? item.toInt() : -1;
+        // NAME:X; a name may itself hold a colon, X never does.
+        const qsizetype colon = item.lastIndexOf(u':');
+        const QString position = colon < 0 ? item : item.sliced(colon + 1).trimmed();
+        const bool digits = !position.isEmpty() && position.size() <= 5 &&
+                            std::all_of(position.begin(), position.end(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const int x = digits ? position.toInt() : -1;
         if (x < 0 || x > kMaxX)
             throw UsageError{"--reject: '" + str(item) + "' is not a whole number from 0 to " +
-                             std::to_string(kMaxX) + " nor 'suggested'"};
-        xs.push_back(x);
+                             std::to_string(kMaxX) + ", NAME:X nor 'suggested'"};
+        Rejection rejection{std::nullopt, x};
+        if (colon >= 0)
+            rejection.analyte = str(item.first(colon).trimmed());
+        r.xs.push_back(std::move(rejection));
     }
     return r;
 }
 
 struct PlotRequest {
-    std::string file;  // the name's bytes
-    QSize size;        // empty: the designed size
+    std::string file;         // the name's bytes
+    QSize size;               // empty: the designed size
+    bool perAnalyte = false;  // "%a" in the name: one picture per analyte
 };
+
+constexpr std::string_view kAnalyteField = "%a";
 
 constexpr int kMaxPictureSide = 20000;
 
@@ -154,6 +168,7 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
     }
     const QString name = parser.value(QStringLiteral("plot"));
     PlotRequest request{bytes(name), {}};
+    request.perAnalyte = request.file.find(kAnalyteField) != std::string::npos;
     const QString lower = name.toLower();
     if (!lower.endsWith(u".png") && !lower.endsWith(u".svg"))
         throw UsageError{"--plot: the file name must end in .png or .svg"};
@@ -245,6 +260,104 @@ void appendMessage(std::string& err, const UserMessage& message)
     err += '\n';
 }
 
+// An analyte's name as part of a file name: letters, digits and "-_.+" stay, every other
+// character (path separators, blanks, control characters, ...) becomes "_"; a name of dots
+// only becomes as many "_".
+std::string safeFileName(const std::string& name)
+{
+    QString safe;
+    const QList<uint> chars = QString::fromStdString(name).toUcs4();
+    for (uint c : chars) {
+        const bool kept = QChar::isLetterOrNumber(static_cast<char32_t>(c)) || c == '-' ||
+                          c == '_' || c == '.' || c == '+';
+        safe += kept ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1)
+                     : QStringLiteral("_");
+    }
+    if (std::all_of(safe.begin(), safe.end(), [](QChar c) { return c == u'.'; }))
+        safe.fill(u'_');
+    return safe.toStdString();
+}
+
+// The file name with every "%a" replaced by `field`.
+std::string withAnalyte(std::string file, const std::string& field)
+{
+    for (std::size_t at = file.find(kAnalyteField); at != std::string::npos;
+         at = file.find(kAnalyteField, at + field.size()))
+        file.replace(at, kAnalyteField.size(), field);
+    return file;
+}
+
+// The analytes of the table that --analyte keeps, in the order given, or all of them.
+std::vector<Analyte> keptAnalytes(std::vector<Analyte> analytes, bool named,
+                                  const QCommandLineParser& parser)
+{
+    if (!parser.isSet(QStringLiteral("analyte")))
+        return analytes;
+    if (!named)
+        throw UsageError{"--analyte: the table has no names line, so no analytes to choose"};
+    std::vector<Analyte> kept;
+    std::vector<std::size_t> taken;
+    for (const QString& item : listItems(parser, QStringLiteral("analyte"))) {
+        const std::string name = str(item);
+        const auto it = std::find_if(analytes.begin(), analytes.end(),
+                                     [&](const Analyte& a) { return a.name == name; });
+        if (it == analytes.end())
+            throw UsageError{"--analyte: the table has no analyte '" + name + "'"};
+        const auto index = static_cast<std::size_t>(it - analytes.begin());
+        if (std::find(taken.begin(), taken.end(), index) != taken.end())
+            throw UsageError{"--analyte: '" + name + "' is listed twice"};
+        taken.push_back(index);
+    }
+    for (std::size_t index : taken)
+        kept.push_back(std::move(analytes[index]));
+    return kept;
+}
+
+// Flags the standards --reject names; the check that each holds a standard with Y > 0.
+void applyRejections(State& state, const std::vector<Rejection>& rejections)
+{
+    for (const Rejection& r : rejections) {
+        const auto x = static_cast<std::size_t>(r.x);
+        const auto standard = [x](const Analyte& a) { return a.table.y[x].value_or(0) > 0; };
+        if (!state.named && r.analyte)
+            throw UsageError{"--reject: the table has no names line, so no analyte '" + *r.analyte +
+                             "'"};
+        if (r.analyte) {
+            const auto it = std::find_if(state.analytes.begin(), state.analytes.end(),
+                                         [&](const Analyte& a) { return a.name == *r.analyte; });
+            if (it == state.analytes.end())
+                throw UsageError{"--reject: no analyte '" + *r.analyte + "' among those fitted"};
+            if (!standard(*it))
+                throw UsageError{"--reject: " + *r.analyte +
+                                 " has no standard with Y > 0 at X = " + std::to_string(r.x)};
+            it->table.rejFlag[x] = 1;
+            continue;
+        }
+        bool any = false;
+        for (Analyte& a : state.analytes) {
+            if (standard(a)) {
+                a.table.rejFlag[x] = 1;
+                any = true;
+            }
+        }
+        if (!any)
+            throw UsageError{std::string("--reject: no ") + (state.named ? "analyte has a " : "") +
+                             "standard with Y > 0 at X = " + std::to_string(r.x)};
+    }
+}
+
+// The messages of a run: for a named table every analyte's, each line led by its name.
+void appendRunMessages(std::string& err, const State& state)
+{
+    for (const Analyte& analyte : state.analytes)
+        for (const FitWarning& warning : analyte.results.warnings) {
+            const UserMessage message = messageFor(warning);
+            if (state.named)
+                err += analyte.name + ": ";
+            appendMessage(err, message);
+        }
+}
+
 // `text` as lines of at most kHelpWidth characters, the first starting with `first`, the
 // others with as many blanks, broken between words.
 constexpr std::size_t kHelpWidth = 78;
@@ -329,17 +442,22 @@ std::string summaryHelp()
                    "no such figure): " +
                        joined(rows, ", ")) +
            "  Suggested  <the X suggested for rejection, one a cell>\n"
-           "  then one row per parameter of the \"" + listed +
-           "\" fit: P0 <value> ... dsig <value>\n";
+           "  then one row per parameter of the \"" +
+           listed + "\" fit: P0 <value> ... dsig <value>\n";
 }
 
 }  // namespace
 
-std::string summaryText(const RunResults& results, const NumberFormat& fmt)
+namespace {
+
+// One analyte's rows of the summary, each led by `lead` (the analyte's name and a tab, or
+// nothing for a plain table).
+void summaryRows(std::string& s, const RunResults& results, const NumberFormat& fmt,
+                 const std::string& lead)
 {
     const Captions c = makeCaptions(results, fmt);
-    std::string s;
-    auto row = [&s](std::initializer_list<std::string_view> cells) {
+    auto row = [&s, &lead](std::initializer_list<std::string_view> cells) {
+        s += lead;
         bool first = true;
         for (std::string_view cell : cells) {
             if (!first)
@@ -349,7 +467,6 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
         }
         s += '\n';
     };
-    row({"Row", "a", "b", "r^2", "Aver. diff.", "%", "LOO", "LOO %"});
     row({"Maximum:", c.nData});
     row({"Number of data:", c.nDataOK});
     row({"Rejected:", c.rejected});
@@ -362,6 +479,7 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
              cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc], c.looError[m],
              c.looPercent[m]});
     }
+    s += lead;
     s += "Suggested";
     for (int x : results.suggested)
         s += "\t" + std::to_string(x);
@@ -374,6 +492,23 @@ std::string summaryText(const RunResults& results, const NumberFormat& fmt)
             row({"P" + std::to_string(i), fmt.general(fit->coef[i])});
         row({"dsig", fmt.general(fit->dsig)});
     }
+}
+
+constexpr const char* kSummaryHeader = "Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %\n";
+
+}  // namespace
+
+std::string summaryText(const State& state, const NumberFormat& fmt)
+{
+    std::string s;
+    if (!state.named) {
+        s = kSummaryHeader;
+        summaryRows(s, state.results(), fmt, "");
+        return s;
+    }
+    s = std::string("Analyte\t") + kSummaryHeader;
+    for (const Analyte& analyte : state.analytes)
+        summaryRows(s, analyte.results, fmt, analyte.name + "\t");
     return s;
 }
 
@@ -386,9 +521,13 @@ Fits a table of standards as the regression window does at start-up and writes
 the value of every exported fit at every X as tab-separated text.
 
 The table (X, Y and an optional error per line, as pasted into the window) is
-read from FILE, or from standard input when FILE is absent or "-". As in the
-window, it may have at most 6000 lines and 32 MB; a longer input is refused as
-soon as it is beyond that, without reading the rest. Numbers are read and
+read from FILE, or from standard input when FILE is absent or "-". A first line
+of names makes it a named table: X, then one column per analyte, each followed
+by its errors where a column is named after it with " err", " error", " sd" or
+" ±"; an empty cell is no value. Its export is the analytes' exports side by
+side, each headed by its name. As in the window, a table may have at most 6000
+lines (besides a names line) and 32 MB; a longer input is refused as soon as it
+is beyond that, without reading the rest. Numbers are read and
 written with the decimal separator of the user's locale; negative numbers are
 written with the ASCII minus sign "-" in every locale. File names are used as
 given, byte for byte, whatever their encoding.
@@ -399,23 +538,30 @@ given, byte for byte, whatever their encoding.
            R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
+  --analyte LIST  of a named table, only these analytes, in this order.
   --reject LIST   whole X positions to reject before the fit; each must hold a
-                  standard with Y > 0. "suggested" rejects the standards a first
-                  run suggests (their leave-one-out errors lie far outside the
-                  others'), then fits again.
+                  standard with Y > 0 (in a named table: X in every analyte
+                  with a standard there, NAME:X in that analyte only).
+                  "suggested" rejects the standards a first run suggests (their
+                  leave-one-out errors lie far outside the others'), then fits
+                  again.
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
   --plot FILE     also write the plot as a picture, PNG or SVG by the ending.
                   An existing file is replaced only by a complete picture (a
-                  link is followed; a device or FIFO is written directly).
+                  link is followed; a device or FIFO is written directly). Of
+                  a named table the first analyte is drawn; with "%a" in FILE
+                  every analyte, "%a" replaced by its name (characters other
+                  than letters, digits and "-_.+" as "_").
   --size WxH      size of that picture in pixels. Default: 777x433
   --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range of
                   the data) rather than "Full" (from 0).
   -h, --help      show this text and exit.
 
-Summary (tab-separated, LF line ends, an empty cell means no result):
-  Row  a  b  r^2  Aver. diff.  %
+Summary (tab-separated, LF line ends, an empty cell means no result; of a
+named table every row starts with the analyte's name, under "Analyte"):
+  Row  a  b  r^2  Aver. diff.  %  LOO  LOO %
   Maximum:  <largest X>
   Number of data:  <standards with Y > 0>
   Rejected:  <how many of them are rejected>
@@ -476,7 +622,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
     parser.addOption(help);
-    for (const char* name : {"show", "export", "degree", "level", "reject"})
+    for (const char* name : {"show", "export", "degree", "level", "reject", "analyte"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("raw")));
@@ -545,45 +691,63 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         result.status = kExitFailure;
         return result;
     }
-    state.table = std::move(*pasted.table);
-
-    for (int x : rejects.xs) {
-        const auto& y = state.table.y[static_cast<size_t>(x)];
-        if (!y || !(*y > 0)) {
-            CliResult failure =
-                usageFailure("--reject: no standard with Y > 0 at X = " + std::to_string(x));
-            failure.err.insert(0, result.err);
-            return failure;
-        }
-        state.table.rejFlag[static_cast<size_t>(x)] = 1;
+    const NumberFormat fmt = NumberFormat::forExport(env.locale);
+    try {
+        state.replaceAnalytes(
+            keptAnalytes(std::move(pasted.table->analytes), pasted.table->named, parser),
+            pasted.table->named);
+        applyRejections(state, rejects.xs);
+        if (plot && plot->perAnalyte && !state.named)
+            throw UsageError{"--plot: %a needs a table with a names line"};
+    } catch (const UsageError& e) {
+        CliResult failure = usageFailure(e.text);
+        failure.err.insert(0, result.err);
+        return failure;
     }
 
-    const NumberFormat fmt = NumberFormat::forExport(env.locale);
     if (rejects.suggested) {  // a first run says which standards to reject
         A_PLOT(state, fmt, Drawing::Skip, LeaveOneOutErrors::Compute);
-        for (int x : state.results.suggested)
-            state.table.rejFlag[static_cast<size_t>(x)] = 1;
+        for (Analyte& analyte : state.analytes)
+            for (int x : analyte.results.suggested)
+                analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
-    const RunReport report =
-        A_PLOT(state, fmt, plot ? Drawing::Build : Drawing::Skip,
-               summary ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
-    for (const UserMessage& message : report.messages)
-        appendMessage(result.err, message);
+    A_PLOT(state, fmt, Drawing::Skip,
+           summary ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
+    appendRunMessages(result.err, state);
 
     if (plot) {
-        const std::optional<std::string> error =
-            env.writePlot ? env.writePlot(state.plot, std::filesystem::path(plot->file), plot->size)
-                          : std::optional<std::string>("pictures are not available here");
-        if (error) {
-            result.status = kExitFailure;
-            result.err +=
-                std::string(kProgram) + ": cannot write " + plot->file + ": " + *error + "\n";
-            return result;
+        // One picture of the first analyte, or with "%a" one per analyte.
+        std::vector<std::pair<std::size_t, std::string>> pictures;
+        for (std::size_t a = 0; a < (plot->perAnalyte ? state.analytes.size() : 1); ++a) {
+            const std::string file =
+                plot->perAnalyte ? withAnalyte(plot->file, safeFileName(state.analytes[a].name))
+                                 : plot->file;
+            for (const auto& [other, taken] : pictures)
+                if (taken == file) {
+                    CliResult failure =
+                        usageFailure("--plot: analytes '" + state.analytes[other].name + "' and '" +
+                                     state.analytes[a].name + "' would both be drawn into " + file);
+                    failure.err.insert(0, result.err);
+                    return failure;
+                }
+            pictures.emplace_back(a, file);
+        }
+        for (const auto& [a, file] : pictures) {
+            showAnalyte(state, fmt, a);
+            const std::optional<std::string> error =
+                env.writePlot ? env.writePlot(state.plot, std::filesystem::path(file), plot->size)
+                              : std::optional<std::string>("pictures are not available here");
+            if (error) {
+                result.status = kExitFailure;
+                result.err +=
+                    std::string(kProgram) + ": cannot write " + file + ": " + *error + "\n";
+                return result;
+            }
         }
     }
 
     if (summary)
-        result.out = summaryText(state.results, fmt);
+        result.out = summaryText(state, fmt);
     else if (raw)
         result.out = exportText(state, fmt);
     else

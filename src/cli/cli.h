@@ -4,6 +4,7 @@
 #include "model/student_table.h"
 #include "regwin/display_list.h"
 #include "regwin/number_format.h"
+#include "regwin/state.h"
 
 #include <QLocale>
 #include <QSize>
@@ -55,9 +56,10 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err);
 // The --help text.
 std::string usageText();
 
-// The statistics table of --summary: the captions the window shows for `results`, and the
-// parameters of the chosen-degree polynomial as numbers.
-std::string summaryText(const RunResults& results, const NumberFormat& fmt);
+// The statistics table of --summary: the captions the window shows for the results of the
+// last run, and the parameters of the chosen-degree polynomial as numbers; for a named table
+// every analyte's rows, each led by the analyte's name in a first column "Analyte".
+std::string summaryText(const State& state, const NumberFormat& fmt);
 
 // Reads the open file `fd` to its end, or only as far as the paste limits allow (the text
 // kept then ends just past them, for Paste_Table to refuse), so that an endless input is

@@ -47,17 +47,11 @@ void leaveOneOut(RunResults& res, const FitInput& input)
 
 }  // namespace
 
-RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOneOutErrors loo)
+void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& settings,
+                LeaveOneOutErrors loo)
 {
-    RunReport report;
-    const Settings& settings = state.settings;
-    if (!settings.level)
-        return report;
-    cleanVectorState();
-    report.ran = true;
-
-    const DataTable& table = state.table;
-    RunResults& res = state.results;
+    const DataTable& table = analyte.table;
+    RunResults& res = analyte.results;
     res = RunResults{};
     res.computed = true;
     res.stats = Data_Stat(table, settings.allData);
@@ -67,7 +61,7 @@ RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOn
 
     const std::span<const FitMethod> methods = fitMethods();
     res.fits.resize(methods.size());
-    const FitInput input{table, res.stats, state.student, settings};
+    const FitInput input{table, res.stats, student, settings};
     for (const std::size_t m : methodsInRunOrder()) {
         const FitMethod& method = methods[m];
         if (!method.alwaysFitted && !ticked(settings.show[m]))
@@ -80,15 +74,35 @@ RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOn
             outcome.warning->method = m;
             outcome.warning->nOK = res.stats.nOK;
             res.warnings.push_back(*outcome.warning);
-            report.messages.push_back(messageFor(*outcome.warning));
         }
     }
-
     if (loo == LeaveOneOutErrors::Compute)
         leaveOneOut(res, input);
+}
+
+RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOneOutErrors loo)
+{
+    RunReport report;
+    if (!state.settings.level)
+        return report;
+    cleanVectorState();
+    report.ran = true;
+    for (Analyte& analyte : state.analytes)
+        runAnalyte(analyte, state.student, state.settings, loo);
+    for (const FitWarning& warning : state.results().warnings)
+        report.messages.push_back(messageFor(warning));
     if (drawing == Drawing::Build)
         state.plot = buildPlot(state, fmt);
     return report;
+}
+
+void showAnalyte(State& state, const NumberFormat& fmt, std::size_t index)
+{
+    if (index >= state.analytes.size())
+        return;
+    state.selected = index;
+    if (state.results().computed)
+        state.plot = buildPlot(state, fmt);
 }
 
 }  // namespace kalibrix

@@ -29,12 +29,22 @@ enum class LeaveOneOutErrors {
               // best and the standards suggested for rejection
 };
 
-// Plot and calculate: recounts the table and runs every method the settings ask for (and
-// the linear one always) that has the points it needs, in their run order, then rebuilds
-// the picture in state.plot. Every run starts from no result, so state.results holds
-// exactly what this run computed. Does nothing while no confidence level is chosen.
+// Plot and calculate: for every analyte, recounts its table and runs every method the
+// settings ask for (and the linear one always) that has the points it needs, in their run
+// order; then rebuilds the picture of the selected analyte in state.plot. Every run starts
+// from no result, so each analyte's results hold exactly what this run computed. The
+// messages are those of the selected analyte (the others' stay in their results' warnings).
+// Does nothing while no confidence level is chosen.
 RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build,
                  LeaveOneOutErrors loo = LeaveOneOutErrors::Skip);
+
+// Shows another analyte: selects analyte `index` and, once a run has been, rebuilds the
+// picture from what the last run computed for it and its rejections since. Fits nothing.
+void showAnalyte(State& state, const NumberFormat& fmt, std::size_t index);
+
+// One analyte's part of the run.
+void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& settings,
+                LeaveOneOutErrors loo);
 
 // The message box the user sees for a warning of a run.
 UserMessage messageFor(const FitWarning& warning);

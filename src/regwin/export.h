@@ -15,6 +15,13 @@ inline constexpr const char* kExportTitle = "* * *  KALIBRIX  -  Export of inter
 // plot-and-calculate run; a method that run did not compute gets empty value cells. The
 // decimal point follows `fmt`, but negative numbers always get the ASCII minus and no
 // direction marks, so that spreadsheets and scripts read them.
+//
+// For a named table the text is the analytes' exports side by side, in column order: line
+// k is line k of each analyte's export, separated by tabs, where an analyte's export is the
+// text above for its own table with its name as the title line. An analyte without values
+// adds nothing, nor does an analyte's line without cells; where a line of one analyte stops
+// short of its columns (a nodes-only method outside its nodes, the name-only title of such
+// a method), empty cells keep the columns of the analytes after it in place.
 std::string exportText(const State& state, const NumberFormat& fmt);
 
 }  // namespace kalibrix

@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <span>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace kalibrix {
@@ -281,33 +284,43 @@ struct Place {
     bool operator==(const Place& o) const { return line == o.line && cell == o.cell; }
 };
 
-// The X, Y and error cells of a line.
-using Row = std::array<std::optional<double>, 3>;
+// How readCells takes the cells of a text.
+struct CellRules {
+    std::size_t keep = 3;         // cells kept per line, from the first
+    std::size_t firstLine = 0;    // index in the text of the first line read, for messages
+    bool emptyIsNoValue = false;  // an empty cell after the first is no value, not an error
+};
 
 // Reads every cell of `lines` in text order in both ways while each reads every cell so far;
-// fills `rows` with the X, Y and error cells as the way chosen reads them (the dot reading
-// where both read every cell alike). Otherwise says, for the format error, where the text
-// fails: the cell at which the last way fails, or the first cell both read differently.
-std::optional<std::string> readCells(const std::vector<std::string_view>& lines,
-                                     const QLocale& locale, std::vector<Row>& rows)
+// fills `cells` with the first rules.keep cells of each line (line i's at i * keep) as the
+// way chosen reads them (the dot reading where both read every cell alike). Otherwise says,
+// for the format error, where the text fails: the cell at which the last way fails, or the
+// first cell both read differently.
+std::optional<std::string> readCells(std::span<const std::string_view> lines, const QLocale& locale,
+                                     const CellRules& rules,
+                                     std::vector<std::optional<double>>& cells)
 {
     const LocaleReader inLocale(locale);
-    std::vector<std::array<Row, 2>> read(lines.size());
+    std::array<std::vector<std::optional<double>>, 2> read;
+    for (auto& r : read)
+        r.resize(lines.size() * rules.keep);
     std::array<bool, 2> alive{true, true};
     std::array<Place, 2> failed;           // where each way failed
     std::optional<Place> firstDifference;  // the first cell both read, to different values
     std::array<double, 2> differentValues{};
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        LineCells cells(lines[i]);
-        while (cells.next()) {
-            const Place place{i, cells.index(), cells.cell()};
+        LineCells lineCells(lines[i]);
+        while (lineCells.next()) {
+            const Place place{rules.firstLine + i, lineCells.index(), lineCells.cell()};
             const std::string_view core = trimmed(place.text);
+            if (rules.emptyIsNoValue && place.cell > 0 && core.empty())
+                continue;
             const bool plain = alive[kLocale] && inLocale.readsAsDot(core);
             std::array<std::optional<double>, 2> value;
             if (alive[kDot] || plain)
                 value[kDot] = readDot(core);
             if (alive[kLocale])
-                value[kLocale] = plain ? value[kDot] : inLocale.read(cells.wide());
+                value[kLocale] = plain ? value[kDot] : inLocale.read(lineCells.wide());
             for (Way way : {kDot, kLocale}) {
                 if (alive[way] && !value[way]) {
                     alive[way] = false;
@@ -321,7 +334,7 @@ std::optional<std::string> readCells(const std::vector<std::string_view>& lines,
                 const auto reads = [&](Way way) {
                     return way == kDot || inLocale.readsAsDot(core)
                                ? readDot(core).has_value()
-                               : inLocale.read(cells.wide()).has_value();
+                               : inLocale.read(lineCells.wide()).has_value();
                 };
                 for (Way way : {kDot, kLocale}) {
                     if (failed[way] != place && reads(way))
@@ -336,9 +349,9 @@ std::optional<std::string> readCells(const std::vector<std::string_view>& lines,
                 firstDifference = place;
                 differentValues = {*value[kDot], *value[kLocale]};
             }
-            if (place.cell < 3)
+            if (static_cast<std::size_t>(place.cell) < rules.keep)
                 for (Way way : {kDot, kLocale})
-                    read[i][way][static_cast<std::size_t>(place.cell)] = value[way];
+                    read[way][i * rules.keep + static_cast<std::size_t>(place.cell)] = value[way];
         }
     }
     if (alive[kDot] && alive[kLocale] && firstDifference)
@@ -346,11 +359,85 @@ std::optional<std::string> readCells(const std::vector<std::string_view>& lines,
                generalForm(differentValues[kDot]) + " or as " +
                generalForm(differentValues[kLocale]) +
                "; copy the numbers without thousands separators.";
-    const Way chosen = alive[kDot] ? kDot : kLocale;
-    rows.clear();
-    for (const auto& r : read)
-        rows.push_back(r[chosen]);
+    cells = std::move(read[alive[kDot] ? kDot : kLocale]);
     return std::nullopt;
+}
+
+// True when the first line of a text holds names: two or more cells, at least one of them
+// not empty, and none that reads as a number either way.
+bool holdsNames(std::string_view line, const QLocale& locale)
+{
+    if (cellCount(line) < 2)
+        return false;
+    const LocaleReader inLocale(locale);
+    bool named = false;
+    LineCells cells(line);
+    while (cells.next()) {
+        const std::string_view core = trimmed(cells.cell());
+        if (core.empty())
+            continue;
+        if (readDot(core) || inLocale.read(cells.wide()))
+            return false;
+        named = true;
+    }
+    return named;
+}
+
+// The suffixes that mark a column as the errors of the analyte just before it.
+constexpr std::array<std::string_view, 4> kErrorSuffixes{" err", " error", " sd", " \u00b1"};
+
+bool endsWithNoCase(std::string_view text, std::string_view tail)
+{
+    if (text.size() < tail.size())
+        return false;
+    return std::equal(tail.begin(), tail.end(),
+                      text.end() - static_cast<std::ptrdiff_t>(tail.size()), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+// Whether `header` names the errors of the analyte `name`.
+bool namesErrorsOf(std::string_view header, std::string_view name)
+{
+    return header.starts_with(name) &&
+           std::any_of(kErrorSuffixes.begin(), kErrorSuffixes.end(), [&](std::string_view suffix) {
+               return header.size() == name.size() + suffix.size() &&
+                      endsWithNoCase(header, suffix);
+           });
+}
+
+// One analyte's columns in a named table.
+struct AnalyteColumns {
+    std::string name;
+    std::size_t y = 0;
+    std::optional<std::size_t> err;
+};
+
+// The analytes the names line declares, or the reason it is refused.
+std::variant<std::vector<AnalyteColumns>, std::string> analyteColumns(std::string_view line)
+{
+    std::vector<AnalyteColumns> analytes;
+    LineCells cells(line);
+    cells.next();  // X, whatever its name
+    while (cells.next()) {
+        const auto column = static_cast<std::size_t>(cells.index());
+        const std::string_view name = trimmed(cells.cell());
+        if (!analytes.empty() && !analytes.back().err && analytes.back().y + 1 == column &&
+            namesErrorsOf(name, analytes.back().name)) {
+            analytes.back().err = column;
+            continue;
+        }
+        const std::string where = "Column " + std::to_string(column + 1);
+        if (name.empty())
+            return where + " has no name in line 1; every analyte needs one.";
+        for (const AnalyteColumns& a : analytes)
+            if (a.name == name)
+                return where + " has the name " + quoted(name) + " of column " +
+                       std::to_string(a.y + 1) + "; every analyte needs its own name.";
+        analytes.push_back({std::string(name), column, std::nullopt});
+    }
+    return analytes;
 }
 
 }  // namespace
@@ -361,7 +448,7 @@ bool PasteIntake::add(std::string_view piece)
         const char c = piece.front();
         const bool lfOfCrLf = c == kLf && m_afterCr;
         if (m_text.size() == kMaxPasteBytes ||
-            (m_lineEnds == static_cast<std::size_t>(kMaxPasteLines) && !lfOfCrLf)) {
+            (m_lineEnds == static_cast<std::size_t>(kMaxPasteLines) + 1 && !lfOfCrLf)) {
             m_text += c;  // the first character beyond the limits
             m_over = true;
             break;
@@ -381,13 +468,14 @@ bool PasteIntake::add(std::string_view piece)
 // Order of the checks, cheapest and most global first, so the first problem reported is
 // the one that makes the rest pointless and a huge text is refused in one pass:
 //   1. empty text, then size;
-//   2. number of lines (more than 6000, then fewer than 3);
-//   3. per line in text order, cell counts only: more than 100 cells is the limit message,
-//      fewer than 2 the format error;
-//   4. per cell in text order, the reading of every cell: the first cell that neither way
+//   2. the names of a named table (a first line of names);
+//   3. number of lines (more than 6000, then fewer than 3), not counting the names line;
+//   4. per line in text order, cell counts only: more than 100 cells is the limit message,
+//      fewer than 2 (for a data line of a named table: an empty line) the format error;
+//   5. per cell in text order, the reading of every cell: the first cell that neither way
 //      of writing numbers reads ends the paste;
-//   5. a text both ways read, to different values somewhere, is refused as ambiguous;
-//   6. per line, the range of X in the way chosen.
+//   6. a text both ways read, to different values somewhere, is refused as ambiguous;
+//   7. per line, the range of X in the way chosen.
 PasteResult Paste_Table(std::string_view text, const QLocale& locale)
 {
     cleanVectorState();
@@ -399,50 +487,99 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
                       std::to_string(kMaxPasteLines) + " lines of " +
                       std::to_string(kMaxPasteCells) + " cells can be pasted.");
 
-    const std::vector<std::string_view> lines = splitLines(text, kMaxPasteLines + 1);
-    if (lines.size() > static_cast<std::size_t>(kMaxPasteLines))
-        return refuse("The table has more than " + std::to_string(kMaxPasteLines) +
-                      " lines; at most " + std::to_string(kMaxPasteLines) + " can be pasted.");
-    if (lines.size() < 3)
-        return refuseFormat("The table has " + std::to_string(lines.size()) +
-                            (lines.size() == 1 ? " line" : " lines") + "; at least 3 are needed.");
+    const std::vector<std::string_view> lines = splitLines(text, kMaxPasteLines + 2);
+    const bool named = holdsNames(lines.front(), locale);
+    std::vector<AnalyteColumns> columns;
+    if (named) {
+        if (cellCount(lines.front()) > static_cast<std::size_t>(kMaxPasteCells))
+            return refuse("Line 1 has " + std::to_string(cellCount(lines.front())) +
+                          " cells; at most " + std::to_string(kMaxPasteCells) + " are allowed.");
+        auto declared = analyteColumns(lines.front());
+        if (const std::string* problem = std::get_if<std::string>(&declared))
+            return refuseFormat(*problem);
+        columns = std::move(std::get<std::vector<AnalyteColumns>>(declared));
+    } else {
+        columns.push_back({"", 1, 2});
+    }
+    const std::span<const std::string_view> data = std::span(lines).subspan(named ? 1 : 0);
+    const std::string below = named ? " below its names" : "";
 
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t cells = cellCount(lines[i]);
-        const std::string line = "Line " + std::to_string(i + 1);
+    if (data.size() > static_cast<std::size_t>(kMaxPasteLines))
+        return refuse("The table has more than " + std::to_string(kMaxPasteLines) + " lines" +
+                      below + "; at most " + std::to_string(kMaxPasteLines) + " can be pasted.");
+    if (data.size() < 3)
+        return refuseFormat("The table has " + std::to_string(data.size()) +
+                            (data.size() == 1 ? " line" : " lines") + below +
+                            "; at least 3 are needed.");
+
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::size_t cells = cellCount(data[i]);
+        const std::string line = "Line " + std::to_string(i + 1 + (named ? 1 : 0));
         if (cells > static_cast<std::size_t>(kMaxPasteCells))
             return refuse(line + " has " + std::to_string(cells) + " cells; at most " +
                           std::to_string(kMaxPasteCells) + " are allowed.");
-        if (cells < 2 && trimmed(lines[i]).empty())
+        if (cells < 2 && trimmed(data[i]).empty())
             return refuseFormat(line + " is empty.");
-        if (cells < 2)
+        if (cells < 2 && !named)
             return refuseFormat(line + " has only one cell; X and Y must be separated by a tab.");
     }
 
-    std::vector<Row> rows;
-    if (const std::optional<std::string> problem = readCells(lines, locale, rows))
+    // A named table keeps the cells up to its last named column; a plain one X, Y, error.
+    const CellRules rules{.keep = named ? cellCount(lines.front()) : 3,
+                          .firstLine = named ? std::size_t{1} : std::size_t{0},
+                          .emptyIsNoValue = named};
+    std::vector<std::optional<double>> cells;
+    if (const std::optional<std::string> problem = readCells(data, locale, rules, cells))
         return refuseFormat(*problem);
+    const auto cell = [&](std::size_t line, std::size_t column) -> const std::optional<double>& {
+        return cells[line * rules.keep + column];
+    };
 
-    DataTable table;  // fresh: no values, no rejections
-    table.nCol = static_cast<int>(cellCount(lines.front()));
-    table.nData = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto& [xValue, y, yErr] = rows[i];
-        const double rounded = roundHalfEven(*xValue);
+    // Every X first: the range check covers every line, and nData is the table's.
+    std::vector<std::size_t> xs(data.size());
+    int nData = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const double xValue = *cell(i, 0);
+        const double rounded = roundHalfEven(xValue);
         if (rounded < 0 || rounded > kMaxX)
-            return refuse("Line " + std::to_string(i + 1) + ": X = " + generalForm(*xValue) +
-                          " is outside 0 to " + std::to_string(kMaxX) + ".");
-        const auto x = static_cast<std::size_t>(rounded);
-        table.y[x] = y;
-        table.yErr[x] = table.nCol >= 3 ? yErr : std::nullopt;
-        table.nData = std::max(table.nData, static_cast<int>(x));
+            return refuse("Line " + std::to_string(i + 1 + rules.firstLine) + ": X = " +
+                          generalForm(xValue) + " is outside 0 to " + std::to_string(kMaxX) + ".");
+        xs[i] = static_cast<std::size_t>(rounded);
+        nData = std::max(nData, static_cast<int>(xs[i]));
     }
-    // The standards of the table as it stands: a later row with the same X replaced the
-    // earlier one, and X = 0 is no standard.
-    table.nY = 0;
-    for (int x = 1; x <= table.nData; ++x)
-        table.nY += table.y[static_cast<std::size_t>(x)].value_or(0) > 0;
-    return {std::move(table), std::nullopt};
+
+    PastedTable pasted;
+    pasted.named = named;
+    pasted.analytes.resize(columns.size());
+    bool anyValue = false;
+    for (std::size_t a = 0; a < columns.size(); ++a) {
+        const AnalyteColumns& column = columns[a];
+        // A plain table's error column is the third cell of its first line, if it has one.
+        const bool errors = named ? column.err.has_value() : cellCount(lines.front()) >= 3;
+        Analyte& analyte = pasted.analytes[a];
+        analyte.name = column.name;
+        DataTable& table = analyte.table;  // fresh: no values, no rejections
+        // A plain table counts the cells of its first line; an analyte its Y and errors.
+        table.nCol = named ? (errors ? 3 : 2) : static_cast<int>(cellCount(lines.front()));
+        table.nData = nData;
+        // Only the lines where the analyte has a value are its rows; a later row with the
+        // same X replaces the earlier one.
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const std::optional<double>& y = cell(i, column.y);
+            if (!y)
+                continue;
+            table.y[xs[i]] = y;
+            table.yErr[xs[i]] = errors ? cell(i, column.err.value_or(2)) : std::nullopt;
+            anyValue = true;
+        }
+        // The standards of the table as it stands: X = 0 is no standard.
+        table.nY = 0;
+        for (int x = 1; x <= table.nData; ++x)
+            table.nY += table.y[static_cast<std::size_t>(x)].value_or(0) > 0;
+    }
+    if (!anyValue)
+        return refuseFormat("No cell below the names holds a value.");
+    return {std::move(pasted), std::nullopt};
 }
 
 }  // namespace kalibrix

@@ -159,8 +159,8 @@ void DrawCurve(PlotDisplay& plot, const FitMethod& method, const FitResult& fit,
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {
     PlotDisplay plot;
-    const DataTable& table = state.table;
-    const RunResults& res = state.results;
+    const DataTable& table = state.table();
+    const RunResults& res = state.results();
     const DataStats& stats = res.stats;
     const int nData = table.nData;
 

@@ -14,7 +14,7 @@ int pict1_MouseDown(State& state, MouseButton button, double x, double y)
 {
     if (button != MouseButton::Left)
         return 0;
-    DataTable& t = state.table;
+    DataTable& t = state.table();
     PlotDisplay& plot = state.plot;
     const double w = kHitWindow * plot.pict1Scale.width;
     const double h = kHitWindow * std::abs(plot.pict1Scale.height);
@@ -42,7 +42,7 @@ int pict1_MouseDown(State& state, MouseButton button, double x, double y)
 
 void restoreAllData(State& state)
 {
-    DataTable& t = state.table;
+    DataTable& t = state.table();
     for (int x = 1; x <= t.nData; ++x)
         t.rejFlag[x] = 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fit/method_table.h"
+#include "model/analyte.h"
 #include "model/data_table.h"
 #include "model/run_results.h"
 #include "model/settings.h"
@@ -10,14 +11,34 @@
 namespace kalibrix {
 
 // The program's one working state, passed by reference to every front end and procedure
-// that needs it: the t table, the table of standards, the user's settings, what the last
-// plot-and-calculate run computed and its picture.
+// that needs it: the t table, the analytes of the table (each with its standards, its
+// rejections and what the last plot-and-calculate run computed), the user's settings, which
+// apply to every analyte, and the picture of the analyte shown.
 struct State {
     StudentTable student;
-    DataTable table;
+    std::vector<Analyte> analytes = std::vector<Analyte>(1);  // one, unnamed, when plain
+    bool named = false;                                       // the table's first line held names
+    std::size_t selected = 0;                                 // the analyte the window shows
     Settings settings = defaultSettings();
-    RunResults results;  // what the last plot-and-calculate run computed
-    PlotDisplay plot;    // the picture of the last run, plus click marks since
+    PlotDisplay plot;  // the picture of the selected analyte's last run, plus click marks since
+
+    DataTable& table() { return analytes[selected].table; }
+    const DataTable& table() const { return analytes[selected].table; }
+    RunResults& results() { return analytes[selected].results; }
+    const RunResults& results() const { return analytes[selected].results; }
+
+    // Takes the analytes of a new table (no rejections, nothing computed yet). The analyte
+    // shown stays shown when the new table has one of its name, else the first is shown.
+    void replaceAnalytes(std::vector<Analyte> fresh, bool isNamed)
+    {
+        std::size_t keep = 0;
+        for (std::size_t a = 0; a < fresh.size(); ++a)
+            if (named && isNamed && fresh[a].name == analytes[selected].name)
+                keep = a;
+        analytes = std::move(fresh);
+        named = isNamed;
+        selected = keep;
+    }
 };
 
 }  // namespace kalibrix

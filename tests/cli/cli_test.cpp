@@ -142,8 +142,8 @@ TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
     // A gross outlier: suggested, and with --reject suggested the export of the run without it.
     QByteArray drift;
     for (int x = 1; x <= 20; ++x)
-        drift += QByteArray::number(x) + "\t" + QByteArray::number(x == 9 ? 1300 : 1000 + 4 * x) +
-                 "\n";
+        drift +=
+            QByteArray::number(x) + "\t" + QByteArray::number(x == 9 ? 1300 : 1000 + 4 * x) + "\n";
     EXPECT_EQ(cli({"--summary"}, drift).lines()[11], "Suggested\t9");
     EXPECT_EQ(cli({"--reject", "suggested"}, drift).out, cli({"--reject", "9"}, drift).out);
     // The locale's decimal point, but the ASCII minus and no direction marks.
@@ -152,6 +152,46 @@ TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
                                        {"fa_IR.UTF-8", "\t-19\u066b63\t"}})
         EXPECT_TRUE(cli({"--summary"}, kDemo, locale).lines()[4].contains(QString::fromUtf8(cell)))
             << locale;
+}
+
+// A named table: the analytes kept and their order, rejections in all or one, the summary's
+// first column, messages led by the name and one picture per analyte.
+TEST(Cli, NamedTablesByAnalyte)
+{
+    const QByteArray named =
+        "Pos\tCu\tCu err\tZn/66\tPb\n5\t980\t9\t50\t7\n10\t770\t8\t\t6\n"
+        "15\t700\t\t60\t5\n25\t550\t5\t70\t4\n27\t500\t5\t80\t3\n";
+    const Outcome chosen = cli({"--analyte", "Pb,Cu"}, named);
+    ASSERT_EQ(chosen.status, 0) << chosen.err.toStdString();
+    EXPECT_EQ(chosen.out, cli({},
+                              "X\tPb\tCu\tCu sd\n5\t7\t980\t9\n10\t6\t770\t8\n"
+                              "15\t5\t700\n25\t4\t550\t5\n27\t3\t500\t5\n")
+                              .out);
+    EXPECT_TRUE(chosen.out.startsWith("Pb\tCu\n"));
+
+    const Outcome summary = cli({"--summary", "--reject", "Cu:10,25"}, named);
+    ASSERT_EQ(summary.status, 0) << summary.err.toStdString();
+    const QStringList rows = summary.lines();
+    EXPECT_TRUE(rows[0].startsWith("Analyte\tRow\ta\t"));
+    EXPECT_TRUE(rows.contains("Cu\tRejected:\t2") && rows.contains("Zn/66\tRejected:\t1") &&
+                rows.contains("Pb\tRejected:\t1"));
+    const Outcome degree = cli({"--show", "poly", "--degree", "30"}, named);
+    EXPECT_TRUE(degree.err.startsWith("Cu: Polynomial degree must be a whole number"));
+    EXPECT_EQ(degree.err.count('\n'), 3);
+
+    for (const auto& [args, message] :
+         {std::pair{QStringList{"--analyte", "Fe"}, "--analyte: the table has no analyte 'Fe'"},
+          {{"--reject", "Zn/66:10"}, "--reject: Zn/66 has no standard with Y > 0 at X = 10"},
+          {{"--reject", "Fe:10"}, "--reject: no analyte 'Fe' among those fitted"},
+          {{"--reject", "7"}, "--reject: no analyte has a standard with Y > 0 at X = 7"}})
+        expectFailure(cli(args, named), 2, message);
+    expectFailure(cli({"--analyte", "Cu"}), 2, "the table has no names line");
+
+    QTemporaryDir dir;
+    ASSERT_EQ(cli({"--plot", dir.filePath("p-%a.png")}, named).status, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"p-Cu.png", "p-Pb.png", "p-Zn_66.png"}));
+    expectFailure(cli({"--plot", dir.filePath("%a.png")}), 2, "%a needs a table with a names line");
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)

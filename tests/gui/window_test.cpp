@@ -44,7 +44,7 @@ class WindowTest : public QObject {
         const PlotDisplay p = plot()->shownPlot();
         const UserScale& s = p.pict1Scale;
         const double px = (x - s.left) / s.width * p.pict1Rect.width;
-        const double py = (*m_state->table.y[x] - s.top) / s.height * p.pict1Rect.height;
+        const double py = (*m_state->table().y[x] - s.top) / s.height * p.pict1Rect.height;
         const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left + px) / 15),
                         qRound((p.pict1Rect.top - p.pict2Rect.top + py) / 15));
         QTest::mouseClick(plot(), button, {}, at + offset);
@@ -90,8 +90,9 @@ private slots:
                  "7.52|3.54|9.46|");
         // The method that predicts best is bold, and says so.
         for (const char* name : {"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_zigzag"})
-            QCOMPARE(child<QLabel>(name)->font().bold(),
-                     m_state->results.bestPredictor == methodNamed(std::string_view(name).substr(7)));
+            QCOMPARE(
+                child<QLabel>(name)->font().bold(),
+                m_state->results().bestPredictor == methodNamed(std::string_view(name).substr(7)));
         QVERIFY(child<QLabel>("lblLoo_log")->toolTip().contains("23.55"));
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
@@ -107,9 +108,9 @@ private slots:
     void activationSetsUpOnce()
     {
         auto* prob = child<QComboBox>("comboProb");
-        const double t95 = m_state->results.fit(*methodNamed("linear"))->band->tValue;
+        const double t95 = m_state->results().fit(*methodNamed("linear"))->band->tValue;
         prob->setCurrentIndex(5);
-        QVERIFY(m_state->results.fit(*methodNamed("linear"))->band->tValue > t95);
+        QVERIFY(m_state->results().fit(*methodNamed("linear"))->band->tValue > t95);
         QEvent leave(QEvent::WindowDeactivate), back(QEvent::WindowActivate);
         QCoreApplication::sendEvent(m_window.get(), &leave);
         QCoreApplication::sendEvent(m_window.get(), &back);
@@ -125,7 +126,7 @@ private slots:
         clickPoint(10, Qt::RightButton);
         clickPoint(15, Qt::MiddleButton);
         clickPoint(25, Qt::LeftButton, {0, 30});  // beside the point
-        const auto& rejected = m_state->table.rejFlag;
+        const auto& rejected = m_state->table().rejFlag;
         QCOMPARE(rejected[10] + rejected[15] + rejected[25], 0);
         clickPoint(5);
         QCOMPARE(rejected[5], 1);
@@ -176,7 +177,7 @@ private slots:
         click("chkPoly_4");
         QVERIFY(!text("lblDiffPoly_4").isEmpty() && !text("lblDiffProcPoly_4").isEmpty());
         click("chkZigZag");
-        QVERIFY(!m_state->results.fit(*methodNamed("zigzag")));
+        QVERIFY(!m_state->results().fit(*methodNamed("zigzag")));
         const size_t withBand = m_state->plot.pict1.shapes.size();
         click("chkConf");
         QCOMPARE(m_state->plot.pict1.shapes.size(), withBand - 2);
@@ -213,16 +214,16 @@ private slots:
         } typing[] = {{"3", Qt::Key_Return, {}}, {"24", Qt::Key_Tab, {badDegree}}};
         focusWindow();
         for (const auto& t : typing) {
-            const std::string lastRun = m_state->results.degreeText;
+            const std::string lastRun = m_state->results().degreeText;
             degree->setFocus();
             degree->lineEdit()->selectAll();
             QTest::keyClicks(QApplication::focusWidget(), t.typed);
             QTest::keyClick(QApplication::focusWidget(), t.finish);
             QVERIFY(!degree->hasFocus() || t.finish == Qt::Key_Return);
-            QCOMPARE(m_state->results.degreeText, lastRun);
+            QCOMPARE(m_state->results().degreeText, lastRun);
             QCOMPARE(messages(), 0u);
             click("cmdPlot");
-            QCOMPARE(m_state->results.degreeText, t.typed);
+            QCOMPARE(m_state->results().degreeText, t.typed);
             QCOMPARE(MessageBoxes::takeRecorded(), t.atPlot);
         }
 
@@ -260,14 +261,60 @@ private slots:
             QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         }
 
-        const DataTable table = m_state->table;
+        const DataTable table = m_state->table();
         clipboard->setText("1\t2\n30001\t3\n3\t4\n");
         click("cmdPaste");
         QCOMPARE(messages(), 1u);
         QCOMPARE(text("lblNData"), QString::number(nData));
-        QCOMPARE(m_state->table.y, table.y);
-        QCOMPARE(m_state->table.yErr, table.yErr);
-        QCOMPARE(m_state->table.nCol, 3);
+        QCOMPARE(m_state->table().y, table.y);
+        QCOMPARE(m_state->table().yErr, table.yErr);
+        QCOMPARE(m_state->table().nCol, 3);
+    }
+
+    // A named table: the selector between the paste and plot buttons, Page Up and Page Down
+    // wherever the focus is, rejections and "Restore all data" per analyte; a plain table
+    // hides it again.
+    void analyteSelector()
+    {
+        auto* analyte = child<QComboBox>("cboAnalyte");
+        QVERIFY(!analyte->isVisible() && child("cmdRestore")->toolTip().isEmpty());
+        QGuiApplication::clipboard()->setText(
+            "Pos\tCu\tZn\n1\t100\t50\n2\t110\t\n3\t120\t60\n"
+            "4\t130\t70\n");
+        click("cmdPaste");
+        QVERIFY(analyte->isVisible() && child("lblAnalyte")->isVisible());
+        QVERIFY(analyte->geometry().top() >= child("cmdPaste")->geometry().bottom() &&
+                analyte->geometry().bottom() < child("cmdPlot")->geometry().top());
+        QCOMPARE(analyte->count(), 2);
+        QCOMPARE(analyte->currentText(), "Cu");
+        QCOMPARE(text("lblnDataOK"), "4");
+
+        focusWindow();
+        child("ComboBox1")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+        QCOMPARE(analyte->currentText(), "Zn");
+        QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
+        child("comboProb")->setFocus();
+        QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
+        QCOMPARE(text("lblnDataOK"), "3");
+        clickPoint(3);
+        click("cmdPlot");
+        QCOMPARE(text("lblRej"), "1");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+        QCOMPARE(text("lblRej"), "0");
+        clickPoint(2);
+        click("cmdRestore");  // Cu's rejection goes, Zn's stays
+        QVERIFY(!child("cmdRestore")->toolTip().isEmpty());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+        QCOMPARE(text("lblRej"), "1");
+        QCOMPARE(m_state->analytes[0].table.rejFlag[2], 0);
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith("Cu\tZn\r"));
+        QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
+        click("cmdPaste");
+        QVERIFY(!analyte->isVisible() && child("cmdRestore")->toolTip().isEmpty());
+        QCOMPARE(messages(), 0u);
     }
 
     // A gross outlier in a smooth drift gets a ring and a tooltip that says why.
@@ -278,16 +325,18 @@ private slots:
             table += QString("%1\t%2\r\n").arg(x).arg(x == 12 ? 1300 : 1000 + 4 * x);
         QGuiApplication::clipboard()->setText(table);
         click("cmdPaste");
-        QCOMPARE(m_state->results.suggested, std::vector<int>{12});
+        QCOMPARE(m_state->results().suggested, std::vector<int>{12});
         const auto& shapes = m_state->plot.pict1.shapes;
         QCOMPARE(shapes.back().kind, ShapeKind::Ellipse);
         QCOMPARE(shapes.back().colour, (Rgb{139, 69, 19}));
         const PlotDisplay p = plot()->shownPlot();
         const UserScale& sc = p.pict1Scale;
-        const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left + (12 - sc.left) / sc.width *
-                                                                         p.pict1Rect.width) / 15),
+        const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left +
+                                (12 - sc.left) / sc.width * p.pict1Rect.width) /
+                               15),
                         qRound((p.pict1Rect.top - p.pict2Rect.top +
-                                (1300 - sc.top) / sc.height * p.pict1Rect.height) / 15));
+                                (1300 - sc.top) / sc.height * p.pict1Rect.height) /
+                               15));
         QHelpEvent hover(QEvent::ToolTip, at, plot()->mapToGlobal(at));
         QCoreApplication::sendEvent(plot(), &hover);
         QVERIFY(QToolTip::text().startsWith("X = 12 is suggested for rejection"));

@@ -20,7 +20,7 @@ const std::size_t kLinear = method("linear"), kLog = method("log"), kPoly2 = met
 struct DriverRun {
     State state = kalibrix::test::startedState();
     Settings& settings = state.settings;
-    const RunResults& results = state.results;
+    const RunResults& results = state.results();
     RunReport report;
     Captions captions;
 
@@ -55,14 +55,14 @@ TEST(Driver, GuardsOnTheLevelAndThePointCount)
         r.settings.show[method(name)] = kTicked;
     r.settings.degreeText = "2";
     // One point: counts written, no fit, the zigzag still built.
-    r.state.table = tableOf({{3, 50}});
+    r.state.table() = tableOf({{3, 50}});
     r.go();
     EXPECT_EQ(r.cells(kLinear), "3|1|0||||||");
     EXPECT_TRUE(!r.fit(kLinear) && r.fit(kZigzag) && r.report.messages.empty());
 
     // Three points: band, log and the polynomials up to degree 2; the higher ones refused,
     // each with its message, the chosen degree first.
-    r.state.table = tableOf({{1, 10}, {2, 14}, {4, 11}});
+    r.state.table() = tableOf({{1, 10}, {2, 14}, {4, 11}});
     r.go();
     EXPECT_TRUE(r.fit(kLinear)->band && r.fit(kLog) && r.fit(kChosen) && r.fit(kPoly2));
     EXPECT_EQ(r.cells(kPoly3), "4|3|0||||||");
@@ -115,8 +115,8 @@ TEST(Driver, EveryRunStartsFromNoResult)
     EXPECT_EQ(r.cells(kLog), "27|5|0||||||");
 
     // Rejections are counted at the next run; Y <= 0 never counts as rejected.
-    r.state.table.rejFlag[5] = 1;
-    r.state.table.y[6] = -3;
+    r.state.table().rejFlag[5] = 1;
+    r.state.table().y[6] = -3;
     r.settings.showBand = kUnticked;  // the band is computed all the same
     r.go();
     EXPECT_EQ(r.cells(kLinear).substr(0, 13), "27|5|1|929.4|");  // without X = 5
@@ -145,7 +145,7 @@ TEST(Driver, ExportHoldsTheLatestRun)
     r.go();
     const std::string before = exportText(r.state, {});
     EXPECT_NE(before.find("\r5\t980\t923.747216035635\t118.710220325163\t"), std::string::npos);
-    r.state.table.rejFlag[5] = 1;
+    r.state.table().rejFlag[5] = 1;
     r.settings.degreeText = "4";
     EXPECT_EQ(exportText(r.state, {}), before);
 }

@@ -119,14 +119,14 @@ TEST(LeaveOneOut, AgreesWithRefitsWithoutEachStandard)
     State s = startedState();
     s.settings.degreeText = "6";
     const std::span<const FitMethod> methods = fitMethods();
-    const std::pair<const char*, int> leastSquares[] = {
-        {"linear", 1}, {"log", 1}, {"poly2", 2}, {"poly3", 3},
-        {"poly4", 4},  {"poly5", 5}, {"poly", 6}};
+    const std::pair<const char*, int> leastSquares[] = {{"linear", 1}, {"log", 1},   {"poly2", 2},
+                                                        {"poly3", 3},  {"poly4", 4}, {"poly5", 5},
+                                                        {"poly", 6}};
     std::mt19937 random(2024);
     int compared = 0;
     for (int round = 0; round < 120; ++round) {
-        s.table = randomTable(random, 3 + round % 38);
-        const DataTable& t = s.table;
+        s.table() = randomTable(random, 3 + round % 38);
+        const DataTable& t = s.table();
         const DataStats stats = Data_Stat(t, true);
         const FitInput input{t, stats, s.student, s.settings};
         LooWorkspace workspace(t);
@@ -143,8 +143,8 @@ TEST(LeaveOneOut, AgreesWithRefitsWithoutEachStandard)
                                                  : Wide(xs[k]));
                         rest.push_back(ys[k]);
                     }
-                const Wide at = logarithmic ? Wide(std::log(static_cast<long double>(xs[i])))
-                                            : Wide(xs[i]);
+                const Wide at =
+                    logarithmic ? Wide(std::log(static_cast<long double>(xs[i]))) : Wide(xs[i]);
                 std::optional<Wide> predicted;
                 if (static_cast<int>(ts.size()) >= m.minPoints)
                     predicted = refit(ts, rest, degree, at);
@@ -183,23 +183,23 @@ TEST(LeaveOneOut, ErrorPercentAndSuggestedOutliers)
 
     // A smooth drift of 20 standards with one gross outlier: only that one is suggested.
     for (int planted : {1, 9, 20}) {
-        s.table = test::tableOf({});
+        s.table() = test::tableOf({});
         for (int x = 1; x <= 20; ++x)
-            s.table.y[x] = drift(x) * (x == planted ? 1.2 : 1 + 0.001 * std::sin(7.0 * x));
-        s.table.nData = s.table.nY = 20;
+            s.table().y[x] = drift(x) * (x == planted ? 1.2 : 1 + 0.001 * std::sin(7.0 * x));
+        s.table().nData = s.table().nY = 20;
         A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
-        EXPECT_EQ(s.results.suggested, std::vector<int>{planted}) << planted;
+        EXPECT_EQ(s.results().suggested, std::vector<int>{planted}) << planted;
     }
 
     // The RMS and mean relative error of the zigzag on isolated standards: without one, the
     // line joins its neighbours (Y = X but 7 at X = 5); the ends have no prediction.
-    s.table = test::tableOf({{1, 1}, {3, 3}, {5, 7}, {7, 7}, {9, 9}});
+    s.table() = test::tableOf({{1, 1}, {3, 3}, {5, 7}, {7, 7}, {9, 9}});
     A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
-    const LeaveOneOut& zigzag = *s.results.fit(method("zigzag"))->loo;
-    const DataStats stats = Data_Stat(s.table, true);
-    LooWorkspace workspace(s.table);
+    const LeaveOneOut& zigzag = *s.results().fit(method("zigzag"))->loo;
+    const DataStats stats = Data_Stat(s.table(), true);
+    LooWorkspace workspace(s.table());
     const LooErrors errors = fitMethods()[method("zigzag")].leaveOneOut(
-        {s.table, stats, s.student, s.settings}, workspace);
+        {s.table(), stats, s.student, s.settings}, workspace);
     EXPECT_FALSE(errors[0] || errors[4]);
     EXPECT_DOUBLE_EQ(*errors[1], 3 - 4.0);
     EXPECT_DOUBLE_EQ(*errors[2], 7 - 5.0);
@@ -213,10 +213,10 @@ TEST(LeaveOneOut, ErrorPercentAndSuggestedOutliers)
     int withSuggestion = 0;
     for (int table = 0; table < 1000; ++table) {
         for (int x = 1; x <= 20; ++x)
-            s.table.y[x] = drift(x) + noise(random);
-        s.table.nData = s.table.nY = 20;
+            s.table().y[x] = drift(x) + noise(random);
+        s.table().nData = s.table().nY = 20;
         A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
-        withSuggestion += !s.results.suggested.empty();
+        withSuggestion += !s.results().suggested.empty();
     }
     EXPECT_LE(withSuggestion, 50);
     RecordProperty("tables with a suggestion", withSuggestion);

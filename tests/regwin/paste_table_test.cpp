@@ -85,10 +85,13 @@ TEST(PasteTable, AcceptedTexts)
         const PasteResult r = Paste_Table(c.text, c.locale);
         ASSERT_TRUE(r.table.has_value()) << r.message->text;
         EXPECT_FALSE(r.message.has_value());
-        EXPECT_EQ(valuesOf(*r.table), c.values);
-        EXPECT_EQ(r.table->nData, c.nData);
-        EXPECT_EQ(r.table->nY, c.nY);
-        EXPECT_EQ(r.table->nCol, c.nCol);
+        ASSERT_EQ(r.table->analytes.size(), 1u);
+        EXPECT_FALSE(r.table->named);
+        const DataTable& t = r.table->analytes[0].table;
+        EXPECT_EQ(valuesOf(t), c.values);
+        EXPECT_EQ(t.nData, c.nData);
+        EXPECT_EQ(t.nY, c.nY);
+        EXPECT_EQ(t.nCol, c.nCol);
     }
 }
 
@@ -152,7 +155,10 @@ TEST(PasteTable, RefusedTexts)
 
 TEST(PasteIntake, StopsJustPastTheLimits)
 {
-    const std::string lines = repeat("1\t2\r\n", kMaxPasteLines);
+    // The most a paste takes: a names line and 6000 lines below it.
+    const std::string lines = "X\tCu\r\n" + repeat("1\t2\r\n", kMaxPasteLines);
+    const std::string tooManyNamed =
+        "The table has more than 6000 lines below its names; at most 6000 can be pasted.";
     const std::string bytes(kMaxPasteBytes - 1, '1');  // at the limit with one more byte
     const std::string_view all = lines, cr = all.substr(0, lines.size() - 1);
     const struct {
@@ -163,8 +169,8 @@ TEST(PasteIntake, StopsJustPastTheLimits)
         {{all}, 0, ""},
         {{cr.substr(0, cr.size() - 1)}, 0, ""},  // no line end after the last line
         {{cr, "\n"}, 0, ""},                     // the LF of a CR LF
-        {{all, "xy"}, lines.size() + 1, kTooManyLines},
-        {{cr, "\r\n"}, lines.size(), kTooManyLines},
+        {{all, "xy"}, lines.size() + 1, tooManyNamed},
+        {{cr, "\r\n"}, lines.size(), tooManyNamed},
         {{bytes, "234"}, kMaxPasteBytes + 1, kTooLarge},
     };
     for (const auto& c : cases) {

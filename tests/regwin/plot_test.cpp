@@ -23,8 +23,8 @@ constexpr Rgb kRed{255, 0, 0};
 State stateOf(const DataTable& t, bool allData = true)
 {
     State s;
-    s.table = t;
-    s.results.stats = Data_Stat(t, allData);
+    s.table() = t;
+    s.results().stats = Data_Stat(t, allData);
     return s;
 }
 
@@ -62,7 +62,7 @@ std::vector<PointF> ticks(const PlotDisplay& p, double length, bool vertical)
 State clickableState(DataTable table)
 {
     State s;
-    s.table = std::move(table);
+    s.table() = std::move(table);
     s.plot.pict1Scale = {0, 1100, 1000, -1000};
     s.plot.markDX = 3;
     s.plot.markDY = 4;
@@ -183,7 +183,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
 {
     State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
     A_PLOT(s, NumberFormat{});
-    RunResults& r = s.results;
+    RunResults& r = s.results();
 
     const PlotDisplay p = plotOf(s);
     const auto& sh = p.pict1.shapes;
@@ -262,13 +262,13 @@ TEST(Rejection, LeftClickFlipsAndMarksThePoint)
 {
     State s = clickableState(tableOf({{100, 500}, {300, 600}}));
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 103, 497), 1);
-    EXPECT_EQ(s.table.rejFlag[100], 1);
+    EXPECT_EQ(s.table().rejFlag[100], 1);
     ASSERT_EQ(s.plot.pict1.shapes.size(), 1u);
     EXPECT_EQ(s.plot.pict1.shapes[0].kind, ShapeKind::Rectangle);
     EXPECT_EQ(s.plot.pict1.shapes[0].colour, (Rgb{255, 0, 0}));
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[0], (PointF{97, 496}));
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 1);  // taken back
-    EXPECT_EQ(s.table.rejFlag[100], 0);
+    EXPECT_EQ(s.table().rejFlag[100], 0);
     EXPECT_FALSE(s.plot.pict1.shapes[1].colour);  // foreground colour
 }
 
@@ -280,9 +280,9 @@ TEST(Rejection, HitWindowIsStrictAndCoversNeighbours)
          {std::pair{95.0, 500.0}, {100, 495}, {200, 500}, {300, 0}, {301, -5}, {0, 700}})
         EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, x, y), 0) << x << " " << y;
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100.5, 500.5), 2);  // both neighbours flip
-    EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 2);
+    EXPECT_EQ(s.table().rejFlag[100] + s.table().rejFlag[101], 2);
     restoreAllData(s);
-    EXPECT_EQ(s.table.rejFlag[100] + s.table.rejFlag[101], 0);
+    EXPECT_EQ(s.table().rejFlag[100] + s.table().rejFlag[101], 0);
 
     // pict1's Y in units of 2^-1020: the click is in those units, the mark too.
     const double unit = std::ldexp(1.0, -1020);

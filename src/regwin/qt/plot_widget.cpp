@@ -44,16 +44,15 @@ bool PlotWidget::event(QEvent* event)
         const QPoint at = static_cast<QHelpEvent*>(event)->pos();
         const PlotGeometry geometry = shownGeometry(m_state.plot, size());
         const PlotDisplay& plot = m_state.plot;
-        for (const int x : m_state.results.suggested) {
-            if (!m_state.table.hasValue(x))
+        for (const int x : m_state.results().suggested) {
+            if (!m_state.table().hasValue(x))
                 continue;
             const PointF p =
-                geometry.userToPixels({double(x), plot.toPict1Y(*m_state.table.y[x])});
+                geometry.userToPixels({double(x), plot.toPict1Y(*m_state.table().y[x])});
             if (std::hypot(p.x - at.x(), p.y - at.y()) <= kSuggestionReach) {
-                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
-                                   QString::fromStdString(
-                                       suggestionText(m_state.results, x, m_fmt)),
-                                   this);
+                QToolTip::showText(
+                    static_cast<QHelpEvent*>(event)->globalPos(),
+                    QString::fromStdString(suggestionText(m_state.results(), x, m_fmt)), this);
                 return true;
             }
         }

@@ -22,11 +22,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QLocale>
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <functional>
@@ -51,6 +53,8 @@ constexpr const char* kAboutText =
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
 const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
+const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
+const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 
 constexpr int kFontPixels = 11;  // the designed 8 pt at 96 dots per inch
 constexpr double kRowHeight = 225;
@@ -248,6 +252,16 @@ void RegWindow::buildControls()
     // Left column.
     cmdPaste = button("cmdPaste", "Paste data from clipboard", {120, 120, 855, 855});
     cmdPaste->setToolTip(tr("Paste data from clipboard (Ctrl+V)"));
+    // The analyte shown, for a named table, in the room between the paste and plot buttons.
+    lblAnalyte = newCaption(this, tr("Analyte"), QColor());
+    lblAnalyte->setObjectName("lblAnalyte");
+    place(lblAnalyte, {60, 1200, 975, kRowHeight});
+    cboAnalyte = new QComboBox(this);
+    cboAnalyte->setObjectName("cboAnalyte");
+    cboAnalyte->setToolTip(tr("The analyte shown (Page Up, Page Down)"));
+    cboAnalyte->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    place(cboAnalyte, {60, 1440, 975, 330});
+    lblAnalyte->setBuddy(cboAnalyte);
     cmdPlot = button("cmdPlot", "Plot and calculate", {120, 2760, 855, 735});
     QGroupBox* frame1 = frame("Frame1", "Y scale", {60, 3720, 975, 855});
     optScale[0] = option(frame1, "optScale_0", "Full", {120, 240, 795, 255});
@@ -435,6 +449,19 @@ void RegWindow::connectHandlers()
         A_PLOT();
     });
 
+    connect(cboAnalyte, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0 || static_cast<std::size_t>(index) == m_state.selected)
+            return;
+        showAnalyte(m_state, m_fmt, static_cast<std::size_t>(index));
+        showCaptions();
+        m_plot->update();
+    });
+    m_previousAnalyte = new QShortcut(kPreviousAnalyteKey, this);
+    m_nextAnalyte = new QShortcut(kNextAnalyteKey, this);
+    connect(m_previousAnalyte, &QShortcut::activated, this, [this] { stepAnalyte(-1); });
+    connect(m_nextAnalyte, &QShortcut::activated, this, [this] { stepAnalyte(+1); });
+    showAnalyteChoice();
+
     connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste, &QPushButton::click);
     connect(new QShortcut(kCopyKeys, this), &QShortcut::activated, cmdCopy, &QPushButton::click);
     for (QWidget* w : findChildren<QWidget*>())
@@ -491,7 +518,7 @@ void RegWindow::Form_Activate()
 
 void RegWindow::showCaptions()
 {
-    const Captions c = makeCaptions(m_state.results, m_fmt);
+    const Captions c = makeCaptions(m_state.results(), m_fmt);
     auto show = [](QLabel* label, const std::string& text) {
         if (label)
             label->setText(QString::fromStdString(text));
@@ -506,7 +533,7 @@ void RegWindow::showCaptions()
 
     // The leave-one-out column: the method that predicts best in bold, every cell's error in
     // Y units in its tooltip.
-    const std::optional<std::size_t> best = m_state.results.bestPredictor;
+    const std::optional<std::size_t> best = m_state.results().bestPredictor;
     for (std::size_t m = 0; m < m_rows.size(); ++m) {
         QLabel* cell = m_rows[m].loo;
         show(cell, c.looPercent[m]);
@@ -539,14 +566,47 @@ void RegWindow::A_PLOT()
         MessageBoxes::show(this, message);
 }
 
+// The analyte selector and its keys are there only for a named table; the selector lists
+// the analytes in column order and shows the one selected.
+void RegWindow::showAnalyteChoice()
+{
+    const bool named = m_state.named;
+    {
+        const QSignalBlocker quiet(cboAnalyte);
+        cboAnalyte->clear();
+        if (named)
+            for (const Analyte& analyte : m_state.analytes)
+                cboAnalyte->addItem(QString::fromStdString(analyte.name));
+        cboAnalyte->setCurrentIndex(named ? static_cast<int>(m_state.selected) : -1);
+    }
+    // The list may be wider than the box: long names stay readable when it drops down.
+    cboAnalyte->view()->setMinimumWidth(cboAnalyte->view()->sizeHintForColumn(0) + 8);
+    lblAnalyte->setVisible(named);
+    cboAnalyte->setVisible(named);
+    m_previousAnalyte->setEnabled(named);
+    m_nextAnalyte->setEnabled(named);
+    cmdRestore->setToolTip(named ? tr("Restores the rejected data of the analyte shown; the "
+                                      "other analytes keep their rejections.")
+                                 : QString());
+}
+
+void RegWindow::stepAnalyte(int step)
+{
+    const int index = cboAnalyte->currentIndex() + step;
+    if (index >= 0 && index < cboAnalyte->count())
+        cboAnalyte->setCurrentIndex(index);
+}
+
 void RegWindow::cmdPaste_Click()
 {
     const QString text = QGuiApplication::clipboard()->text();
     PasteResult pasted = Paste_Table(text.toStdString(), QLocale::system());
-    if (pasted.table)
-        m_state.table = std::move(*pasted.table);
-    else if (pasted.message)
+    if (pasted.table) {
+        m_state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+        showAnalyteChoice();
+    } else if (pasted.message) {
         MessageBoxes::show(this, *pasted.message);
+    }
     A_PLOT();
 }
 

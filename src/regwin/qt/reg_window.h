@@ -11,9 +11,11 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 
 namespace kalibrix {
 
@@ -62,6 +64,8 @@ private:
     void A_PLOT();
     void showCaptions();
 
+    void showAnalyteChoice();
+    void stepAnalyte(int step);
     void cmdPaste_Click();
     void cmdRestore_Click();
     void cmdCopy_Click();
@@ -84,6 +88,9 @@ private:
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* m_looHeading = nullptr;
+    QLabel* lblAnalyte = nullptr;
+    QComboBox* cboAnalyte = nullptr;  // the analyte shown; only for a named table
+    QShortcut *m_previousAnalyte = nullptr, *m_nextAnalyte = nullptr;
 };
 
 }  // namespace kalibrix

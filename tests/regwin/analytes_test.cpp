@@ -1,0 +1,213 @@
+// Named tables: how the names line is read, and the export of many analytes, which must be
+// each analyte's own export side by side.
+#include "regwin/driver.h"
+#include "regwin/export.h"
+#include "regwin/paste_table.h"
+#include "support/test_support.h"
+
+#include <QLocale>
+
+#include <random>
+#include <sstream>
+
+using namespace kalibrix;
+
+namespace {
+
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+
+// "name:nCol:X=Y/err X=Y ..." of each analyte.
+std::string analytesOf(const PastedTable& t)
+{
+    std::string s;
+    for (const Analyte& a : t.analytes) {
+        s += (s.empty() ? "" : " | ") + a.name + ":" + std::to_string(a.table.nCol) + ":" +
+             std::to_string(a.table.nData) + ":";
+        for (int x = 0; x <= a.table.nData; ++x) {
+            if (!a.table.y[x])
+                continue;
+            std::ostringstream cell;
+            cell << " " << x << "=" << *a.table.y[x];
+            if (a.table.yErr[x])
+                cell << "/" << *a.table.yErr[x];
+            s += cell.str();
+        }
+    }
+    return s;
+}
+
+std::string refusal(const std::string& text)
+{
+    const PasteResult r = Paste_Table(text, kEnglish);
+    EXPECT_FALSE(r.table.has_value());
+    return r.message ? r.message->text.substr(r.message->text.find('\n') + 1) : "";
+}
+
+}  // namespace
+
+TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
+{
+    // Error columns only right after their analyte, in any case; "Pb SD" before "Pb" is an
+    // analyte of its own. Empty cells are no value, short lines end in empty cells, a later
+    // line with the same X replaces only where it has a value, nData is the largest X.
+    const PasteResult r = Paste_Table(
+        " Pos \t Cu \tCu ERR\tZn\tZn \u00b1\tPb SD\tPb\tNi\tNi sd\tCo\tCo Error\n"
+        "1\t10\t0.5\t\t\t7\t1\t5\t0.1\t3\t0.3\n"
+        "2\t20\t\t0.2\t0.01\n"
+        "1\t11\n"
+        "40\n",
+        kEnglish);
+    ASSERT_TRUE(r.table) << r.message->text;
+    EXPECT_TRUE(r.table->named);
+    EXPECT_EQ(analytesOf(*r.table),
+              "Cu:3:40: 1=11 2=20 | Zn:3:40: 2=0.2/0.01 | Pb SD:2:40: 1=7 | Pb:2:40: 1=1 | "
+              "Ni:3:40: 1=5/0.1 | Co:3:40: 1=3/0.3");
+    EXPECT_EQ(r.table->analytes[0].table.nY, 2);
+
+    // A first line with a number in it is a data line, as always; names need two cells.
+    const PasteResult plain = Paste_Table("1\tCu\n2\t3\n3\t4\n", kEnglish);
+    EXPECT_EQ(plain.message->text.substr(plain.message->text.find('\n') + 1),
+              "Line 1, cell 2: \"Cu\" is not a number.");
+    EXPECT_EQ(refusal("Cu\n1\t2\n2\t3\n3\t4\n"),
+              "Line 1 has only one cell; X and Y must be separated by a tab.");
+}
+
+TEST(NamedTable, RefusedNamesAndLines)
+{
+    EXPECT_EQ(refusal("X\tCu\t \tZn\n1\t2\t3\t4\n2\t3\t4\t5\n3\t4\t5\t6\n"),
+              "Column 3 has no name in line 1; every analyte needs one.");
+    EXPECT_EQ(refusal("X\tCu\tZn\tCu\n1\t2\t3\t4\n2\t3\t4\t5\n3\t4\t5\t6\n"),
+              "Column 4 has the name \"Cu\" of column 2; every analyte needs its own name.");
+    EXPECT_EQ(refusal("X\tCu\n1\t2\n2\t3\n"),
+              "The table has 2 lines below its names; at least 3 are needed.");
+    EXPECT_EQ(refusal("X\tCu\n1\t2\n\t3\n3\t4\n"), "Line 3, cell 1 is empty.");
+    EXPECT_EQ(refusal("X\tCu\n1\t2\n\n3\t4\n"), "Line 3 is empty.");
+    EXPECT_EQ(refusal("X\tCu\n1\t2\n2\tn/a\n3\t4\n"), "Line 3, cell 2: \"n/a\" is not a number.");
+    EXPECT_EQ(refusal("X\tCu\tZn\n1\n2\t\t\n3\n"), "No cell below the names holds a value.");
+}
+
+// Named tables of 2 to 30 analytes, with error columns, empty cells, Y <= 0, rejections and
+// random methods: the export is, cell by cell, each analyte's export of its own plain paste
+// (its lines with a value, the shared nData, its rejections) with its name as the title.
+TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
+{
+    const State started = test::startedState();
+    std::mt19937 rng(12345);
+    const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+    const std::size_t kLinear = test::method("linear");
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const int analytes = 2 + round % 29;
+        const int lines = 4 + static_cast<int>(rng() % 30);
+        std::vector<bool> errors(static_cast<std::size_t>(analytes));
+        std::string header = "X";
+        for (int a = 0; a < analytes; ++a) {
+            header += "\tA" + std::to_string(a);
+            if ((errors[static_cast<std::size_t>(a)] = chance(40)))
+                header += "\tA" + std::to_string(a) + " err";
+        }
+        // cells[line][a] = "Y" or "Y\terr" or empty; xs[line]
+        std::vector<int> xs;
+        std::vector<std::vector<std::string>> cells;
+        std::string named = header + "\n";
+        for (int i = 0; i < lines; ++i) {
+            xs.push_back(1 + static_cast<int>(rng() % 60));
+            cells.emplace_back();
+            named += std::to_string(xs.back());
+            for (int a = 0; a < analytes; ++a) {
+                std::string y, err;
+                const bool silent = round % 4 == 0 && a == 1;  // a column without values
+                if (!silent && !chance(25)) {
+                    y = std::to_string(static_cast<int>(rng() % 2000) - (chance(10) ? 1900 : 0));
+                    if (errors[static_cast<std::size_t>(a)] && !chance(10))
+                        err = std::to_string(static_cast<int>(rng() % 50));
+                }
+                named += "\t" + y + (errors[static_cast<std::size_t>(a)] ? "\t" + err : "");
+                cells.back().push_back(y.empty() ? ""
+                                                 : y + (errors[static_cast<std::size_t>(a)]
+                                                            ? "\t" + (err.empty() ? "0" : err)
+                                                            : ""));
+            }
+            named += "\n";
+        }
+        Settings settings = started.settings;
+        for (std::size_t m = 0; m < settings.show.size(); ++m) {
+            if (m != kLinear)
+                settings.show[m] = chance(50) ? kTicked : kUnticked;
+            settings.exported[m] = chance(50) ? kTicked : kUnticked;
+        }
+        settings.showBand = chance(50) ? kTicked : kUnticked;
+
+        State state = started;
+        state.settings = settings;
+        PasteResult pasted = Paste_Table(named, kEnglish);
+        ASSERT_TRUE(pasted.table) << pasted.message->text << "\n" << named;
+        state.replaceAnalytes(std::move(pasted.table->analytes), true);
+        const int nData = state.analytes[0].table.nData;
+        std::vector<std::vector<int>> rejected(static_cast<std::size_t>(analytes));
+        for (int a = 0; a < analytes; ++a)
+            for (int x = 1; x <= nData; ++x)
+                if (state.analytes[static_cast<std::size_t>(a)].table.y[x] && chance(15)) {
+                    state.analytes[static_cast<std::size_t>(a)].table.rejFlag[x] = 1;
+                    rejected[static_cast<std::size_t>(a)].push_back(x);
+                }
+        A_PLOT(state, NumberFormat{}, Drawing::Skip);
+        const QStringList got =
+            QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
+
+        // Each analyte's own export, and the cells that stand for its groups on a full line.
+        std::vector<QStringList> own;
+        int fullTabs = 0;
+        for (std::size_t m = 0; m < settings.exported.size(); ++m)
+            if (ticked(settings.exported[m]))
+                fullTabs += 4 + (m == kLinear ? 1 : 0);
+        for (int a = 0; a < analytes; ++a) {
+            std::string text;
+            for (int i = 0; i < lines; ++i)
+                if (!cells[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)].empty())
+                    text += std::to_string(xs[static_cast<std::size_t>(i)]) + "\t" +
+                            cells[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)] + "\n";
+            if (text.empty())
+                continue;  // an analyte without values adds nothing
+            if (std::count(text.begin(), text.end(), '\n') < 3)
+                text += "0\t1\n0\t1\n";  // X = 0 is no standard: only the paste minimum
+            State single = started;
+            single.settings = settings;
+            PasteResult p = Paste_Table(text, kEnglish);
+            ASSERT_TRUE(p.table) << p.message->text << "\n" << text;
+            single.replaceAnalytes(std::move(p.table->analytes), false);
+            DataTable& t = single.table();
+            t.y[0].reset();
+            t.yErr[0].reset();
+            for (int x = 0; x <= nData; ++x)
+                if (t.y[x] && !state.analytes[static_cast<std::size_t>(a)].table.yErr[x])
+                    t.yErr[x].reset();  // an error cell left empty is no error
+            t.nData = nData;
+            for (int x : rejected[static_cast<std::size_t>(a)])
+                t.rejFlag[x] = 1;
+            A_PLOT(single, NumberFormat{}, Drawing::Skip);
+            QStringList lines =
+                QString::fromStdString(exportText(single, NumberFormat{})).split(u'\r');
+            lines[0] = "A" + QString::number(a);
+            own.push_back(lines);
+        }
+        ASSERT_EQ(got.size(), own.empty() ? 1 : own[0].size());
+        for (qsizetype k = 0; k < got.size(); ++k) {
+            QStringList expected;
+            qsizetype last = -1;  // the last analyte with cells on the line
+            for (qsizetype b = 0; b < static_cast<qsizetype>(own.size()); ++b)
+                if (!own[b][k].isEmpty())
+                    last = b;
+            for (qsizetype b = 0; b <= last; ++b) {
+                QStringList block = own[b][k].isEmpty() ? QStringList() : own[b][k].split(u'\t');
+                // Before another analyte a data or titles line keeps all its cells.
+                if (b < last && k >= 3)
+                    while (block.size() < fullTabs + 1)
+                        block.append(QString());
+                if (!block.isEmpty())
+                    expected += block;
+            }
+            EXPECT_EQ(got[k], expected.join(u'\t')) << "line " << k;
+        }
+    }
+}

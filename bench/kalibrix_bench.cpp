@@ -19,6 +19,12 @@
 //   replot       calculate + display list + paint: a click on "Plot and calculate";
 //   export       exportText of that run with every export box ticked.
 //
+// "analytes" takes a named table of 6000 lines (X = 5, 10, ... 30000) and 1 or 60 analyte
+// columns and does what the window does with it, every method ticked: the paste, a run of
+// every analyte with the leave-one-out errors and the picture, and the export. Its
+// "per_analyte" column is the time per analyte, the same at 60 as at 1 when the work grows
+// only with the number of analytes.
+//
 // By default each case runs 7 times and only the median is printed; any --benchmark_*
 // option given on the command line takes precedence over these defaults.
 
@@ -99,6 +105,27 @@ std::string pasteText(int nData)
     return text;
 }
 
+// A named table: X = 5, 10, ... 30000 and `analytes` columns of drifting values, each
+// analyte on its own level.
+std::string namedPasteText(int analytes)
+{
+    Noise noise(4242);
+    std::string text = "X";
+    for (int a = 1; a <= analytes; ++a)
+        text += "\tE" + std::to_string(a);
+    text += '\n';
+    char cell[32];
+    for (int x = kImportSpacing; x <= kMaxX; x += kImportSpacing) {
+        text += std::to_string(x);
+        for (int a = 1; a <= analytes; ++a) {
+            const int n = std::snprintf(cell, sizeof cell, "\t%.5g", driftValue(x, noise) * a);
+            text.append(cell, static_cast<size_t>(n));
+        }
+        text += '\n';
+    }
+    return text;
+}
+
 // 6000 lines of X and 99 cells such as "-123.456e-07" that both ways of writing numbers
 // read under a German locale; the very last cell is not a number.
 std::string refusedImportText()
@@ -151,7 +178,7 @@ State benchState(int nData)
     table.nData = nData;
     table.nY = nData;
     table.nCol = 3;
-    state.table = std::move(table);
+    state.table() = std::move(table);
     return state;
 }
 
@@ -278,6 +305,28 @@ void BM_Export(benchmark::State& st)
     st.SetLabel(std::to_string(bytes / 1024) + " KiB");
 }
 
+void BM_Analytes(benchmark::State& st)
+{
+    const auto analytes = static_cast<int>(st.range(0));
+    const std::string text = namedPasteText(analytes);
+    const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    State state = benchState(1);
+    for (auto _ : st) {
+        PasteResult pasted = Paste_Table(text, locale);
+        if (!pasted.table) {
+            st.SkipWithError("the text was refused");
+            return;
+        }
+        state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
+        std::string out = exportText(state, benchFormat());
+        benchmark::DoNotOptimize(r);
+        benchmark::DoNotOptimize(out);
+    }
+    st.counters["per_analyte"] = benchmark::Counter(
+        analytes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(300)->Arg(3000)->Arg(kMaxX)->Unit(benchmark::kMillisecond);
@@ -293,6 +342,7 @@ BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
 BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
 BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
 BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
+BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 
 // The console table with only the median of each case (all rows when the run has no
 // repetitions).

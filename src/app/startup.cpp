@@ -16,6 +16,7 @@ StartUp Main(const std::filesystem::path& appPath)
     State& s = result.state.emplace();
     s.student = *load.table;
     s.table() = demonstrationTable();
+    s.source = {kDemonstrationText, "C", "demonstration table"};
     return result;
 }
 

@@ -696,6 +696,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         state.replaceAnalytes(
             keptAnalytes(std::move(pasted.table->analytes), pasted.table->named, parser),
             pasted.table->named);
+        state.source = {*input, env.locale.name().toStdString(),
+                        file.empty() || file == "-" ? "standard input" : file};
         applyRejections(state, rejects.xs);
         if (plot && plot->perAnalyte && !state.named)
             throw UsageError{"--plot: %a needs a table with a names line"};

@@ -31,4 +31,8 @@ struct DataTable {
 // The five standards shown at start-up: X = 5, 10, 15, 25, 27.
 DataTable demonstrationTable();
 
+// The same table as the text a paste of it would be.
+inline constexpr const char* kDemonstrationText =
+    "5\t980\r\n10\t770\r\n15\t700\r\n25\t550\r\n27\t500\r\n";
+
 }  // namespace kalibrix

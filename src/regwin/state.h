@@ -10,6 +10,15 @@
 
 namespace kalibrix {
 
+// Where the table came from, as a session keeps it: the text as it was pasted or read, the
+// name of the locale its numbers were read in (QLocale::name(), "C" for the demonstration)
+// and, for the report, a few words on where it came from ("clipboard", a file's name).
+struct TableSource {
+    std::string text;
+    std::string locale;
+    std::string origin;
+};
+
 // The program's one working state, passed by reference to every front end and procedure
 // that needs it: the t table, the analytes of the table (each with its standards, its
 // rejections and what the last plot-and-calculate run computed), the user's settings, which
@@ -19,6 +28,7 @@ struct State {
     std::vector<Analyte> analytes = std::vector<Analyte>(1);  // one, unnamed, when plain
     bool named = false;                                       // the table's first line held names
     std::size_t selected = 0;                                 // the analyte the window shows
+    TableSource source;  // of the table the analytes were read from
     Settings settings = defaultSettings();
     PlotDisplay plot;  // the picture of the selected analyte's last run, plus click marks since
 

@@ -599,10 +599,12 @@ void RegWindow::stepAnalyte(int step)
 
 void RegWindow::cmdPaste_Click()
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    PasteResult pasted = Paste_Table(text.toStdString(), QLocale::system());
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    const QLocale locale = QLocale::system();
+    PasteResult pasted = Paste_Table(text, locale);
     if (pasted.table) {
         m_state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+        m_state.source = {text, locale.name().toStdString(), "clipboard"};
         showAnalyteChoice();
     } else if (pasted.message) {
         MessageBoxes::show(this, *pasted.message);

@@ -46,14 +46,14 @@ enum class ExportSummary {
 
 // A method's row in the window's results grid and the names of its controls.
 struct WindowRow {
-    double top = 0;                      // in twips
-    double captionLeft = 0;              // where its caption (or the degree box) stands
+    double top = 0;          // in twips
+    double captionLeft = 0;  // where its caption (or the degree box) stands
     double captionWidth = 0;
-    const char* caption = nullptr;       // none: the degree box stands in its place
+    const char* caption = nullptr;             // none: the degree box stands in its place
     std::optional<Rgb> colour = std::nullopt;  // of caption and cells; none: the text colour
-    std::array<const char*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
-    const char* showBox = nullptr;       // the Show check box
-    const char* exportBox = nullptr;     // the Export check box
+    std::array<const char*, 5> cells{};        // a, b, r^2, Aver. diff., %; nullptr: no cell
+    const char* showBox = nullptr;             // the Show check box
+    const char* exportBox = nullptr;           // the Export check box
 };
 
 // Leave-one-out errors, one per standard in use in increasing X (those of the workspace),
@@ -64,13 +64,14 @@ using LooErrors = std::span<const std::optional<double>>;
 // (fitMethods() in method_table.h). "{degree}" in a text stands for the degree the run
 // asked of the chosen-degree polynomial.
 struct FitMethod {
-    const char* name = "";           // in kalibrix-cli's --show and --export
-    const char* cliNote = nullptr;   // said after the name in kalibrix-cli's help
-    int minPoints = 0;               // fitted points a run needs before it tries the method
-    bool alwaysFitted = false;       // fitted on every run; its Show box ticked and disabled
+    const char* name = "";          // in kalibrix-cli's --show and --export
+    const char* description = "";   // in a sentence: "the linear regression"
+    const char* cliNote = nullptr;  // said after the name in kalibrix-cli's help
+    int minPoints = 0;              // fitted points a run needs before it tries the method
+    bool alwaysFitted = false;      // fitted on every run; its Show box ticked and disabled
     bool shownAtStart = false;
     bool exportedAtStart = false;
-    int runOrder = 0;                // methods are fitted, warn and are drawn in this order
+    int runOrder = 0;  // methods are fitted, warn and are drawn in this order
     FitOutcome (*fit)(const FitInput& input) = nullptr;
     // Its leave-one-out errors; nullptr: found by fitting the method again without each
     // standard.
@@ -86,7 +87,7 @@ struct FitMethod {
 
     std::optional<Rgb> pen = std::nullopt;  // curve colour; none: the foreground colour
     CurveShape curve = CurveShape::EveryX;
-    int curveBeyond = 0;               // an EveryX curve's last node lies this far beyond nData
+    int curveBeyond = 0;  // an EveryX curve's last node lies this far beyond nData
     WindowRow row{};
 };
 

@@ -550,6 +550,7 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
 
     PastedTable pasted;
     pasted.named = named;
+    pasted.lines = data.size();
     pasted.analytes.resize(columns.size());
     bool anyValue = false;
     for (std::size_t a = 0; a < columns.size(); ++a) {

@@ -43,6 +43,7 @@ private:
 struct PastedTable {
     std::vector<Analyte> analytes;
     bool named = false;
+    std::size_t lines = 0;  // data lines of the text (below the names of a named table)
 };
 
 struct PasteResult {

@@ -32,6 +32,7 @@ class WindowTest : public QObject {
     void click(const char* button) const { child<QAbstractButton>(button)->click(); }
     PlotWidget* plot() const { return child<PlotWidget>("pict2"); }
     size_t messages() const { return MessageBoxes::takeRecorded().size(); }
+    QString status() const { return text("lblStatus"); }
     void focusWindow() const
     {
         m_window->activateWindow();
@@ -71,7 +72,7 @@ private slots:
 
     void startUpShowsTheDemonstrationFitsAndAbout()
     {
-        QCOMPARE(m_window->size(), QSize(901, 653));  // 46 pixels wider for "LOO %:"
+        QCOMPARE(m_window->size(), QSize(901, 673));  // "LOO %:" and the status line
         QCOMPARE(child("cmdCopy")->geometry(), QRect(822, 512, 73, 73));
         auto texts = [this](std::initializer_list<const char*> labels) {
             QStringList t;
@@ -96,6 +97,12 @@ private slots:
         QVERIFY(child<QLabel>("lblLoo_log")->toolTip().contains("23.55"));
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
+        // Every control says what it does; the unlabelled boxes which method they tick.
+        for (QWidget* w : m_window->findChildren<QWidget*>())
+            if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w))
+                QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+        QCOMPARE(child("chkEX_1")->toolTip(),
+                 "Export the logarithmic regression with Copy interpolated values");
         QVERIFY(child<QCheckBox>("Check1")->isChecked() && !child("Check1")->isEnabled());
         QCOMPARE(messages(), 0u);
         click("cmdAbout");
@@ -186,32 +193,30 @@ private slots:
 
     void comboBoxes()
     {
-        // Degrees 6 and up are too many for five points: every run says so once.
+        // Degrees 6 and up are too many for five points: every run says so once, in the
+        // status line, with the degree and the standards in use; no message box.
         auto* degree = child<QComboBox>("ComboBox1");
         click("chkPoly_1");
-        const UserMessage tooFew{"Too few data for polynomial regression of the requested degree.",
-                                 MessageIcon::None, "KALIBRIX"};
-        QCOMPARE(MessageBoxes::takeRecorded(), std::vector{tooFew});
+        const QString tooFew = "Too few data for polynomial regression of the requested degree.";
+        QVERIFY(status().contains(tooFew + " (degree 6, 5 standards in use)"));
         degree->setCurrentIndex(10);
-        QCOMPARE(messages(), 1u);
+        QCOMPARE(status().count(tooFew), 1);
         degree->showPopup();  // the user chooses the next item
         QTest::keyClick(degree->view(), Qt::Key_Down);
         QTest::keyClick(degree->view(), Qt::Key_Return);
         QCOMPARE(degree->currentText(), "13");
-        QCOMPARE(messages(), 1u);
-        degree->showPopup();  // and the same item again
-        QTest::keyClick(degree->view(), Qt::Key_Return);
-        QCOMPARE(messages(), 1u);
+        QVERIFY(status().contains("(degree 13, 5 standards in use)"));
+        QCOMPARE(messages(), 0u);
 
         // Typing, Enter and leaving the box run nothing, even when the text is an item;
         // the next run reads the typed degree, and one press says so once.
-        const UserMessage badDegree{"Polynomial degree must be a whole number from 0 to 23.",
-                                    MessageIcon::None, "KALIBRIX"};
         const struct {
             const char* typed;
             Qt::Key finish;
-            std::vector<UserMessage> atPlot;
-        } typing[] = {{"3", Qt::Key_Return, {}}, {"24", Qt::Key_Tab, {badDegree}}};
+            const char* atPlot;
+        } typing[] = {
+            {"3", Qt::Key_Return, ""},
+            {"24", Qt::Key_Tab, "Polynomial degree must be a whole number from 0 to 23."}};
         focusWindow();
         for (const auto& t : typing) {
             const std::string lastRun = m_state->results().degreeText;
@@ -221,11 +226,12 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), t.finish);
             QVERIFY(!degree->hasFocus() || t.finish == Qt::Key_Return);
             QCOMPARE(m_state->results().degreeText, lastRun);
-            QCOMPARE(messages(), 0u);
             click("cmdPlot");
             QCOMPARE(m_state->results().degreeText, t.typed);
-            QCOMPARE(MessageBoxes::takeRecorded(), t.atPlot);
+            QCOMPARE(status().count("Polynomial degree"), *t.atPlot ? 1 : 0);
+            QVERIFY(status().contains(t.atPlot));
         }
+        QCOMPARE(messages(), 0u);
 
         // The level box shows only the level in force.
         auto* prob = child<QComboBox>("comboProb");
@@ -256,8 +262,11 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
             QCOMPARE(messages(), 0u);
             QCOMPARE(text("lblNData"), QString::number(nData));
+            QCOMPARE(status(), QString("Pasted 3 standards, X 1 to %1, from 3 lines").arg(nData));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(clipboard->text().toStdString(), exportText(*m_state, fmt));
+            QCOMPARE(status(),
+                     QString("Copied %1 lines with 3 methods to the clipboard").arg(nData + 4));
             QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         }
 
@@ -277,12 +286,13 @@ private slots:
     void analyteSelector()
     {
         auto* analyte = child<QComboBox>("cboAnalyte");
-        QVERIFY(!analyte->isVisible() && child("cmdRestore")->toolTip().isEmpty());
+        QVERIFY(!analyte->isVisible() && !child("cmdRestore")->toolTip().contains("analyte"));
         QGuiApplication::clipboard()->setText(
             "Pos\tCu\tZn\n1\t100\t50\n2\t110\t\n3\t120\t60\n"
             "4\t130\t70\n");
         click("cmdPaste");
         QVERIFY(analyte->isVisible() && child("lblAnalyte")->isVisible());
+        QCOMPARE(status(), "Pasted 7 standards of 2 analytes (Cu, Zn), X 1 to 4, from 4 lines");
         QVERIFY(analyte->geometry().top() >= child("cmdPaste")->geometry().bottom() &&
                 analyte->geometry().bottom() < child("cmdPlot")->geometry().top());
         QCOMPARE(analyte->count(), 2);
@@ -304,7 +314,7 @@ private slots:
         QCOMPARE(text("lblRej"), "0");
         clickPoint(2);
         click("cmdRestore");  // Cu's rejection goes, Zn's stays
-        QVERIFY(!child("cmdRestore")->toolTip().isEmpty());
+        QVERIFY(child("cmdRestore")->toolTip().contains("of the analyte shown"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
         QCOMPARE(text("lblRej"), "1");
         QCOMPARE(m_state->analytes[0].table.rejFlag[2], 0);
@@ -313,7 +323,7 @@ private slots:
         QVERIFY(QGuiApplication::clipboard()->text().startsWith("Cu\tZn\r"));
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
-        QVERIFY(!analyte->isVisible() && child("cmdRestore")->toolTip().isEmpty());
+        QVERIFY(!analyte->isVisible() && !child("cmdRestore")->toolTip().contains("analyte"));
         QCOMPARE(messages(), 0u);
     }
 
@@ -347,7 +357,7 @@ private slots:
         const QRect paste = child("cmdPaste")->geometry();
         const QRect frame3 = child("Frame3")->geometry();
         const QRect close = child("cmdClose")->geometry();
-        m_window->resize(901 + 186 + 100, 653 + 50);
+        m_window->resize(901 + 186 + 100, 673 + 50);
         QCOMPARE(child("Label2")->geometry(), QRect(902 + 100, 8, 177, 609 + 50));
         QCOMPARE(plot()->geometry(), QRect(72, 8, 777 + 100, 433 + 50));
         QCOMPARE(child("cmdPaste")->geometry(), paste);
@@ -363,6 +373,34 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(m_window->savePlotFile(dir.filePath("plot.png"), nullptr));
         QCOMPARE(QImage(dir.filePath("plot.png")).size(), plot()->size());
+
+        // Shorter than designed: the plot gives up height, the controls below move up and
+        // those left of it close ranks without overlapping.
+        m_window->resize(901, 673 - 80);
+        QCOMPARE(plot()->geometry(), QRect(72, 8, 777, 433 - 80));
+        QCOMPARE(child("Frame3")->geometry(), frame3.translated(0, -80));
+        const char* column[] = {"cmdPaste", "cboAnalyte", "cmdPlot",
+                                "Frame1",   "Frame2",     "cmdRestore"};
+        for (std::size_t i = 1; i < std::size(column); ++i)
+            QVERIFY(child(column[i])->geometry().top() > child(column[i - 1])->geometry().bottom());
+        QVERIFY(child("cmdRestore")->geometry().bottom() < child("Frame3")->geometry().top());
+    }
+
+    // The window opens within the screen's free area; every control can be reached (run on
+    // a 1366 x 768 screen at 125 % as well).
+    void fitsTheScreen()
+    {
+        const QRect room = m_window->screen()->availableGeometry();
+        QVERIFY(room.contains(m_window->frameGeometry()));
+        auto* scroll = m_window->findChild<QScrollArea*>();
+        for (QWidget* w : child("controls")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w->isHidden() || w->objectName() == "Label2")  // beyond the designed width
+                continue;
+            scroll->ensureWidgetVisible(w, 0, 0);
+            const QRect shown(w->mapTo(m_window.get(), QPoint(0, 0)), w->size());
+            QVERIFY2(scroll->geometry().contains(shown), qPrintable(w->objectName()));
+        }
+        QVERIFY(child("lblStatus")->isVisible());
     }
 };
 

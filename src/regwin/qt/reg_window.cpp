@@ -10,6 +10,7 @@
 #include "regwin/qt/plot_widget.h"
 #include "regwin/qt/wrapping_buttons.h"
 #include "regwin/rejection.h"
+#include "regwin/status_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +27,8 @@
 #include <QLocale>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -56,7 +59,8 @@ const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 
-constexpr int kFontPixels = 11;  // the designed 8 pt at 96 dots per inch
+constexpr int kFontPixels = 11;         // the designed 8 pt at 96 dots per inch
+const QSize kSmallestWindow(320, 240);  // below this nothing can be read anyway
 constexpr double kRowHeight = 225;
 constexpr double kBoxSize = 240;
 
@@ -183,9 +187,26 @@ RegWindow::RegWindow(State& state, QWidget* parent)
     f.setPixelSize(kFontPixels);
     setFont(f);
 
+    // The controls in an area that scrolls when the window is smaller than they can get, the
+    // status line below it.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName("controls");
+    m_canvas->setMinimumSize(smallestControlsSize());
+    m_scroll->setWidget(m_canvas);
+    m_status = new QLabel(this);
+    m_status->setObjectName("lblStatus");
+    m_status->setTextFormat(Qt::RichText);
+    m_status->setContentsMargins(6, 0, 6, 0);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     buildControls();
+    setToolTips();
     connectHandlers();
-    setMinimumSize(designedClientSize());
+    m_canvas->installEventFilter(this);  // its resizing lays the controls out
+    setMinimumSize(kSmallestWindow);
     resize(designedClientSize());
     layoutControls();
 }
@@ -198,7 +219,7 @@ void RegWindow::place(QWidget* widget, const TwipsRect& designed, Growth growth)
 void RegWindow::layoutControls()
 {
     for (const Placed& p : m_placed)
-        p.widget->setGeometry(placeInWindow(p.designed, p.growth, size()));
+        p.widget->setGeometry(placeInWindow(p.designed, p.growth, m_canvas->size()));
 }
 
 namespace {
@@ -231,13 +252,13 @@ QLabel* newCaption(QWidget* parent, const QString& text, const QColor& colour,
 void RegWindow::buildControls()
 {
     auto button = [this](const char* name, const char* caption, const TwipsRect& r) {
-        auto* b = new WrappingPushButton(QString::fromUtf8(caption), this);
+        auto* b = new WrappingPushButton(QString::fromUtf8(caption), m_canvas);
         b->setObjectName(name);
         place(b, r);
         return b;
     };
     auto frame = [this](const char* name, const char* caption, const TwipsRect& r) {
-        auto* g = new QGroupBox(QString::fromUtf8(caption), this);
+        auto* g = new QGroupBox(QString::fromUtf8(caption), m_canvas);
         g->setObjectName(name);
         place(g, r);
         return g;
@@ -253,14 +274,14 @@ void RegWindow::buildControls()
     cmdPaste = button("cmdPaste", "Paste data from clipboard", {120, 120, 855, 855});
     cmdPaste->setToolTip(tr("Paste data from clipboard (Ctrl+V)"));
     // The analyte shown, for a named table, in the room between the paste and plot buttons.
-    lblAnalyte = newCaption(this, tr("Analyte"), QColor());
+    lblAnalyte = newCaption(m_canvas, tr("Analyte"), QColor());
     lblAnalyte->setObjectName("lblAnalyte");
-    place(lblAnalyte, {60, 1200, 975, kRowHeight});
-    cboAnalyte = new QComboBox(this);
+    place(lblAnalyte, {60, 1200, 975, kRowHeight});  // room to close ranks with the plot shorter
+    cboAnalyte = new QComboBox(m_canvas);
     cboAnalyte->setObjectName("cboAnalyte");
     cboAnalyte->setToolTip(tr("The analyte shown (Page Up, Page Down)"));
     cboAnalyte->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    place(cboAnalyte, {60, 1440, 975, 330});
+    place(cboAnalyte, {60, 1500, 975, 330});
     lblAnalyte->setBuddy(cboAnalyte);
     cmdPlot = button("cmdPlot", "Plot and calculate", {120, 2760, 855, 735});
     QGroupBox* frame1 = frame("Frame1", "Y scale", {60, 3720, 975, 855});
@@ -280,10 +301,10 @@ void RegWindow::buildControls()
     optAllData[settings.allData ? 0 : 1]->setChecked(true);
 
     // The plot and the parameter listing beyond the designed right edge.
-    m_plot = new PlotWidget(m_state, this);
+    m_plot = new PlotWidget(m_state, m_canvas);
     m_plot->setObjectName("pict2");
     place(m_plot, PlotDisplay{}.pict2Rect, Growth::Plot);
-    Label2 = newValueLabel(this, "Label2", QColor());
+    Label2 = newValueLabel(m_canvas, "Label2", QColor());
     place(Label2, {kListingLeft, 120, 2655, 9135}, Growth::Listing);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setWordWrap(true);
@@ -295,10 +316,10 @@ void RegWindow::buildControls()
     const char* counterNames[] = {"lblNData", "lblnDataOK", "lblRej"};
     for (int i = 0; i < 3; ++i) {
         const double top = 6960 + 240 * i;
-        QLabel* c = newCaption(this, QString::fromUtf8(counters[i]), QColor(), Qt::AlignRight);
+        QLabel* c = newCaption(m_canvas, QString::fromUtf8(counters[i]), QColor(), Qt::AlignRight);
         c->setObjectName(QString("lblRizsa_%1").arg(6 + i));
         place(c, {2040, top, 1380, kRowHeight});
-        *counterValues[i] = newValueLabel(this, counterNames[i], QColor());
+        *counterValues[i] = newValueLabel(m_canvas, counterNames[i], QColor());
         place(*counterValues[i], {3480, top, 615, kRowHeight});
     }
 
@@ -328,14 +349,14 @@ void RegWindow::buildControls()
 void RegWindow::buildResultsGrid()
 {
     for (const GridColumn& c : kGridColumns) {
-        place(newCaption(this, QString::fromUtf8(c.heading), QColor()),
+        place(newCaption(m_canvas, QString::fromUtf8(c.heading), QColor()),
               {c.headingLeft, kHeadingTop, c.headingWidth, kRowHeight});
     }
-    place(newCaption(this, QStringLiteral("Show"), QColor()),
+    place(newCaption(m_canvas, QStringLiteral("Show"), QColor()),
           {10560 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
-    place(newCaption(this, QStringLiteral("Export"), QColor()),
+    place(newCaption(m_canvas, QStringLiteral("Export"), QColor()),
           {11160 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
-    m_looHeading = newCaption(this, QStringLiteral("LOO %:"), QColor());
+    m_looHeading = newCaption(m_canvas, QStringLiteral("LOO %:"), QColor());
     m_looHeading->setObjectName("lblLooHeading");
     m_looHeading->setToolTip(
         tr("Leave-one-out error: how far, in per cent of Y on average, each method misses a "
@@ -343,12 +364,12 @@ void RegWindow::buildResultsGrid()
            "method that predicts best."));
     place(m_looHeading, {kColLoo + 45, kHeadingTop, kLooColumnWidth - 45, kRowHeight});
     QLabel* polynomials =
-        newCaption(this, QStringLiteral("Polynomial regression"), kPolyHeadingColour);
+        newCaption(m_canvas, QStringLiteral("Polynomial regression"), kPolyHeadingColour);
     polynomials->setWordWrap(true);
     place(polynomials, {7080, 8250, 1200, 435});  // left of the polynomial rows
 
     auto box = [this](const char* name, double left, double top, int value) {
-        auto* c = new QCheckBox(this);
+        auto* c = new QCheckBox(m_canvas);
         c->setObjectName(QString::fromUtf8(name));
         c->setCheckState(value == kTicked ? Qt::Checked
                          : value == kGrey ? Qt::PartiallyChecked
@@ -365,23 +386,25 @@ void RegWindow::buildResultsGrid()
         const WindowRow& row = method.row;
         const QColor colour = colourOf(row.colour);
         if (row.caption)
-            place(newCaption(this, QString::fromUtf8(row.caption), colour),
+            place(newCaption(m_canvas, QString::fromUtf8(row.caption), colour),
                   {row.captionLeft, row.top, row.captionWidth, kRowHeight});
         MethodRow& controls = m_rows[m];
         for (int cell = 0; cell < kResultCells; ++cell) {
             if (!row.cells[cell])
                 continue;
             const GridColumn& column = kGridColumns[cell];
-            controls.cells[cell] = newValueLabel(this, QString::fromUtf8(row.cells[cell]), colour);
+            controls.cells[cell] =
+                newValueLabel(m_canvas, QString::fromUtf8(row.cells[cell]), colour);
             place(controls.cells[cell], {column.cellLeft, row.top, column.cellWidth, kRowHeight});
         }
-        controls.loo = newValueLabel(this, QStringLiteral("lblLoo_%1").arg(method.name), colour);
+        controls.loo =
+            newValueLabel(m_canvas, QStringLiteral("lblLoo_%1").arg(method.name), colour);
         place(controls.loo, {kColLoo, row.top, kLooColumnWidth - 90, kRowHeight});
         controls.show =
             box(row.showBox, kColShow, row.top, method.alwaysFitted ? kTicked : settings.show[m]);
         controls.show->setEnabled(!method.alwaysFitted);
         if (!row.caption) {
-            ComboBox1 = new ChoiceBox(this);
+            ComboBox1 = new ChoiceBox(m_canvas);
             ComboBox1->setObjectName("ComboBox1");
             place(ComboBox1,
                   {row.captionLeft, row.top - kDegreeBoxRaise, row.captionWidth, kDegreeBoxHeight});
@@ -399,6 +422,50 @@ void RegWindow::buildResultsGrid()
     for (std::size_t m = 0; m < methods.size(); ++m)
         m_rows[m].exported =
             box(methods[m].row.exportBox, kColExport, methods[m].row.top, settings.exported[m]);
+}
+
+// What every control does, in its tooltip.
+void RegWindow::setToolTips()
+{
+    const std::pair<QWidget*, const char*> tips[] = {
+        {cmdPlot, "Fit the ticked methods to the standards in use and redraw the plot"},
+        {optScale[0], "Y axis from 0"},
+        {optScale[1], "Y axis over the range of the data"},
+        {optScaleX[0], "X axis from 0"},
+        {optScaleX[1], "X axis over the range of the data"},
+        {optAllData[0], "Scale Y to every standard, rejected ones included"},
+        {optAllData[1], "Scale Y to the standards in use"},
+        {cmdAbout, "About KALIBRIX"},
+        {cmdClose, "Close KALIBRIX"},
+        {chkConf, "Show the confidence band of the linear regression at the level below"},
+        {comboProb, "Confidence level of the band"},
+        {ComboBox1,
+         "Degree of the polynomial below: pick one or type a whole number from 0 "
+         "to 23, then Plot and calculate"},
+        {lblNData, "Largest X of the table"},
+        {lblnDataOK, "Standards with Y above 0"},
+        {lblRej, "Standards rejected"},
+        {Label2, "Parameters of the polynomial of the chosen degree"},
+    };
+    for (const auto& [widget, tip] : tips)
+        widget->setToolTip(tr(tip));
+    cmdRestore->setToolTip(tr("Take back every rejection"));
+
+    const char* cellTips[kResultCells] = {"a (intercept) of %1", "b (slope) of %1", "r² of %1",
+                                          "Average difference between data and %1",
+                                          "Average difference between data and %1, in per "
+                                          "cent of Y"};
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const QString what = QString::fromUtf8(methods[m].description);
+        MethodRow& row = m_rows[m];
+        row.show->setToolTip(methods[m].alwaysFitted ? tr("%1 is always fitted").arg(what)
+                                                     : tr("Show %1").arg(what));
+        row.exported->setToolTip(tr("Export %1 with Copy interpolated values").arg(what));
+        for (int cell = 0; cell < kResultCells; ++cell)
+            if (row.cells[cell])
+                row.cells[cell]->setToolTip(tr(cellTips[cell]).arg(what));
+    }
 }
 
 void RegWindow::connectHandlers()
@@ -482,6 +549,8 @@ bool RegWindow::event(QEvent* event)
 // unaccepted, the override lets the window's shortcut have them.
 bool RegWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_canvas && event->type() == QEvent::Resize)
+        layoutControls();
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
         if (keys == kPasteKeys || keys == kCopyKeys)
@@ -493,13 +562,34 @@ bool RegWindow::eventFilter(QObject* watched, QEvent* event)
 void RegWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!std::exchange(m_fittedToScreen, true))
+        fitToScreen();
     Form_Activate();
+}
+
+// The window opens no larger than the screen's free area, frame included, and within it.
+void RegWindow::fitToScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize fits = size().boundedTo(room.size() - frame);
+    if (fits != size())
+        resize(fits);
+    const QRect at = frameGeometry();
+    move(pos() +
+         QPoint(std::max(0, room.left() - at.left()) - std::max(0, at.right() - room.right()),
+                std::max(0, room.top() - at.top()) - std::max(0, at.bottom() - room.bottom())));
 }
 
 void RegWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    layoutControls();
+    const int status = designedClientSize().height() - designedControlsSize().height();
+    m_scroll->setGeometry(0, 0, width(), height() - status);
+    m_status->setGeometry(0, height() - status, width(), status);
 }
 
 // The set-up of the first activation. Later activations (coming back from the spreadsheet)
@@ -540,7 +630,8 @@ void RegWindow::showCaptions()
         QFont f = cell->font();
         f.setBold(best == m);
         cell->setFont(f);
-        QString tip;
+        QString tip = tr("Leave-one-out error of %1: none for this run")
+                          .arg(QString::fromUtf8(fitMethods()[m].description));
         if (!c.looError[m].empty())
             tip = tr("Leave-one-out error %1 (root mean square, in Y units); %2 % of Y on "
                      "average.")
@@ -562,8 +653,31 @@ void RegWindow::A_PLOT()
         return;
     showCaptions();
     m_plot->update();
-    for (const UserMessage& message : report.messages)
-        MessageBoxes::show(this, message);
+    // The run's warnings stay in the status line, highlighted, until the next run.
+    m_statusWarnings.clear();
+    for (const FitWarning& warning : m_state.results().warnings)
+        m_statusWarnings.push_back(warningText(warning));
+    refreshStatus();
+}
+
+void RegWindow::showStatus(std::string message)
+{
+    m_statusMessage = std::move(message);
+    refreshStatus();
+}
+
+// The status line: what is under the mouse, else the last action's message; then the
+// warnings of the last run, highlighted.
+void RegWindow::refreshStatus()
+{
+    QString html =
+        QString::fromStdString(m_hoverText ? *m_hoverText : m_statusMessage).toHtmlEscaped();
+    for (const std::string& warning : m_statusWarnings)
+        html += QStringLiteral(
+                    "  <span style=\"background-color:#ffe27a; color:#000000\">"
+                    "&nbsp;%1&nbsp;</span>")
+                    .arg(QString::fromStdString(warning).toHtmlEscaped());
+    m_status->setText(html);
 }
 
 // The analyte selector and its keys are there only for a named table; the selector lists
@@ -585,9 +699,9 @@ void RegWindow::showAnalyteChoice()
     cboAnalyte->setVisible(named);
     m_previousAnalyte->setEnabled(named);
     m_nextAnalyte->setEnabled(named);
-    cmdRestore->setToolTip(named ? tr("Restores the rejected data of the analyte shown; the "
-                                      "other analytes keep their rejections.")
-                                 : QString());
+    cmdRestore->setToolTip(named ? tr("Take back every rejection of the analyte shown; the "
+                                      "other analytes keep theirs")
+                                 : tr("Take back every rejection"));
 }
 
 void RegWindow::stepAnalyte(int step)
@@ -603,8 +717,10 @@ void RegWindow::cmdPaste_Click()
     const QLocale locale = QLocale::system();
     PasteResult pasted = Paste_Table(text, locale);
     if (pasted.table) {
+        const std::string said = pastedText(*pasted.table);
         m_state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
         m_state.source = {text, locale.name().toStdString(), "clipboard"};
+        showStatus(said);
         showAnalyteChoice();
     } else if (pasted.message) {
         MessageBoxes::show(this, *pasted.message);
@@ -625,6 +741,11 @@ void RegWindow::cmdCopy_Click()
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(QString::fromStdString(text));
+    std::size_t methods = 0;
+    for (const int exported : m_state.settings.exported)
+        methods += ticked(exported) ? 1 : 0;
+    showStatus(copiedText(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')),
+                          methods, m_state.named ? m_state.analytes.size() : 1));
 }
 
 void RegWindow::cmdAbout_Click()

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -15,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QShortcut;
 
 namespace kalibrix {
@@ -56,13 +59,17 @@ private:
 
     void buildControls();
     void buildResultsGrid();
+    void setToolTips();
     void place(QWidget* widget, const TwipsRect& designed, Growth growth = Growth::Fixed);
     void layoutControls();
+    void fitToScreen();
     void connectHandlers();
 
     void Form_Activate();
     void A_PLOT();
     void showCaptions();
+    void showStatus(std::string message);
+    void refreshStatus();
 
     void showAnalyteChoice();
     void stepAnalyte(int step);
@@ -76,6 +83,7 @@ private:
     State& m_state;
     const NumberFormat m_fmt;
     bool m_activated = false;
+    bool m_fittedToScreen = false;
     std::vector<Placed> m_placed;
 
     PlotWidget* m_plot = nullptr;
@@ -88,6 +96,12 @@ private:
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* m_looHeading = nullptr;
+    QScrollArea* m_scroll = nullptr;  // scrolls m_canvas when the window is too small for it
+    QWidget* m_canvas = nullptr;      // the controls' area
+    QLabel* m_status = nullptr;       // the status line below it
+    std::string m_statusMessage;      // what the last action said
+    std::vector<std::string> m_statusWarnings;  // of the last run
+    std::optional<std::string> m_hoverText;     // about the point under the mouse
     QLabel* lblAnalyte = nullptr;
     QComboBox* cboAnalyte = nullptr;  // the analyte shown; only for a named table
     QShortcut *m_previousAnalyte = nullptr, *m_nextAnalyte = nullptr;

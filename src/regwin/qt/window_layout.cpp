@@ -42,7 +42,22 @@ Extra extraFor(const PlotDisplay& plot, QSize size)
 
 }  // namespace
 
-QSize designedClientSize() { return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight)}; }
+QSize designedClientSize()
+{
+    return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight + kStatusLineHeight)};
+}
+
+QSize designedControlsSize()
+{
+    return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight)};
+}
+
+QSize smallestControlsSize()
+{
+    const TwipsRect plot = PlotDisplay{}.pict2Rect;
+    return {pixels(kDesignedClientWidth),
+            pixels(kDesignedClientHeight - kPlotShrink * (plot.top + plot.height))};
+}
 
 QRect toPixels(const TwipsRect& r)
 {
@@ -53,12 +68,18 @@ QRect toPixels(const TwipsRect& r)
 
 QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client)
 {
+    const TwipsRect plot = PlotDisplay{}.pict2Rect;
+    const double plotBottom = plot.top + plot.height;
     const double extraWidth = std::max(0.0, client.width() * kTwips - kDesignedClientWidth);
-    const double extraHeight = std::max(0.0, client.height() * kTwips - kDesignedClientHeight);
+    const double extraHeight =
+        std::max(-kPlotShrink * plotBottom, client.height() * kTwips - kDesignedClientHeight);
     const double plotWidth = extraWidth - std::min(extraWidth, kListingRoom);
 
-    const TwipsRect plot = PlotDisplay{}.pict2Rect;
     TwipsRect r = designed;
+    // Left of a shorter plot the column closes ranks: every top moves up in proportion.
+    if (extraHeight < 0 && growth == Growth::Fixed && r.left + r.width <= plot.left &&
+        r.top < plotBottom)
+        r.top *= (plotBottom + extraHeight) / plotBottom;
     switch (growth) {
     case Growth::Plot:
         r.width += plotWidth;

@@ -17,8 +17,19 @@ inline constexpr double kDesignedClientWidth = 12825 + kLooColumnWidth;
 inline constexpr double kListingLeft = 12840 + kLooColumnWidth;  // Label2, the parameter listing
 inline constexpr double kDesignedClientHeight = 9795;
 
-// The designed client size in pixels (15 twips each).
+// The status line below the designed area, and its height in twips.
+inline constexpr double kStatusLineHeight = 300;
+
+// The designed client size in pixels (15 twips each): the controls' area and the status
+// line below it.
 QSize designedClientSize();
+
+// The controls' area at its designed size, and the smallest it gets before it scrolls: the
+// plot gives up to kPlotShrink of its designed height first (the controls below it move up,
+// those left of it close ranks), the width stays.
+QSize designedControlsSize();
+QSize smallestControlsSize();
+inline constexpr double kPlotShrink = 0.2;
 
 // A designed rectangle in pixels, its edges rounded to whole pixels.
 QRect toPixels(const TwipsRect& designed);
@@ -31,11 +42,12 @@ enum class Growth {
     Listing,  // Label2: stays right of the plot and takes the extra height
 };
 
-// Maps a control's designed rectangle (twips, in the client area) to pixels in a client
-// area of `client` pixels. At the designed size (or smaller) everything lies exactly where
-// designed. Extra width first brings Label2, just beyond the designed right edge, into
-// view, and the rest widens the plot; extra height makes the plot taller and moves the
-// controls below it down.
+// Maps a control's designed rectangle (twips, in the controls' area) to pixels in an area of
+// `client` pixels. At the designed size everything lies exactly where designed. Extra width
+// first brings Label2, just beyond the designed right edge, into view, and the rest widens
+// the plot; extra height makes the plot taller and moves the controls below it down. Less
+// height (down to smallestControlsSize) makes the plot shorter and moves the controls below
+// it up; the controls left of the plot then keep their sizes and order in a shorter column.
 QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client);
 
 // `plot` as drawn in a plot widget of `size` pixels: pict2 and pict1 take the room beyond

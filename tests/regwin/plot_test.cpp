@@ -168,15 +168,17 @@ TEST(PlotPoints, MarksErrorBarsAndRejection)
     EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980 - p.markDY},
                                     PointF{5 + p.markDX, 980 + p.markDY}));
     EXPECT_EQ(p.pict1.shapes[0].colour, (Rgb{0, 0, 0}));
-    EXPECT_EQ(p.pict1.shapes[1].colour, kRed);
+    EXPECT_EQ(p.pict1.shapes[1].colour, (Rgb{0, 0, 0}));  // X = 15: the rejected X = 10 comes last
+    EXPECT_EQ(p.pict1.shapes.back().colour, kRed);
 
     t.nCol = 3;
     t.yErr[5] = 20;
     p = plotOf(stateOf(t));
     EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980}, PointF{5 + p.markDX, 980}));
     EXPECT_THAT(pts(1), ElementsAre(PointF{5, 960}, PointF{5, 1000}));
-    EXPECT_THAT(pts(3), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
-    EXPECT_EQ(p.pict1.shapes[3].colour, kRed);
+    const size_t last = p.pict1.shapes.size() - 1;
+    EXPECT_THAT(pts(last), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
+    EXPECT_EQ(p.pict1.shapes[last].colour, kRed);
 }
 
 TEST(PlotCurves, OrderNodesBandAndLogStart)
@@ -204,6 +206,13 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     const PlotDisplay q = plotOf(s);
     EXPECT_EQ(q.pict1.shapes[9].count, 28u);
     EXPECT_EQ(q.pict1.pointsOf(q.pict1.shapes[9])[0].x, 1);
+
+    // A rejected standard's red mark lies above every curve and the band.
+    s.table().rejFlag[10] = 1;
+    const PlotDisplay red = plotOf(s);
+    ASSERT_EQ(red.pict1.shapes.size(), 11u);  // the zigzag without a segment
+    EXPECT_EQ(red.pict1.shapes[10].colour, kRed);
+    EXPECT_EQ(red.pict1.pointsOf(red.pict1.shapes[10])[0].x, 10 - red.markDX);
 }
 
 // The fuzz target checks that every coordinate is finite and the scale not empty.

@@ -81,15 +81,16 @@ void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& r
     plot.pict1.shapes.reserve(shapes);
 }
 
-void DrawDataPoints(PlotDisplay& plot, const DataTable& table)
+// The marks of the standards in use, or of the rejected ones (red).
+void DrawDataPoints(PlotDisplay& plot, const DataTable& table, bool rejected)
 {
     const double dx = plot.markDX;
     const double dy = plot.markDY;
+    const Rgb colour = rejected ? kRejectedColour : kAcceptedColour;
     for (int x = 0; x <= table.nData; ++x) {
-        if (!table.hasValue(x) || !std::isfinite(*table.y[x]))
+        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || (table.rejFlag[x] > 0) != rejected)
             continue;
         const double y = plot.toPict1Y(*table.y[x]);
-        const Rgb colour = table.rejFlag[x] > 0 ? kRejectedColour : kAcceptedColour;
         if (table.nCol > 2) {
             double err = plot.toPict1Y(table.yErr[x].value_or(0.0));
             if (!std::isfinite(err))
@@ -166,7 +167,7 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 
     reservePict1(plot, table, res);
     SetPlotScale(plot, table, stats, state.settings);
-    DrawDataPoints(plot, table);
+    DrawDataPoints(plot, table, false);
     DrawAxes(plot, table, stats, state.settings, fmt);
 
     const std::span<const FitMethod> methods = fitMethods();
@@ -178,7 +179,9 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
         if (fit->band && ticked(state.settings.showBand) && stats.nOK > 2)
             DrawConfidenceBand(plot, stats.firstX, nData, *fit, methods[m].pen);
     }
-    // The standards suggested for rejection, ringed above everything else.
+    // The rejected standards in red above the curves, the band and the other error bars;
+    // the standards suggested for rejection, ringed above everything else.
+    DrawDataPoints(plot, table, true);
     for (const int x : res.suggested) {
         if (!table.hasValue(x))
             continue;

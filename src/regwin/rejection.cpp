@@ -1,5 +1,6 @@
 #include "regwin/rejection.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalibrix {
@@ -8,36 +9,113 @@ namespace {
 
 constexpr Rgb kRejectedRed{255, 0, 0};
 
+// A mark's pen is a pixel wide, centred on its lines, and a pixel's position lies half a pixel
+// from its centre: `at` this near to a line is on its drawn edge.
+constexpr double kPenPixels = 1;
+
+// Whether the pixel `at` lies between the pixels of the user points a and b (on a drawn
+// line when they share an X or a Y), grown by the pen.
+bool inBox(const PlotGeometry& geometry, PointF a, PointF b, PointF at)
+{
+    const PointF p = geometry.userToPixels(a);
+    const PointF q = geometry.userToPixels(b);
+    return std::min(p.x, q.x) - kPenPixels <= at.x && at.x <= std::max(p.x, q.x) + kPenPixels &&
+           std::min(p.y, q.y) - kPenPixels <= at.y && at.y <= std::max(p.y, q.y) + kPenPixels;
+}
+
+// Whether the mark of the standard at (x, y) in pict1's units, as buildPlot draws it,
+// covers the pixel `at`.
+bool markCovers(const DataTable& table, const PlotDisplay& shown, const PlotGeometry& geometry,
+                int x, double y, PointF at)
+{
+    const double px = x;
+    const double dx = shown.markDX;
+    if (table.nCol > 2) {
+        double err = shown.toPict1Y(table.yErr[x].value_or(0.0));
+        if (!std::isfinite(err))
+            err = 0;
+        return inBox(geometry, {px - dx, y}, {px + dx, y}, at) ||
+               inBox(geometry, {px, y - err}, {px, y + err}, at);
+    }
+    const double dy = shown.markDY;
+    return table.nCol == 2 && inBox(geometry, {px - dx, y - dy}, {px + dx, y + dy}, at);
+}
+
 }  // namespace
 
-int pict1_MouseDown(State& state, MouseButton button, double x, double y)
+std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
+                             const PlotGeometry& geometry, PointF at)
+{
+    if (!std::isfinite(at.x) || !std::isfinite(at.y))
+        return std::nullopt;
+    const std::optional<PointF> user = geometry.pixelsToUser(at);
+    if (!user)
+        return std::nullopt;
+    // Only the X whose centre or mark can reach `at` are looked at. Pixels held within the
+    // device limit make pixelsPerX smaller, never larger: then more X are looked at, not fewer.
+    const double pixelsPerX =
+        std::abs(geometry.userToPixels({user->x + 1, user->y}).x - geometry.userToPixels(*user).x);
+    const double reach =
+        std::max(kPickPixels / pixelsPerX, std::abs(shown.markDX)) + kPenPixels / pixelsPerX;
+    const double low = user->x - reach;
+    const double high = user->x + reach;
+    // X = 0 holds no standard ("Restore all data" covers X = 1 to nData).
+    const int nData = table.nData;
+    int first = 1;
+    if (low > 1)
+        first = low > nData ? nData + 1 : static_cast<int>(std::floor(low));
+    int last = nData;
+    if (high < nData)
+        last = high < 1 ? 0 : static_cast<int>(std::ceil(high));
+
+    std::optional<int> best;
+    double bestDistance = 0;
+    for (int x = first; x <= last; ++x) {
+        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || *table.y[x] <= 0)
+            continue;
+        const double y = shown.toPict1Y(*table.y[x]);
+        const PointF centre = geometry.userToPixels({double(x), y});
+        const double distance = std::hypot(centre.x - at.x, centre.y - at.y);
+        if (best && !(distance < bestDistance))  // the smaller X of two as near
+            continue;
+        if (distance <= kPickPixels || markCovers(table, shown, geometry, x, y, at)) {
+            best = x;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotDisplay& shown,
+                                   const PlotGeometry& geometry, PointF at)
 {
     if (button != MouseButton::Left)
-        return 0;
+        return std::nullopt;
+    // `shown` may be state.plot itself: it is not read once the mark is drawn.
+    const std::optional<int> x = pointNear(state.table(), shown, geometry, at);
+    if (!x)
+        return std::nullopt;
     DataTable& t = state.table();
     PlotDisplay& plot = state.plot;
-    const double w = kHitWindow * plot.pict1Scale.width;
-    const double h = kHitWindow * std::abs(plot.pict1Scale.height);
-    int flipped = 0;
-    // X = 0 holds no standard ("Restore all data" covers X = 1 to nData).
-    for (int px = 1; px <= t.nData; ++px) {
-        if (!t.y[px] || *t.y[px] <= 0)
-            continue;
-        const double py = plot.toPict1Y(*t.y[px]);
-        if (!(x - w < px && px < x + w) || !(y - h < py && py < y + h))
-            continue;
-        const PointF lo{px - plot.markDX, py - plot.markDY};
-        const PointF hi{px + plot.markDX, py + plot.markDY};
-        if (t.rejFlag[px] < 1) {
-            plot.pict1.addRect(lo, hi, kRejectedRed);
-            t.rejFlag[px] = 1;
-        } else {
-            plot.pict1.addRect(lo, hi, std::nullopt);
-            t.rejFlag[px] = 0;
-        }
-        ++flipped;
+    const double y = plot.toPict1Y(*t.y[*x]);
+    const PointF lo{*x - plot.markDX, y - plot.markDY};
+    const PointF hi{*x + plot.markDX, y + plot.markDY};
+    if (t.rejFlag[*x] < 1) {
+        plot.pict1.addRect(lo, hi, kRejectedRed);
+        t.rejFlag[*x] = 1;
+    } else {
+        plot.pict1.addRect(lo, hi, std::nullopt);
+        t.rejFlag[*x] = 0;
     }
-    return flipped;
+    return x;
+}
+
+std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y)
+{
+    const PlotDisplay& plot = state.plot;
+    const PlotGeometry geometry(plot, designedPixels(plot.pict2Rect.width),
+                                designedPixels(plot.pict2Rect.height));
+    return pict1_MouseDown(state, button, plot, geometry, geometry.userToPixels({x, y}));
 }
 
 void restoreAllData(State& state)

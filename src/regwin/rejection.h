@@ -1,20 +1,36 @@
 #pragma once
 
+#include "regwin/plot_geometry.h"
 #include "regwin/state.h"
+
+#include <optional>
 
 namespace kalibrix {
 
 enum class MouseButton { Left, Right, Middle };
 
-// Share of the plot's extent, in each direction, within which a click hits a point.
-inline constexpr double kHitWindow = 0.005;
+// How near to a standard's centre, in pixels of the plot as shown, a click or the cursor
+// still picks it.
+inline constexpr double kPickPixels = 6;
 
-// A click at (x, y) in pict1's user coordinates (Y in units of plot.yUnit): with the left
-// button, every point with X >= 1 and Y > 0 within the hit window flips between in use and
-// rejected, and its mark is drawn on the picture (red when rejected, the foreground colour
-// when taken back). The fits follow at the next plot-and-calculate run. Returns how many
-// points flipped.
-int pict1_MouseDown(State& state, MouseButton button, double x, double y);
+// The standard (X >= 1, Y > 0) that the pixel `at` of the plot `shown` (the picture as a
+// widget of some size shows it, e.g. fitPlotToSize's result) drawn with `geometry` picks:
+// of those whose centre lies within kPickPixels or whose mark (its drawn square, inside or
+// on the edge, or its error bar cross, with the pen's pixel around them) covers `at`, the one
+// with the nearest centre, the smaller X of two as near; none when there is none or `at`
+// lies outside pict1.
+std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
+                             const PlotGeometry& geometry, PointF at);
+
+// A left click at the pixel `at`: flips the one standard pointNear picks between in use and
+// rejected and draws its mark on state.plot (red when rejected, the foreground colour when
+// taken back); the fits follow at the next run. Returns the X flipped, none when nothing was.
+std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotDisplay& shown,
+                                   const PlotGeometry& geometry, PointF at);
+
+// The same for a click at (x, y) in pict1's user units (Y in units of plot.yUnit) on the
+// plot at its designed size.
+std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y);
 
 // "Restore all data": every point of the table is in use again (the caller then replots).
 void restoreAllData(State& state);

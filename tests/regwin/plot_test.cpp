@@ -7,8 +7,10 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace kalibrix;
 using kalibrix::test::method;
@@ -58,7 +60,7 @@ std::vector<PointF> ticks(const PlotDisplay& p, double length, bool vertical)
     return starts;
 }
 
-// pict1 5 units wide and high around each point, marks 3 by 4 units.
+// pict1 from X 0 to 1000 and Y 100 to 1100, marks 3 by 4 units.
 State clickableState(DataTable table)
 {
     State s;
@@ -67,6 +69,11 @@ State clickableState(DataTable table)
     s.plot.markDX = 3;
     s.plot.markDY = 4;
     return s;
+}
+
+int rejectedCount(const DataTable& t)
+{
+    return static_cast<int>(std::count(t.rejFlag.begin(), t.rejFlag.end(), 1));
 }
 
 }  // namespace
@@ -168,15 +175,17 @@ TEST(PlotPoints, MarksErrorBarsAndRejection)
     EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980 - p.markDY},
                                     PointF{5 + p.markDX, 980 + p.markDY}));
     EXPECT_EQ(p.pict1.shapes[0].colour, (Rgb{0, 0, 0}));
-    EXPECT_EQ(p.pict1.shapes[1].colour, kRed);
+    EXPECT_EQ(p.pict1.shapes[1].colour, (Rgb{0, 0, 0}));  // X = 15: the rejected X = 10 comes last
+    EXPECT_EQ(p.pict1.shapes.back().colour, kRed);
 
     t.nCol = 3;
     t.yErr[5] = 20;
     p = plotOf(stateOf(t));
     EXPECT_THAT(pts(0), ElementsAre(PointF{5 - p.markDX, 980}, PointF{5 + p.markDX, 980}));
     EXPECT_THAT(pts(1), ElementsAre(PointF{5, 960}, PointF{5, 1000}));
-    EXPECT_THAT(pts(3), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
-    EXPECT_EQ(p.pict1.shapes[3].colour, kRed);
+    const size_t last = p.pict1.shapes.size() - 1;
+    EXPECT_THAT(pts(last), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
+    EXPECT_EQ(p.pict1.shapes[last].colour, kRed);
 }
 
 TEST(PlotCurves, OrderNodesBandAndLogStart)
@@ -204,6 +213,13 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     const PlotDisplay q = plotOf(s);
     EXPECT_EQ(q.pict1.shapes[9].count, 28u);
     EXPECT_EQ(q.pict1.pointsOf(q.pict1.shapes[9])[0].x, 1);
+
+    // A rejected standard's red mark lies above every curve and the band.
+    s.table().rejFlag[10] = 1;
+    const PlotDisplay red = plotOf(s);
+    ASSERT_EQ(red.pict1.shapes.size(), 11u);  // the zigzag without a segment
+    EXPECT_EQ(red.pict1.shapes[10].colour, kRed);
+    EXPECT_EQ(red.pict1.pointsOf(red.pict1.shapes[10])[0].x, 10 - red.markDX);
 }
 
 // The fuzz target checks that every coordinate is finite and the scale not empty.
@@ -256,38 +272,85 @@ TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
     }
 }
 
-// Clicks on the plot (pict1_MouseDown) and "Restore all data".
-// The window's tests click with the other buttons too.
+// Clicks on the plot (pict1_MouseDown). The window's tests click with every button and
+// "Restore all data".
 TEST(Rejection, LeftClickFlipsAndMarksThePoint)
 {
+    // At the designed size: 0.705 pixels per X unit, 0.385 per Y unit.
     State s = clickableState(tableOf({{100, 500}, {300, 600}}));
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 103, 497), 1);
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 103, 497), 100);
     EXPECT_EQ(s.table().rejFlag[100], 1);
     ASSERT_EQ(s.plot.pict1.shapes.size(), 1u);
     EXPECT_EQ(s.plot.pict1.shapes[0].kind, ShapeKind::Rectangle);
     EXPECT_EQ(s.plot.pict1.shapes[0].colour, (Rgb{255, 0, 0}));
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[0], (PointF{97, 496}));
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 1);  // taken back
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 100);  // taken back
     EXPECT_EQ(s.table().rejFlag[100], 0);
     EXPECT_FALSE(s.plot.pict1.shapes[1].colour);  // foreground colour
-}
-
-TEST(Rejection, HitWindowIsStrictAndCoversNeighbours)
-{
-    State s = clickableState(tableOf({{0, 700}, {100, 500}, {101, 501}, {300, 0}, {301, -5}}));
-    // On the window's edge, between points, on Y <= 0 and on X = 0 (which holds no standard).
-    for (const auto& [x, y] :
-         {std::pair{95.0, 500.0}, {100, 495}, {200, 500}, {300, 0}, {301, -5}, {0, 700}})
-        EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, x, y), 0) << x << " " << y;
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100.5, 500.5), 2);  // both neighbours flip
-    EXPECT_EQ(s.table().rejFlag[100] + s.table().rejFlag[101], 2);
-    restoreAllData(s);
-    EXPECT_EQ(s.table().rejFlag[100] + s.table().rejFlag[101], 0);
 
     // pict1's Y in units of 2^-1020: the click is in those units, the mark too.
     const double unit = std::ldexp(1.0, -1020);
     s = clickableState(tableOf({{100, 500 * unit}}));
     s.plot.yUnit = unit;
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 503), 1);
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 503), 100);
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[1], (PointF{103, 504}));
+
+    // 30000 standards, some 45 to a pixel: one click, one standard.
+    DataTable full;
+    for (int x = 1; x <= kMaxX; ++x)
+        full.y[x] = 500;
+    full.nData = kMaxX;
+    s = stateOf(full);
+    s.plot = plotOf(s);
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 15000, 500), 15000);
+    EXPECT_EQ(rejectedCount(s.table()), 1);
+    // 5 pixels, some 220 X, beside a lone standard.
+    s = stateOf(tableOf({{1000, 500}, {kMaxX, 500}}));
+    s.plot = plotOf(s);
+    const double fivePixels = 5 * s.plot.pict1Scale.width / designedPixels(s.plot.pict1Rect.width);
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 1000 - fivePixels, 500), 1000);
+}
+
+// Which standard a click picks: the one nearest within kPickPixels, or the one whose mark
+// lies under the pointer.
+TEST(Rejection, ClickPicksTheNearestStandardWithinReachOrUnderItsMark)
+{
+    DataTable bars = tableOf({{300, 300}});
+    bars.nCol = 3;
+    bars.yErr[300] = 40;
+    struct Case {
+        const char* what;
+        DataTable table;
+        double mark;  // pixels
+        PointF at;
+        std::optional<int> picked;
+        MouseButton button = MouseButton::Left;
+    } const cases[] = {
+        {"the nearer of two", tableOf({{100, 300}, {104, 300}}), 2, {101, 300}, 100},
+        {"the nearer of two", tableOf({{100, 300}, {104, 300}}), 2, {103, 301}, 104},
+        {"midway: the smaller X", tableOf({{100, 300}, {104, 300}}), 2, {102, 300}, 100},
+        {"6 pixels away", tableOf({{200, 300}}), 2, {200, 306}, 200},
+        {"7 pixels away", tableOf({{200, 300}}), 2, {207, 300}, std::nullopt},
+        {"the corner of a large mark", tableOf({{300, 300}}), 10, {310, 310}, 300},
+        {"the pixel of its edge", tableOf({{300, 300}}), 10, {300, 289}, 300},
+        {"beyond its edge", tableOf({{300, 300}}), 10, {300, 288}, std::nullopt},
+        {"an error bar's end", bars, 2, {300, 340}, 300},
+        {"beside an error bar", bars, 2, {303, 330}, std::nullopt},
+        {"Y = 0", tableOf({{400, 0}, {402, -3}}), 2, {400, 1}, std::nullopt},
+        {"X = 0 holds no standard", tableOf({{0, 300}}), 2, {0, 300}, std::nullopt},
+        {"right button", tableOf({{100, 300}}), 2, {100, 300}, std::nullopt, MouseButton::Right},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        State s;
+        s.table() = c.table;
+        // A plot of 1024 by 512 pixels that is all pict1, a unit a pixel (Y upward).
+        s.plot.pict2Rect = s.plot.pict1Rect = {0, 0, 1024, 512};
+        s.plot.pict1Scale = {0, 512, 1024, -512};
+        s.plot.markDX = s.plot.markDY = c.mark;
+        const PlotGeometry geometry(s.plot, 1024, 512);
+        EXPECT_EQ(pict1_MouseDown(s, c.button, s.plot, geometry, geometry.userToPixels(c.at)),
+                  c.picked);
+        EXPECT_EQ(rejectedCount(s.table()), c.picked ? 1 : 0);
+    }
 }

@@ -3,16 +3,19 @@
 #include "regwin/qt/plot_painter.h"
 #include "support/test_support.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSet>
 #include <QTemporaryDir>
 
 using namespace kalibrix;
 
 // The start-up picture (points, linear fit with band, log fit, degree-2 polynomial, zigzag),
-// painted at the designed size and twice that. The CLI's tests save it as PNG and SVG.
+// painted at the designed size and twice that, without and with anti-aliasing. The CLI's
+// tests save it as PNG and SVG.
 TEST(PlotRender, DemonstrationPlotPainted)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -24,38 +27,75 @@ TEST(PlotRender, DemonstrationPlotPainted)
     State s = kalibrix::test::startedState();
     A_PLOT(s, NumberFormat{});
     const PlotDisplay& plot = s.plot;
+    QSet<QRgb> pens{qRgb(255, 255, 255), qRgb(0, 0, 0)};  // pict1's background, foreground
+    for (const Shape& sh : plot.pict1.shapes)
+        if (sh.colour)
+            pens.insert(qRgb(sh.colour->r, sh.colour->g, sh.colour->b));
 
-    for (int factor : {1, 2}) {
-        SCOPED_TRACE(factor);
-        const QSize size = designedPlotSize() * factor;
-        QImage image(size, QImage::Format_RGB32);
-        QPainter painter(&image);
-        paintPlot(painter, plot, size, PlotColours{});
-        painter.end();
-        auto count = [&](QRect area, QRgb colour) {
-            int n = 0;
-            for (int y = area.top(); y <= area.bottom(); ++y)
-                for (int x = area.left(); x <= area.right(); ++x)
-                    n += image.pixel(x, y) == colour;
-            return n;
-        };
-        const QRgb yellow = qRgb(255, 255, 192);
-        EXPECT_EQ(image.pixel(2, 2), yellow);
-        EXPECT_EQ(image.pixel(size.width() - 3, size.height() - 3), yellow);
-        // The first point (5, 980): a black square outline around its centre.
-        const UserScale& sc = plot.pict1Scale;
-        const TwipsRect& p1 = plot.pict1Rect;
-        const double cx = p1.left - plot.pict2Rect.left + (5 - sc.left) / sc.width * p1.width;
-        const double cy = p1.top - plot.pict2Rect.top + (980 - sc.top) / sc.height * p1.height;
-        const double k = double(factor) / kTwipsPerDesignedPixel;
-        const int d = 4 * factor;
-        const QRect around(int(cx * k) - d, int(cy * k) - d, 2 * d + 1, 2 * d + 1);
-        EXPECT_GE(count(around, qRgb(0, 0, 0)), 6 * factor);
-        EXPECT_GE(count(image.rect(), qRgb(255, 0, 255)), 300 * factor);  // the log curve
+    for (const bool antialias : {false, true}) {
+        for (const int factor : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << factor << (antialias ? " anti-aliased" : ""));
+            const QSize size = designedPlotSize() * factor;
+            QImage image(size, QImage::Format_RGB32);
+            QPainter painter(&image);
+            PlotColours colours;
+            colours.antialias = antialias;
+            paintPlot(painter, plot, size, colours);
+            painter.end();
+            auto count = [&](QRect area, auto which) {
+                int n = 0;
+                for (int y = area.top(); y <= area.bottom(); ++y)
+                    for (int x = area.left(); x <= area.right(); ++x)
+                        n += which(image.pixel(x, y));
+                return n;
+            };
+            auto is = [](QRgb colour) { return [=](QRgb p) { return p == colour; }; };
+            const QRgb yellow = qRgb(255, 255, 192);
+            EXPECT_EQ(image.pixel(2, 2), yellow);
+            EXPECT_EQ(image.pixel(size.width() - 3, size.height() - 3), yellow);
+            // The first point (5, 980): a black square outline around its centre, crisp
+            // either way.
+            const UserScale& sc = plot.pict1Scale;
+            const TwipsRect& p1 = plot.pict1Rect;
+            const double cx = p1.left - plot.pict2Rect.left + (5 - sc.left) / sc.width * p1.width;
+            const double cy = p1.top - plot.pict2Rect.top + (980 - sc.top) / sc.height * p1.height;
+            const double k = double(factor) / kTwipsPerDesignedPixel;
+            const int d = 4 * factor;
+            const QRect around(int(cx * k) - d, int(cy * k) - d, 2 * d + 1, 2 * d + 1);
+            EXPECT_GE(count(around, is(qRgb(0, 0, 0))), 6 * factor);
+            // Without anti-aliasing every pixel of pict1 has a pen's colour or none; with it,
+            // the slanted curves blend into the background.
+            const PixelRect r = PlotGeometry(plot, size.width(), size.height()).pict1();
+            const QRect inside(int(r.left) + 1, int(r.top) + 1, int(r.width) - 2,
+                               int(r.height) - 2);
+            const int blended = count(inside, [&](QRgb p) { return !pens.contains(p); });
+            if (antialias) {
+                EXPECT_GE(blended, 3000 * factor);
+            } else {
+                EXPECT_EQ(blended, 0);
+                EXPECT_GE(count(image.rect(), is(qRgb(255, 0, 255))), 300 * factor);  // log curve
+            }
+        }
     }
 
+    // A PDF page in vectors: paths, no picture of pixels.
     QTemporaryDir dir;  // the window's save dialog offers any name
     QString error;
+    ASSERT_TRUE(savePlot(plot, dir.filePath("plot.pdf"), designedPlotSize(), &error))
+        << error.toStdString();
+    QFile pdf(dir.filePath("plot.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_TRUE(bytes.contains("/MediaBox [0 0 777.000000 433.000000]"));
+    EXPECT_FALSE(bytes.contains("/Subtype /Image"));
+    const qsizetype start = bytes.indexOf("stream\n") + 7;  // the page's drawing, packed
+    QByteArray packed = bytes.mid(start, bytes.indexOf("endstream", start) - start);
+    packed.prepend(QByteArray("\x00\x10\x00\x00", 4));  // qUncompress's size hint
+    const QByteArray page = qUncompress(packed);
+    EXPECT_GE(page.count(" re\nS\n"), 5);  // the marks, stroked rectangles
+    EXPECT_GE(page.count(" l\n"), 100);    // the curves' segments
+
     EXPECT_FALSE(savePlot(plot, dir.filePath("plot.bmp"), designedPlotSize(), &error));
     EXPECT_FALSE(error.isEmpty() || QFileInfo::exists(dir.filePath("plot.bmp")));
 }

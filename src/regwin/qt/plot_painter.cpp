@@ -10,23 +10,64 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QPolygonF>
 #include <QSvgGenerator>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace kalibrix {
 
 namespace {
 
 const QColor kFrameColour(255, 255, 192);  // pict2's light yellow
+constexpr int kPdfPointsPerInch = 72;
 
 QPointF qt(PointF p) { return {p.x, p.y}; }
 QRectF qt(const PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
 
+// Moves a point of the painter's coordinates onto the centre of its device pixel, where an
+// anti-aliased line one device pixel wide (the cosmetic pen) covers just that pixel: lines
+// along the axes, mark squares and error bars stay as crisp as drawn without anti-aliasing,
+// on the pixels that drawing would take. Off when the painter rotates or shears.
+class PixelSnap {
+public:
+    PixelSnap(const QPainter& painter, bool on)
+        : m_toDevice(painter.deviceTransform()),
+          m_on(on && m_toDevice.type() <= QTransform::TxScale && m_toDevice.isInvertible()),
+          m_fromDevice(m_toDevice.inverted())
+    {}
+    bool on() const { return m_on; }
+    QPointF operator()(QPointF p) const
+    {
+        const QPointF d = m_toDevice.map(p);
+        return m_fromDevice.map(QPointF(std::floor(d.x()) + 0.5, std::floor(d.y()) + 0.5));
+    }
+
+private:
+    QTransform m_toDevice;
+    bool m_on;
+    QTransform m_fromDevice;
+};
+
+// Whether every segment of the points runs along an axis.
+bool alongAxes(std::span<const PointF> pts)
+{
+    for (size_t i = 1; i < pts.size(); ++i)
+        if (pts[i].x != pts[i - 1].x && pts[i].y != pts[i - 1].y)
+            return false;
+    return true;
+}
+
+// Draws the layer with the painter's anti-aliasing as set; with `snap` on, shapes along the
+// axes lie on pixel centres.
 template <class Map>
-void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, Map map)
+void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, Map map,
+               const PixelSnap& snap)
 {
     QPen pen(foreground, 1);
     pen.setCosmetic(true);
@@ -36,10 +77,13 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
         pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
         painter.setPen(pen);
         const auto pts = layer.pointsOf(s);
+        const bool snapped = snap.on() && s.kind != ShapeKind::Ellipse &&
+                             (s.kind == ShapeKind::Rectangle || alongAxes(pts));
+        auto place = [&](PointF p) { return snapped ? snap(map(p)) : map(p); };
         if (s.kind == ShapeKind::Rectangle || s.kind == ShapeKind::Ellipse) {
             if (pts.size() != 2)
                 continue;
-            const QRectF box = QRectF(map(pts[0]), map(pts[1])).normalized();
+            const QRectF box = QRectF(place(pts[0]), place(pts[1])).normalized();
             if (s.kind == ShapeKind::Rectangle)
                 painter.drawRect(box);
             else
@@ -49,7 +93,7 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
         poly.clear();
         poly.reserve(static_cast<qsizetype>(pts.size()));
         for (const PointF& p : pts)
-            poly.append(map(p));
+            poly.append(place(p));
         painter.drawPolyline(poly);
     }
 }
@@ -77,13 +121,19 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
     painter.fillRect(qt(map.pict1()), colours.window);
 
     // pict1 lies in front of pict2 and clips its own drawing; pict2's lines lie outside it
-    // or on its edge, so they are drawn last and stay visible.
+    // or on its edge, so they are drawn last and stay visible. Curves, marks, band and error
+    // bars are anti-aliased; pict2's axis lines and ticks are drawn without, as crisp as the
+    // shapes along the axes in pict1.
     painter.save();
     painter.setClipRect(qt(map.pict1()), Qt::IntersectClip);
-    drawLayer(painter, plot.pict1, colours.text, [&](PointF p) { return qt(map.userToPixels(p)); });
+    painter.setRenderHint(QPainter::Antialiasing, colours.antialias);
+    drawLayer(
+        painter, plot.pict1, colours.text, [&](PointF p) { return qt(map.userToPixels(p)); },
+        PixelSnap(painter, colours.antialias));
     painter.restore();
-    drawLayer(painter, plot.pict2, colours.text,
-              [&](PointF p) { return qt(map.twipsToPixels(p)); });
+    drawLayer(
+        painter, plot.pict2, colours.text, [&](PointF p) { return qt(map.twipsToPixels(p)); },
+        PixelSnap(painter, false));
 
     QFont font = painter.font();
     font.setStyleHint(QFont::SansSerif);
@@ -113,8 +163,9 @@ std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesyst
     // One character per byte: the ending is found whatever the encoding of the name.
     const QString name = QString::fromLatin1(file.filename().native()).toLower();
     const bool png = name.endsWith(u".png");
-    if (!png && !name.endsWith(u".svg"))
-        return "The file name must end in .png or .svg";
+    const bool pdf = name.endsWith(u".pdf");
+    if (!png && !pdf && !name.endsWith(u".svg"))
+        return "The file name must end in .png, .svg or .pdf";
 
     // The whole picture is made in memory first, so that nothing but its bytes can fail at
     // the file.
@@ -134,6 +185,20 @@ std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesyst
         }
         if (!image.save(&buffer, "PNG"))
             return "The picture could not be encoded as PNG";
+    } else if (pdf) {
+        // A page of `size` points (a point is 1/72 inch) without margins, a pixel a point.
+        QPdfWriter writer(&buffer);
+        writer.setResolution(kPdfPointsPerInch);
+        writer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point, {}, QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setTitle(QStringLiteral("KALIBRIX"));
+        writer.setCreator(QStringLiteral("KALIBRIX"));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return "The picture could not be drawn as PDF";
+        paintPlot(painter, plot, size, colours);
+        if (!painter.end())
+            return "The picture could not be drawn as PDF";
     } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);

@@ -18,6 +18,9 @@ namespace kalibrix {
 struct PlotColours {
     QColor window = Qt::white;  // pict1's background
     QColor text = Qt::black;    // the foreground: axes, ticks, labels, regression line, band
+    // Curves, marks, band and error bars anti-aliased (shapes along the axes kept on whole
+    // pixels); off, every pixel of pict1 takes a pen's colour or none.
+    bool antialias = true;
 };
 
 // Paints `plot` into the rectangle (0, 0, target): the target shows pict2's whole
@@ -28,9 +31,10 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
 // pict2's size at 15 twips per pixel, the size the window was designed at.
 QSize designedPlotSize();
 
-// Writes `plot` at `size` pixels, white plot area and black foreground, as PNG or SVG by
+// Writes `plot` at `size` pixels, white plot area and black foreground, as PNG, SVG or PDF by
 // the file's ending (its bytes as given), through saveFile: a failed write leaves no
-// half-written picture. Returns the reason when it cannot, such as the system's error text.
+// half-written picture. A PDF is drawn in vectors on one page of `size` points (a pixel a
+// point, 1/72 inch). Returns the reason when it cannot, such as the system's error text.
 std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,
                                     QSize size);
 

@@ -86,8 +86,9 @@ void PlotWidget::mousePressEvent(QMouseEvent* event)
     default:
         return;
     }
-    const std::optional<PointF> p = userPoint(event->position());
-    if (p && pict1_MouseDown(m_state, button, p->x, p->y) > 0)
+    const QPointF at = event->position();
+    if (pict1_MouseDown(m_state, button, shownPlot(), shownGeometry(m_state.plot, size()),
+                        {at.x(), at.y()}))
         update();
 }
 

@@ -60,34 +60,25 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
     changed.showBand = kUnticked;
     changed.level = 5;
     changed.scaleXFull = changed.scaleYFull = changed.allData = false;
-    struct Case {
-        State state;
-        std::string degree;
-        bool change;
+    auto choices = [](const Settings& s) {
+        return std::tie(s.show, s.exported, s.showBand, s.degreeText, s.level, s.scaleYFull,
+                        s.scaleXFull, s.allData);
     };
-    std::vector<Case> cases;
-    cases.push_back({pasted(kDemonstrationText, "C", {}, 0), "6", false});
-    cases.push_back({pasted(kGerman, "de_DE", {{0, 10}, {0, 27}}, 0), " 3", true});
-    cases.push_back({pasted(kNamed, "C", {{0, 15}, {1, 5}}, 1), "abc", true});
-    cases.push_back({pasted(kNamed, "de_DE", {}, 0), "4", false});
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.state.source.text + " " + c.degree);
-        State& saved = c.state;
-        if (c.change)
+    std::tuple<State, const char*, bool> cases[] = {
+        {pasted(kDemonstrationText, "C", {}, 0), "6", false},
+        {pasted(kGerman, "de_DE", {{0, 10}, {0, 27}}, 0), " 3", true},
+        {pasted(kNamed, "C", {{0, 15}, {1, 5}}, 1), "abc", true},
+        {pasted(kNamed, "de_DE", {}, 0), "4", false}};
+    for (auto& [saved, degree, change] : cases) {
+        SCOPED_TRACE(saved.source.text + degree);
+        if (change)
             saved.settings = changed;
-        saved.settings.degreeText = c.degree;
+        saved.settings.degreeText = degree;
         const std::string bytes = sessionText(saved);
         State back = opened(bytes);
         EXPECT_EQ(sessionText(back), bytes);
         EXPECT_EQ(back.selected, saved.selected);
-        EXPECT_EQ(back.settings.show, saved.settings.show);
-        EXPECT_EQ(back.settings.exported, saved.settings.exported);
-        EXPECT_EQ(back.settings.level, saved.settings.level);
-        EXPECT_EQ(back.settings.degreeText, c.degree);
-        EXPECT_EQ(std::tuple(back.settings.showBand, back.settings.scaleXFull,
-                             back.settings.scaleYFull, back.settings.allData),
-                  std::tuple(saved.settings.showBand, saved.settings.scaleXFull,
-                             saved.settings.scaleYFull, saved.settings.allData));
+        EXPECT_TRUE(choices(back.settings) == choices(saved.settings));
         for (std::size_t a = 0; a < saved.analytes.size(); ++a)
             EXPECT_EQ(back.analytes[a].table.rejFlag, saved.analytes[a].table.rejFlag);
         A_PLOT(saved, NumberFormat{});

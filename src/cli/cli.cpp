@@ -5,6 +5,8 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/save_file.h"
+#include "regwin/session.h"
 #include "regwin/state.h"
 
 #include <QCommandLineOption>
@@ -49,9 +51,6 @@ std::vector<std::string> exportNames()
         names.push_back(m.name);
     return names;
 }
-
-// --level values, at their position in the level list.
-constexpr std::array<const char*, 6> kLevelNames{"80", "90", "95", "98", "99", "99.8"};
 
 struct UsageError {
     std::string text;
@@ -187,11 +186,13 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
     return request;
 }
 
-// The settings of the window at start-up, changed by the options, at the 95 % level.
-Settings settingsFrom(const QCommandLineParser& parser)
+// The settings of the window at start-up at the 95 % level, or `base`, changed by the
+// options.
+Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> base = {})
 {
-    Settings s = defaultSettings();
-    s.level = kDefaultLevel;
+    Settings s = base ? std::move(*base) : defaultSettings();
+    if (!base)
+        s.level = kDefaultLevel;
     const std::span<const FitMethod> methods = fitMethods();
     if (parser.isSet(QStringLiteral("show"))) {
         const std::vector<std::string> chosen =
@@ -224,24 +225,49 @@ Settings settingsFrom(const QCommandLineParser& parser)
         s.degreeText = str(text(parser.value(QStringLiteral("degree"))));
     if (parser.isSet(QStringLiteral("level"))) {
         const QString level = text(parser.value(QStringLiteral("level"))).trimmed();
-        const auto it = std::find_if(kLevelNames.begin(), kLevelNames.end(),
+        const std::span<const char* const> names = levelNames();
+        const auto it = std::find_if(names.begin(), names.end(),
                                      [&](const char* n) { return level == QLatin1String(n); });
-        if (it == kLevelNames.end())
+        if (it == names.end())
             throw UsageError{"--level: '" + str(level) +
                              "' is not one of 80, 90, 95, 98, 99, 99.8"};
-        s.level = static_cast<int>(it - kLevelNames.begin());
+        s.level = static_cast<int>(it - names.begin());
     }
     return s;
 }
 
-std::optional<std::string> readFile(const std::string& name, std::string& error)
+// The open file `fd` up to its end, or its first `limit` bytes.
+std::optional<std::string> readUpTo(int fd, std::size_t limit, std::string& error)
+{
+    std::string text;
+    std::vector<char> buffer(65536);
+    while (text.size() < limit) {
+        const ssize_t n = ::read(fd, buffer.data(), std::min(buffer.size(), limit - text.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+// A table file as far as the paste limits allow, or a session file as far as a session may
+// be long (one byte more, for the reader to refuse).
+std::optional<std::string> readFile(const std::string& name, std::string& error,
+                                    bool session = false)
 {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = std::strerror(errno);
         return std::nullopt;
     }
-    std::optional<std::string> text = readTable(fd, error);
+    std::optional<std::string> text =
+        session ? readUpTo(fd, kMaxSessionBytes + 1, error) : readTable(fd, error);
     ::close(fd);
     return text;
 }
@@ -521,16 +547,17 @@ Fits a table of standards as the regression window does at start-up and writes
 the value of every exported fit at every X as tab-separated text.
 
 The table (X, Y and an optional error per line, as pasted into the window) is
-read from FILE, or from standard input when FILE is absent or "-". A first line
-of names makes it a named table: X, then one column per analyte, each followed
-by its errors where a column is named after it with " err", " error", " sd" or
-" ±"; an empty cell is no value. Its export is the analytes' exports side by
-side, each headed by its name. As in the window, a table may have at most 6000
-lines (besides a names line) and 32 MB; a longer input is refused as soon as it
-is beyond that, without reading the rest. Numbers are read and
-written with the decimal separator of the user's locale; negative numbers are
-written with the ASCII minus sign "-" in every locale. File names are used as
-given, byte for byte, whatever their encoding.
+read from FILE, or from standard input when FILE is absent or "-", or is the
+table of a session (--session). A first line of names makes it a named table:
+X, then one column per analyte, each followed by its errors where a column is
+named after it with " err", " error", " sd" or " ±"; an empty cell is no
+value. Its export is the analytes' exports side by side, each headed by its
+name. As in the window, a table may have at most 6000 lines (besides a names
+line) and 32 MB; a longer input is refused as soon as it is beyond that,
+without reading the rest. Numbers are read and written with the decimal
+separator of the user's locale; negative numbers are written with the ASCII
+minus sign "-" in every locale. File names are used as given, byte for byte,
+whatever their encoding.
 
 )"
            "Options:\n" +
@@ -557,6 +584,18 @@ given, byte for byte, whatever their encoding.
   --size WxH      size of that picture in pixels. Default: 777x433
   --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range of
                   the data) rather than "Full" (from 0).
+  --session FILE  read a session (.kalibrix, as the window saves it) instead of a
+                  table: its table, rejections and settings apply, and --plot
+                  draws the analyte it shows; the options given change them
+                  (--reject adds rejections, --analyte chooses among its
+                  analytes). A damaged or foreign file is refused.
+  --save-session FILE
+                  also write the session of the run: the table read, the
+                  settings and every rejection (also those of --reject), as
+                  the window opens it. Written whole or not at all.
+  --report FILE   also write the report of the run as PDF (FILE ends in .pdf):
+                  for each analyte a page with the figures of the window, the
+                  rejected standards, the settings and the plot.
   -h, --help      show this text and exit.
 
 Summary (tab-separated, LF line ends, an empty cell means no result; of a
@@ -572,8 +611,9 @@ Messages of the fit go to standard error, one per line.
 Exit status:
   0  done (also when the fit wrote messages)
   1  the t table (student.dat beside the program) could not be read, the input
-     could not be read, the table was refused, or the picture or standard
-     output could not be written (message on standard error)
+     could not be read, the table or session was refused, or the picture, the
+     session, the report or standard output could not be written (message on
+     standard error)
   2  usage error
 )";
 }
@@ -616,6 +656,80 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err)
     return said ? result.status : kExitFailure;
 }
 
+namespace {
+
+// Where the table of a run comes from: a session, a table file or standard input.
+struct Input {
+    std::optional<std::string> session;  // the bytes of --session's file name
+    std::string file;                    // the table file's; empty or "-": standard input
+
+    std::string name() const
+    {
+        return session ? *session : file.empty() || file == "-" ? "standard input" : file;
+    }
+};
+
+// Puts the run's table into `state`: a session's (its rejections, the analyte it shows and
+// its settings, the options' over them) or the table read, with where it came from. The
+// import's messages go to `err`; on failure returns the result to give.
+std::optional<CliResult> takeInput(State& state, const Input& in, const QCommandLineParser& parser,
+                                   const CliEnvironment& env, std::string& err)
+{
+    const std::string name = in.session ? *in.session : in.file;
+    std::string error;
+    std::optional<std::string> bytesRead;
+    if (!in.session && (in.file.empty() || in.file == "-")) {
+        bytesRead = env.readStdin ? env.readStdin() : std::nullopt;
+        if (!bytesRead)
+            return CliResult{
+                kExitFailure, {}, std::string(kProgram) + ": cannot read standard input\n"};
+    } else if (!(bytesRead = readFile(name, error, in.session.has_value()))) {
+        return CliResult{kExitFailure,
+                         {},
+                         std::string(kProgram) + ": cannot read " + name + ": " + error + "\n"};
+    }
+
+    if (in.session) {
+        std::variant<SessionContents, std::string> contents = readSessionText(*bytesRead);
+        if (const std::string* refusal = std::get_if<std::string>(&contents))
+            return CliResult{
+                kExitFailure, {}, std::string(kProgram) + ": " + name + ": " + *refusal + "\n"};
+        applySession(state, std::move(std::get<SessionContents>(contents)));
+        state.settings = settingsFrom(parser, std::move(state.settings));
+        return std::nullopt;
+    }
+    PasteResult pasted = Paste_Table(*bytesRead, env.locale);
+    if (pasted.message)
+        appendMessage(err, *pasted.message);
+    if (!pasted.table)
+        return CliResult{kExitFailure, {}, err};
+    state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+    state.source = {std::move(*bytesRead), env.locale.name().toStdString(), in.name()};
+    return std::nullopt;
+}
+
+// --report FILE: a name ending in .pdf.
+std::optional<std::string> reportRequest(const QCommandLineParser& parser)
+{
+    if (!parser.isSet(QStringLiteral("report")))
+        return std::nullopt;
+    const QString name = parser.value(QStringLiteral("report"));
+    if (!name.toLower().endsWith(u".pdf"))
+        throw UsageError{"--report: the file name must end in .pdf"};
+    return bytes(name);
+}
+
+// Writes the session of the run; the reason when it cannot.
+std::optional<std::string> saveSession(const State& state, const std::string& file)
+{
+    // A session holds text: a table that is no UTF-8 would come back changed.
+    if (QString::fromStdString(state.source.text).toStdString() != state.source.text)
+        return "the table is not UTF-8 text, which a session holds";
+    return saveFile(file, sessionText(state));
+}
+
+}  // namespace
+
 CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment& env)
 {
     QCommandLineParser parser;
@@ -627,7 +741,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("raw")));
     parser.addOption(QCommandLineOption(QStringLiteral("summary")));
-    parser.addOption(QCommandLineOption(QStringLiteral("plot"), {}, QStringLiteral("file")));
+    for (const char* name : {"plot", "session", "save-session", "report"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("file")));
     parser.addOption(QCommandLineOption(QStringLiteral("size"), {}, QStringLiteral("WxH")));
 
     QStringList latin1;
@@ -640,17 +755,29 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
 
     const bool summary = parser.isSet(QStringLiteral("summary"));
     const bool raw = parser.isSet(QStringLiteral("raw"));
+    Input in;
+    if (parser.isSet(QStringLiteral("session")))
+        in.session = bytes(parser.value(QStringLiteral("session")));
+    if (!parser.positionalArguments().isEmpty())
+        in.file = bytes(parser.positionalArguments().front());
+    std::optional<std::string> sessionFile;
+    if (parser.isSet(QStringLiteral("save-session")))
+        sessionFile = bytes(parser.value(QStringLiteral("save-session")));
     Settings settings;
     Rejections rejects;
     std::optional<PlotRequest> plot;
+    std::optional<std::string> report;
     try {
         if (parser.positionalArguments().size() > 1)
             throw UsageError{"more than one input file"};
+        if (in.session && !parser.positionalArguments().isEmpty())
+            throw UsageError{"--session and a table FILE cannot be combined"};
         if (summary && raw)
             throw UsageError{"--raw and --summary cannot be combined"};
         settings = settingsFrom(parser);
         rejects = rejectList(parser);
         plot = plotRequest(parser);
+        report = reportRequest(parser);
     } catch (const UsageError& e) {
         return usageFailure(e.text);
     }
@@ -666,38 +793,15 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     State state;
     state.student = *student.table;
     state.settings = std::move(settings);
+    if (std::optional<CliResult> failure = takeInput(state, in, parser, env, result.err))
+        return *failure;
 
-    const std::string file = parser.positionalArguments().isEmpty()
-                                 ? std::string()
-                                 : bytes(parser.positionalArguments().front());
-    std::optional<std::string> input;
-    if (file.empty() || file == "-") {
-        input = env.readStdin ? env.readStdin() : std::nullopt;
-        if (!input)
-            return {kExitFailure, {}, std::string(kProgram) + ": cannot read standard input\n"};
-    } else {
-        std::string error;
-        input = readFile(file, error);
-        if (!input)
-            return {kExitFailure,
-                    {},
-                    std::string(kProgram) + ": cannot read " + file + ": " + error + "\n"};
-    }
-
-    PasteResult pasted = Paste_Table(*input, env.locale);
-    if (pasted.message)
-        appendMessage(result.err, *pasted.message);
-    if (!pasted.table) {
-        result.status = kExitFailure;
-        return result;
-    }
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
     try {
-        state.replaceAnalytes(
-            keptAnalytes(std::move(pasted.table->analytes), pasted.table->named, parser),
-            pasted.table->named);
-        state.source = {*input, env.locale.name().toStdString(),
-                        file.empty() || file == "-" ? "standard input" : file};
+        const bool chosen = parser.isSet(QStringLiteral("analyte"));
+        state.analytes = keptAnalytes(std::move(state.analytes), state.named, parser);
+        if (chosen)
+            state.selected = 0;
         applyRejections(state, rejects.xs);
         if (plot && plot->perAnalyte && !state.named)
             throw UsageError{"--plot: %a needs a table with a names line"};
@@ -714,13 +818,22 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
                 analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
     A_PLOT(state, fmt, Drawing::Skip,
-           summary ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
+           summary || report ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
     appendRunMessages(result.err, state);
 
+    auto cannotWrite = [&result](const std::string& file, const std::string& why) {
+        result.status = kExitFailure;
+        result.err += std::string(kProgram) + ": cannot write " + file + ": " + why + "\n";
+        return result;
+    };
     if (plot) {
-        // One picture of the first analyte, or with "%a" one per analyte.
+        // One picture of the analyte shown (the first, or the session's), or with "%a" one
+        // per analyte.
+        const std::size_t shown = state.selected;
+        const std::size_t first = plot->perAnalyte ? 0 : shown;
+        const std::size_t end = plot->perAnalyte ? state.analytes.size() : shown + 1;
         std::vector<std::pair<std::size_t, std::string>> pictures;
-        for (std::size_t a = 0; a < (plot->perAnalyte ? state.analytes.size() : 1); ++a) {
+        for (std::size_t a = first; a < end; ++a) {
             const std::string file =
                 plot->perAnalyte ? withAnalyte(plot->file, safeFileName(state.analytes[a].name))
                                  : plot->file;
@@ -739,13 +852,21 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
             const std::optional<std::string> error =
                 env.writePlot ? env.writePlot(state.plot, std::filesystem::path(file), plot->size)
                               : std::optional<std::string>("pictures are not available here");
-            if (error) {
-                result.status = kExitFailure;
-                result.err +=
-                    std::string(kProgram) + ": cannot write " + file + ": " + *error + "\n";
-                return result;
-            }
+            if (error)
+                return cannotWrite(file, *error);
         }
+        state.selected = shown;
+    }
+    if (sessionFile)
+        if (const std::optional<std::string> error = saveSession(state, *sessionFile))
+            return cannotWrite(*sessionFile, *error);
+    if (report) {
+        const std::optional<std::string> error =
+            env.writeReport ? env.writeReport(state, NumberFormat::fromLocale(env.locale),
+                                              std::filesystem::path(*report), in.name())
+                            : std::optional<std::string>("reports are not available here");
+        if (error)
+            return cannotWrite(*report, *error);
     }
 
     if (summary)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalibrix::cli {
@@ -35,6 +36,12 @@ struct CliEnvironment {
     std::function<std::optional<std::string>(const PlotDisplay&, const std::filesystem::path& file,
                                              QSize size)>
         writePlot;
+    // Writes the PDF report of a run to `file`, its figures as `fmt` writes them and its
+    // table's source called `source`; returns the reason when it cannot.
+    std::function<std::optional<std::string>(const State&, const NumberFormat& fmt,
+                                             const std::filesystem::path& file,
+                                             std::string_view source)>
+        writeReport;
 };
 
 // The bytes for standard output and standard error, and the exit status.
@@ -44,7 +51,7 @@ struct CliResult {
     std::string err;
 };
 
-// kalibrix-cli [OPTIONS] [FILE]: `arguments` are the bytes of the command line, starting
+// kalibrix-cli [OPTIONS] [FILE | --session FILE]: `arguments` are the bytes of the command line, starting
 // with the program name. File names are used as these bytes; other option values are read
 // as UTF-8.
 CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment& env);

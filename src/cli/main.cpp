@@ -3,6 +3,7 @@
 #include "app/student_file.h"
 #include "cli/cli.h"
 #include "regwin/qt/plot_painter.h"
+#include "regwin/qt/report.h"
 
 #include <QGuiApplication>
 
@@ -14,6 +15,13 @@ std::optional<std::string> writePlot(const kalibrix::PlotDisplay& plot,
                                      const std::filesystem::path& file, QSize size)
 {
     return kalibrix::savePlot(plot, file, size.isEmpty() ? kalibrix::designedPlotSize() : size);
+}
+
+std::optional<std::string> writeReport(const kalibrix::State& state,
+                                       const kalibrix::NumberFormat& fmt,
+                                       const std::filesystem::path& file, std::string_view source)
+{
+    return kalibrix::writeReport(state, fmt, file, source, QDateTime::currentDateTime());
 }
 
 // Standard error belongs to the program's own messages, which scripts read; Qt's notes
@@ -33,13 +41,15 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(qtMessages);
-    QGuiApplication app(argc, argv);
-    // The command line as bytes, after Qt took its own options out: QCoreApplication's list
-    // decodes them and loses what is not UTF-8, such as some file names.
+    // The command line as bytes (QCoreApplication's list decodes them and loses what is not
+    // UTF-8, such as some file names), all of it for the program: Qt is given none, since it
+    // would take its own options out, among them "--session FILE".
     const std::vector<std::string> arguments(argv, argv + argc);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
     const kalibrix::cli::CliResult result = kalibrix::cli::runCli(
         arguments,
         {[] { return kalibrix::Load_Student(kalibrix::studentFolder(kalibrix::appPath())); },
-         kalibrix::cli::readStdin, QLocale::system(), writePlot});
+         kalibrix::cli::readStdin, QLocale::system(), writePlot, writeReport});
     return kalibrix::cli::emitResult(result, stdout, stderr);
 }

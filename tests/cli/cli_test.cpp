@@ -243,4 +243,44 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     EXPECT_TRUE(contents(negative).contains(">-30<") && !contents(negative).contains("\u2212"));
 }
 
+// A session saved by a run opens to the same export and saves to the same bytes; the options
+// given change it; what cannot be read or written exits with one; --report writes a PDF.
+TEST(Cli, SessionsAndReports)
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("s.kalibrix"), again = dir.filePath("again.kalibrix");
+    const QStringList options{"--reject", "15", "--degree", "3", "--show", "poly", "--zoom", "y"};
+    const Outcome first =
+        cli(options + QStringList{"--save-session", saved, "--report", dir.filePath("r.pdf")});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(contents(dir.filePath("r.pdf")).startsWith("%PDF"));
+    const Outcome opened = cli({"--session", saved, "--save-session", again}, "");
+    EXPECT_EQ(opened.status, 0);
+    EXPECT_EQ(opened.out, first.out);
+    EXPECT_EQ(contents(again), contents(saved));
+    EXPECT_EQ(cli({"--session", saved, "--level", "80", "--reject", "10"}, "").out,
+              cli(options + QStringList{"--level", "80", "--reject", "10"}).out);
+    const QByteArray named = "X\tCu\tZn\n5\t980\t50\n10\t770\t40\n15\t700\t60\n";
+    ASSERT_EQ(cli({"--reject", "Zn:10", "--save-session", saved}, named).status, 0);
+    EXPECT_EQ(cli({"--session", saved, "--analyte", "Zn", "--summary"}, "").out,
+              cli({"--analyte", "Zn", "--reject", "10", "--summary"}, named).out);
+
+    QFile bad(dir.filePath("bad.kalibrix"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("{\"format\": \"KALIBRIX session\"}"));
+    bad.close();
+    expectFailure(cli({"--session", bad.fileName()}), 1,
+                  bad.fileName() + ": The session is damaged: \"formatVersion\" is missing.");
+    expectFailure(cli({"--session", dir.filePath("absent")}), 1,
+                  "cannot read " + dir.filePath("absent"));
+    expectFailure(cli({"--session", saved, "t.txt"}), 2,
+                  "--session and a table FILE cannot be combined");
+    expectFailure(cli({"--report", "r.png"}), 2, "--report: the file name must end in .pdf");
+    for (const char* option : {"--save-session", "--report"})
+        expectFailure(
+            cli({option, dir.filePath("missing/f.pdf")}), 1,
+            "kalibrix-cli: cannot write " + dir.filePath("missing/f.pdf") + ": No such file");
+    expectFailure(cli({"--save-session", saved}, "X\tCu\xff\tZn\n5\t9\t5\n10\t7\t4\n15\t6\t3\n"), 1,
+                  "the table is not UTF-8 text");
+}
+
 }  // namespace

@@ -1,0 +1,307 @@
+#include "regwin/qt/report.h"
+
+#include "fit/method_table.h"
+#include "model/user_message.h"
+#include "model/version.h"
+#include "regwin/captions.h"
+#include "regwin/plot.h"
+#include "regwin/qt/plot_painter.h"
+#include "regwin/save_file.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalibrix {
+
+namespace {
+
+// The window's designed resolution (15 twips a pixel): the plot's lines and the text keep the
+// proportions they have on the screen.
+constexpr int kDotsPerInch = 96;
+constexpr double kMarginMm = 15;
+constexpr double kGapMm = 3;
+constexpr double kTitlePoints = 15;
+constexpr double kTextPoints = 9;
+constexpr double kTablePoints = 8;
+constexpr double kMethodColumnMm = 56;  // the results table's first column
+constexpr int kMostListingColumns = 4;
+
+constexpr const char* kDrawError = "The report could not be drawn as PDF";
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QFont fontOf(double points, bool bold = false)
+{
+    QFont f;
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+// A method's name in the report: its row of the summary, or its caption in the window.
+QString methodLabel(const FitMethod& m, const std::string& degree)
+{
+    const QString label = qstr(withDegree(m.summaryRow ? m.summaryRow : m.row.caption, degree));
+    return std::string_view(m.name).starts_with("poly") ? QStringLiteral("Polynomial ") + label
+                                                        : label;
+}
+
+// The pages of one report: contents placed top to bottom, a new page where the next piece
+// does not fit below.
+class Sheet {
+public:
+    Sheet(QPdfWriter& pdf, QPainter& painter) : m_pdf(pdf), m_painter(painter) {}
+
+    double width() const { return m_pdf.width(); }
+    double mm(double v) const { return v * kDotsPerInch / 25.4; }
+    double left() const { return m_pdf.height() - m_y; }  // the room below
+    double y() const { return m_y; }
+    bool failed() const { return m_failed; }
+    QPainter& painter() { return m_painter; }
+    const QPaintDevice* device() const { return &m_pdf; }
+
+    void newPage()
+    {
+        m_failed = m_failed || !m_pdf.newPage();
+        m_y = 0;
+    }
+    // A new page when `height` does not fit below (and the page holds something already).
+    void room(double height)
+    {
+        if (m_y > 0 && m_y + height > m_pdf.height())
+            newPage();
+    }
+    void skip(double height) { m_y += height; }
+
+    // `text` broken into lines of the page's width, each placed where it fits.
+    void paragraph(const QString& text, const QFont& font)
+    {
+        QTextLayout layout(text, font, &m_pdf);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            line.setLineWidth(width());
+        layout.endLayout();
+        m_painter.setPen(Qt::black);
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            room(line.height());
+            line.draw(&m_painter, QPointF(0, m_y - line.y()));
+            m_y += line.height();
+        }
+    }
+
+private:
+    QPdfWriter& m_pdf;
+    QPainter& m_painter;
+    double m_y = 0;
+    bool m_failed = false;
+};
+
+// The results grid: a row per method with the window's cells and leave-one-out figures, in
+// the method's colour; the leave-one-out figures of the method that predicts best in bold.
+void resultsTable(Sheet& sheet, const RunResults& results, const Captions& c)
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    const QFont plain = fontOf(kTablePoints);
+    QFont bold = plain;
+    bold.setBold(true);
+    const double rowHeight = QFontMetricsF(plain, sheet.device()).height() * 1.2;
+    const double first = sheet.mm(kMethodColumnMm);
+    const double column = (sheet.width() - first) / (kResultCells + 2);
+    QPainter& p = sheet.painter();
+    auto row = [&](const QString& label, const std::vector<std::string>& cells, bool best) {
+        sheet.room(rowHeight);
+        const double y = sheet.y();
+        p.setFont(plain);
+        p.drawText(QRectF(0, y, first, rowHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, label);
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            p.setFont(best && i >= kResultCells ? bold : plain);
+            p.drawText(QRectF(first + column * double(i), y, column, rowHeight),
+                       Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, qstr(cells[i]));
+        }
+        sheet.skip(rowHeight);
+    };
+    p.setPen(Qt::black);
+    row(QStringLiteral("Method"), {"a:", "b:", "r^2:", "Aver. diff.:", "%:", "LOO:", "LOO %:"},
+        false);
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        const std::optional<Rgb>& colour = methods[m].row.colour;
+        p.setPen(colour ? QColor(colour->r, colour->g, colour->b) : QColor(Qt::black));
+        std::vector<std::string> cells(c.cells[m].begin(), c.cells[m].end());
+        cells.push_back(c.looError[m]);
+        cells.push_back(c.looPercent[m]);
+        row(methodLabel(methods[m], results.degreeText), cells, results.bestPredictor == m);
+    }
+    p.setPen(Qt::black);
+}
+
+// The parameter listing, one parameter a line, in as many columns as the room below needs.
+void listing(Sheet& sheet, const QString& heading, const std::string& text)
+{
+    sheet.paragraph(heading, fontOf(kTextPoints, true));
+    QStringList lines = qstr(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        lines.append(QStringLiteral("not fitted"));
+    const QFont font = fontOf(kTablePoints);
+    const double lineHeight = QFontMetricsF(font, sheet.device()).height();
+    // The listing is short (at most 25 lines): when it does not fit below, even in columns,
+    // it goes on a new page.
+    auto fit = std::max<qsizetype>(1, qsizetype(sheet.left() / lineHeight));
+    if (lines.size() > fit * kMostListingColumns) {
+        sheet.newPage();
+        fit = std::max<qsizetype>(1, qsizetype(sheet.left() / lineHeight));
+    }
+    const qsizetype columns =
+        std::min<qsizetype>((lines.size() + fit - 1) / fit, kMostListingColumns);
+    const qsizetype rows = (lines.size() + columns - 1) / columns;
+    sheet.room(double(rows) * lineHeight);
+    QPainter& p = sheet.painter();
+    p.setFont(font);
+    const double width = sheet.width() / kMostListingColumns;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        p.drawText(QRectF(width * double(i / rows), sheet.y() + lineHeight * double(i % rows),
+                          width, lineHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, lines[i]);
+    sheet.skip(double(rows) * lineHeight);
+}
+
+QString methodsTicked(const std::vector<int>& values, const std::string& degree)
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    QStringList names;
+    for (std::size_t m = 0; m < methods.size() && m < values.size(); ++m)
+        if (ticked(values[m]))
+            names.append(methodLabel(methods[m], degree));
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+void settingsLines(Sheet& sheet, const Settings& s)
+{
+    const QFont font = fontOf(kTextPoints);
+    sheet.paragraph(QStringLiteral("Settings"), fontOf(kTextPoints, true));
+    const std::size_t level = static_cast<std::size_t>(s.level.value_or(kDefaultLevel));
+    const QString full = QStringLiteral("Full"), zoom = QStringLiteral("Zoom");
+    for (const QString& line :
+         {QStringLiteral("Show: ") + methodsTicked(s.show, s.degreeText),
+          QStringLiteral("Export: ") + methodsTicked(s.exported, s.degreeText),
+          QStringLiteral("Degree of the chosen polynomial: ") + qstr(s.degreeText),
+          QStringLiteral("Confidence band: ") +
+              (ticked(s.showBand) ? QStringLiteral("shown") : QStringLiteral("not shown")) +
+              QStringLiteral("; level ") + qstr(levelItems().at(level)).simplified(),
+          QStringLiteral("Y scale: ") + (s.scaleYFull ? full : zoom) +
+              QStringLiteral("; X scale: ") + (s.scaleXFull ? full : zoom) +
+              QStringLiteral("; Y scaling at rejection: ") +
+              (s.allData ? QStringLiteral("All data") : QStringLiteral("Only unrejected"))})
+        sheet.paragraph(line, font);
+}
+
+void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFormat& fmt,
+                 const QString& head)
+{
+    const Analyte& analyte = state.analytes[a];
+    const RunResults& results = analyte.results;
+    const QFont text = fontOf(kTextPoints);
+    sheet.paragraph(QStringLiteral("%1 report").arg(QLatin1String(kAppTitle)),
+                    fontOf(kTitlePoints, true));
+    sheet.paragraph(head, text);
+    if (state.named)
+        sheet.paragraph(QStringLiteral("Analyte: %1 (%2 of %3)")
+                            .arg(qstr(analyte.name))
+                            .arg(a + 1)
+                            .arg(state.analytes.size()),
+                        fontOf(kTextPoints, true));
+    sheet.skip(sheet.mm(kGapMm));
+
+    if (results.computed) {
+        // The analyte's picture as the window draws it after the run.
+        State one;
+        one.analytes = {analyte};
+        one.named = state.named;
+        one.settings = state.settings;
+        const PlotDisplay plot = buildPlot(one, fmt);
+        const QSize designed = designedPlotSize();
+        const double scale = sheet.width() / designed.width();
+        sheet.room(designed.height() * scale);
+        QPainter& p = sheet.painter();
+        p.save();
+        p.translate(0, sheet.y());
+        p.scale(scale, scale);
+        paintPlot(p, plot, designed, PlotColours{});
+        p.restore();
+        sheet.skip(designed.height() * scale + sheet.mm(kGapMm));
+    } else {
+        sheet.paragraph(QStringLiteral("Nothing has been calculated yet."), text);
+    }
+
+    const Captions c = makeCaptions(results, fmt);
+    resultsTable(sheet, results, c);
+    sheet.skip(sheet.mm(kGapMm));
+    sheet.paragraph(QStringLiteral("Maximum: %1    Number of data: %2    Rejected: %3")
+                        .arg(qstr(c.nData), qstr(c.nDataOK), qstr(c.rejected)),
+                    text);
+    QStringList rejected;
+    for (int x = 0; x <= analyte.table.nData; ++x)
+        if (!analyte.table.inUse(x) && analyte.table.y[x].value_or(0) > 0)
+            rejected.append(QString::number(x));
+    sheet.paragraph(
+        QStringLiteral("Rejected standards (X): ") +
+            (rejected.isEmpty() ? QStringLiteral("none") : rejected.join(QStringLiteral(", "))),
+        text);
+    sheet.skip(sheet.mm(kGapMm));
+    settingsLines(sheet, state.settings);
+    sheet.skip(sheet.mm(kGapMm));
+    for (const FitMethod& m : fitMethods())
+        if (m.listsParameters)
+            listing(sheet, QStringLiteral("Parameters of ") + methodLabel(m, results.degreeText),
+                    c.listing);
+}
+
+}  // namespace
+
+std::optional<std::string> writeReport(const State& state, const NumberFormat& fmt,
+                                       const std::filesystem::path& file, std::string_view source,
+                                       const QDateTime& when)
+{
+    const QString program =
+        QStringLiteral("%1 %2").arg(QLatin1String(kAppTitle), qstr(kProgramVersion));
+    const QString head =
+        QStringLiteral("Date: %1    Program: %2    Source: %3")
+            .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm")), program, qstr(source));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(kDotsPerInch);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                      QPageLayout::Millimeter));
+        pdf.setTitle(QStringLiteral("%1 report").arg(QLatin1String(kAppTitle)));
+        pdf.setCreator(program);
+        QPainter painter;
+        if (!painter.begin(&pdf))
+            return kDrawError;
+        Sheet sheet(pdf, painter);
+        for (std::size_t a = 0; a < state.analytes.size(); ++a) {
+            if (a > 0)
+                sheet.newPage();
+            analytePage(sheet, state, a, fmt, head);
+        }
+        if (!painter.end() || sheet.failed())
+            return kDrawError;
+    }
+    const QByteArray& bytes = buffer.data();
+    return saveFile(file, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+}  // namespace kalibrix

@@ -1,0 +1,377 @@
+#include "regwin/session.h"
+
+#include "fit/method_table.h"
+#include "model/user_message.h"
+#include "model/version.h"
+#include "regwin/paste_table.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+
+namespace kalibrix {
+
+namespace {
+
+constexpr std::array<const char*, 6> kLevelNames{"80", "90", "95", "98", "99", "99.8"};
+
+// The choices of the option pairs, the first being the one whose setting is true.
+constexpr std::array<const char*, 2> kScaleNames{"full", "zoom"};
+constexpr std::array<const char*, 2> kYScalingNames{"all data", "only unrejected"};
+
+// Most characters of a text that a message quotes.
+constexpr qsizetype kQuoteLength = 40;
+
+// A session refused, on its way out of the reader.
+struct Refusal {
+    std::string message;
+};
+
+[[noreturn]] void damaged(const std::string& what)
+{
+    throw Refusal{"The session is damaged: " + what + "."};
+}
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// A text in quotes as the file writes it (line breaks and the like escaped), shortened.
+std::string quoted(const QString& s)
+{
+    const QString shortened = s.size() > kQuoteLength ? s.first(kQuoteLength) + u'…' : s;
+    const QByteArray json = QJsonDocument(QJsonArray{shortened}).toJson(QJsonDocument::Compact);
+    return json.sliced(1, json.size() - 2).toStdString();  // without the list's brackets
+}
+
+std::string number(double v)
+{
+    return QString::number(v, 'g', QLocale::FloatingPointShortest).toStdString();
+}
+
+// A value as a message shows it: texts, numbers and truth values themselves, else its kind.
+std::string shown(const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::String:
+        return quoted(v.toString());
+    case QJsonValue::Double:
+        return number(v.toDouble());
+    case QJsonValue::Bool:
+        return v.toBool() ? "true" : "false";
+    case QJsonValue::Array:
+        return "a list";
+    case QJsonValue::Object:
+        return "an object";
+    default:
+        return "null";
+    }
+}
+
+template <std::size_t N>
+std::string joined(const std::array<const char*, N>& names, const char* quote)
+{
+    std::string s;
+    for (const char* n : names)
+        s += (s.empty() ? "" : ", ") + std::string(quote) + n + quote;
+    return s;
+}
+
+// A value of the session with the path that names it in messages ("settings"."level").
+class Field {
+public:
+    Field(QJsonValue value, std::string path) : m_value(std::move(value)), m_path(std::move(path))
+    {}
+
+    const std::string& path() const { return m_path; }
+    const QJsonValue& value() const { return m_value; }
+
+    Field operator[](const char* key) const
+    {
+        const QJsonObject o = object();
+        const std::string path = (m_path.empty() ? "" : m_path + ".") + "\"" + key + "\"";
+        if (!o.contains(QLatin1String(key)))
+            damaged(path + " is missing");
+        return {o.value(QLatin1String(key)), path};
+    }
+    bool has(const char* key) const { return object().contains(QLatin1String(key)); }
+
+    QJsonObject object() const { return expect(m_value.isObject(), "an object").toObject(); }
+    QJsonArray list() const { return expect(m_value.isArray(), "a list").toArray(); }
+    QString text() const { return expect(m_value.isString(), "a text").toString(); }
+    bool truth() const { return expect(m_value.isBool(), "true or false").toBool(); }
+    double number() const { return expect(m_value.isDouble(), "a number").toDouble(); }
+    // A whole number from `lo` to `hi`.
+    int whole(int lo, int hi) const
+    {
+        const double v = number();
+        if (v != std::floor(v) || v < lo || v > hi)
+            damaged(m_path + " is " + shown(m_value) + ", not a whole number from " +
+                    std::to_string(lo) + " to " + std::to_string(hi));
+        return static_cast<int>(v);
+    }
+    // The position of the text among `names`.
+    template <std::size_t N>
+    std::size_t choice(const std::array<const char*, N>& names) const
+    {
+        const QString t = text();
+        for (std::size_t i = 0; i < N; ++i)
+            if (t == QLatin1String(names[i]))
+                return i;
+        damaged(m_path + " is " + shown(m_value) + ", not one of " + joined(names, "\""));
+    }
+
+private:
+    const QJsonValue& expect(bool ok, const char* kind) const
+    {
+        if (!ok)
+            damaged(m_path + " is " + shown(m_value) + ", not " + kind);
+        return m_value;
+    }
+
+    QJsonValue m_value;
+    std::string m_path;
+};
+
+// The check value of every method's box from a list of method names.
+std::vector<int> ticks(const Field& names, bool show)
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    std::vector<int> values(methods.size(), kUnticked);
+    std::vector<bool> listed(methods.size(), false);
+    for (const QJsonValue& item : names.list()) {
+        const Field name(item, names.path());
+        const QString text = name.text();
+        const std::optional<std::size_t> m = methodNamed(text.toStdString());
+        if (!m) {
+            std::string known;
+            for (const FitMethod& method : methods)
+                known += (known.empty() ? "" : ", ") + std::string(method.name);
+            damaged(names.path() + " names the method " + quoted(text) + ", not one of " + known);
+        }
+        if (listed[*m])
+            damaged(names.path() + " lists " + quoted(text) + " twice");
+        listed[*m] = true;
+        values[*m] = kTicked;
+    }
+    if (show)  // its Show box is ticked and cannot be changed
+        for (std::size_t m = 0; m < methods.size(); ++m)
+            if (methods[m].alwaysFitted)
+                values[m] = kTicked;
+    return values;
+}
+
+QJsonArray names(const std::vector<int>& values, bool show)
+{
+    const std::span<const FitMethod> methods = fitMethods();
+    QJsonArray list;
+    for (std::size_t m = 0; m < methods.size() && m < values.size(); ++m)
+        if (ticked(values[m]) && !(show && methods[m].alwaysFitted))
+            list.append(QLatin1String(methods[m].name));
+    return list;
+}
+
+QJsonObject settingsObject(const Settings& s)
+{
+    QJsonObject o;
+    o["band"] = ticked(s.showBand);
+    o["degree"] = qstr(s.degreeText);
+    o["export"] = names(s.exported, false);
+    const std::size_t level = static_cast<std::size_t>(s.level.value_or(kDefaultLevel));
+    o["level"] = QByteArray(kLevelNames.at(level)).toDouble();
+    o["show"] = names(s.show, true);
+    o["xScale"] = QLatin1String(kScaleNames[s.scaleXFull ? 0 : 1]);
+    o["yScale"] = QLatin1String(kScaleNames[s.scaleYFull ? 0 : 1]);
+    o["yScalingAtRejection"] = QLatin1String(kYScalingNames[s.allData ? 0 : 1]);
+    return o;
+}
+
+Settings readSettings(const Field& f)
+{
+    Settings s = defaultSettings();
+    s.show = ticks(f["show"], true);
+    s.exported = ticks(f["export"], false);
+    s.showBand = f["band"].truth() ? kTicked : kUnticked;
+    s.degreeText = f["degree"].text().toStdString();
+    const Field level = f["level"];
+    const double percent = level.number();
+    const auto it = std::find_if(kLevelNames.begin(), kLevelNames.end(), [&](const char* n) {
+        return QByteArray(n).toDouble() == percent;
+    });
+    if (it == kLevelNames.end())
+        damaged(level.path() + " is " + number(percent) + ", not one of " +
+                joined(kLevelNames, ""));
+    s.level = static_cast<int>(it - kLevelNames.begin());
+    s.scaleXFull = f["xScale"].choice(kScaleNames) == 0;
+    s.scaleYFull = f["yScale"].choice(kScaleNames) == 0;
+    s.allData = f["yScalingAtRejection"].choice(kYScalingNames) == 0;
+    return s;
+}
+
+QJsonArray rejectedX(const DataTable& t)
+{
+    QJsonArray xs;
+    for (int x = 0; x <= kMaxX; ++x)
+        if (!t.inUse(x))
+            xs.append(x);
+    return xs;
+}
+
+// Flags the X of `xs` in `analyte`, each of them a standard with Y > 0.
+void reject(Analyte& analyte, const Field& xs, bool named)
+{
+    for (const QJsonValue& item : xs.list()) {
+        const auto x = static_cast<std::size_t>(Field(item, xs.path()).whole(0, kMaxX));
+        if (analyte.table.y[x].value_or(0) <= 0)
+            damaged(xs.path() + " rejects X = " + std::to_string(x) +
+                    (named ? " of " + quoted(qstr(analyte.name)) : std::string()) +
+                    ", where the table has no standard with Y > 0");
+        analyte.table.rejFlag[x] = 1;
+    }
+}
+
+// The place of a paste's refusal: the second line of its message when it has one (the first
+// line then says only that the clipboard's table has a format error).
+std::string refusalOf(const UserMessage& message)
+{
+    std::string text = message.text;
+    if (const std::size_t lf = text.find('\n'); lf != std::string::npos)
+        text.erase(0, lf + 1);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::erase(text, '\r');
+    return text;
+}
+
+SessionContents read(const Field& top)
+{
+    const int version = top["formatVersion"].whole(1, INT_MAX);
+    if (version > kSessionFormatVersion)
+        throw Refusal{"The session is of format version " + std::to_string(version) +
+                      ", written by a newer KALIBRIX; this one (" + std::string(kProgramVersion) +
+                      ") reads format version " + std::to_string(kSessionFormatVersion) + "."};
+    top["program"].text();
+    top["version"].text();
+
+    SessionContents c;
+    c.settings = readSettings(top["settings"]);
+
+    const Field table = top["table"];
+    const Field text = table["text"];
+    c.source = {text.text().toStdString(), table["locale"].text().toStdString(),
+                table["origin"].text().toStdString()};
+    if (c.source.text.empty())
+        damaged(text.path() + " is empty");
+    const QLocale locale(qstr(c.source.locale));
+    if (locale.name().toStdString() != c.source.locale)
+        damaged(table["locale"].path() + " is " + quoted(qstr(c.source.locale)) +
+                ", which is no locale this KALIBRIX knows");
+    PasteResult pasted = Paste_Table(c.source.text, locale);
+    if (!pasted.table)
+        throw Refusal{"The session's table is refused: " +
+                      (pasted.message ? refusalOf(*pasted.message) : std::string())};
+    c.analytes = std::move(pasted.table->analytes);
+    c.named = pasted.table->named;
+
+    auto analyteNamed = [&](const QString& name) {
+        return std::find_if(c.analytes.begin(), c.analytes.end(),
+                            [&](const Analyte& a) { return qstr(a.name) == name; });
+    };
+    const Field rejected = top["rejected"];
+    if (!c.named) {
+        reject(c.analytes.front(), Field(rejected.list(), rejected.path()), false);
+    } else {
+        const QJsonObject byName = rejected.object();
+        for (auto it = byName.begin(); it != byName.end(); ++it) {
+            const auto analyte = analyteNamed(it.key());
+            const Field xs(it.value(), rejected.path() + "." + quoted(it.key()));
+            if (analyte == c.analytes.end())
+                damaged(rejected.path() + " names the analyte " + quoted(it.key()) +
+                        ", which the table does not have");
+            reject(*analyte, xs, true);
+        }
+        const Field shownName = top["shown"];
+        const auto analyte = analyteNamed(shownName.text());
+        if (analyte == c.analytes.end())
+            damaged(shownName.path() + " is " + shown(shownName.value()) +
+                    ", which the table does not have");
+        c.selected = static_cast<std::size_t>(analyte - c.analytes.begin());
+    }
+    return c;
+}
+
+}  // namespace
+
+std::span<const char* const> levelNames() { return kLevelNames; }
+
+std::string sessionText(const State& state)
+{
+    QJsonObject o;
+    o["format"] = QLatin1String(kSessionFormat);
+    o["formatVersion"] = kSessionFormatVersion;
+    o["program"] = QLatin1String(kAppTitle);
+    o["version"] = qstr(kProgramVersion);
+    o["table"] = QJsonObject{{"text", qstr(state.source.text)},
+                             {"locale", qstr(state.source.locale)},
+                             {"origin", qstr(state.source.origin)}};
+    if (state.named) {
+        QJsonObject byName;
+        for (const Analyte& analyte : state.analytes)
+            if (QJsonArray xs = rejectedX(analyte.table); !xs.isEmpty())
+                byName[qstr(analyte.name)] = xs;
+        o["rejected"] = byName;
+        o["shown"] = qstr(state.analytes[state.selected].name);
+    } else {
+        o["rejected"] = rejectedX(state.table());
+    }
+    o["settings"] = settingsObject(state.settings);
+    return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
+}
+
+std::variant<SessionContents, std::string> readSessionText(std::string_view bytes)
+{
+    constexpr const char* kForeign = "The file is not a KALIBRIX session";
+    if (bytes.size() > kMaxSessionBytes)
+        return std::string(kForeign) + " (it is larger than " +
+               std::to_string(kMaxSessionBytes / 1'000'000) + " MB).";
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);
+    const std::string marker = std::string("\"") + kSessionFormat + "\"";
+    if (doc.isNull()) {
+        const std::string where =
+            error.errorString().toStdString() + " at byte " + std::to_string(error.offset);
+        // Cut short or changed by hand: it still says what it is.
+        if (bytes.find(marker) != std::string_view::npos)
+            return "The session is damaged: it is no longer JSON (" + where + ").";
+        return std::string(kForeign) + " (it is not JSON: " + where + ").";
+    }
+    if (!doc.isObject())
+        return std::string(kForeign) + " (it is not a JSON object).";
+    const QJsonObject root = doc.object();
+    if (!root.contains(QLatin1String("format")))
+        return std::string(kForeign) + " (no \"format\").";
+    if (root.value(QLatin1String("format")) != QLatin1String(kSessionFormat))
+        return std::string(kForeign) + " (its \"format\" is " +
+               shown(root.value(QLatin1String("format"))) + ").";
+    try {
+        return read(Field(root, ""));
+    } catch (const Refusal& refusal) {
+        return refusal.message;
+    }
+}
+
+void applySession(State& state, SessionContents contents)
+{
+    state.analytes = std::move(contents.analytes);
+    state.named = contents.named;
+    state.selected = contents.selected;
+    state.source = std::move(contents.source);
+    state.settings = std::move(contents.settings);
+    state.plot = PlotDisplay{};
+}
+
+}  // namespace kalibrix

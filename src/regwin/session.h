@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/analyte.h"
+#include "model/settings.h"
+#include "regwin/state.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace kalibrix {
+
+// The format a session file (.kalibrix) declares, and the newest version of it this program
+// reads and writes.
+inline constexpr const char* kSessionFormat = "KALIBRIX session";
+inline constexpr int kSessionFormatVersion = 1;
+
+// Most bytes a session may have: its table's text (at most kMaxPasteBytes) escaped in JSON
+// and every analyte's rejections, one per line, fit well within this.
+inline constexpr std::size_t kMaxSessionBytes = 256'000'000;
+
+// The confidence levels by their per cent, "80" .. "99.8", at their position in levelItems():
+// the names of kalibrix-cli's --level and a session's level.
+std::span<const char* const> levelNames();
+
+// The bytes of a session file: indented JSON with the format and its version, the program and
+// its version, the table as it was pasted or read (its text, the name of the locale its
+// numbers were read in, where it came from), the rejected X of every analyte (by name in a
+// named table), the analyte shown (a named table) and every setting by its name. Equal states
+// give equal bytes: keys in a fixed order, no time of saving. A state whose window has not
+// chosen a level yet is saved at the level the window starts with. The table's text is kept
+// exactly when it is UTF-8, as every pasted text is.
+std::string sessionText(const State& state);
+
+// What a session holds, checked: its table read again (the analytes with their rejections),
+// the analyte shown and the settings.
+struct SessionContents {
+    TableSource source;
+    std::vector<Analyte> analytes;
+    bool named = false;
+    std::size_t selected = 0;
+    Settings settings;
+};
+
+// Reads the bytes of a session file and checks everything in it: the format and its version,
+// every field and its type, the method names, the level, the locale, the table (read again as
+// a paste in that locale) and that every rejection is of an analyte of the table at an X with
+// a standard with Y > 0. On refusal, one line saying what is wrong, such as
+// "The session is damaged: \"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8."
+// Unknown keys are passed over. Any bytes may be given.
+std::variant<SessionContents, std::string> readSessionText(std::string_view bytes);
+
+// Puts a session into the state: its table, where it came from, the rejections, the settings
+// and the analyte shown; nothing is computed and the picture is empty until the caller runs
+// A_PLOT.
+void applySession(State& state, SessionContents contents);
+
+}  // namespace kalibrix

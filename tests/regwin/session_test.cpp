@@ -1,0 +1,160 @@
+// Session files: what is saved comes back exactly, and what is not a whole session is refused
+// with a message that names the problem.
+#include "model/version.h"
+#include "regwin/driver.h"
+#include "regwin/export.h"
+#include "regwin/paste_table.h"
+#include "regwin/session.h"
+#include "support/test_support.h"
+
+#include <QLocale>
+
+using namespace kalibrix;
+using kalibrix::test::method;
+
+namespace {
+
+const std::string kNamed =
+    "Pos\tCu\tCu err\tZn/66\n5\t980\t9\t50\n10\t770\t8\t\n"
+    "15\t700\t\t60\n25\t550\t5\t70\n27\t500\t5\t80\n";
+const std::string kGerman = "5\t980,5\r\n10\t770,25\r\n15\t700\r\n25\t550\r\n27\t500\r\n";
+
+// The started state with `text` pasted in `locale`, the rejections and the analyte shown.
+State pasted(const std::string& text, const char* locale, std::vector<std::pair<int, int>> rejected,
+             std::size_t shown)
+{
+    State s = test::startedState();
+    PasteResult r = Paste_Table(text, QLocale(QString::fromLatin1(locale)));
+    EXPECT_TRUE(r.table);
+    s.replaceAnalytes(std::move(r.table->analytes), r.table->named);
+    s.source = {text, locale, "clipboard"};
+    for (auto [analyte, x] : rejected)
+        s.analytes[static_cast<std::size_t>(analyte)].table.rejFlag[static_cast<std::size_t>(x)] =
+            1;
+    s.selected = shown;
+    return s;
+}
+
+State opened(const std::string& bytes)
+{
+    auto contents = readSessionText(bytes);
+    if (const std::string* refusal = std::get_if<std::string>(&contents))
+        throw std::runtime_error(*refusal);
+    State s = test::startedState();
+    applySession(s, std::move(std::get<SessionContents>(contents)));
+    return s;
+}
+
+}  // namespace
+
+// Saved, opened and saved again: the same bytes, the same settings, rejections and analyte
+// shown, and the export of the opened session is the export of the state that saved it.
+TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
+{
+    Settings changed = defaultSettings();
+    for (std::size_t m = 0; m < changed.show.size(); ++m) {
+        changed.show[m] =
+            ticked(changed.show[m]) && !fitMethods()[m].alwaysFitted ? kUnticked : kTicked;
+        changed.exported[m] = ticked(changed.exported[m]) ? kUnticked : kTicked;
+    }
+    changed.showBand = kUnticked;
+    changed.level = 5;
+    changed.scaleXFull = changed.scaleYFull = changed.allData = false;
+    auto choices = [](const Settings& s) {
+        return std::tie(s.show, s.exported, s.showBand, s.degreeText, s.level, s.scaleYFull,
+                        s.scaleXFull, s.allData);
+    };
+    std::tuple<State, const char*, bool> cases[] = {
+        {pasted(kDemonstrationText, "C", {}, 0), "6", false},
+        {pasted(kGerman, "de_DE", {{0, 10}, {0, 27}}, 0), " 3", true},
+        {pasted(kNamed, "C", {{0, 15}, {1, 5}}, 1), "abc", true},
+        {pasted(kNamed, "de_DE", {}, 0), "4", false}};
+    for (auto& [saved, degree, change] : cases) {
+        SCOPED_TRACE(saved.source.text + degree);
+        if (change)
+            saved.settings = changed;
+        saved.settings.degreeText = degree;
+        const std::string bytes = sessionText(saved);
+        State back = opened(bytes);
+        EXPECT_EQ(sessionText(back), bytes);
+        EXPECT_EQ(back.selected, saved.selected);
+        EXPECT_TRUE(choices(back.settings) == choices(saved.settings));
+        for (std::size_t a = 0; a < saved.analytes.size(); ++a)
+            EXPECT_EQ(back.analytes[a].table.rejFlag, saved.analytes[a].table.rejFlag);
+        A_PLOT(saved, NumberFormat{});
+        A_PLOT(back, NumberFormat{});
+        EXPECT_EQ(exportText(back, NumberFormat{}), exportText(saved, NumberFormat{}));
+    }
+}
+
+TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
+{
+    State named = pasted(kNamed, "C", {{0, 5}, {1, 15}}, 1);
+    named.settings.show[method("poly")] = kTicked;
+    const std::string good = sessionText(named);
+    auto changed = [&good](std::string_view from, std::string_view to) {
+        std::string s = good;
+        const std::size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? s : s.replace(at, from.size(), to);
+    };
+    const char* damaged = "The session is damaged: ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "The file is not a KALIBRIX session (it is not JSON: "},
+        {kDemonstrationText, "The file is not a KALIBRIX session (it is not JSON: "},
+        {"[1, 2]", "The file is not a KALIBRIX session (it is not a JSON object)."},
+        {"{\"table\": 1}", "The file is not a KALIBRIX session (no \"format\")."},
+        {"{\"format\": \"Excel\"}",
+         "The file is not a KALIBRIX session (its \"format\" is \"Excel\")."},
+        {good.substr(0, good.size() / 2), "The session is damaged: it is no longer JSON ("},
+        {changed("\"formatVersion\": 1", "\"formatVersion\": 2"),
+         "The session is of format version 2, written by a newer KALIBRIX; this one (" +
+             std::string(kProgramVersion) + ") reads format version 1."},
+        {changed("\"formatVersion\": 1", "\"formatVersion\": 0.5"),
+         damaged +
+             std::string("\"formatVersion\" is 0.5, not a whole number from 1 to 2147483647.")},
+        {changed("\"level\": 95", "\"level\": 97"),
+         damaged +
+             std::string("\"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8.")},
+        {changed("\"poly\"", "\"poly9\""),
+         damaged +
+             std::string("\"settings\".\"show\" names the method \"poly9\", not one of linear, "
+                         "log, poly2, poly3, poly4, poly5, poly, zigzag.")},
+        {changed("\"poly\"", "\"log\""),
+         damaged + std::string("\"settings\".\"show\" lists \"log\" twice.")},
+        {changed("\"band\": true", "\"band\": \"yes\""),
+         damaged + std::string("\"settings\".\"band\" is \"yes\", not true or false.")},
+        {changed("\"degree\": \"6\",", ""),
+         damaged + std::string("\"settings\".\"degree\" is missing.")},
+        {changed("\"xScale\": \"full\"", "\"xScale\": \"wide\""),
+         damaged +
+             std::string("\"settings\".\"xScale\" is \"wide\", not one of \"full\", \"zoom\".")},
+        {changed("\"locale\": \"C\"", "\"locale\": \"xx_YY\""),
+         damaged +
+             std::string(
+                 "\"table\".\"locale\" is \"xx_YY\", which is no locale this KALIBRIX knows.")},
+        {changed("\\n10\\t770", "\\n10\\tx"),
+         "The session's table is refused: Line 3, cell 2: \"x\" is not a number."},
+        {changed("\"text\": \"Pos", "\"text\": 7, \"x\": \"Pos"),
+         damaged + std::string("\"table\".\"text\" is 7, not a text.")},
+        {changed("\"Cu\": [", "\"Fe\": ["),
+         damaged +
+             std::string("\"rejected\" names the analyte \"Fe\", which the table does not have.")},
+        {changed("            15\n", "            10\n"),
+         damaged + std::string(
+                       "\"rejected\".\"Zn/66\" rejects X = 10 of \"Zn/66\", where the table has no "
+                       "standard with Y > 0.")},
+        {changed("\"shown\": \"Zn/66\"", "\"shown\": \"Fe\""),
+         damaged + std::string("\"shown\" is \"Fe\", which the table does not have.")},
+    };
+    for (const auto& [bytes, message] : cases) {
+        SCOPED_TRACE(bytes.substr(0, 200));
+        auto r = readSessionText(bytes);
+        ASSERT_TRUE(std::holds_alternative<std::string>(r));
+        const std::string& said = std::get<std::string>(r);
+        if (message.ends_with('.'))
+            EXPECT_EQ(said, message);
+        else
+            EXPECT_TRUE(said.starts_with(message)) << said;
+    }
+}

@@ -1,0 +1,106 @@
+// The PDF report, read back as text by pdftotext: every figure the window shows for the run,
+// one page per analyte.
+#include "model/version.h"
+#include "regwin/captions.h"
+#include "regwin/driver.h"
+#include "regwin/paste_table.h"
+#include "regwin/qt/report.h"
+#include "support/test_support.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace kalibrix;
+
+namespace {
+
+// The pages of a PDF as pdftotext reads them, each with single blanks between its words and
+// one at either end.
+QStringList pagesOf(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0) << "pdftotext (poppler-utils)";
+    QStringList pages;
+    for (const QString& page : QString::fromUtf8(p.readAllStandardOutput()).split(u'\f'))
+        if (!page.trimmed().isEmpty())
+            pages.append(u' ' + page.simplified() + u' ');
+    return pages;
+}
+
+// Every text of the window for the analyte's run: the counts, the cells, the leave-one-out
+// figures, the listing's lines and the plot's tick labels.
+QStringList windowTexts(const State& state, std::size_t a, const NumberFormat& fmt)
+{
+    State one = state;
+    showAnalyte(one, fmt, a);
+    const Captions c = makeCaptions(one.results(), fmt);
+    std::vector<std::string> texts{c.nData, c.nDataOK, c.rejected};
+    for (std::size_t m = 0; m < c.cells.size(); ++m) {
+        texts.insert(texts.end(), c.cells[m].begin(), c.cells[m].end());
+        texts.insert(texts.end(), {c.looError[m], c.looPercent[m]});
+    }
+    for (const QString& line : QString::fromStdString(c.listing).split(QStringLiteral("\r\n")))
+        texts.push_back(line.simplified().toStdString());
+    for (const auto& label : one.plot.lblX)
+        texts.push_back(label.visible ? label.caption : "");
+    for (const auto& label : one.plot.lblY)
+        texts.push_back(label.visible ? label.caption : "");
+    QStringList out;
+    for (const std::string& t : texts)
+        if (!t.empty())
+            out.append(QString::fromStdString(t));
+    return out;
+}
+
+}  // namespace
+
+TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "report_test";
+    static char* argv[] = {name, nullptr};
+    const QGuiApplication app(argc, argv);
+    const NumberFormat fmt;
+    const QDateTime when(QDate(2024, 5, 17), QTime(9, 41));
+    QTemporaryDir dir;
+
+    State demo = test::startedState();
+    demo.table().rejFlag[15] = 1;
+    demo.settings.show[test::method("poly")] = kTicked;
+    demo.settings.degreeText = "2";
+    State named = test::startedState();
+    PasteResult r = Paste_Table(
+        "X\tCu\tZn\tPb\n5\t980\t50\t7\n10\t770\t\t6\n15\t700\t60\t5\n"
+        "25\t550\t70\t4\n27\t500\t80\t3\n",
+        QLocale::c());
+    named.replaceAnalytes(std::move(r.table->analytes), true);
+    for (State* s : {&demo, &named}) {
+        A_PLOT(*s, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
+        const QString file = dir.filePath(s->named ? "named.pdf" : "demo.pdf");
+        ASSERT_EQ(writeReport(*s, fmt, file.toStdString(), "clipboard", when), std::nullopt);
+        const QStringList pages = pagesOf(file);
+        ASSERT_EQ(std::size_t(pages.size()), s->analytes.size());
+        for (std::size_t a = 0; a < s->analytes.size(); ++a) {
+            const QString& page = pages[qsizetype(a)];
+            SCOPED_TRACE(page.toStdString());
+            QStringList expected = windowTexts(*s, a, fmt);
+            expected += {"2024-05-17", "09:41", QString::fromUtf8(kProgramVersion), "clipboard"};
+            if (s->named)
+                expected.append(QString::fromStdString(s->analytes[a].name));
+            for (const QString& text : expected)
+                EXPECT_TRUE(page.contains(u' ' + text + u' ')) << text.toStdString();
+        }
+    }
+    EXPECT_TRUE(pagesOf(dir.filePath("demo.pdf"))[0].contains(" Rejected standards (X): 15 "));
+    ASSERT_FALSE(makeCaptions(demo.results(), fmt).listing.empty());  // it was checked
+
+    // A failed write says why and leaves no file.
+    const QString missing = dir.filePath("missing/report.pdf");
+    EXPECT_NE(writeReport(demo, fmt, missing.toStdString(), "clipboard", when), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}

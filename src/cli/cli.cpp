@@ -156,7 +156,7 @@ constexpr std::string_view kAnalyteField = "%a";
 
 constexpr int kMaxPictureSide = 20000;
 
-// --plot FILE (.png or .svg) and --size WxH.
+// --plot FILE (.png, .svg or .pdf) and --size WxH.
 std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
 {
     const bool sized = parser.isSet(QStringLiteral("size"));
@@ -169,8 +169,8 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
     PlotRequest request{bytes(name), {}};
     request.perAnalyte = request.file.find(kAnalyteField) != std::string::npos;
     const QString lower = name.toLower();
-    if (!lower.endsWith(u".png") && !lower.endsWith(u".svg"))
-        throw UsageError{"--plot: the file name must end in .png or .svg"};
+    if (!lower.endsWith(u".png") && !lower.endsWith(u".svg") && !lower.endsWith(u".pdf"))
+        throw UsageError{"--plot: the file name must end in .png, .svg or .pdf"};
     if (sized) {
         const QString value = text(parser.value(QStringLiteral("size")));
         const QStringList parts = value.split(u'x');
@@ -569,26 +569,27 @@ whatever their encoding.
   --reject LIST   whole X positions to reject before the fit; each must hold a
                   standard with Y > 0 (in a named table: X in every analyte
                   with a standard there, NAME:X in that analyte only).
-                  "suggested" rejects the standards a first run suggests (their
-                  leave-one-out errors lie far outside the others'), then fits
-                  again.
+                  "suggested" rejects the standards a first run suggests
+                  (their leave-one-out errors lie far outside the others'),
+                  then fits again.
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
-  --plot FILE     also write the plot as a picture, PNG or SVG by the ending.
-                  An existing file is replaced only by a complete picture (a
-                  link is followed; a device or FIFO is written directly). Of
-                  a named table the first analyte is drawn; with "%a" in FILE
-                  every analyte, "%a" replaced by its name (characters other
-                  than letters, digits and "-_.+" as "_").
+  --plot FILE     also write the plot as a picture, PNG, SVG or PDF by the
+                  ending. An existing file is replaced only by a complete
+                  picture (a link is followed; a device or FIFO is written
+                  directly). Of a named table the first analyte is drawn; with
+                  "%a" in FILE every analyte, "%a" replaced by its name
+                  (characters other than letters, digits and "-_.+" as "_").
   --size WxH      size of that picture in pixels. Default: 777x433
-  --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range of
-                  the data) rather than "Full" (from 0).
-  --session FILE  read a session (.kalibrix, as the window saves it) instead of a
-                  table: its table, rejections and settings apply, and --plot
-                  draws the analyte it shows; the options given change them
-                  (--reject adds rejections, --analyte chooses among its
-                  analytes). A damaged or foreign file is refused.
+  --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range
+                  of the data) rather than "Full" (from 0).
+  --session FILE  read a session (.kalibrix, as the window saves it)
+                  instead of a table: its table, rejections and settings
+                  apply, and --plot draws the analyte it shows; the options
+                  given change them (--reject adds rejections, --analyte
+                  chooses among its analytes). A damaged or foreign file is
+                  refused.
   --save-session FILE
                   also write the session of the run: the table read, the
                   settings and every rejection (also those of --reject), as

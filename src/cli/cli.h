@@ -31,7 +31,7 @@ struct CliEnvironment {
     // ends just past them); nullopt on failure.
     std::function<std::optional<std::string>()> readStdin;
     QLocale locale = QLocale::system();
-    // Writes the picture of a run to `file` (PNG or SVG by its ending) at `size` pixels, or
+    // Writes the picture of a run to `file` (PNG, SVG or PDF by its ending) at `size` pixels, or
     // at the designed size when `size` is empty; returns the reason when it cannot.
     std::function<std::optional<std::string>(const PlotDisplay&, const std::filesystem::path& file,
                                              QSize size)>

@@ -95,18 +95,7 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotD
     const std::optional<int> x = pointNear(state.table(), shown, geometry, at);
     if (!x)
         return std::nullopt;
-    DataTable& t = state.table();
-    PlotDisplay& plot = state.plot;
-    const double y = plot.toPict1Y(*t.y[*x]);
-    const PointF lo{*x - plot.markDX, y - plot.markDY};
-    const PointF hi{*x + plot.markDX, y + plot.markDY};
-    if (t.rejFlag[*x] < 1) {
-        plot.pict1.addRect(lo, hi, kRejectedRed);
-        t.rejFlag[*x] = 1;
-    } else {
-        plot.pict1.addRect(lo, hi, std::nullopt);
-        t.rejFlag[*x] = 0;
-    }
+    flipPoint(state, *x);
     return x;
 }
 
@@ -116,6 +105,17 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, d
     const PlotGeometry geometry(plot, designedPixels(plot.pict2Rect.width),
                                 designedPixels(plot.pict2Rect.height));
     return pict1_MouseDown(state, button, plot, geometry, geometry.userToPixels({x, y}));
+}
+
+void flipPoint(State& state, int x)
+{
+    DataTable& t = state.table();
+    PlotDisplay& plot = state.plot;
+    const double y = plot.toPict1Y(*t.y[x]);
+    const PointF lo{x - plot.markDX, y - plot.markDY};
+    const PointF hi{x + plot.markDX, y + plot.markDY};
+    t.rejFlag[x] = t.rejFlag[x] < 1 ? 1 : 0;
+    plot.pict1.addRect(lo, hi, t.rejFlag[x] ? std::optional(kRejectedRed) : std::nullopt);
 }
 
 void restoreAllData(State& state)

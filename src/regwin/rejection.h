@@ -32,6 +32,10 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotD
 // plot at its designed size.
 std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y);
 
+// Flips the standard at X of the analyte shown between in use and rejected and draws its
+// mark on the picture (red when rejected, the foreground colour when taken back).
+void flipPoint(State& state, int x);
+
 // "Restore all data": every point of the table is in use again (the caller then replots).
 void restoreAllData(State& state);
 

@@ -206,6 +206,8 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     const QString svg = dir.filePath("plot.SVG");
     ASSERT_EQ(cli({"--plot", svg, "--size", "1200x700"}).status, 0);
     EXPECT_TRUE(contents(svg).contains("<svg"));
+    ASSERT_EQ(cli({"--plot", dir.filePath("plot.pdf")}).status, 0);
+    EXPECT_TRUE(contents(dir.filePath("plot.pdf")).startsWith("%PDF-"));
     expectFailure(cli({"--plot", dir.filePath("missing/folder/p.png")}), 1, "cannot write");
 
     // A link to a regular file: the file gets the picture, the link stays.

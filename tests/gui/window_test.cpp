@@ -39,16 +39,25 @@ class WindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    // Clicks the data point at X (moved by `offset` pixels), by the painter's mapping.
-    void clickPoint(int x, Qt::MouseButton button = Qt::LeftButton, QPoint offset = {}) const
+    // Where the plot widget shows the data point at X (or (x, y)), by the painter's mapping.
+    QPoint pointPos(double x, std::optional<double> y = std::nullopt) const
     {
         const PlotDisplay p = plot()->shownPlot();
         const UserScale& s = p.pict1Scale;
         const double px = (x - s.left) / s.width * p.pict1Rect.width;
-        const double py = (*m_state->table().y[x] - s.top) / s.height * p.pict1Rect.height;
-        const QPoint at(qRound((p.pict1Rect.left - p.pict2Rect.left + px) / 15),
-                        qRound((p.pict1Rect.top - p.pict2Rect.top + py) / 15));
-        QTest::mouseClick(plot(), button, {}, at + offset);
+        const double py = (y.value_or(*m_state->table().y[static_cast<int>(x)]) - s.top) /
+                          s.height * p.pict1Rect.height;
+        return QPoint(qRound((p.pict1Rect.left - p.pict2Rect.left + px) / 15),
+                      qRound((p.pict1Rect.top - p.pict2Rect.top + py) / 15));
+    }
+    void clickPoint(int x, Qt::MouseButton button = Qt::LeftButton, QPoint offset = {}) const
+    {
+        QTest::mouseClick(plot(), button, {}, pointPos(x) + offset);
+    }
+    void keys(QKeyCombination combination) const
+    {
+        QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                        combination.keyboardModifiers());
     }
 
 private slots:
@@ -324,6 +333,135 @@ private slots:
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
         QVERIFY(!analyte->isVisible() && !child("cmdRestore")->toolTip().contains("analyte"));
+        QCOMPARE(messages(), 0u);
+    }
+
+    // Every change to the data can be undone and redone, wherever the focus is: a click's mark,
+    // "Restore all data" and a paste (whose undo brings back the table with its rejections).
+    void undoAndRedo()
+    {
+        const auto& rejected = [this]() -> const std::vector<std::uint8_t>& {
+            return m_state->table().rejFlag;
+        };
+        focusWindow();
+        auto* degree = child<QComboBox>("ComboBox1");  // a text field with its own undo
+        degree->setFocus();
+        degree->lineEdit()->selectAll();
+        QTest::keyClicks(degree, "6");  // now it has something to undo itself
+        clickPoint(10);
+        QCOMPARE(status(),
+                 "X = 10, Y = 770 marked for rejection: press Plot and calculate to refit");
+        clickPoint(15);
+        keys(Qt::CTRL | Qt::Key_Z);
+        QVERIFY(rejected()[10] == 1 && rejected()[15] == 0);
+        QCOMPARE(status(), "Undid the mark at X = 15");
+        keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        QCOMPARE(rejected()[15], 1);
+        keys(Qt::CTRL | Qt::Key_Z);
+        keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(rejected()[15], 1);
+        QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
+
+        click("cmdRestore");
+        QCOMPARE(text("lblRej"), "0");
+        keys(Qt::CTRL | Qt::Key_Z);  // the rejections come back, and the fits follow them
+        QVERIFY(rejected()[10] == 1 && rejected()[15] == 1);
+        QCOMPARE(text("lblRej"), "2");
+
+        QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
+        click("cmdPaste");
+        QCOMPARE(text("lblNData"), "3");
+        keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(text("lblNData"), "27");
+        QVERIFY(rejected()[10] == 1 && rejected()[15] == 1);
+        keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(text("lblNData"), "3");
+        keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(status(), "Nothing to redo");
+        QCOMPARE(messages(), 0u);
+    }
+
+    // Over a point the status line describes it and the cursor says a click acts; a click
+    // between two close points flips only the nearer one.
+    void hoverAndPick()
+    {
+        QTest::mouseMove(plot(), pointPos(10));
+        QCOMPARE(status(), "X = 10, Y = 770: in use, a click rejects it");
+        QCOMPARE(plot()->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseMove(plot(), pointPos(20, 900));
+        QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
+
+        QString table;
+        for (int x = 1; x <= 300; ++x)  // 2.6 pixels apart
+            table += QString("%1\t%2\t1.5\n").arg(x).arg(1000 + x % 2);
+        QGuiApplication::clipboard()->setText(table);
+        click("cmdPaste");
+        QTest::mouseMove(plot(), pointPos(150));
+        QCOMPARE(status(), "X = 150, Y = 1000, error 1.5: in use, a click rejects it");
+        QTest::mouseClick(plot(), Qt::LeftButton, {}, pointPos(150.3, 1000.5));
+        const std::vector<std::uint8_t>& flags = m_state->table().rejFlag;
+        QCOMPARE(std::count(flags.begin(), flags.end(), 1), 1);
+        QCOMPARE(flags[150], 1);
+    }
+
+    // Sessions saved and opened again give the same bytes and the same export as kalibrix-cli
+    // given the session; a damaged session is refused and the work stays; the report is a
+    // PDF; a table file dropped on the window is taken like a paste.
+    void sessionsReportAndDrop()
+    {
+        QTemporaryDir dir;
+        QGuiApplication::clipboard()->setText(
+            "Pos\tCu\tZn\n1\t100\t50\n2\t110\t\n3\t120\t60\n"
+            "4\t130\t70\n6\t150\t90\n");
+        click("cmdPaste");
+        clickPoint(3);
+        click("chkPoly_3");
+        QString error;
+        const QString first = dir.filePath("a.kalibrix"), second = dir.filePath("b.kalibrix");
+        QVERIFY2(m_window->saveSessionFile(first, &error), qPrintable(error));
+        const std::string exported =
+            exportText(*m_state, NumberFormat::forExport(QLocale::system()));
+        QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
+        click("cmdPaste");
+        QVERIFY(m_window->openFile(first));
+        QCOMPARE(m_state->analytes[0].table.rejFlag[3], 1);
+        QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked());
+        QVERIFY(m_window->saveSessionFile(second, &error));
+        QFile a(first), b(second);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), b.readAll());
+        QProcess cli;
+        cli.start(KALIBRIX_BIN_DIR "/kalibrix-cli", {"--raw", "--session", first});
+        QVERIFY(cli.waitForFinished());
+        QCOMPARE(cli.readAllStandardOutput().toStdString(), exported);
+
+        QFile damaged(dir.filePath("damaged.kalibrix"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"format\": \"KALIBRIX session\", \"formatV");  // cut short
+        damaged.close();
+        QVERIFY(!m_window->openFile(damaged.fileName()));
+        const std::vector<UserMessage> shown = MessageBoxes::takeRecorded();
+        QVERIFY(shown.size() == 1);
+        QVERIFY2(shown[0].text.find("damaged.kalibrix cannot be opened: ") != std::string::npos,
+                 shown[0].text.c_str());
+        QCOMPARE(text("lblnDataOK"), "5");
+
+        QVERIFY(m_window->saveReportFile(dir.filePath("report.pdf"), &error));
+        QFile report(dir.filePath("report.pdf"));
+        QVERIFY(report.open(QIODevice::ReadOnly) && report.read(5) == "%PDF-");
+
+        QFile table(dir.filePath("standards.txt"));
+        QVERIFY(table.open(QIODevice::WriteOnly) && table.write("5\t980\n10\t770\n15\t700\n") > 0);
+        table.close();
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(table.fileName())});
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(m_window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCoreApplication::sendEvent(m_window.get(), &drop);
+        QCOMPARE(text("lblnDataOK"), "3");
+        QVERIFY(status().startsWith("Pasted 3 standards, X 5 to 15, from 3 lines"));
         QCOMPARE(messages(), 0u);
     }
 

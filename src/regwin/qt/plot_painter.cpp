@@ -153,7 +153,7 @@ QSize designedPlotSize()
 }
 
 std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,
-                                    QSize size)
+                                    QSize size, double pixelRatio)
 {
     if (size.isEmpty())
         return QStringLiteral("The picture size %1 x %2 is empty")
@@ -173,12 +173,14 @@ std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesyst
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (png) {
-        QImage image(size, QImage::Format_RGB32);
+        const QSize pixels = (QSizeF(size) * pixelRatio).toSize();
+        QImage image(pixels, QImage::Format_RGB32);
         if (image.isNull())
             return QStringLiteral("Not enough memory for a picture of %1 x %2 pixels")
-                .arg(size.width())
-                .arg(size.height())
+                .arg(pixels.width())
+                .arg(pixels.height())
                 .toStdString();
+        image.setDevicePixelRatio(pixelRatio);  // the plot laid out at `size`, drawn finer
         {
             QPainter painter(&image);
             paintPlot(painter, plot, size, colours);
@@ -216,10 +218,11 @@ std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesyst
     return saveFile(file, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
-bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error)
+bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error,
+              double pixelRatio)
 {
-    const std::optional<std::string> why =
-        savePlot(plot, std::filesystem::path(QFile::encodeName(file).toStdString()), size);
+    const std::optional<std::string> why = savePlot(
+        plot, std::filesystem::path(QFile::encodeName(file).toStdString()), size, pixelRatio);
     if (why && error)
         *error = QStringLiteral("Cannot write %1: %2.")
                      .arg(QDir::toNativeSeparators(file), QString::fromStdString(*why));

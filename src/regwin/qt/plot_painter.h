@@ -35,11 +35,14 @@ QSize designedPlotSize();
 // the file's ending (its bytes as given), through saveFile: a failed write leaves no
 // half-written picture. A PDF is drawn in vectors on one page of `size` points (a pixel a
 // point, 1/72 inch). Returns the reason when it cannot, such as the system's error text.
+// A PNG has `pixelRatio` pixels for each pixel of `size` (the plot laid out at `size`, as a
+// screen of that pixel ratio shows it); SVG and PDF are drawings of `size`.
 std::optional<std::string> savePlot(const PlotDisplay& plot, const std::filesystem::path& file,
-                                    QSize size);
+                                    QSize size, double pixelRatio = 1);
 
 // The same for a file name the user chose in the window: false and a sentence naming the
 // file in `error` (when given) when the picture could not be written.
-bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error);
+bool savePlot(const PlotDisplay& plot, const QString& file, QSize size, QString* error,
+              double pixelRatio = 1);
 
 }  // namespace kalibrix

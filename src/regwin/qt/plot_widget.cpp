@@ -18,7 +18,7 @@ namespace kalibrix {
 
 namespace {
 
-constexpr double kSuggestionReach = 8;  // pixels from a ringed standard that show its tooltip
+constexpr double kSuggestionReach = kPickPixels;  // from a ringed standard: its tooltip
 
 }  // namespace
 
@@ -70,31 +70,41 @@ void PlotWidget::paintEvent(QPaintEvent*)
         paintPlot(painter, shownPlot(), size(), colours);
 }
 
-void PlotWidget::mousePressEvent(QMouseEvent* event)
+std::optional<int> PlotWidget::standardAt(QPointF pos) const
 {
-    MouseButton button;
-    switch (event->button()) {
-    case Qt::LeftButton:
-        button = MouseButton::Left;
-        break;
-    case Qt::RightButton:
-        button = MouseButton::Right;
-        break;
-    case Qt::MiddleButton:
-        button = MouseButton::Middle;
-        break;
-    default:
-        return;
-    }
-    const QPointF at = event->position();
-    if (pict1_MouseDown(m_state, button, shownPlot(), shownGeometry(m_state.plot, size()),
-                        {at.x(), at.y()}))
-        update();
+    return pointNear(m_state.table(), shownFrame(m_state.plot, size()),
+                     shownGeometry(m_state.plot, size()), {pos.x(), pos.y()});
 }
 
+// A left click on a standard asks for its mark; the window makes it (so that it can be
+// undone). Other buttons do nothing.
+void PlotWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (const std::optional<int> x = standardAt(event->position()))
+        emit standardClicked(*x);
+}
+
+// Over a standard the cursor says a click would act, and the window hears which one.
 void PlotWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    setCursor(userPoint(event->position()) ? Qt::CrossCursor : Qt::ArrowCursor);
+    const std::optional<int> x = standardAt(event->position());
+    setCursor(x                              ? Qt::PointingHandCursor
+              : userPoint(event->position()) ? Qt::CrossCursor
+                                             : Qt::ArrowCursor);
+    if (x != m_hovered) {
+        m_hovered = x;
+        emit standardHovered(x.value_or(0));
+    }
+}
+
+void PlotWidget::leaveEvent(QEvent*)
+{
+    if (m_hovered) {
+        m_hovered.reset();
+        emit standardHovered(0);
+    }
 }
 
 }  // namespace kalibrix

@@ -9,8 +9,8 @@
 
 namespace kalibrix {
 
-// pict2 with pict1 in front: paints the picture of the last run (state.plot), and turns a
-// click in pict1 into the rejection of the points under it.
+// pict2 with pict1 in front: paints the picture of the last run (state.plot), and says which
+// standard a click picks and which one the mouse is over.
 class PlotWidget : public QWidget {
     Q_OBJECT
 public:
@@ -23,15 +23,25 @@ public:
     // pict1. The inverse of the painter's mapping.
     std::optional<PointF> userPoint(QPointF pos) const;
 
+    // The standard a click at the widget position `pos` would pick; none when none is near.
+    std::optional<int> standardAt(QPointF pos) const;
+
+signals:
+    void standardClicked(int x);
+    // The mouse came over the standard at X; 0 when it left every standard.
+    void standardHovered(int x);
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     State& m_state;
     NumberFormat m_fmt;
+    std::optional<int> m_hovered;  // the standard under the mouse
 };
 
 }  // namespace kalibrix

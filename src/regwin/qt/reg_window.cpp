@@ -5,6 +5,10 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/qt/report.h"
+#include "regwin/save_file.h"
+#include "regwin/session.h"
+#include "regwin/qt/data_commands.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_painter.h"
 #include "regwin/qt/plot_widget.h"
@@ -15,6 +19,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -33,6 +43,7 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <functional>
 #include <memory>
@@ -56,6 +67,14 @@ constexpr const char* kAboutText =
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
 const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
+const QKeySequence kUndoKeys(Qt::CTRL | Qt::Key_Z);
+const QKeySequence kRedoKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+const QKeySequence kRedoKeysToo(Qt::CTRL | Qt::Key_Y);
+const QKeySequence kSavePlotKeys(Qt::CTRL | Qt::Key_S);
+const QKeySequence kSaveSessionKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+const QKeySequence kOpenKeys(Qt::CTRL | Qt::Key_O);
+const QKeySequence kReportKeys(Qt::CTRL | Qt::Key_P);
+constexpr const char* kSessionSuffix = "kalibrix";
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 
@@ -192,6 +211,7 @@ RegWindow::RegWindow(State& state, QWidget* parent)
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
+    m_scroll->setFocusPolicy(Qt::NoFocus);  // a click on the plot leaves the focus where it was
     m_canvas = new QWidget;
     m_canvas->setObjectName("controls");
     m_canvas->setMinimumSize(smallestControlsSize());
@@ -295,6 +315,7 @@ void RegWindow::buildControls()
     optAllData[0] = option(frame3, "optAllData_0", "All data", {105, 270, 1695, 255});
     optAllData[1] = option(frame3, "optAllData_1", "Only unrejected", {105, 600, 1695, 255});
     cmdAbout = button("cmdAbout", "About", {120, 9000, 975, 615});
+    cmdReport = button("cmdReport", "Report\u2026", {1215, 9000, 975, 615});
     const Settings& settings = m_state.settings;
     optScale[settings.scaleYFull ? 0 : 1]->setChecked(true);
     optScaleX[settings.scaleXFull ? 0 : 1]->setChecked(true);
@@ -436,6 +457,9 @@ void RegWindow::setToolTips()
         {optAllData[0], "Scale Y to every standard, rejected ones included"},
         {optAllData[1], "Scale Y to the standards in use"},
         {cmdAbout, "About KALIBRIX"},
+        {cmdReport,
+         "Write a PDF report of the fits, the rejections, the settings and the plot "
+         "(Ctrl+P)"},
         {cmdClose, "Close KALIBRIX"},
         {chkConf, "Show the confidence band of the linear regression at the level below"},
         {comboProb, "Confidence level of the band"},
@@ -529,12 +553,35 @@ void RegWindow::connectHandlers()
     connect(m_nextAnalyte, &QShortcut::activated, this, [this] { stepAnalyte(+1); });
     showAnalyteChoice();
 
+    m_undo = new QUndoStack(this);
+    connect(m_plot, &PlotWidget::standardClicked, this, [this](int x) {
+        m_undo->push(new MarkCommand(m_state, m_state.selected, x, dataChanged(),
+                                     tr("the mark at X = %1").arg(x)));
+        showStatus(markedText(m_state.table(), x,
+                              m_state.named ? m_state.analytes[m_state.selected].name : "", m_fmt));
+    });
+    connect(m_plot, &PlotWidget::standardHovered, this, [this](int x) {
+        m_hoverText.reset();
+        if (x > 0)
+            m_hoverText = pointText(m_state.table(), x, m_fmt);
+        refreshStatus();
+    });
+    connect(new QShortcut(kUndoKeys, this), &QShortcut::activated, this, &RegWindow::undo);
+    for (const QKeySequence& keys : {kRedoKeys, kRedoKeysToo})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &RegWindow::redo);
     connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste, &QPushButton::click);
     connect(new QShortcut(kCopyKeys, this), &QShortcut::activated, cmdCopy, &QPushButton::click);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
-    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
-            &RegWindow::savePlotAs);
+    connect(cmdReport, &QPushButton::clicked, this, &RegWindow::reportAs);
+    const std::pair<QKeySequence, void (RegWindow::*)()> files[] = {
+        {kSavePlotKeys, &RegWindow::savePlotAs},
+        {kSaveSessionKeys, &RegWindow::saveSessionAs},
+        {kOpenKeys, &RegWindow::openSession},
+        {kReportKeys, &RegWindow::reportAs}};
+    for (const auto& [keys, action] : files)
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    setAcceptDrops(true);
 }
 
 bool RegWindow::event(QEvent* event)
@@ -544,8 +591,8 @@ bool RegWindow::event(QEvent* event)
     return QWidget::event(event);
 }
 
-// The paste and copy keys belong to the window wherever the focus is: a text field (the
-// degree box) would take Ctrl+V and Ctrl+C as a shortcut override for itself; left
+// The paste, copy, undo and redo keys belong to the window wherever the focus is: a text
+// field (the degree box) would take them as a shortcut override for itself; left
 // unaccepted, the override lets the window's shortcut have them.
 bool RegWindow::eventFilter(QObject* watched, QEvent* event)
 {
@@ -553,8 +600,11 @@ bool RegWindow::eventFilter(QObject* watched, QEvent* event)
         layoutControls();
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        if (keys == kPasteKeys || keys == kCopyKeys)
-            return true;
+        for (const QKeySequence& windows :
+             {kPasteKeys, kCopyKeys, kUndoKeys, kRedoKeys, kRedoKeysToo, kSavePlotKeys,
+              kSaveSessionKeys, kOpenKeys, kReportKeys})
+            if (keys == windows)
+                return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -716,22 +766,75 @@ void RegWindow::cmdPaste_Click()
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
     const QLocale locale = QLocale::system();
     PasteResult pasted = Paste_Table(text, locale);
-    if (pasted.table) {
-        const std::string said = pastedText(*pasted.table);
-        m_state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
-        m_state.source = {text, locale.name().toStdString(), "clipboard"};
-        showStatus(said);
-        showAnalyteChoice();
-    } else if (pasted.message) {
-        MessageBoxes::show(this, *pasted.message);
+    if (!pasted.table) {
+        if (pasted.message)
+            MessageBoxes::show(this, *pasted.message);
+        A_PLOT();
+        return;
     }
-    A_PLOT();
+    takeTable(std::move(*pasted.table), {text, locale.name().toStdString(), "clipboard"});
+}
+
+// A new table, as an undoable change: the previous one comes back with its rejections.
+void RegWindow::takeTable(PastedTable table, TableSource source)
+{
+    const std::string said = pastedText(table);
+    m_undo->push(new NewTableCommand(m_state, std::move(table.analytes), table.named,
+                                     std::move(source), dataChanged(), tr("the paste")));
+    showStatus(said);
+}
+
+// What the window does when a command of the undo stack changed the data.
+DataChanged RegWindow::dataChanged()
+{
+    return [this](std::size_t analyte, DataChange change) {
+        if (change == DataChange::Table) {
+            m_state.selected = std::min(analyte, m_state.analytes.size() - 1);
+            showAnalyteChoice();
+            A_PLOT();
+            return;
+        }
+        if (change == DataChange::Show && analyte != m_state.selected) {
+            showAnalyte(m_state, m_fmt, analyte);
+            const QSignalBlocker quiet(cboAnalyte);
+            cboAnalyte->setCurrentIndex(static_cast<int>(analyte));
+            showCaptions();
+        }
+        m_plot->update();
+    };
+}
+
+void RegWindow::undo()
+{
+    if (!m_undo->canUndo()) {
+        showStatus(tr("Nothing to undo").toStdString());
+        return;
+    }
+    const QString what = m_undo->undoText();
+    m_undo->undo();
+    showStatus(tr("Undid %1").arg(what).toStdString());
+}
+
+void RegWindow::redo()
+{
+    if (!m_undo->canRedo()) {
+        showStatus(tr("Nothing to redo").toStdString());
+        return;
+    }
+    const QString what = m_undo->redoText();
+    m_undo->redo();
+    showStatus(tr("Redid %1").arg(what).toStdString());
 }
 
 void RegWindow::cmdRestore_Click()
 {
-    restoreAllData(m_state);
-    A_PLOT();
+    const std::vector<std::uint8_t>& flags = m_state.table().rejFlag;
+    if (std::find(flags.begin(), flags.end(), 1) == flags.end()) {
+        A_PLOT();  // nothing to take back: a run all the same
+        return;
+    }
+    m_undo->push(new RestoreCommand(m_state, m_state.selected, dataChanged()));
+    showStatus(tr("Every rejection taken back").toStdString());
 }
 
 void RegWindow::cmdCopy_Click()
@@ -761,25 +864,206 @@ void RegWindow::cmdClose_Click()
 
 bool RegWindow::savePlotFile(const QString& file, QString* error) const
 {
-    return savePlot(m_plot->shownPlot(), file, m_plot->size(), error);
+    return savePlot(m_plot->shownPlot(), file, m_plot->size(), error, m_plot->devicePixelRatioF());
 }
+
+namespace {
+
+// `file` with `suffix` added unless it ends in one of `suffixes` already.
+QString withSuffix(QString file, const QString& suffix, const QStringList& suffixes)
+{
+    if (!suffixes.contains(QFileInfo(file).suffix().toLower()))
+        file += QStringLiteral(".") + suffix;
+    return file;
+}
+
+std::filesystem::path pathOf(const QString& file)
+{
+    return std::filesystem::path(QFile::encodeName(file).toStdString());
+}
+
+}  // namespace
 
 void RegWindow::savePlotAs()
 {
-    static const QString png = tr("PNG picture (*.png)");
-    static const QString svg = tr("SVG drawing (*.svg)");
-    QString filter = png;
-    QString file =
-        QFileDialog::getSaveFileName(this, tr("Save plot"), QStringLiteral("kalibrix-plot.png"),
-                                     png + QStringLiteral(";;") + svg, &filter);
+    const QStringList suffixes{"png", "svg", "pdf"};
+    const QStringList filters{tr("PNG picture (*.png)"), tr("SVG drawing (*.svg)"),
+                              tr("PDF document (*.pdf)")};
+    QString filter = filters[0];
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Save plot"), QStringLiteral("kalibrix-plot.png"), filters.join(";;"), &filter);
     if (file.isEmpty())
         return;
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
-        file += filter == svg ? QStringLiteral(".svg") : QStringLiteral(".png");
+    const QString named =
+        withSuffix(file, suffixes[std::max<qsizetype>(0, filters.indexOf(filter))], suffixes);
     QString error;
-    if (!savePlotFile(file, &error))
+    if (!savePlotFile(named, &error))
         MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+    else
+        showStatus(tr("Saved the plot to %1").arg(named).toStdString());
+}
+
+bool RegWindow::saveSessionFile(const QString& file, QString* error)
+{
+    if (const std::optional<std::string> failed = saveFile(pathOf(file), sessionText(m_state))) {
+        if (error)
+            *error = tr("The session could not be saved to %1: %2")
+                         .arg(file, QString::fromStdString(*failed));
+        return false;
+    }
+    m_sessionFile = file;
+    showStatus(tr("Saved the session to %1").arg(file).toStdString());
+    return true;
+}
+
+void RegWindow::saveSessionAs()
+{
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Save session"), m_sessionFile.isEmpty() ? "session.kalibrix" : m_sessionFile,
+        tr("KALIBRIX session (*.kalibrix)"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!saveSessionFile(withSuffix(file, kSessionSuffix, {kSessionSuffix}), &error))
+        MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+}
+
+bool RegWindow::saveReportFile(const QString& file, QString* error)
+{
+    const std::string source =
+        m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
+    if (const std::optional<std::string> failed =
+            writeReport(m_state, m_fmt, pathOf(file), source, QDateTime::currentDateTime())) {
+        if (error)
+            *error = tr("The report could not be written to %1: %2")
+                         .arg(file, QString::fromStdString(*failed));
+        return false;
+    }
+    showStatus(tr("Wrote the report to %1").arg(file).toStdString());
+    return true;
+}
+
+void RegWindow::reportAs()
+{
+    const QString file = QFileDialog::getSaveFileName(this, tr("Write report"),
+                                                      QStringLiteral("kalibrix-report.pdf"),
+                                                      tr("PDF document (*.pdf)"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!saveReportFile(withSuffix(file, "pdf", {"pdf"}), &error))
+        MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+}
+
+void RegWindow::openSession()
+{
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Open session or table"), QString(),
+        tr("KALIBRIX session (*.kalibrix);;Table (*.txt *.tsv *.tab *.csv);;All files (*)"));
+    if (!file.isEmpty())
+        openFile(file);
+}
+
+// A session by its ending or its first character, anything else a table. A session is read
+// to its end (up to the most a session may have), a table only as far as a paste takes it.
+bool RegWindow::openFile(const QString& file)
+{
+    auto refuse = [&](const QString& why) {
+        MessageBoxes::show(this, {tr("%1 cannot be opened: %2").arg(file, why).toStdString(),
+                                  MessageIcon::Exclamation, kAppTitle});
+        return false;
+    };
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return refuse(in.errorString());
+    const QByteArray head = in.peek(4096);
+    const bool session =
+        QFileInfo(file).suffix().toLower() == kSessionSuffix || head.trimmed().startsWith('{');
+    std::string text;
+    if (session) {
+        text = in.read(static_cast<qint64>(kMaxSessionBytes) + 1).toStdString();
+    } else {
+        PasteIntake intake;
+        for (QByteArray piece; !intake.over() && !(piece = in.read(1 << 16)).isEmpty();)
+            intake.add(std::string_view(piece.constData(), static_cast<std::size_t>(piece.size())));
+        text = std::move(intake.text());
+    }
+    if (in.error() != QFileDevice::NoError)
+        return refuse(in.errorString());
+    if (session) {
+        auto read = readSessionText(text);
+        if (const std::string* problem = std::get_if<std::string>(&read))
+            return refuse(QString::fromStdString(*problem));
+        applySession(m_state, std::move(std::get<SessionContents>(read)));
+        m_undo->clear();  // the session is a fresh start
+        m_sessionFile = file;
+        showSettings();
+        showAnalyteChoice();
+        A_PLOT();
+        showStatus(tr("Opened the session %1").arg(file).toStdString());
+        return true;
+    }
+    const QLocale locale = QLocale::system();
+    PasteResult pasted = Paste_Table(text, locale);
+    if (!pasted.table) {
+        MessageBoxes::show(this, *pasted.message);
+        return false;
+    }
+    takeTable(std::move(*pasted.table),
+              {text, locale.name().toStdString(), QFileInfo(file).fileName().toStdString()});
+    return true;
+}
+
+void RegWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void RegWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+        openFile(urls.front().toLocalFile());
+    }
+}
+
+// The controls show the settings (after a session brought its own), without running.
+void RegWindow::showSettings()
+{
+    const Settings& settings = m_state.settings;
+    auto check = [](QCheckBox* box, int value) {
+        const QSignalBlocker quiet(box);
+        box->setCheckState(value == kTicked ? Qt::Checked
+                           : value == kGrey ? Qt::PartiallyChecked
+                                            : Qt::Unchecked);
+    };
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < m_rows.size(); ++m) {
+        if (!methods[m].alwaysFitted)
+            check(m_rows[m].show, settings.show[m]);
+        check(m_rows[m].exported, settings.exported[m]);
+    }
+    check(chkConf, settings.showBand);
+    const std::pair<std::array<QRadioButton*, 2>*, bool> pairs[] = {
+        {&optScale, settings.scaleYFull},
+        {&optScaleX, settings.scaleXFull},
+        {&optAllData, settings.allData}};
+    for (const auto& [options, first] : pairs) {
+        const QSignalBlocker quiet0((*options)[0]);
+        const QSignalBlocker quiet1((*options)[1]);
+        (*options)[first ? 0 : 1]->setChecked(true);
+    }
+    {
+        const QSignalBlocker quiet(ComboBox1);
+        const int item = ComboBox1->findText(QString::fromStdString(settings.degreeText));
+        ComboBox1->setCurrentIndex(item);
+        ComboBox1->setEditText(QString::fromStdString(settings.degreeText));
+    }
+    const QSignalBlocker quiet(comboProb);
+    comboProb->setCurrentIndex(settings.level.value_or(-1));
 }
 
 }  // namespace kalibrix

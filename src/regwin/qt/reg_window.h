@@ -2,6 +2,8 @@
 
 #include "regwin/display_list.h"
 #include "regwin/number_format.h"
+#include "regwin/qt/data_commands.h"
+#include "regwin/paste_table.h"
 #include "regwin/qt/window_layout.h"
 #include "regwin/state.h"
 
@@ -13,12 +15,15 @@
 #include <vector>
 
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QShortcut;
+class QUndoStack;
 
 namespace kalibrix {
 
@@ -34,13 +39,23 @@ class RegWindow : public QWidget {
 public:
     explicit RegWindow(State& state, QWidget* parent = nullptr);
 
-    // Writes the plot as the window shows it to `file` (.png or .svg).
+    // Writes the plot as the window shows it to `file` (.png, .svg or .pdf), at the size it
+    // has on screen times the screen's pixel ratio.
     bool savePlotFile(const QString& file, QString* error) const;
+    // Saves the session (table, rejections, settings) to `file`.
+    bool saveSessionFile(const QString& file, QString* error);
+    // Writes the PDF report of the last run to `file`.
+    bool saveReportFile(const QString& file, QString* error);
+    // Opens a session file, or a table file as a paste would take it; a file that is neither
+    // is refused with a message box and the current work stays.
+    bool openFile(const QString& file);
 
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -74,11 +89,19 @@ private:
     void showAnalyteChoice();
     void stepAnalyte(int step);
     void cmdPaste_Click();
+    DataChanged dataChanged();
+    void undo();
+    void redo();
     void cmdRestore_Click();
     void cmdCopy_Click();
     void cmdAbout_Click();
     void cmdClose_Click();
     void savePlotAs();
+    void saveSessionAs();
+    void openSession();
+    void reportAs();
+    void showSettings();
+    void takeTable(PastedTable table, TableSource source);
 
     State& m_state;
     const NumberFormat m_fmt;
@@ -87,6 +110,7 @@ private:
     std::vector<Placed> m_placed;
 
     PlotWidget* m_plot = nullptr;
+    QPushButton* cmdReport = nullptr;
     QPushButton *cmdPaste = nullptr, *cmdPlot = nullptr, *cmdRestore = nullptr, *cmdAbout = nullptr,
                 *cmdCopy = nullptr, *cmdClose = nullptr;
     std::array<QRadioButton*, 2> optScale{}, optScaleX{}, optAllData{};
@@ -96,6 +120,8 @@ private:
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* m_looHeading = nullptr;
+    QString m_sessionFile;            // the session last opened or saved, for the report
+    QUndoStack* m_undo = nullptr;     // every change to the data, to undo and redo
     QScrollArea* m_scroll = nullptr;  // scrolls m_canvas when the window is too small for it
     QWidget* m_canvas = nullptr;      // the controls' area
     QLabel* m_status = nullptr;       // the status line below it

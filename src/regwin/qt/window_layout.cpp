@@ -155,6 +155,20 @@ PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size)
     return fitted;
 }
 
+PlotDisplay shownFrame(const PlotDisplay& plot, QSize size)
+{
+    PlotDisplay frame;
+    frame.pict2Rect = plot.pict2Rect;
+    frame.pict1Rect = plot.pict1Rect;
+    frame.pict1Scale = plot.pict1Scale;
+    frame.markDX = plot.markDX;
+    frame.markDY = plot.markDY;
+    frame.plotLeft = plot.plotLeft;
+    frame.plotBottom = plot.plotBottom;
+    frame.yUnit = plot.yUnit;
+    return fitPlotToSize(frame, size);
+}
+
 PlotGeometry shownGeometry(const PlotDisplay& plot, QSize size)
 {
     const Extra extra = extraFor(plot, size);

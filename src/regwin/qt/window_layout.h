@@ -55,6 +55,10 @@ QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client);
 // and follow its edges, and point marks stay square.
 PlotDisplay fitPlotToSize(const PlotDisplay& plot, QSize size);
 
+// fitPlotToSize without the picture: the rectangles, user scale and mark sizes of `plot` as
+// a widget of `size` pixels shows it, for finding the standard under the mouse cheaply.
+PlotDisplay shownFrame(const PlotDisplay& plot, QSize size);
+
 // The geometry of `plot` as a plot widget of `size` pixels shows it (that of
 // fitPlotToSize(plot, size), without copying the picture).
 PlotGeometry shownGeometry(const PlotDisplay& plot, QSize size);

@@ -654,6 +654,9 @@ void RegWindow::Form_Activate()
     comboProb->setCurrentIndex(kDefaultLevel);  // sets the level and runs A_PLOT
     m_state.settings.level = kDefaultLevel;
     A_PLOT();
+    if (m_state.source.origin == "demonstration table")
+        showStatus(tr("The demonstration table: copy your standards and paste them (Ctrl+V)")
+                       .toStdString());
 }
 
 void RegWindow::showCaptions()

@@ -317,7 +317,7 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
         while (x < t.nData && !t.hasValue(x))
             ++x;
         if (t.hasValue(x)) {
-            pict1_MouseDown(state, button, x, *t.y[x]);
+            pict1_MouseDown(state, button, x, state.plot.toPict1Y(*t.y[x]));
             return;
         }
     }

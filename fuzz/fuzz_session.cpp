@@ -24,6 +24,7 @@
 
 #include "app/startup.h"
 #include "app/student_file.h"
+#include "fuzz_support.h"
 #include "fit/method_table.h"
 #include "regwin/captions.h"
 #include "regwin/driver.h"
@@ -360,25 +361,13 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
     checkExport(exportText(state, fmt), state.table().nData, exportTitle(state));
 }
 
-std::string readFile(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    StudentLoad load = parseStudentText(readFile(KALIBRIX_STUDENT_DAT_FILE));
-    if (!load.table) {
-        std::fprintf(stderr, "fuzz_session: %s (%s)\n", load.error.c_str(),
-                     KALIBRIX_STUDENT_DAT_FILE);
-        std::abort();
-    }
     gSession = new Session;
     State& s = gSession->base;
-    s.student = *load.table;
+    s.student = kalibrix::fuzz::shippedStudentTable("fuzz_session");
     s.table() = demonstrationTable();
     gSession->locales = {
         QLocale::c(),

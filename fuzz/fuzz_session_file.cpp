@@ -7,6 +7,7 @@
 // reports as a finding.
 
 #include "app/student_file.h"
+#include "fuzz_support.h"
 #include "regwin/driver.h"
 #include "regwin/session.h"
 
@@ -49,24 +50,12 @@ std::optional<State> opened(std::string_view bytes)
     return state;
 }
 
-std::string readFile(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    StudentLoad load = parseStudentText(readFile(KALIBRIX_STUDENT_DAT_FILE));
-    if (!load.table) {
-        std::fprintf(stderr, "fuzz_session_file: %s (%s)\n", load.error.c_str(),
-                     KALIBRIX_STUDENT_DAT_FILE);
-        std::abort();
-    }
     gBase = new State;
-    gBase->student = *load.table;
+    gBase->student = kalibrix::fuzz::shippedStudentTable("fuzz_session_file");
     return 0;
 }
 

@@ -24,6 +24,8 @@ void NewTableCommand::swap()
     std::swap(m_state.named, m_named);
     std::swap(m_state.selected, m_selected);
     std::swap(m_state.source, m_source);
+    for (Analyte& kept : m_analytes)
+        kept.results = RunResults{};  // the fits follow again when it comes back
     m_changed(m_state.selected, DataChange::Table);
 }
 

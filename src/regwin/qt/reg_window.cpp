@@ -75,6 +75,7 @@ const QKeySequence kSaveSessionKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
 const QKeySequence kOpenKeys(Qt::CTRL | Qt::Key_O);
 const QKeySequence kReportKeys(Qt::CTRL | Qt::Key_P);
 constexpr const char* kSessionSuffix = "kalibrix";
+constexpr int kUndoSteps = 100;  // a paste's step keeps the previous table: about 1 MB an analyte
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 
@@ -554,6 +555,7 @@ void RegWindow::connectHandlers()
     showAnalyteChoice();
 
     m_undo = new QUndoStack(this);
+    m_undo->setUndoLimit(kUndoSteps);
     connect(m_plot, &PlotWidget::standardClicked, this, [this](int x) {
         m_undo->push(new MarkCommand(m_state, m_state.selected, x, dataChanged(),
                                      tr("the mark at X = %1").arg(x)));

@@ -935,6 +935,7 @@ void RegWindow::saveSessionAs()
 
 bool RegWindow::saveReportFile(const QString& file, QString* error)
 {
+    const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
     const std::string source =
         m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
     if (const std::optional<std::string> failed =

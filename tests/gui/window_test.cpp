@@ -388,6 +388,8 @@ private slots:
         QTest::mouseMove(plot(), pointPos(10));
         QCOMPARE(status(), "X = 10, Y = 770: in use, a click rejects it");
         QCOMPARE(plot()->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(plot(), Qt::LeftButton, {}, pointPos(10));
+        QCOMPARE(status(), "X = 10, Y = 770 marked for rejection: press Plot and calculate to refit");
         QTest::mouseMove(plot(), pointPos(20, 900));
         QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
 

@@ -103,11 +103,13 @@ struct PlotDisplay {
     double yUnit = 1;
 
     // A measured value (or curve value) in pict1's Y units; one that leaves the doubles
-    // there is held at the largest double, far outside the plot. Not finite stays so.
+    // there is held at a quarter of the largest double, far outside the plot, so that a
+    // mark's centre plus or minus its error bar (held the same way) stays finite. Not
+    // finite stays so.
     double toPict1Y(double y) const
     {
-        constexpr double kMax = std::numeric_limits<double>::max();
-        return std::isfinite(y) ? std::clamp(y / yUnit, -kMax, kMax) : y;
+        constexpr double kFar = std::numeric_limits<double>::max() / 4;
+        return std::isfinite(y) ? std::clamp(y / yUnit, -kFar, kFar) : y;
     }
 };
 

@@ -229,6 +229,9 @@ TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
     DataTable allRejected = demonstrationTable();
     for (int x : {5, 10, 15, 25, 27})
         allRejected.rejFlag[x] = 1;
+    DataTable tinyWithFarErrorBar = tableOf({{0, 12.345}, {2, 2e-308}, {3, 3e-308}});
+    tinyWithFarErrorBar.nCol = 3;
+    tinyWithFarErrorBar.yErr[0] = 1;
     struct Case {
         const char* what;
         DataTable table;
@@ -248,12 +251,18 @@ TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
         {"Zoom Y near 1e-308", tableOf({{1, 1e-308}, {2, 2e-308}, {3, 3e-308}}), true, true, false},
         {"Full Y at 1.7e308", tableOf({{1, 1.7e308}, {2, 1.7e308}}), true, true, true},
         {"Zoom Y at +-max", tableOf({{1, kMax}, {2, -kMax}}), true, true, false},
+        // A standard with an error bar far beyond a scale of about 1e-308: X = 0 is drawn
+        // but not counted.
+        {"error bar beyond the doubles", tinyWithFarErrorBar, true, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         State s = stateOf(c.table, c.allData);
         const PlotDisplay p = plotOf(s, c.fullX, c.fullY);
         const UserScale& sc = p.pict1Scale;
+        EXPECT_TRUE(std::all_of(p.pict1.points.begin(), p.pict1.points.end(), [](PointF q) {
+            return std::isfinite(q.x) && std::isfinite(q.y);
+        }));
         // At least two labelled major ticks on each axis, except for no data: an empty plot
         // area without ticks.
         const bool none = c.table.nData == 0;

@@ -215,7 +215,7 @@ Settings readSettings(const Field& f)
 QJsonArray rejectedX(const DataTable& t)
 {
     QJsonArray xs;
-    for (int x = 0; x <= kMaxX; ++x)
+    for (int x = 1; x <= kMaxX; ++x)  // X = 0 holds no standard: it cannot be rejected
         if (!t.inUse(x))
             xs.append(x);
     return xs;
@@ -225,7 +225,7 @@ QJsonArray rejectedX(const DataTable& t)
 void reject(Analyte& analyte, const Field& xs, bool named)
 {
     for (const QJsonValue& item : xs.list()) {
-        const auto x = static_cast<std::size_t>(Field(item, xs.path()).whole(0, kMaxX));
+        const auto x = static_cast<std::size_t>(Field(item, xs.path()).whole(1, kMaxX));
         if (analyte.table.y[x].value_or(0) <= 0)
             damaged(xs.path() + " rejects X = " + std::to_string(x) +
                     (named ? " of " + quoted(qstr(analyte.name)) : std::string()) +

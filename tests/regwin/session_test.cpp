@@ -144,6 +144,12 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged + std::string(
                        "\"rejected\".\"Zn/66\" rejects X = 10 of \"Zn/66\", where the table has no "
                        "standard with Y > 0.")},
+        // X = 0 is drawn but holds no standard: nothing could take its rejection back.
+        {[] {
+             std::string s = sessionText(pasted("0\t40\n5\t980\n10\t770\n", "C", {{0, 5}}, 0));
+             return s.replace(s.find("    5\n"), 6, "    0\n");
+         }(),
+         damaged + std::string("\"rejected\" is 0, not a whole number from 1 to 30000.")},
         {changed("\"shown\": \"Zn/66\"", "\"shown\": \"Fe\""),
          damaged + std::string("\"shown\" is \"Fe\", which the table does not have.")},
     };

@@ -340,14 +340,13 @@ LeaveOneOut summariseLoo(std::span<const double> y, LooErrors errors)
         largest = std::max(largest, e);
     }
     if (count >= 2) {
-        // The squares of e, or of e / largest where they could overflow or underflow.
-        const bool safe = largest < 0x1p500 && largest > 0x1p-500;
-        const double scale = safe ? 1 : largest;
+        // The squares of e / 2^k, scaled where they could overflow or underflow.
+        const int k = yScaleExponent(largest);
         double squares = 0;
         for (const std::optional<double>& e : errors)
             if (e)
-                squares += (*e / scale) * (*e / scale);
-        loo.error = finiteOrNone(scale * std::sqrt(squares / count));
+                squares += std::ldexp(*e, -k) * std::ldexp(*e, -k);
+        loo.error = scaledBack(std::sqrt(squares / count), k);
         loo.percent = finiteOrNone(relative / count * 100);
     }
     return loo;

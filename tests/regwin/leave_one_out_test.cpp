@@ -206,6 +206,10 @@ TEST(LeaveOneOut, ErrorPercentAndSuggestedOutliers)
     EXPECT_DOUBLE_EQ(*errors[3], 7 - 8.0);
     EXPECT_DOUBLE_EQ(*zigzag.error, std::sqrt(2.0));
     EXPECT_DOUBLE_EQ(*zigzag.percent, (1.0 / 3 + 2.0 / 7 + 1.0 / 7) / 3 * 100);
+    // Every standard predicted exactly: an error of 0, not no result.
+    s.table() = test::tableOf({{1, 5}, {3, 5}, {5, 5}, {7, 5}});
+    A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+    EXPECT_EQ(s.results().fit(method("zigzag"))->loo->error, 0.0);
 
     // Gaussian noise alone: at most 5 % of the tables get any suggestion.
     std::mt19937 random(7);

@@ -392,6 +392,10 @@ private slots:
         QCOMPARE(status(), "X = 10, Y = 770 marked for rejection: press Plot and calculate to refit");
         QTest::mouseMove(plot(), pointPos(20, 900));
         QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
+        QTest::mouseMove(plot(), pointPos(10));  // a key pressed while the mouse rests there
+        QCOMPARE(status(), "X = 10, Y = 770: rejected, a click takes it back");
+        keys(Qt::ControlModifier | Qt::Key_Z);
+        QCOMPARE(status(), "Undid the mark at X = 10");
 
         QString table;
         for (int x = 1; x <= 300; ++x)  // 2.6 pixels apart

@@ -559,7 +559,6 @@ void RegWindow::connectHandlers()
     connect(m_plot, &PlotWidget::standardClicked, this, [this](int x) {
         m_undo->push(new MarkCommand(m_state, m_state.selected, x, dataChanged(),
                                      tr("the mark at X = %1").arg(x)));
-        m_hoverText.reset();  // what the click did, not the point as it was before
         showStatus(markedText(m_state.table(), x,
                               m_state.named ? m_state.analytes[m_state.selected].name : "", m_fmt));
     });
@@ -716,9 +715,11 @@ void RegWindow::A_PLOT()
     refreshStatus();
 }
 
+// What an action did; it replaces what was under the mouse until the mouse moves on.
 void RegWindow::showStatus(std::string message)
 {
     m_statusMessage = std::move(message);
+    m_hoverText.reset();
     refreshStatus();
 }
 

@@ -5,7 +5,6 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
-#include "regwin/save_file.h"
 #include "regwin/session.h"
 #include "regwin/state.h"
 
@@ -718,15 +717,6 @@ std::optional<std::string> reportRequest(const QCommandLineParser& parser)
     if (!name.toLower().endsWith(u".pdf"))
         throw UsageError{"--report: the file name must end in .pdf"};
     return bytes(name);
-}
-
-// Writes the session of the run; the reason when it cannot.
-std::optional<std::string> saveSession(const State& state, const std::string& file)
-{
-    // A session holds text: a table that is no UTF-8 would come back changed.
-    if (QString::fromStdString(state.source.text).toStdString() != state.source.text)
-        return "the table is not UTF-8 text, which a session holds";
-    return saveFile(file, sessionText(state));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "model/user_message.h"
 #include "model/version.h"
 #include "regwin/paste_table.h"
+#include "regwin/save_file.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -329,6 +330,13 @@ std::string sessionText(const State& state)
     }
     o["settings"] = settingsObject(state.settings);
     return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
+}
+
+std::optional<std::string> saveSession(const State& state, const std::string& file)
+{
+    if (QString::fromStdString(state.source.text).toStdString() != state.source.text)
+        return "the table is not UTF-8 text, which a session holds";
+    return saveFile(file, sessionText(state));
 }
 
 std::variant<SessionContents, std::string> readSessionText(std::string_view bytes)

@@ -5,6 +5,7 @@
 #include "regwin/state.h"
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ std::span<const char* const> levelNames();
 // chosen a level yet is saved at the level the window starts with. The table's text is kept
 // exactly when it is UTF-8, as every pasted text is.
 std::string sessionText(const State& state);
+
+// Writes the session of `state` to `file` (a complete file or none); the reason when it
+// cannot, also when the table is no UTF-8 text, which a session could not give back as read.
+std::optional<std::string> saveSession(const State& state, const std::string& file);
 
 // What a session holds, checked: its table read again (the analytes with their rejections),
 // the analyte shown and the settings.

@@ -469,6 +469,16 @@ private slots:
         QCOMPARE(text("lblnDataOK"), "3");
         QVERIFY(status().startsWith("Pasted 3 standards, X 5 to 15, from 3 lines"));
         QCOMPARE(messages(), 0u);
+
+        // A Latin-1 table file: its session could not give the same bytes back.
+        QFile latin1(dir.filePath("latin1.txt"));
+        QVERIFY(latin1.open(QIODevice::WriteOnly) &&
+                latin1.write("Pos\tCu \xb5g\n5\t980\n10\t770\n15\t700\n") > 0);
+        latin1.close();
+        QVERIFY(m_window->openFile(latin1.fileName()));
+        QVERIFY(!m_window->saveSessionFile(dir.filePath("latin1.kalibrix"), &error));
+        QVERIFY2(error.endsWith("the table is not UTF-8 text, which a session holds"),
+                 qPrintable(error));
     }
 
     // A gross outlier in a smooth drift gets a ring and a tooltip that says why.

@@ -6,7 +6,6 @@
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
 #include "regwin/qt/report.h"
-#include "regwin/save_file.h"
 #include "regwin/session.h"
 #include "regwin/qt/data_commands.h"
 #include "regwin/qt/message_boxes.h"
@@ -786,6 +785,7 @@ void RegWindow::cmdPaste_Click()
 void RegWindow::takeTable(PastedTable table, TableSource source)
 {
     const std::string said = pastedText(table);
+    m_sessionFile.clear();  // the report's source is this table now
     m_undo->push(new NewTableCommand(m_state, std::move(table.analytes), table.named,
                                      std::move(source), dataChanged(), tr("the paste")));
     showStatus(said);
@@ -912,7 +912,7 @@ void RegWindow::savePlotAs()
 
 bool RegWindow::saveSessionFile(const QString& file, QString* error)
 {
-    if (const std::optional<std::string> failed = saveFile(pathOf(file), sessionText(m_state))) {
+    if (const std::optional<std::string> failed = saveSession(m_state, pathOf(file))) {
         if (error)
             *error = tr("The session could not be saved to %1: %2")
                          .arg(file, QString::fromStdString(*failed));

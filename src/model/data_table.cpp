@@ -2,6 +2,14 @@
 
 namespace kalibrix {
 
+bool DataTable::anyValue() const
+{
+    for (int x = 0; x <= nData; ++x)
+        if (hasValue(x))
+            return true;
+    return false;
+}
+
 DataTable demonstrationTable()
 {
     DataTable t;

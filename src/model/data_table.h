@@ -23,6 +23,8 @@ struct DataTable {
     int nCol = 2;   // columns of the pasted table
 
     bool hasValue(int x) const { return y[x].has_value(); }
+    // Whether any X holds a value (an analyte's column of a named table may hold none).
+    bool anyValue() const;
     bool inUse(int x) const { return rejFlag[x] < 1; }
     // A fitted point has Y > 0 and is in use; every fit takes exactly these.
     bool isFitted(int x) const { return inUse(x) && y[x].has_value() && *y[x] > 0; }

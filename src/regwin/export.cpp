@@ -222,14 +222,6 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
     return out;
 }
 
-bool hasValue(const DataTable& table)
-{
-    for (int x = 0; x <= table.nData; ++x)
-        if (table.hasValue(x))
-            return true;
-    return false;
-}
-
 }  // namespace
 
 std::string exportText(const State& state, const NumberFormat& fmt)
@@ -248,7 +240,7 @@ std::string exportText(const State& state, const NumberFormat& fmt)
         return out;
     }
     for (const Analyte& analyte : state.analytes)
-        if (hasValue(analyte.table))
+        if (analyte.table.anyValue())
             writers.emplace_back(analyte.table, analyte.results, state.settings, fmt, analyte.name);
     return sideBySide(writers);
 }

@@ -854,8 +854,10 @@ void RegWindow::cmdCopy_Click()
     std::size_t methods = 0;
     for (const int exported : m_state.settings.exported)
         methods += ticked(exported) ? 1 : 0;
+    const auto copied = std::count_if(m_state.analytes.begin(), m_state.analytes.end(),
+                                      [](const Analyte& a) { return a.table.anyValue(); });
     showStatus(copiedText(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')),
-                          methods, m_state.named ? m_state.analytes.size() : 1));
+                          methods, static_cast<std::size_t>(copied)));
 }
 
 void RegWindow::cmdAbout_Click()

@@ -39,10 +39,9 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
     }
     band.sEstScaled = std::sqrt(sse / (nOK - 2));
     band.yScale = std::ldexp(1.0, e);
-    const std::optional<double> sEst = scaledBack(band.sEstScaled, e);
-    if (nOK < 3 || band.ssx == 0 || !sEst || !std::isfinite(tValue))
+    // SEst itself must be a double, though only SEst / yScale is used.
+    if (nOK < 3 || band.ssx == 0 || !scaledBack(band.sEstScaled, e) || !std::isfinite(tValue))
         return std::nullopt;
-    band.sEst = *sEst;
     // The callers evaluate the band from X = 0 to nData; it is widest at one of the two
     // ends and narrowest at the mean X.
     const double widest = std::max(band.halfWidth(0), band.halfWidth(table.nData));

@@ -9,9 +9,8 @@
 
 namespace kalibrix {
 
-// The five sums of a straight-line least-squares fit (of X, or of ln X), in Y units. They
-// are not shown. For Y beyond 2^-250 .. 2^250 the fit forms them of Y scaled by a power of
-// two, so a sum of Y^2 beyond the range of a double is infinite (or 0) here, not in the fit.
+// The five sums of a straight-line least-squares fit (of X, or of ln X). For Y beyond
+// 2^-250 .. 2^250 the fit forms them of Y scaled by a power of two.
 struct RegressionSums {
     double sumX = 0;
     double sumY = 0;
@@ -28,7 +27,6 @@ struct RegressionFit {
     std::optional<double> r;         // correlation coefficient
     std::optional<double> diff;      // mean absolute residual, in Y units
     std::optional<double> diffProc;  // mean relative residual |Y - F| / Y, in per cent
-    RegressionSums sums;
 };
 
 // Least-squares line through the fitted points of `table` with t = transform(X); n is nOK

@@ -95,8 +95,6 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         pass = detail::sumLine(table, transform, toScaled);
     const RegressionSums& s = pass.s;
     const int count = pass.count;
-    fit.sums = {s.sumX, std::ldexp(s.sumY, e), s.sumXX, std::ldexp(s.sumYY, 2 * e),
-                std::ldexp(s.sumXY, e)};
     const double n = nOK;
     const double sxx = n * s.sumXX - s.sumX * s.sumX;
     const double sxy = n * s.sumXY - s.sumY * s.sumX;

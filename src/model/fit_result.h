@@ -18,7 +18,6 @@ struct ZigZagNode {
 // What the confidence band of the linear fit needs at any X.
 struct ConfidenceBand {
     double tValue = 0;  // Student t for df = nOK - 2 (row 101 beyond 100 df) at the chosen level
-    double sEst = 0;    // standard error of estimate: sqrt(SSE / (nOK - 2))
     double ssx = 0;     // sum of squared deviations of the fitted X from xMean
     double xMean = 0;   // mean X of the fitted points
     int nOK = 0;

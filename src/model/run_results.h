@@ -25,7 +25,6 @@ struct RunResults {
     std::vector<int> suggested;
     std::optional<double> typicalLooError;  // their robust standard deviation there
     std::vector<int> looX;      // the standards in use, in increasing X
-    std::vector<double> looY;   // their Y
     // Y minus the prediction of the best predictor for each of them; none where it has none.
     std::vector<std::optional<double>> looErrors;
 

@@ -37,7 +37,6 @@ void leaveOneOut(RunResults& res, const FitInput& input)
         }
     }
     res.looX.assign(workspace.x().begin(), workspace.x().end());
-    res.looY.assign(workspace.y().begin(), workspace.y().end());
     if (res.bestPredictor) {
         Suggestions s = suggestedOutliers(res.looErrors, res.looX);
         res.suggested = std::move(s.x);

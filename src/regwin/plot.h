@@ -12,4 +12,14 @@ namespace kalibrix {
 // in their run order, each as the method table says.
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 
+// The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
+// errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of
+// length 0 without an error), else a box between the corners `a` and `b`. Clicks are matched
+// against the same lines.
+struct Mark {
+    bool cross = false;
+    PointF a, b, c, d;
+};
+Mark markOf(const PlotDisplay& plot, const DataTable& table, int x);
+
 }  // namespace kalibrix

@@ -84,21 +84,16 @@ void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& r
 // The marks of the standards in use, or of the rejected ones (red).
 void DrawDataPoints(PlotDisplay& plot, const DataTable& table, bool rejected)
 {
-    const double dx = plot.markDX;
-    const double dy = plot.markDY;
     const Rgb colour = rejected ? kRejectedColour : kAcceptedColour;
     for (int x = 0; x <= table.nData; ++x) {
         if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || (table.rejFlag[x] > 0) != rejected)
             continue;
-        const double y = plot.toPict1Y(*table.y[x]);
-        if (table.nCol > 2) {
-            double err = plot.toPict1Y(table.yErr[x].value_or(0.0));
-            if (!std::isfinite(err))
-                err = 0;
-            plot.pict1.addLine({x - dx, y}, {x + dx, y}, colour);
-            plot.pict1.addLine({double(x), y - err}, {double(x), y + err}, colour);
-        } else if (table.nCol == 2) {
-            plot.pict1.addRect({x - dx, y - dy}, {x + dx, y + dy}, colour);
+        const Mark m = markOf(plot, table, x);
+        if (m.cross) {
+            plot.pict1.addLine(m.a, m.b, colour);
+            plot.pict1.addLine(m.c, m.d, colour);
+        } else {
+            plot.pict1.addRect(m.a, m.b, colour);
         }
     }
 }
@@ -156,6 +151,21 @@ void DrawCurve(PlotDisplay& plot, const FitMethod& method, const FitResult& fit,
 }
 
 }  // namespace
+
+Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
+{
+    const double px = x;
+    const double y = plot.toPict1Y(*table.y[x]);
+    const double dx = plot.markDX;
+    if (table.nCol > 2) {
+        double err = plot.toPict1Y(table.yErr[x].value_or(0.0));
+        if (!std::isfinite(err))
+            err = 0;
+        return {true, {px - dx, y}, {px + dx, y}, {px, y - err}, {px, y + err}};
+    }
+    const double dy = plot.markDY;
+    return {false, {px - dx, y - dy}, {px + dx, y + dy}, {}, {}};
+}
 
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {

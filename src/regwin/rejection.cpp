@@ -1,5 +1,7 @@
 #include "regwin/rejection.h"
 
+#include "regwin/plot.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -23,22 +25,12 @@ bool inBox(const PlotGeometry& geometry, PointF a, PointF b, PointF at)
            std::min(p.y, q.y) - kPenPixels <= at.y && at.y <= std::max(p.y, q.y) + kPenPixels;
 }
 
-// Whether the mark of the standard at (x, y) in pict1's units, as buildPlot draws it,
-// covers the pixel `at`.
+// Whether the mark of the standard at x, as buildPlot draws it, covers the pixel `at`.
 bool markCovers(const DataTable& table, const PlotDisplay& shown, const PlotGeometry& geometry,
-                int x, double y, PointF at)
+                int x, PointF at)
 {
-    const double px = x;
-    const double dx = shown.markDX;
-    if (table.nCol > 2) {
-        double err = shown.toPict1Y(table.yErr[x].value_or(0.0));
-        if (!std::isfinite(err))
-            err = 0;
-        return inBox(geometry, {px - dx, y}, {px + dx, y}, at) ||
-               inBox(geometry, {px, y - err}, {px, y + err}, at);
-    }
-    const double dy = shown.markDY;
-    return table.nCol == 2 && inBox(geometry, {px - dx, y - dy}, {px + dx, y + dy}, at);
+    const Mark m = markOf(shown, table, x);
+    return inBox(geometry, m.a, m.b, at) || (m.cross && inBox(geometry, m.c, m.d, at));
 }
 
 }  // namespace
@@ -78,7 +70,7 @@ std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
         const double distance = std::hypot(centre.x - at.x, centre.y - at.y);
         if (best && !(distance < bestDistance))  // the smaller X of two as near
             continue;
-        if (distance <= kPickPixels || markCovers(table, shown, geometry, x, y, at)) {
+        if (distance <= kPickPixels || markCovers(table, shown, geometry, x, at)) {
             best = x;
             bestDistance = distance;
         }

@@ -592,19 +592,17 @@ bool RegWindow::event(QEvent* event)
     return QWidget::event(event);
 }
 
-// The paste, copy, undo and redo keys belong to the window wherever the focus is: a text
-// field (the degree box) would take them as a shortcut override for itself; left
-// unaccepted, the override lets the window's shortcut have them.
+// The window's shortcut keys (paste, copy, undo, redo, ...) belong to the window wherever the
+// focus is: a text field (the degree box) would take them as a shortcut override for itself;
+// left unaccepted, the override lets the window's shortcut have them.
 bool RegWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_canvas && event->type() == QEvent::Resize)
         layoutControls();
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QKeySequence& windows :
-             {kPasteKeys, kCopyKeys, kUndoKeys, kRedoKeys, kRedoKeysToo, kSavePlotKeys,
-              kSaveSessionKeys, kOpenKeys, kReportKeys})
-            if (keys == windows)
+        for (const QShortcut* shortcut : findChildren<QShortcut*>(Qt::FindDirectChildrenOnly))
+            if (shortcut->key() == keys)
                 return true;
     }
     return QWidget::eventFilter(watched, event);

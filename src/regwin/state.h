@@ -37,17 +37,24 @@ struct State {
     RunResults& results() { return analytes[selected].results; }
     const RunResults& results() const { return analytes[selected].results; }
 
-    // Takes the analytes of a new table (no rejections, nothing computed yet). The analyte
-    // shown stays shown when the new table has one of its name, else the first is shown.
-    void replaceAnalytes(std::vector<Analyte> fresh, bool isNamed)
+    // The analyte of a new table to show: the one with the name of the analyte shown now
+    // when both tables are named and it has one, else the first.
+    std::size_t keptSelection(const std::vector<Analyte>& fresh, bool isNamed) const
     {
         std::size_t keep = 0;
         for (std::size_t a = 0; a < fresh.size(); ++a)
             if (named && isNamed && fresh[a].name == analytes[selected].name)
                 keep = a;
+        return keep;
+    }
+
+    // Takes the analytes of a new table (no rejections, nothing computed yet), showing the
+    // one keptSelection chooses.
+    void replaceAnalytes(std::vector<Analyte> fresh, bool isNamed)
+    {
+        selected = keptSelection(fresh, isNamed);
         analytes = std::move(fresh);
         named = isNamed;
-        selected = keep;
     }
 };
 

@@ -9,13 +9,9 @@ namespace kalibrix {
 NewTableCommand::NewTableCommand(State& state, std::vector<Analyte> analytes, bool named,
                                  TableSource source, DataChanged changed, const QString& text)
     : QUndoCommand(text), m_state(state), m_analytes(std::move(analytes)), m_named(named),
-      m_source(std::move(source)), m_changed(std::move(changed))
+      m_selected(state.keptSelection(m_analytes, named)), m_source(std::move(source)),
+      m_changed(std::move(changed))
 {
-    // The analyte shown stays shown when the new table has one of its name.
-    if (state.named && named)
-        for (std::size_t a = 0; a < m_analytes.size(); ++a)
-            if (m_analytes[a].name == state.analytes[state.selected].name)
-                m_selected = a;
 }
 
 void NewTableCommand::swap()

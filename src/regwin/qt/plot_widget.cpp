@@ -31,11 +31,6 @@ PlotWidget::PlotWidget(State& state, QWidget* parent)
 
 PlotDisplay PlotWidget::shownPlot() const { return fitPlotToSize(m_state.plot, size()); }
 
-std::optional<PointF> PlotWidget::userPoint(QPointF pos) const
-{
-    return shownGeometry(m_state.plot, size()).pixelsToUser({pos.x(), pos.y()});
-}
-
 // Over a standard suggested for rejection the tooltip says why (the ring around it is the
 // hint that there is something to say).
 bool PlotWidget::event(QEvent* event)
@@ -72,8 +67,9 @@ void PlotWidget::paintEvent(QPaintEvent*)
 
 std::optional<int> PlotWidget::standardAt(QPointF pos) const
 {
-    return pointNear(m_state.table(), shownFrame(m_state.plot, size()),
-                     shownGeometry(m_state.plot, size()), {pos.x(), pos.y()});
+    const PlotDisplay frame = shownFrame(m_state.plot, size());
+    return pointNear(m_state.table(), frame, PlotGeometry(frame, width(), height()),
+                     {pos.x(), pos.y()});
 }
 
 // A left click on a standard asks for its mark; the window makes it (so that it can be
@@ -89,10 +85,13 @@ void PlotWidget::mousePressEvent(QMouseEvent* event)
 // Over a standard the cursor says a click would act, and the window hears which one.
 void PlotWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    const std::optional<int> x = standardAt(event->position());
-    setCursor(x                              ? Qt::PointingHandCursor
-              : userPoint(event->position()) ? Qt::CrossCursor
-                                             : Qt::ArrowCursor);
+    const PlotDisplay frame = shownFrame(m_state.plot, size());
+    const PlotGeometry geometry(frame, width(), height());
+    const PointF at{event->position().x(), event->position().y()};
+    const std::optional<int> x = pointNear(m_state.table(), frame, geometry, at);
+    setCursor(x                           ? Qt::PointingHandCursor
+              : geometry.pixelsToUser(at) ? Qt::CrossCursor
+                                          : Qt::ArrowCursor);
     if (x != m_hovered) {
         m_hovered = x;
         emit standardHovered(x.value_or(0));

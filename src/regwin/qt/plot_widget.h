@@ -19,10 +19,6 @@ public:
     // The picture as this widget shows it at its current size.
     PlotDisplay shownPlot() const;
 
-    // The point of pict1's user coordinates under the widget position `pos`; none outside
-    // pict1. The inverse of the painter's mapping.
-    std::optional<PointF> userPoint(QPointF pos) const;
-
     // The standard a click at the widget position `pos` would pick; none when none is near.
     std::optional<int> standardAt(QPointF pos) const;
 

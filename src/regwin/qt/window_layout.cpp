@@ -171,14 +171,7 @@ PlotDisplay shownFrame(const PlotDisplay& plot, QSize size)
 
 PlotGeometry shownGeometry(const PlotDisplay& plot, QSize size)
 {
-    const Extra extra = extraFor(plot, size);
-    TwipsRect pict2 = plot.pict2Rect;
-    TwipsRect pict1 = plot.pict1Rect;
-    pict2.width += extra.dx;
-    pict2.height += extra.dy;
-    pict1.width += extra.dx;
-    pict1.height += extra.dy;
-    return PlotGeometry(pict2, pict1, plot.pict1Scale, size.width(), size.height());
+    return PlotGeometry(shownFrame(plot, size), size.width(), size.height());
 }
 
 }  // namespace kalibrix

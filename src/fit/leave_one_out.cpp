@@ -2,6 +2,7 @@
 
 #include "fit/data_stat.h"
 #include "fit/finite.h"
+#include "fit/fixed_count.h"
 #include "fit/fit_method.h"
 
 #include <algorithm>
@@ -31,8 +32,7 @@ double median(std::vector<double> v)
     const double upper = v[mid];
     if (v.size() % 2 != 0)
         return upper;
-    return (upper + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid))) /
-           2;
+    return (upper + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid))) / 2;
 }
 
 }  // namespace
@@ -63,14 +63,10 @@ namespace {
 // time (the polynomial degrees the program fits reach 23).
 constexpr int kMaxEarlier = 24;
 
-// Calls f(std::integral_constant<int, J>{}) with J = j, for 0 <= j <= kMaxEarlier.
 template <class F>
 void withEarlier(std::size_t j, F&& f)
 {
-    [&]<int... Js>(std::integer_sequence<int, Js...>) {
-        static_cast<void>(
-            ((j == Js ? (f(std::integral_constant<int, Js>{}), true) : false) || ...));
-    }(std::make_integer_sequence<int, kMaxEarlier + 1>{});
+    withFixedCount<kMaxEarlier>(static_cast<int>(j), std::forward<F>(f));
 }
 
 // Sum of a[i] * b[i], four running sums at a time.

@@ -1,6 +1,7 @@
 #include "fit/polynomial.h"
 
 #include "fit/finite.h"
+#include "fit/fixed_count.h"
 #include "fit/leave_one_out.h"
 
 #include <algorithm>
@@ -14,18 +15,11 @@ namespace kalibrix {
 
 namespace {
 
-// Calls f(std::integral_constant<int, M>{}) with M = m, for 0 <= m <= kMaxPolyDegree, so
-// that the loops over the degree below have fixed lengths the compiler unrolls and the
-// sums stay in registers.
+// The loops over the degree below take it at compile time.
 template <class F>
 void withDegree(int m, F&& f)
 {
-    [&]<int... Ms>(std::integer_sequence<int, Ms...>)
-    {
-        static_cast<void>(
-            ((m == Ms ? (f(std::integral_constant<int, Ms>{}), true) : false) || ...));
-    }
-    (std::make_integer_sequence<int, kMaxPolyDegree + 1>{});
+    withFixedCount<kMaxPolyDegree>(m, std::forward<F>(f));
 }
 
 // Writes the point sums of the normal equations of degree M into `a`: row 1 (the powers
@@ -335,8 +329,7 @@ LooErrors looPolynomial(LooWorkspace& workspace, int degree)
     return workspace.inX().errors(degree < 0 || degree > kMaxPolyDegree ? -1 : degree);
 }
 
-LooErrors looChosenPolynomial(const FitInput& in,
-                                                       LooWorkspace& workspace)
+LooErrors looChosenPolynomial(const FitInput& in, LooWorkspace& workspace)
 {
     const std::optional<int> degree = parseDegreeText(in.settings.degreeText);
     return looPolynomial(workspace, degree.value_or(-1));

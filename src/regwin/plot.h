@@ -11,6 +11,8 @@ namespace kalibrix {
 // sizes, the data points, axes, ticks, tick labels and the curve of every fitted method,
 // in their run order, each as the method table says.
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
+// The picture of one analyte, as buildPlot draws the analyte shown.
+PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt);
 
 // The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
 // errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of

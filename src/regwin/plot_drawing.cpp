@@ -167,18 +167,18 @@ Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
     return {false, {px - dx, y - dy}, {px + dx, y + dy}, {}, {}};
 }
 
-PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
+PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt)
 {
     PlotDisplay plot;
-    const DataTable& table = state.table();
-    const RunResults& res = state.results();
+    const DataTable& table = analyte.table;
+    const RunResults& res = analyte.results;
     const DataStats& stats = res.stats;
     const int nData = table.nData;
 
     reservePict1(plot, table, res);
-    SetPlotScale(plot, table, stats, state.settings);
+    SetPlotScale(plot, table, stats, settings);
     DrawDataPoints(plot, table, false);
-    DrawAxes(plot, table, stats, state.settings, fmt);
+    DrawAxes(plot, table, stats, settings, fmt);
 
     const std::span<const FitMethod> methods = fitMethods();
     for (const std::size_t m : methodsInRunOrder()) {
@@ -186,7 +186,7 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
         if (!fit)
             continue;
         DrawCurve(plot, methods[m], *fit, stats, nData);
-        if (fit->band && ticked(state.settings.showBand) && stats.nOK > 2)
+        if (fit->band && ticked(settings.showBand) && stats.nOK > 2)
             DrawConfidenceBand(plot, stats.firstX, nData, *fit, methods[m].pen);
     }
     // The rejected standards in red above the curves, the band and the other error bars;
@@ -201,6 +201,11 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
         plot.pict1.addEllipse({x - dx, y - dy}, {x + dx, y + dy}, kSuggestedColour);
     }
     return plot;
+}
+
+PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
+{
+    return buildPlot(state.analytes[state.selected], state.settings, fmt);
 }
 
 }  // namespace kalibrix

@@ -225,11 +225,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
 
     if (results.computed) {
         // The analyte's picture as the window draws it after the run.
-        State one;
-        one.analytes = {analyte};
-        one.named = state.named;
-        one.settings = state.settings;
-        const PlotDisplay plot = buildPlot(one, fmt);
+        const PlotDisplay plot = buildPlot(analyte, state.settings, fmt);
         const QSize designed = designedPlotSize();
         const double scale = sheet.width() / designed.width();
         sheet.room(designed.height() * scale);

@@ -378,6 +378,17 @@ private slots:
         QCOMPARE(text("lblNData"), "3");
         keys(Qt::CTRL | Qt::Key_Y);
         QCOMPARE(status(), "Nothing to redo");
+
+        // The undo of a mark in an analyte not shown first shows that analyte.
+        QGuiApplication::clipboard()->setText("Pos\tCu\tZn\n5\t980\t50\n10\t770\t60\n"
+                                              "15\t700\t70\n25\t550\t80\n");
+        click("cmdPaste");
+        clickPoint(10);
+        keys(Qt::Key_PageDown);
+        QCOMPARE(child<QComboBox>("cboAnalyte")->currentText(), "Zn");
+        keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(child<QComboBox>("cboAnalyte")->currentText(), "Cu");
+        QVERIFY(m_state->selected == 0 && rejected()[10] == 0);
         QCOMPARE(messages(), 0u);
     }
 

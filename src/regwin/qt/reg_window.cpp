@@ -799,12 +799,8 @@ DataChanged RegWindow::dataChanged()
             A_PLOT();
             return;
         }
-        if (change == DataChange::Show && analyte != m_state.selected) {
-            showAnalyte(m_state, m_fmt, analyte);
-            const QSignalBlocker quiet(cboAnalyte);
+        if (change == DataChange::Show)  // the selector shows it, as if chosen there
             cboAnalyte->setCurrentIndex(static_cast<int>(analyte));
-            showCaptions();
-        }
         m_plot->update();
     };
 }

@@ -235,24 +235,34 @@ Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> 
     return s;
 }
 
-// The open file `fd` up to its end, or its first `limit` bytes.
-std::optional<std::string> readUpTo(int fd, std::size_t limit, std::string& error)
+// Reads the open file `fd` in pieces, handing each to `take`, up to its end or until `take`
+// says it has enough (returns false); false, with the reason in `error`, when a read fails.
+template <class Take>
+bool readPieces(int fd, std::string& error, Take&& take)
 {
-    std::string text;
     std::vector<char> buffer(65536);
-    while (text.size() < limit) {
-        const ssize_t n = ::read(fd, buffer.data(), std::min(buffer.size(), limit - text.size()));
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             error = std::strerror(errno);
-            return std::nullopt;
+            return false;
         }
-        if (n == 0)
-            break;
-        text.append(buffer.data(), static_cast<std::size_t>(n));
+        if (n == 0 || !take(std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+            return true;
     }
-    return text;
+}
+
+// The open file `fd` up to its end, or its first `limit` bytes.
+std::optional<std::string> readUpTo(int fd, std::size_t limit, std::string& error)
+{
+    std::string text;
+    const bool read = readPieces(fd, error, [&](std::string_view piece) {
+        text.append(piece.substr(0, limit - text.size()));
+        return text.size() < limit;
+    });
+    return read ? std::optional<std::string>(std::move(text)) : std::nullopt;
 }
 
 // A table file as far as the paste limits allow, or a session file as far as a session may
@@ -621,18 +631,9 @@ Exit status:
 std::optional<std::string> readTable(int fd, std::string& error)
 {
     PasteIntake intake;
-    std::vector<char> buffer(65536);
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            return std::nullopt;
-        }
-        if (n == 0 || !intake.add({buffer.data(), static_cast<size_t>(n)}))
-            return std::move(intake.text());
-    }
+    if (!readPieces(fd, error, [&](std::string_view piece) { return intake.add(piece); }))
+        return std::nullopt;
+    return std::move(intake.text());
 }
 
 std::optional<std::string> readStdin()

@@ -31,6 +31,7 @@
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
 #include "regwin/rejection.h"
+#include "regwin/status_text.h"
 
 #include <QLocale>
 
@@ -221,6 +222,19 @@ void checkAcceptedTable(const PastedTable& pasted)
         valueAtNData = valueAtNData || analyte.table.hasValue(nData);
     }
     check(pasted.named || valueAtNData, "a value at nData");
+
+    // What the paste took otherwise than written is said, each kind at a line of the text.
+    std::size_t leftOut = 0;
+    for (const Analyte& analyte : pasted.analytes)
+        for (int x = 1; x <= nData; ++x)
+            leftOut += analyte.table.leftOut(x);
+    const PasteNotes& n = pasted.notes;
+    check(n.leftOut.count == leftOut, "every value with Y <= 0 counted");
+    for (const PasteNote* note :
+         {&n.rounded, &n.replaced, &n.leftOut, &n.atZero, &n.lonelyErrors, &n.unusedCells})
+        check(note->count == 0 || (note->line >= 1 && note->line <= pasted.lines + pasted.named),
+              "a note's first one on a line of the text");
+    check(pasteNotesText(pasted).empty() != n.any(), "the notes said when there are any");
 }
 
 void checkAcceptedTable(const DataTable& t)

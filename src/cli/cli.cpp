@@ -7,6 +7,7 @@
 #include "regwin/paste_table.h"
 #include "regwin/session.h"
 #include "regwin/state.h"
+#include "regwin/status_text.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -704,6 +705,9 @@ std::optional<CliResult> takeInput(State& state, const Input& in, const QCommand
         appendMessage(err, *pasted.message);
     if (!pasted.table)
         return CliResult{kExitFailure, {}, err};
+    if (pasted.table->notes.any())  // what the window's status line says after the paste
+        err +=
+            std::string(kProgram) + ": " + in.name() + ": " + pasteNotesText(*pasted.table) + "\n";
     state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
     state.source = {std::move(*bytesRead), env.locale.name().toStdString(), in.name()};
     return std::nullopt;

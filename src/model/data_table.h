@@ -28,6 +28,9 @@ struct DataTable {
     bool inUse(int x) const { return rejFlag[x] < 1; }
     // A fitted point has Y > 0 and is in use; every fit takes exactly these.
     bool isFitted(int x) const { return inUse(x) && y[x].has_value() && *y[x] > 0; }
+    // A value no fit ever takes, whether in use or not: at X = 0, or with Y <= 0. It is drawn
+    // so that it looks left out and cannot be clicked.
+    bool leftOut(int x) const { return y[x].has_value() && (x == 0 || !(*y[x] > 0)); }
 };
 
 // The five standards shown at start-up: X = 5, 10, 15, 25, 27.

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <span>
 #include <utility>
@@ -440,6 +441,29 @@ std::variant<std::vector<AnalyteColumns>, std::string> analyteColumns(std::strin
     return analytes;
 }
 
+// Counts one more in `note`; `set` fills in where it is when it is the first in text order
+// (on its line the first analyte, as the columns come).
+template <class Set>
+void addTo(PasteNote& note, std::size_t line, Set set)
+{
+    if (note.count++ == 0 || line < note.line) {
+        note.line = line;
+        set(note);
+    }
+}
+
+// The first cell from `used` on (from 0) that is not empty, when a line has one.
+std::optional<int> firstUnusedCell(std::string_view line, std::size_t used)
+{
+    if (cellCount(line) <= used)
+        return std::nullopt;
+    LineCells cells(line);
+    while (cells.next())
+        if (static_cast<std::size_t>(cells.index()) >= used && !trimmed(cells.cell()).empty())
+            return cells.index();
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool PasteIntake::add(std::string_view piece)
@@ -535,6 +559,12 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
         return cells[line * rules.keep + column];
     };
 
+    PastedTable pasted;
+    pasted.named = named;
+    pasted.lines = data.size();
+    PasteNotes& notes = pasted.notes;
+    const auto lineNumber = [&](std::size_t i) { return i + 1 + rules.firstLine; };
+
     // Every X first: the range check covers every line, and nData is the table's.
     std::vector<std::size_t> xs(data.size());
     int nData = 0;
@@ -542,15 +572,31 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
         const double xValue = *cell(i, 0);
         const double rounded = roundHalfEven(xValue);
         if (rounded < 0 || rounded > kMaxX)
-            return refuse("Line " + std::to_string(i + 1 + rules.firstLine) + ": X = " +
-                          generalForm(xValue) + " is outside 0 to " + std::to_string(kMaxX) + ".");
-        xs[i] = static_cast<std::size_t>(rounded);
-        nData = std::max(nData, static_cast<int>(xs[i]));
+            return refuse("Line " + std::to_string(lineNumber(i)) + ": X = " + generalForm(xValue) +
+                          " is outside 0 to " + std::to_string(kMaxX) + ".");
+        const int x = static_cast<int>(rounded);
+        xs[i] = static_cast<std::size_t>(x);
+        nData = std::max(nData, x);
+        if (rounded != xValue)
+            addTo(notes.rounded, lineNumber(i), [&](PasteNote& n) {
+                n.x = x;
+                n.read = quoted(data[i].substr(0, data[i].find(kTab)));
+            });
+        if (x == 0)
+            addTo(notes.atZero, lineNumber(i), [](PasteNote& n) { n.x = 0; });
     }
+    // A named table uses the columns up to its last named one; a plain one X, Y and error.
+    const std::size_t used =
+        named ? cellCount(lines.front()) : std::min<std::size_t>(cellCount(lines.front()), 3);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        if (const std::optional<int> unused = firstUnusedCell(data[i], used))
+            addTo(notes.unusedCells, lineNumber(i), [&](PasteNote& n) {
+                n.x = static_cast<int>(xs[i]);
+                n.cell = *unused + 1;
+            });
 
-    PastedTable pasted;
-    pasted.named = named;
-    pasted.lines = data.size();
+    constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> lineAt;  // the line (index) each X of an analyte's table came from
     pasted.analytes.resize(columns.size());
     bool anyValue = false;
     for (std::size_t a = 0; a < columns.size(); ++a) {
@@ -563,20 +609,47 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
         // A plain table counts the cells of its first line; an analyte its Y and errors.
         table.nCol = named ? (errors ? 3 : 2) : static_cast<int>(cellCount(lines.front()));
         table.nData = nData;
+        lineAt.assign(static_cast<std::size_t>(nData) + 1, kNoLine);
         // Only the lines where the analyte has a value are its rows; a later row with the
         // same X replaces the earlier one.
         for (std::size_t i = 0; i < data.size(); ++i) {
+            const std::size_t x = xs[i];
+            const auto where = [&](PasteNote& n) {
+                n.x = static_cast<int>(x);
+                n.analyte = column.name;
+            };
             const std::optional<double>& y = cell(i, column.y);
-            if (!y)
+            const std::optional<double> err =
+                errors ? cell(i, column.err.value_or(2)) : std::nullopt;
+            if (!y) {
+                if (err)
+                    addTo(notes.lonelyErrors, lineNumber(i), where);
                 continue;
-            table.y[xs[i]] = y;
-            table.yErr[xs[i]] = errors ? cell(i, column.err.value_or(2)) : std::nullopt;
+            }
+            if (x > 0 && lineAt[x] != kNoLine)
+                addTo(notes.replaced, lineNumber(lineAt[x]), [&](PasteNote& n) {
+                    where(n);
+                    n.laterLine = lineNumber(i);
+                });
+            lineAt[x] = i;
+            table.y[x] = y;
+            table.yErr[x] = err;
             anyValue = true;
         }
-        // The standards of the table as it stands: X = 0 is no standard.
+        // The standards of the table as it stands: X = 0 is no standard, nor is Y <= 0.
         table.nY = 0;
-        for (int x = 1; x <= table.nData; ++x)
-            table.nY += table.y[static_cast<std::size_t>(x)].value_or(0) > 0;
+        for (int x = 1; x <= table.nData; ++x) {
+            const auto at = static_cast<std::size_t>(x);
+            if (!table.y[at])
+                continue;
+            if (*table.y[at] > 0)
+                ++table.nY;
+            else
+                addTo(notes.leftOut, lineNumber(lineAt[at]), [&](PasteNote& n) {
+                    n.x = x;
+                    n.analyte = column.name;
+                });
+        }
     }
     if (!anyValue)
         return refuseFormat("No cell below the names holds a value.");

@@ -38,12 +38,43 @@ private:
     bool m_over = false;
 };
 
+// One kind of thing a paste took otherwise than written, or set aside, without refusing the
+// text: how many, and where the first of them (in text order) is.
+struct PasteNote {
+    std::size_t count = 0;
+    std::size_t line = 0;       // the first one's line in the text, from 1
+    std::size_t laterLine = 0;  // replaced: the line that replaced it
+    int x = 0;                  // its X as taken (rounded)
+    int cell = 0;               // unused cells: the first unused cell of the line, from 1
+    std::string read;           // rounded: the X cell as written, quoted
+    std::string analyte;        // named table: the analyte of the first one
+};
+
+// What a paste says beside the standards it took. A plain table counts lines; a named table
+// counts lines where a line is meant (rounded, at X 0, unused cells) and values (one analyte's
+// cell of a line) where values are (replaced, left out, errors without a Y).
+struct PasteNotes {
+    PasteNote rounded;       // lines whose X is not a whole number: taken as the nearest
+    PasteNote replaced;      // values a later line of the same X replaced
+    PasteNote leftOut;       // values with Y <= 0 at X >= 1: kept and drawn, never fitted
+    PasteNote atZero;        // lines at X 0: kept and drawn, never fitted
+    PasteNote lonelyErrors;  // named table: errors whose analyte has no Y in their line
+    PasteNote unusedCells;   // lines with cells right of the columns the table uses
+
+    bool any() const
+    {
+        return rounded.count || replaced.count || leftOut.count || atZero.count ||
+               lonelyErrors.count || unusedCells.count;
+    }
+};
+
 // What a paste gives: one analyte without a name for a plain table, one per named column in
 // column order for a named table.
 struct PastedTable {
     std::vector<Analyte> analytes;
     bool named = false;
     std::size_t lines = 0;  // data lines of the text (below the names of a named table)
+    PasteNotes notes;
 };
 
 struct PasteResult {
@@ -74,6 +105,7 @@ struct PasteResult {
 //
 // The table is returned only when every line passed; X is rounded halves-to-even, a later
 // row with the same X replaces the earlier one and nY counts the X in 1..nData with Y > 0.
+// The table's notes count what was taken otherwise than written or set aside.
 // On refusal `message` is set (a format error says on its second line where the problem
 // is) and the caller keeps its table unchanged.
 PasteResult Paste_Table(std::string_view text, const QLocale& locale);

@@ -30,8 +30,8 @@ std::string pastedText(const PastedTable& pasted)
     int last = 0;
     for (const Analyte& a : pasted.analytes) {
         standards += static_cast<std::size_t>(a.table.nY);
-        for (int x = 0; x <= a.table.nData; ++x)
-            if (a.table.hasValue(x)) {
+        for (int x = 1; x <= a.table.nData; ++x)
+            if (a.table.hasValue(x) && !a.table.leftOut(x)) {
                 first = std::min(first, x);
                 last = std::max(last, x);
             }
@@ -45,7 +45,40 @@ std::string pastedText(const PastedTable& pasted)
     }
     if (last >= first)
         text += ", X " + std::to_string(first) + " to " + std::to_string(last);
-    return text + ", from " + counted(pasted.lines, "line", "lines");
+    text += ", from " + counted(pasted.lines, "line", "lines");
+    if (pasted.notes.any())
+        text += "; " + pasteNotesText(pasted);
+    return text;
+}
+
+std::string pasteNotesText(const PastedTable& pasted)
+{
+    const PasteNotes& notes = pasted.notes;
+    std::string text;
+    const auto say = [&](const PasteNote& note, const char* one, const char* many,
+                         const std::string& what, const std::string& where) {
+        if (note.count == 0)
+            return;
+        text += (text.empty() ? "" : "; ") + counted(note.count, one, many) + " " + what +
+                " (line " + std::to_string(note.line) + where + ")";
+    };
+    // Where a value is: its analyte (in a named table) and its X.
+    const auto at = [&](const PasteNote& note) {
+        return (note.analyte.empty() ? "" : note.analyte + " at ") + "X " + std::to_string(note.x);
+    };
+    const char* value = pasted.named ? "value" : "line";
+    const char* values = pasted.named ? "values" : "lines";
+    say(notes.rounded, "line", "lines", "rounded to a whole X",
+        ": X " + notes.rounded.read + " taken as " + std::to_string(notes.rounded.x));
+    say(notes.replaced, value, values, "replaced by a later line of the same X",
+        " by line " + std::to_string(notes.replaced.laterLine) + ": " + at(notes.replaced));
+    say(notes.leftOut, value, values, "left out with Y \u2264 0", ": " + at(notes.leftOut));
+    say(notes.atZero, "line", "lines", "left out at X 0", "");
+    say(notes.lonelyErrors, "error", "errors", "without a Y left out",
+        ": " + at(notes.lonelyErrors));
+    say(notes.unusedCells, "line", "lines", "with cells beyond the table's columns",
+        ": cell " + std::to_string(notes.unusedCells.cell) + " not used");
+    return text;
 }
 
 std::string markedText(const DataTable& table, int x, const std::string& analyte,
@@ -69,6 +102,9 @@ std::string pointText(const DataTable& table, int x, const NumberFormat& fmt)
     std::string text = position(table, x, fmt);
     if (table.yErr[x])
         text += ", error " + fmt.general(table.yErr[x]);
+    if (table.leftOut(x))
+        return text + (x == 0 ? ": left out, X 0 is never fitted"
+                              : ": left out, Y \u2264 0 is never fitted");
     return text +
            (table.inUse(x) ? ": in use, a click rejects it" : ": rejected, a click takes it back");
 }

@@ -12,8 +12,16 @@ namespace kalibrix {
 
 // What the window's status line says after an action or over a point.
 
-// "Pasted 5 standards, X 5 to 27, from 5 lines"; for a named table also its analytes.
+// "Pasted 5 standards, X 5 to 27, from 5 lines"; for a named table also its analytes; then,
+// after "; ", what pasteNotesText says, if anything.
 std::string pastedText(const PastedTable& pasted);
+
+// What the paste took otherwise than written or set aside, each kind with its count and its
+// first line: "1 line rounded to a whole X (line 3: X "4.5" taken as 4); 1 line replaced by
+// a later line of the same X (line 2 by line 6: X 10); 1 line left out with Y ≤ 0 (line 7:
+// X 12)". A named table counts values where a line holds one per analyte and names the
+// analyte ("Cu at X 12"). Empty when the paste took every cell as written.
+std::string pasteNotesText(const PastedTable& pasted);
 
 // "X = 10, Y = 770 marked for rejection: press Plot and calculate to refit" (or "taken
 // back"); `analyte` leads it for a named table.
@@ -23,7 +31,8 @@ std::string markedText(const DataTable& table, int x, const std::string& analyte
 // "Copied 31 lines with 4 methods to the clipboard".
 std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analytes);
 
-// Over a data point: "X = 10, Y = 770, error 2.5: in use, a click rejects it".
+// Over a data point: "X = 10, Y = 770, error 2.5: in use, a click rejects it"; over one no fit
+// takes, why ("X = 12, Y = -3: left out, Y ≤ 0 is never fitted").
 std::string pointText(const DataTable& table, int x, const NumberFormat& fmt);
 
 // A run's warning with the degree asked for and the standards the run had in use.

@@ -107,6 +107,14 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
                                inDir);
     EXPECT_TRUE(fifo.out.startsWith("1 ") && fifo.out != "1 0\n") << fifo.out.toStdString();
     expectFailure(cli({}, "5\t980\n"), 1, "Please check the format of the copied table.");
+    // What the table took otherwise than written goes to standard error, as the window's
+    // status line says it.
+    const Outcome noted = cli({"--summary"}, "5\t980\n10\t770\n10.4\t760\n15\t0\n25\t550\n");
+    EXPECT_EQ(noted.status, 0);
+    EXPECT_EQ(noted.err.toStdString(),
+              "kalibrix-cli: standard input: 1 line rounded to a whole X (line 3: X \"10.4\" "
+              "taken as 10); 1 line replaced by a later line of the same X (line 2 by line 3: X "
+              "10); 1 line left out with Y \u2264 0 (line 4: X 15)\n");
     const QString lonely = dir.filePath("kalibrix-cli");  // without student.dat beside it
     ASSERT_TRUE(QFile::copy(kBin, lonely));
     expectFailure(cli({}, kDemo, "C", lonely), 1, "student.dat");

@@ -3,6 +3,7 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/status_text.h"
 #include "support/test_support.h"
 
 #include <QLocale>
@@ -63,6 +64,18 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
               "Cu:3:40: 1=11 2=20 | Zn:3:40: 2=0.2/0.01 | Pb SD:2:40: 1=7 | Pb:2:40: 1=1 | "
               "Ni:3:40: 1=5/0.1 | Co:3:40: 1=3/0.3");
     EXPECT_EQ(r.table->analytes[0].table.nY, 2);
+    EXPECT_EQ(pasteNotesText(*r.table),
+              "1 value replaced by a later line of the same X (line 2 by line 4: Cu at X 1)");
+
+    // Values, not lines, are counted where a line holds one per analyte; the first is named
+    // by its line and analyte.
+    const PasteResult notes =
+        Paste_Table("X\tCu\tCu err\tZn\n1\t-1\t0.1\t5\n2\t\t0.2\t0\n3\t4\t\t6\t9\n", kEnglish);
+    ASSERT_TRUE(notes.table) << notes.message->text;
+    EXPECT_EQ(pastedText(*notes.table),
+              "Pasted 3 standards of 2 analytes (Cu, Zn), X 1 to 3, from 3 lines; 2 values left "
+              "out with Y \u2264 0 (line 2: Cu at X 1); 1 error without a Y left out (line 3: Cu "
+              "at X 2); 1 line with cells beyond the table's columns (line 4: cell 5 not used)");
 
     // A first line with a number in it is a data line, as always; names need two cells.
     const PasteResult plain = Paste_Table("1\tCu\n2\t3\n3\t4\n", kEnglish);

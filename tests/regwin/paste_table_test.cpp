@@ -1,4 +1,5 @@
 #include "regwin/paste_table.h"
+#include "regwin/status_text.h"
 
 #include <gtest/gtest.h>
 
@@ -55,30 +56,45 @@ std::string valuesOf(const DataTable& t)
 
 TEST(PasteTable, AcceptedTexts)
 {
+    const std::string replaced = " replaced by a later line of the same X ";
+    const std::string leftOut = " left out with Y \u2264 0 ";
+    const std::string beyond = " with cells beyond the table's columns ";
     const struct {
         std::string text;
         const QLocale& locale;
         std::string values;
         int nData, nY, nCol;
+        std::string notes;  // what the status line says besides the standards, if anything
     } cases[] = {
-        {"1\t2\r\n2\t3\r3\t4", kEnglish, "1:2 2:3 3:4", 3, 3, 2},
+        {"1\t2\r\n2\t3\r3\t4", kEnglish, "1:2 2:3 3:4", 3, 3, 2, ""},
         // The minus sign U+2212 is a minus, no-break spaces around a number are ignored;
         // X = 0 is kept but is no standard.
-        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n", kEnglish, "0:4 1:-5 2:3", 2, 1, 2},
-        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n", kSwedish, "1:-1.5 2:1234.5 3:4", 3, 2, 2},
-        {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, "1:2:0.1 2:3 3:4:0.3", 3, 3, 3},
-        {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, "1:2 2:3 3:4", 3, 3, 2},
+        {"1\t\u22125\n2\t\u00a03\u00a0\n\u22120.4\t4\n", kEnglish, "0:4 1:-5 2:3", 2, 1, 2,
+         "1 line rounded to a whole X (line 3: X \"\u22120.4\" taken as 0); 1 line" + leftOut +
+             "(line 1: X 1); 1 line left out at X 0 (line 3)"},
+        {"1\t\u22121,5\n2\t1\u00a0234,5\n3\t4\n", kSwedish, "1:-1.5 2:1234.5 3:4", 3, 2, 2,
+         "1 line" + leftOut + "(line 1: X 1)"},
+        {"1\t2\t0.1\n2\t3\n3\t4\t0.3\t9\n", kEnglish, "1:2:0.1 2:3 3:4:0.3", 3, 3, 3,
+         "1 line" + beyond + "(line 3: cell 4 not used)"},
+        {"1\t2\n2\t3\t0.5\n3\t4\n", kEnglish, "1:2 2:3 3:4", 3, 3, 2,
+         "1 line" + beyond + "(line 2: cell 3 not used)"},
         // A later row of the same X replaces the earlier one; Y <= 0 is no standard.
-        {"2\t1\t0.1\n4\t0\n5\t-1\n2\t3\n", kEnglish, "2:3 4:0 5:-1", 5, 1, 3},
-        {"12.5\t1\n13.5\t2\n27.6\t3\n", kEnglish, "12:1 14:2 28:3", 28, 3, 2},
-        {"-0.5\t1\n30000.5\t2\n30000\t3\n", kEnglish, "0:1 30000:3", 30000, 1, 2},
-        {" +1 \t 1e3 \n2\t1,234.5\n3\t.5\n", kEnglish, "1:1000 2:1234.5 3:0.5", 3, 3, 2},
+        {"2\t1\t0.1\n4\t0\n5\t-1\n2\t3\n", kEnglish, "2:3 4:0 5:-1", 5, 1, 3,
+         "1 line" + replaced + "(line 1 by line 4: X 2); 2 lines" + leftOut + "(line 2: X 4)"},
+        {"12.5\t1\n13.5\t2\n27.6\t3\n", kEnglish, "12:1 14:2 28:3", 28, 3, 2,
+         "3 lines rounded to a whole X (line 1: X \"12.5\" taken as 12)"},
+        {"-0.5\t1\n30000.5\t2\n30000\t3\n", kEnglish, "0:1 30000:3", 30000, 1, 2,
+         "2 lines rounded to a whole X (line 1: X \"-0.5\" taken as 0); 1 line" + replaced +
+             "(line 2 by line 3: X 30000); 1 line left out at X 0 (line 1)"},
+        {" +1 \t 1e3 \n2\t1,234.5\n3\t.5\n", kEnglish, "1:1000 2:1234.5 3:0.5", 3, 3, 2, ""},
         // One way for the whole text: "1,5" rules out the decimal point, "−1.5" the locale.
-        {"1\t1,5\n2\t1.234,5\n3\t1.500\n", kGerman, "1:1.5 2:1234.5 3:1500", 3, 3, 2},
-        {"1\t\u22121.5\n2\t1.234\n3\t2e3\n", kGerman, "1:-1.5 2:1.234 3:2000", 3, 2, 2},
-        {repeat("1\t2\n", kMaxPasteLines), kEnglish, "1:2", 1, 1, 2},
+        {"1\t1,5\n2\t1.234,5\n3\t1.500\n", kGerman, "1:1.5 2:1234.5 3:1500", 3, 3, 2, ""},
+        {"1\t\u22121.5\n2\t1.234\n3\t2e3\n", kGerman, "1:-1.5 2:1.234 3:2000", 3, 2, 2,
+         "1 line" + leftOut + "(line 1: X 1)"},
+        {repeat("1\t2\n", kMaxPasteLines), kEnglish, "1:2", 1, 1, 2,
+         "5999 lines" + replaced + "(line 1 by line 2: X 1)"},
         {"5" + repeat("\t1", kMaxPasteCells - 1) + "\n6\t2\n7\t3\n", kEnglish, "5:1:1 6:2 7:3", 7,
-         3, kMaxPasteCells},
+         3, kMaxPasteCells, "1 line" + beyond + "(line 1: cell 4 not used)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
@@ -92,7 +108,14 @@ TEST(PasteTable, AcceptedTexts)
         EXPECT_EQ(t.nData, c.nData);
         EXPECT_EQ(t.nY, c.nY);
         EXPECT_EQ(t.nCol, c.nCol);
+        EXPECT_EQ(pasteNotesText(*r.table), c.notes);
+        EXPECT_EQ(r.table->notes.any(), !c.notes.empty());
     }
+    // The status line: the standards' X, then the notes.
+    const PasteResult r = Paste_Table("2\t1\n4\t0\n5\t-1\n2\t3\n", kEnglish);
+    EXPECT_EQ(pastedText(*r.table), "Pasted 1 standard, X 2 to 2, from 4 lines; 1 line" + replaced +
+                                        "(line 1 by line 4: X 2); 2 lines" + leftOut +
+                                        "(line 2: X 4)");
 }
 
 TEST(PasteTable, RefusedTexts)

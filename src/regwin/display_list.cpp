@@ -2,15 +2,16 @@
 
 namespace kalibrix {
 
-void Layer::addLine(PointF a, PointF b, PenColour colour)
+void Layer::addLine(PointF a, PointF b, PenColour colour, PenStyle style)
 {
     const PointF pts[2] = {a, b};
-    addPolyline(pts, colour);
+    addPolyline(pts, colour, style);
 }
 
-void Layer::addRect(PointF a, PointF b, PenColour colour)
+void Layer::addRect(PointF a, PointF b, PenColour colour, PenStyle style)
 {
-    shapes.push_back({ShapeKind::Rectangle, colour, static_cast<std::uint32_t>(points.size()), 2});
+    shapes.push_back(
+        {ShapeKind::Rectangle, colour, static_cast<std::uint32_t>(points.size()), 2, style});
     points.push_back(a);
     points.push_back(b);
 }
@@ -22,10 +23,10 @@ void Layer::addEllipse(PointF a, PointF b, PenColour colour)
     points.push_back(b);
 }
 
-void Layer::addPolyline(std::span<const PointF> pts, PenColour colour)
+void Layer::addPolyline(std::span<const PointF> pts, PenColour colour, PenStyle style)
 {
     shapes.push_back({ShapeKind::Polyline, colour, static_cast<std::uint32_t>(points.size()),
-                      static_cast<std::uint32_t>(pts.size())});
+                      static_cast<std::uint32_t>(pts.size()), style});
     points.insert(points.end(), pts.begin(), pts.end());
 }
 

@@ -29,11 +29,15 @@ enum class ShapeKind {
     Ellipse,    // unfilled, inside the rectangle between points[0] and points[1]
 };
 
+// How a shape's line is drawn: solid, or dotted for what the fits leave out.
+enum class PenStyle { Solid, Dotted };
+
 struct Shape {
     ShapeKind kind = ShapeKind::Polyline;
     PenColour colour;
     std::uint32_t first = 0;  // index of its first point in the layer's point list
     std::uint32_t count = 0;  // number of points
+    PenStyle style = PenStyle::Solid;
 };
 
 // Shapes in drawing order, their points kept in one list so that a long curve costs no
@@ -42,10 +46,11 @@ struct Layer {
     std::vector<Shape> shapes;
     std::vector<PointF> points;
 
-    void addLine(PointF a, PointF b, PenColour colour);
-    void addRect(PointF a, PointF b, PenColour colour);
+    void addLine(PointF a, PointF b, PenColour colour, PenStyle style = PenStyle::Solid);
+    void addRect(PointF a, PointF b, PenColour colour, PenStyle style = PenStyle::Solid);
     void addEllipse(PointF a, PointF b, PenColour colour);
-    void addPolyline(std::span<const PointF> pts, PenColour colour);
+    void addPolyline(std::span<const PointF> pts, PenColour colour,
+                     PenStyle style = PenStyle::Solid);
     std::span<const PointF> pointsOf(const Shape& s) const
     {
         return std::span<const PointF>(points).subspan(s.first, s.count);

@@ -9,7 +9,8 @@ namespace kalibrix {
 // Builds the whole picture of a run from the table, the counts and the fits in
 // state.results and the scale options in state.settings: pict1's coordinate system and mark
 // sizes, the data points, axes, ticks, tick labels and the curve of every fitted method,
-// in their run order, each as the method table says.
+// in their run order, each as the method table says. The values no fit takes (X = 0, Y <= 0)
+// are drawn first, grey and dotted.
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 // The picture of one analyte, as buildPlot draws the analyte shown.
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt);

@@ -14,6 +14,7 @@ namespace {
 
 constexpr Rgb kAcceptedColour{0, 0, 0};
 constexpr Rgb kRejectedColour{255, 0, 0};
+constexpr Rgb kLeftOutColour{128, 128, 128};  // a grey, dotted: no fit takes the point
 constexpr Rgb kSuggestedColour{139, 69, 19};  // a brown no curve uses
 constexpr double kRingToMark = 3;             // a suggestion's ring around a mark
 
@@ -81,19 +82,28 @@ void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& r
     plot.pict1.shapes.reserve(shapes);
 }
 
-// The marks of the standards in use, or of the rejected ones (red).
-void DrawDataPoints(PlotDisplay& plot, const DataTable& table, bool rejected)
+// Which of the table's points a pass of DrawDataPoints draws.
+enum class Points { InUse, Rejected, LeftOut };
+
+// The marks of the standards in use, of the rejected ones (red), or of the values no fit
+// takes (grey and dotted, whether rejected or not).
+void DrawDataPoints(PlotDisplay& plot, const DataTable& table, Points which)
 {
-    const Rgb colour = rejected ? kRejectedColour : kAcceptedColour;
+    const bool leftOut = which == Points::LeftOut;
+    const Rgb colour = leftOut                     ? kLeftOutColour
+                       : which == Points::Rejected ? kRejectedColour
+                                                   : kAcceptedColour;
+    const PenStyle style = leftOut ? PenStyle::Dotted : PenStyle::Solid;
     for (int x = 0; x <= table.nData; ++x) {
-        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || (table.rejFlag[x] > 0) != rejected)
+        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || table.leftOut(x) != leftOut ||
+            (!leftOut && (table.rejFlag[x] > 0) != (which == Points::Rejected)))
             continue;
         const Mark m = markOf(plot, table, x);
         if (m.cross) {
-            plot.pict1.addLine(m.a, m.b, colour);
-            plot.pict1.addLine(m.c, m.d, colour);
+            plot.pict1.addLine(m.a, m.b, colour, style);
+            plot.pict1.addLine(m.c, m.d, colour, style);
         } else {
-            plot.pict1.addRect(m.a, m.b, colour);
+            plot.pict1.addRect(m.a, m.b, colour, style);
         }
     }
 }
@@ -177,7 +187,8 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
 
     reservePict1(plot, table, res);
     SetPlotScale(plot, table, stats, settings);
-    DrawDataPoints(plot, table, false);
+    DrawDataPoints(plot, table, Points::LeftOut);
+    DrawDataPoints(plot, table, Points::InUse);
     DrawAxes(plot, table, stats, settings, fmt);
 
     const std::span<const FitMethod> methods = fitMethods();
@@ -191,7 +202,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
     }
     // The rejected standards in red above the curves, the band and the other error bars;
     // the standards suggested for rejection, ringed above everything else.
-    DrawDataPoints(plot, table, true);
+    DrawDataPoints(plot, table, Points::Rejected);
     for (const int x : res.suggested) {
         if (!table.hasValue(x))
             continue;

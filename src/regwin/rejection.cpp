@@ -33,10 +33,10 @@ bool markCovers(const DataTable& table, const PlotDisplay& shown, const PlotGeom
     return inBox(geometry, m.a, m.b, at) || (m.cross && inBox(geometry, m.c, m.d, at));
 }
 
-}  // namespace
-
-std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
-                             const PlotGeometry& geometry, PointF at)
+// Of the X from `lowest` on whose value `takes`, the one pointNear would pick at `at`.
+template <class Takes>
+std::optional<int> nearest(const DataTable& table, const PlotDisplay& shown,
+                           const PlotGeometry& geometry, PointF at, int lowest, Takes takes)
 {
     if (!std::isfinite(at.x) || !std::isfinite(at.y))
         return std::nullopt;
@@ -51,19 +51,18 @@ std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
         std::max(kPickPixels / pixelsPerX, std::abs(shown.markDX)) + kPenPixels / pixelsPerX;
     const double low = user->x - reach;
     const double high = user->x + reach;
-    // X = 0 holds no standard ("Restore all data" covers X = 1 to nData).
     const int nData = table.nData;
-    int first = 1;
-    if (low > 1)
+    int first = lowest;
+    if (low > lowest)
         first = low > nData ? nData + 1 : static_cast<int>(std::floor(low));
     int last = nData;
     if (high < nData)
-        last = high < 1 ? 0 : static_cast<int>(std::ceil(high));
+        last = high < lowest ? lowest - 1 : static_cast<int>(std::ceil(high));
 
     std::optional<int> best;
     double bestDistance = 0;
     for (int x = first; x <= last; ++x) {
-        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || *table.y[x] <= 0)
+        if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || !takes(x))
             continue;
         const double y = shown.toPict1Y(*table.y[x]);
         const PointF centre = geometry.userToPixels({double(x), y});
@@ -76,6 +75,21 @@ std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
         }
     }
     return best;
+}
+
+}  // namespace
+
+std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
+                             const PlotGeometry& geometry, PointF at)
+{
+    // X = 0 holds no standard ("Restore all data" covers X = 1 to nData).
+    return nearest(table, shown, geometry, at, 1, [&](int x) { return !table.leftOut(x); });
+}
+
+std::optional<int> leftOutNear(const DataTable& table, const PlotDisplay& shown,
+                               const PlotGeometry& geometry, PointF at)
+{
+    return nearest(table, shown, geometry, at, 0, [&](int x) { return table.leftOut(x); });
 }
 
 std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotDisplay& shown,

@@ -22,6 +22,11 @@ inline constexpr double kPickPixels = 6;
 std::optional<int> pointNear(const DataTable& table, const PlotDisplay& shown,
                              const PlotGeometry& geometry, PointF at);
 
+// The same pick among the values no fit takes (DataTable::leftOut): what the pointer is over
+// when it is over no standard, for the status line to say why it is left out.
+std::optional<int> leftOutNear(const DataTable& table, const PlotDisplay& shown,
+                               const PlotGeometry& geometry, PointF at);
+
 // A left click at the pixel `at`: flips the one standard pointNear picks between in use and
 // rejected and draws its mark on state.plot (red when rejected, the foreground colour when
 // taken back); the fits follow at the next run. Returns the X flipped, none when nothing was.

@@ -419,6 +419,20 @@ private slots:
         const std::vector<std::uint8_t>& flags = m_state->table().rejFlag;
         QCOMPARE(std::count(flags.begin(), flags.end(), 1), 1);
         QCOMPARE(flags[150], 1);
+
+        // A value no fit takes: the paste says so, hovering says why, a click does nothing.
+        QGuiApplication::clipboard()->setText("5\t980\n10\t-100\n15\t700\n");
+        click("cmdPaste");
+        QCOMPARE(status(),
+                 "Pasted 2 standards, X 5 to 15, from 3 lines; 1 line left out with "
+                 "Y \u2264 0 (line 2: X 10)");
+        click("optScale_1");  // Zoom Y: -100 in view
+        QTest::mouseMove(plot(), pointPos(10));
+        QCOMPARE(status(), "X = 10, Y = -100: left out, Y \u2264 0 is never fitted");
+        QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
+        QTest::mouseClick(plot(), Qt::LeftButton, {}, pointPos(10));
+        QCOMPARE(m_state->table().rejFlag[10], 0);
+        click("optScale_0");
     }
 
     // Sessions saved and opened again give the same bytes and the same export as kalibrix-cli

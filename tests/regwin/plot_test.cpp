@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -186,6 +187,24 @@ TEST(PlotPoints, MarksErrorBarsAndRejection)
     const size_t last = p.pict1.shapes.size() - 1;
     EXPECT_THAT(pts(last), ElementsAre(PointF{10, 770}, PointF{10, 770}));  // no error value
     EXPECT_EQ(p.pict1.shapes[last].colour, kRed);
+
+    // The values no fit takes (X = 0, Y <= 0) come first, grey and dotted, rejected or not;
+    // the standards stay solid.
+    DataTable out = tableOf({{0, 300}, {5, 980}, {10, 0}, {15, -20}});
+    out.rejFlag[15] = 1;
+    p = plotOf(stateOf(out), true, false);
+    ASSERT_GE(p.pict1.shapes.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const bool left = i < 3;
+        const std::array xs{0, 10, 15, 5};
+        const Rgb colour = left ? Rgb{128, 128, 128} : Rgb{0, 0, 0};
+        EXPECT_EQ(pts(i)[0].x, xs[i] - p.markDX);
+        EXPECT_EQ(p.pict1.shapes[i].colour, colour);
+        EXPECT_EQ(p.pict1.shapes[i].style, left ? PenStyle::Dotted : PenStyle::Solid);
+    }
+    EXPECT_TRUE(std::none_of(p.pict1.shapes.begin(), p.pict1.shapes.end(),
+                             [](const Shape& sh) { return sh.colour == kRed; }));
 }
 
 TEST(PlotCurves, OrderNodesBandAndLogStart)
@@ -333,6 +352,7 @@ TEST(Rejection, ClickPicksTheNearestStandardWithinReachOrUnderItsMark)
         double mark;  // pixels
         PointF at;
         std::optional<int> picked;
+        std::optional<int> over = std::nullopt;  // the value no fit takes there (leftOutNear)
         MouseButton button = MouseButton::Left;
     } const cases[] = {
         {"the nearer of two", tableOf({{100, 300}, {104, 300}}), 2, {101, 300}, 100},
@@ -345,9 +365,17 @@ TEST(Rejection, ClickPicksTheNearestStandardWithinReachOrUnderItsMark)
         {"beyond its edge", tableOf({{300, 300}}), 10, {300, 288}, std::nullopt},
         {"an error bar's end", bars, 2, {300, 340}, 300},
         {"beside an error bar", bars, 2, {303, 330}, std::nullopt},
-        {"Y = 0", tableOf({{400, 0}, {402, -3}}), 2, {400, 1}, std::nullopt},
-        {"X = 0 holds no standard", tableOf({{0, 300}}), 2, {0, 300}, std::nullopt},
-        {"right button", tableOf({{100, 300}}), 2, {100, 300}, std::nullopt, MouseButton::Right},
+        {"Y = 0", tableOf({{400, 0}, {402, -3}}), 2, {400, 1}, std::nullopt, 400},
+        {"the nearer of two Y = 0", tableOf({{400, 0}, {404, 0}}), 2, {403, 1}, std::nullopt, 404},
+        {"a standard before a nearer Y = 0", tableOf({{400, 0}, {403, 3}}), 2, {401, 1}, 403},
+        {"X = 0 holds no standard", tableOf({{0, 300}}), 2, {0, 300}, std::nullopt, 0},
+        {"right button",
+         tableOf({{100, 300}}),
+         2,
+         {100, 300},
+         std::nullopt,
+         std::nullopt,
+         MouseButton::Right},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -358,6 +386,10 @@ TEST(Rejection, ClickPicksTheNearestStandardWithinReachOrUnderItsMark)
         s.plot.pict1Scale = {0, 512, 1024, -512};
         s.plot.markDX = s.plot.markDY = c.mark;
         const PlotGeometry geometry(s.plot, 1024, 512);
+        if (!c.picked) {
+            EXPECT_EQ(leftOutNear(s.table(), s.plot, geometry, geometry.userToPixels(c.at)),
+                      c.over);
+        }
         EXPECT_EQ(pict1_MouseDown(s, c.button, s.plot, geometry, geometry.userToPixels(c.at)),
                   c.picked);
         EXPECT_EQ(rejectedCount(s.table()), c.picked ? 1 : 0);

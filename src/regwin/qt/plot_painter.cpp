@@ -75,6 +75,10 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
     QPolygonF poly;
     for (const Shape& s : layer.shapes) {
         pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
+        if (s.style == PenStyle::Dotted)
+            pen.setDashPattern({1, 1});  // every other pixel: a small mark still shows dots
+        else
+            pen.setStyle(Qt::SolidLine);
         painter.setPen(pen);
         const auto pts = layer.pointsOf(s);
         const bool snapped = snap.on() && s.kind != ShapeKind::Ellipse &&

@@ -82,7 +82,8 @@ void PlotWidget::mousePressEvent(QMouseEvent* event)
         emit standardClicked(*x);
 }
 
-// Over a standard the cursor says a click would act, and the window hears which one.
+// Over a standard the cursor says a click would act, and the window hears which one; over a
+// value no fit takes the window hears it too (to say why), but a click does nothing there.
 void PlotWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const PlotDisplay frame = shownFrame(m_state.plot, size());
@@ -92,9 +93,10 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event)
     setCursor(x                           ? Qt::PointingHandCursor
               : geometry.pixelsToUser(at) ? Qt::CrossCursor
                                           : Qt::ArrowCursor);
-    if (x != m_hovered) {
-        m_hovered = x;
-        emit standardHovered(x.value_or(0));
+    const std::optional<int> over = x ? x : leftOutNear(m_state.table(), frame, geometry, at);
+    if (over != m_hovered) {
+        m_hovered = over;
+        emit standardHovered(over.value_or(0));
     }
 }
 

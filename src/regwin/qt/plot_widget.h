@@ -24,7 +24,8 @@ public:
 
 signals:
     void standardClicked(int x);
-    // The mouse came over the standard at X; 0 when it left every standard.
+    // The mouse came over the standard at X, or over the value at X that no fit takes (as
+    // Y <= 0); 0 when it left every one (a value at X = 0 is not told).
     void standardHovered(int x);
 
 protected:
@@ -37,7 +38,7 @@ protected:
 private:
     State& m_state;
     NumberFormat m_fmt;
-    std::optional<int> m_hovered;  // the standard under the mouse
+    std::optional<int> m_hovered;  // the standard or left-out value under the mouse
 };
 
 }  // namespace kalibrix

@@ -92,6 +92,18 @@ TEST(Driver, ChosenDegree)
         EXPECT_EQ(r.report.messages[0].text, kDegreeRangeMessage);
         EXPECT_EQ(r.results.warnings[0].degree, text);
     }
+    // Every degree the list offers runs, given the standards it needs.
+    r.state.table() = DataTable{};
+    for (int x = 1; x <= 40; ++x)
+        r.state.table().y[x] = 1000 + 3 * x + (x % 3);
+    r.state.table().nData = 40;
+    r.state.table().nY = 40;
+    for (const std::string& item : degreeItems()) {
+        r.settings.degreeText = item;
+        r.go();
+        EXPECT_TRUE(r.fit(kChosen) && r.report.messages.empty()) << item;
+    }
+    r.state.table() = demonstrationTable();
     r.settings.show[kPoly3] = kTicked;
     r.settings.degreeText = " 3 ";
     r.go();

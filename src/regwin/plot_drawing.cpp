@@ -84,17 +84,10 @@ void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& r
 // The marks of the standards in use, or of the rejected ones (red).
 void DrawDataPoints(PlotDisplay& plot, const DataTable& table, bool rejected)
 {
-    const Rgb colour = rejected ? kRejectedColour : kAcceptedColour;
     for (int x = 0; x <= table.nData; ++x) {
         if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || (table.rejFlag[x] > 0) != rejected)
             continue;
-        const Mark m = markOf(plot, table, x);
-        if (m.cross) {
-            plot.pict1.addLine(m.a, m.b, colour);
-            plot.pict1.addLine(m.c, m.d, colour);
-        } else {
-            plot.pict1.addRect(m.a, m.b, colour);
-        }
+        addMark(plot, table, x);
     }
 }
 
@@ -165,6 +158,18 @@ Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
     }
     const double dy = plot.markDY;
     return {false, {px - dx, y - dy}, {px + dx, y + dy}, {}, {}};
+}
+
+void addMark(PlotDisplay& plot, const DataTable& table, int x)
+{
+    const Rgb colour = table.inUse(x) ? kAcceptedColour : kRejectedColour;
+    const Mark m = markOf(plot, table, x);
+    if (m.cross) {
+        plot.pict1.addLine(m.a, m.b, colour);
+        plot.pict1.addLine(m.c, m.d, colour);
+    } else {
+        plot.pict1.addRect(m.a, m.b, colour);
+    }
 }
 
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt)

@@ -3,6 +3,7 @@
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
+#include "regwin/rejection.h"
 #include "regwin/rounding.h"
 #include "support/test_support.h"
 
@@ -160,6 +161,15 @@ TEST(Driver, ExportHoldsTheLatestRun)
     r.state.table().rejFlag[5] = 1;
     r.settings.degreeText = "4";
     EXPECT_EQ(exportText(r.state, {}), before);
+    // The marks since the run, which the export does not hold yet, are counted: a mark
+    // made and taken back again is none.
+    EXPECT_EQ(pendingMarks(r.state), 1u);
+    r.state.table().rejFlag[10] = 1;
+    r.state.table().rejFlag[10] = 0;
+    EXPECT_EQ(pendingMarks(r.state), 1u);
+    r.go();
+    EXPECT_EQ(pendingMarks(r.state), 0u);
+    EXPECT_EQ(r.results.rejected, std::vector<int>{5});
 }
 
 // The window's captions: decimals by magnitude, to about four significant digits.

@@ -33,6 +33,8 @@ struct Settings {
     bool scaleYFull = true;        // Y scale "Full" (otherwise "Zoom")
     bool scaleXFull = true;        // X scale "Full" (otherwise "Zoom")
     bool allData = true;           // Y scaling at rejection: "All data" (or "Only unrejected")
+
+    bool operator==(const Settings&) const = default;
 };
 
 }  // namespace kalibrix

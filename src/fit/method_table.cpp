@@ -71,7 +71,7 @@ std::span<const FitMethod> table()
          .row = {.top = 6960,
                  .captionLeft = 4200,
                  .captionWidth = 1980,
-                 .caption = "Linar regression",
+                 .caption = "Linear regression",
                  .cells = {"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"},
                  .showBox = "Check1",
                  .exportBox = "chkEX_0"}},

@@ -17,6 +17,7 @@ struct RunResults {
     int nData = 0;           // the table's largest X at the run
     int nY = 0;              // its standards (X with Y above 0) at the run
     std::string degreeText;  // the degree the chosen-degree polynomial was asked for
+    std::vector<int> rejected;  // the X of the standards (Y above 0) rejected at the run
     std::vector<std::optional<FitResult>> fits;  // by method
     std::vector<FitWarning> warnings;            // in the order the methods ran
     // With leave-one-out errors: the method that predicts best (the smallest error), and

@@ -13,7 +13,7 @@ const std::vector<std::string>& degreeItems()
 {
     static const std::vector<std::string> items = [] {
         std::vector<std::string> v;
-        for (int d = 2; d <= 25; ++d)
+        for (int d = 2; d <= kHighestDegreeItem; ++d)
             v.push_back(std::to_string(d));
         return v;
     }();

@@ -16,7 +16,9 @@ inline bool ticked(int checkValue) { return checkValue == kTicked; }
 // The window's two lists: the confidence levels (item i is column i + 1 of the t table) and
 // the degrees offered for the chosen-degree polynomial.
 const std::vector<std::string>& levelItems();   // "0.1    80%" .. "0.001  99.8"
-const std::vector<std::string>& degreeItems();  // "2" .. "25"
+const std::vector<std::string>& degreeItems();  // "2" .. kHighestDegreeItem
+// The highest degree the list offers: the highest the polynomial fit takes.
+inline constexpr int kHighestDegreeItem = 23;
 inline constexpr int kDefaultLevel = 2;         // "0.025  95%"
 inline constexpr int kDefaultDegreeItem = 4;    // "6"
 
@@ -31,6 +33,8 @@ struct Settings {
     bool scaleYFull = true;        // Y scale "Full" (otherwise "Zoom")
     bool scaleXFull = true;        // X scale "Full" (otherwise "Zoom")
     bool allData = true;           // Y scaling at rejection: "All data" (or "Only unrejected")
+
+    bool operator==(const Settings&) const = default;
 };
 
 }  // namespace kalibrix

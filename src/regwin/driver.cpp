@@ -3,6 +3,7 @@
 #include "fit/data_stat.h"
 #include "fit/leave_one_out.h"
 #include "regwin/plot.h"
+#include "regwin/rejection.h"
 #include "regwin/vector_state.h"
 
 namespace kalibrix {
@@ -57,6 +58,7 @@ void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& s
     res.nData = table.nData;
     res.nY = table.nY;
     res.degreeText = settings.degreeText;
+    res.rejected = rejectedStandards(table);
 
     const std::span<const FitMethod> methods = fitMethods();
     res.fits.resize(methods.size());

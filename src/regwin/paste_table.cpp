@@ -32,7 +32,7 @@ constexpr qsizetype kQuoteLength = 40;  // most characters of a cell that a mess
 
 constexpr const char* kEmptyClipboard = "The Clipboard is empty.";
 constexpr const char* kFormatError =
-    "Error occurred while trying paste data from the clipboard. "
+    "Error occurred while trying to paste data from the clipboard. "
     "Please check the format of the copied table.";
 
 PasteResult refuse(std::string text)

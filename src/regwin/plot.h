@@ -25,4 +25,8 @@ struct Mark {
 };
 Mark markOf(const PlotDisplay& plot, const DataTable& table, int x);
 
+// Draws the whole mark of the standard at x on pict1 as buildPlot draws it, in the colour of
+// its state now: red when rejected, black when in use, grey and dotted when no fit takes it.
+void addMark(PlotDisplay& plot, const DataTable& table, int x);
+
 }  // namespace kalibrix

@@ -90,21 +90,11 @@ enum class Points { InUse, Rejected, LeftOut };
 void DrawDataPoints(PlotDisplay& plot, const DataTable& table, Points which)
 {
     const bool leftOut = which == Points::LeftOut;
-    const Rgb colour = leftOut                     ? kLeftOutColour
-                       : which == Points::Rejected ? kRejectedColour
-                                                   : kAcceptedColour;
-    const PenStyle style = leftOut ? PenStyle::Dotted : PenStyle::Solid;
     for (int x = 0; x <= table.nData; ++x) {
         if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || table.leftOut(x) != leftOut ||
             (!leftOut && (table.rejFlag[x] > 0) != (which == Points::Rejected)))
             continue;
-        const Mark m = markOf(plot, table, x);
-        if (m.cross) {
-            plot.pict1.addLine(m.a, m.b, colour, style);
-            plot.pict1.addLine(m.c, m.d, colour, style);
-        } else {
-            plot.pict1.addRect(m.a, m.b, colour, style);
-        }
+        addMark(plot, table, x);
     }
 }
 
@@ -175,6 +165,22 @@ Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
     }
     const double dy = plot.markDY;
     return {false, {px - dx, y - dy}, {px + dx, y + dy}, {}, {}};
+}
+
+void addMark(PlotDisplay& plot, const DataTable& table, int x)
+{
+    const bool leftOut = table.leftOut(x);
+    const Rgb colour = leftOut          ? kLeftOutColour
+                       : table.inUse(x) ? kAcceptedColour
+                                        : kRejectedColour;
+    const PenStyle style = leftOut ? PenStyle::Dotted : PenStyle::Solid;
+    const Mark m = markOf(plot, table, x);
+    if (m.cross) {
+        plot.pict1.addLine(m.a, m.b, colour, style);
+        plot.pict1.addLine(m.c, m.d, colour, style);
+    } else {
+        plot.pict1.addRect(m.a, m.b, colour, style);
+    }
 }
 
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt)

@@ -4,12 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace kalibrix {
 
 namespace {
-
-constexpr Rgb kRejectedRed{255, 0, 0};
 
 // A mark's pen is a pixel wide, centred on its lines, and a pixel's position lies half a pixel
 // from its centre: `at` this near to a line is on its drawn edge.
@@ -116,12 +115,33 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, d
 void flipPoint(State& state, int x)
 {
     DataTable& t = state.table();
-    PlotDisplay& plot = state.plot;
-    const double y = plot.toPict1Y(*t.y[x]);
-    const PointF lo{x - plot.markDX, y - plot.markDY};
-    const PointF hi{x + plot.markDX, y + plot.markDY};
     t.rejFlag[x] = t.rejFlag[x] < 1 ? 1 : 0;
-    plot.pict1.addRect(lo, hi, t.rejFlag[x] ? std::optional(kRejectedRed) : std::nullopt);
+    addMark(state.plot, t, x);
+}
+
+std::vector<int> rejectedStandards(const DataTable& table)
+{
+    std::vector<int> rejected;
+    for (int x = 1; x <= table.nData; ++x)
+        if (!table.inUse(x) && table.y[x].value_or(0) > 0)
+            rejected.push_back(x);
+    return rejected;
+}
+
+std::size_t pendingMarks(const State& state)
+{
+    std::size_t pending = 0;
+    for (const Analyte& a : state.analytes) {
+        if (!a.results.computed)
+            continue;
+        const std::vector<int> now = rejectedStandards(a.table);
+        const std::vector<int>& run = a.results.rejected;
+        std::vector<int> changed;
+        std::set_symmetric_difference(now.begin(), now.end(), run.begin(), run.end(),
+                                      std::back_inserter(changed));
+        pending += changed.size();
+    }
+    return pending;
 }
 
 void restoreAllData(State& state)

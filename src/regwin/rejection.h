@@ -3,7 +3,9 @@
 #include "regwin/plot_geometry.h"
 #include "regwin/state.h"
 
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 namespace kalibrix {
 
@@ -38,8 +40,15 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotD
 std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y);
 
 // Flips the standard at X of the analyte shown between in use and rejected and draws its
-// mark on the picture (red when rejected, the foreground colour when taken back).
+// whole mark (box, or stroke and error bar) on the picture anew, as a run would draw it.
 void flipPoint(State& state, int x);
+
+// The X of the standards (Y above 0) of `table` marked for rejection, in increasing X.
+std::vector<int> rejectedStandards(const DataTable& table);
+
+// The marks not yet in the fits: of every analyte a run has computed, the standards whose
+// rejection differs from that run's.
+std::size_t pendingMarks(const State& state);
 
 // "Restore all data": every point of the table is in use again (the caller then replots).
 void restoreAllData(State& state);

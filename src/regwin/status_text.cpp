@@ -89,12 +89,44 @@ std::string markedText(const DataTable& table, int x, const std::string& analyte
            ": press Plot and calculate to refit";
 }
 
-std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analytes)
+std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analytes,
+                       std::size_t pendingMarks)
 {
-    return "Copied " + counted(lines, "line", "lines") + " with " +
-           counted(methods, "method", "methods") +
-           (analytes > 1 ? " of " + counted(analytes, "analyte", "analytes") : "") +
-           " to the clipboard";
+    std::string text = "Copied " + counted(lines, "line", "lines") + " with " +
+                       counted(methods, "method", "methods") +
+                       (analytes > 1 ? " of " + counted(analytes, "analyte", "analytes") : "") +
+                       " to the clipboard";
+    if (pendingMarks > 0)
+        text += ", the fits of the last run: " + counted(pendingMarks, "mark is", "marks are") +
+                " not applied yet (press Plot and calculate)";
+    return text;
+}
+
+std::string calculatedText(const RunResults& results, const std::string& analyte)
+{
+    return (analyte.empty() ? "Calculated" : analyte + ": calculated") + " with " +
+           counted(static_cast<std::size_t>(results.stats.nOK), "standard", "standards") +
+           " in use, " + std::to_string(results.rejected.size()) + " rejected";
+}
+
+std::string shownText(const std::string& analyte, std::size_t index, std::size_t count)
+{
+    return "Showing " + analyte + " (" + std::to_string(index + 1) + " of " +
+           counted(count, "analyte", "analytes") + ")";
+}
+
+std::string restoredText(const std::string& analyte)
+{
+    return analyte.empty() ? "Every rejection taken back"
+                           : "Every rejection of " + analyte +
+                                 " taken back; the other analytes keep theirs";
+}
+
+std::string appliedMarksText(std::size_t pendingMarks)
+{
+    return pendingMarks == 0
+               ? ""
+               : " (calculated first: " + counted(pendingMarks, "mark", "marks") + " applied)";
 }
 
 std::string pointText(const DataTable& table, int x, const NumberFormat& fmt)

@@ -2,6 +2,7 @@
 
 #include "model/data_table.h"
 #include "model/fit_result.h"
+#include "model/run_results.h"
 #include "regwin/number_format.h"
 #include "regwin/paste_table.h"
 
@@ -28,8 +29,25 @@ std::string pasteNotesText(const PastedTable& pasted);
 std::string markedText(const DataTable& table, int x, const std::string& analyte,
                        const NumberFormat& fmt);
 
-// "Copied 31 lines with 4 methods to the clipboard".
-std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analytes);
+// "Copied 31 lines with 4 methods to the clipboard"; with marks made since the last run it
+// adds that the copy holds the fits of that run: the marks are not applied yet.
+std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analytes,
+                       std::size_t pendingMarks = 0);
+
+// After a run: "Calculated with 4 standards in use, 1 rejected" of the analyte shown
+// (`analyte` leads it for a named table).
+std::string calculatedText(const RunResults& results, const std::string& analyte);
+
+// "Showing Zn (2 of 3 analytes)".
+std::string shownText(const std::string& analyte, std::size_t index, std::size_t count);
+
+// "Every rejection taken back"; of a named table's analyte, which one, and that the others
+// keep theirs.
+std::string restoredText(const std::string& analyte);
+
+// " (calculated first: 2 marks applied)" after what a report or a saved session did with
+// marks pending: both describe the state after a run with every mark. Empty without marks.
+std::string appliedMarksText(std::size_t pendingMarks);
 
 // Over a data point: "X = 10, Y = 770, error 2.5: in use, a click rejects it"; over one no fit
 // takes, why ("X = 12, Y = -3: left out, Y ≤ 0 is never fitted").

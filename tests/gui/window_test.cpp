@@ -1,6 +1,7 @@
 // The regression window on the offscreen platform, one slot per handler.
 #include "app/startup.h"
 #include "regwin/export.h"
+#include "regwin/qt/data_commands.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_widget.h"
 #include "regwin/qt/reg_window.h"
@@ -12,6 +13,17 @@
 #include <optional>
 
 using namespace kalibrix;
+
+// A window whose frame the test sets, as a window manager adds it only after the window is
+// shown.
+class FramedWindow : public RegWindow {
+public:
+    using RegWindow::RegWindow;
+    QMargins frame;
+
+protected:
+    QMargins windowFrame() const override { return frame; }
+};
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -119,6 +131,17 @@ private slots:
         QVERIFY(about.size() == 1 && about[0].title == "KALIBRIX" &&
                 about[0].icon == MessageIcon::Exclamation &&
                 about[0].text.starts_with("KALIBRIX is a desktop program that calculates "));
+        for (const char* today : {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte"})
+            QVERIFY2(about[0].text.find(today) != std::string::npos, today);
+
+        // The window's own texts are spelt right.
+        QStringList captions;
+        for (const QLabel* label : m_window->findChildren<QLabel*>())
+            captions << label->text();
+        QVERIFY(captions.contains("Linear regression"));
+        QCOMPARE(child<QCheckBox>("chkConf")->text(), "Show confidence band for lin. regr.");
+        QVERIFY(m_window->windowTitle().startsWith("KALIBRIX - calculates interpolated values"));
+        QVERIFY(!m_window->isWindowModified());
     }
 
     void activationSetsUpOnce()
@@ -146,13 +169,17 @@ private slots:
         QCOMPARE(rejected[10] + rejected[15] + rejected[25], 0);
         clickPoint(5);
         QCOMPARE(rejected[5], 1);
+        QCOMPARE(text("lblRej"), "1");  // the count follows the marks
         click("cmdCopy");  // neither copying nor the click runs the fits again
         const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
         QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), exportText(*m_state, fmt));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-        QCOMPARE(text("lblRej"), "0");
+        QCOMPARE(m_state->results().stats.nOK, 5);
+        QCOMPARE(status(), "Copied 31 lines with 3 methods to the clipboard, the fits of the last "
+                           "run: 1 mark is not applied yet (press Plot and calculate)");
         click("cmdPlot");
         QCOMPARE(text("lblRej"), "1");
+        QCOMPARE(status(), "Calculated with 4 standards in use, 1 rejected");
 
         const double allTop = m_state->plot.pict1Scale.top;  // 980 at X = 5 is the highest
         click("optAllData_1");
@@ -166,6 +193,7 @@ private slots:
         QCOMPARE(text("lblRej"), "2");
         clickPoint(27);  // a click on a rejected point takes it back
         QCOMPARE(rejected[27], 0);
+        QCOMPARE(text("lblRej"), "1");
         click("cmdRestore");
         QCOMPARE(text("lblRej"), "0");
     }
@@ -312,6 +340,7 @@ private slots:
         child("ComboBox1")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
         QCOMPARE(analyte->currentText(), "Zn");
+        QCOMPARE(status(), "Showing Zn (2 of 2 analytes)");
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         child("comboProb")->setFocus();
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
@@ -323,6 +352,7 @@ private slots:
         QCOMPARE(text("lblRej"), "0");
         clickPoint(2);
         click("cmdRestore");  // Cu's rejection goes, Zn's stays
+        QCOMPARE(status(), "Every rejection of Cu taken back; the other analytes keep theirs");
         QVERIFY(child("cmdRestore")->toolTip().contains("of the analyte shown"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
         QCOMPARE(text("lblRej"), "1");
@@ -384,12 +414,152 @@ private slots:
                                               "15\t700\t70\n25\t550\t80\n");
         click("cmdPaste");
         clickPoint(10);
+        click("cmdPlot");
+        QCOMPARE(text("lblRej"), "1");
         keys(Qt::Key_PageDown);
         QCOMPARE(child<QComboBox>("cboAnalyte")->currentText(), "Zn");
-        keys(Qt::CTRL | Qt::Key_Z);
+        keys(Qt::CTRL | Qt::Key_Z);  // its undo runs the fits, as every undo does
         QCOMPARE(child<QComboBox>("cboAnalyte")->currentText(), "Cu");
         QVERIFY(m_state->selected == 0 && rejected()[10] == 0);
+        QCOMPARE(m_state->results().stats.nOK, 4);
+        QCOMPARE(text("lblRej"), "0");
+        QCOMPARE(status(), "Undid the mark at X = 10 of Cu");
         QCOMPARE(messages(), 0u);
+    }
+
+    // A mark taken back after a run, by a click or by a redo: its whole mark, error bar
+    // included, turns back at once and the count follows; an undo or redo runs the fits.
+    void unmarkAfterRefit()
+    {
+        QGuiApplication::clipboard()->setText(
+            "5\t980\t20\n10\t770\t20\n15\t700\t20\n25\t550\t20\n27\t500\t20\n");
+        click("cmdPaste");
+        clickPoint(10);
+        click("cmdPlot");
+        QCOMPARE(m_state->results().stats.nOK, 4);
+        clickPoint(10);  // taken back
+        QCOMPARE(text("lblRej"), "0");
+        const Layer& marks = m_state->plot.pict1;
+        const Shape& stroke = marks.shapes[marks.shapes.size() - 2];
+        const Shape& bar = marks.shapes.back();
+        QVERIFY(stroke.colour == (Rgb{0, 0, 0}) && bar.colour == (Rgb{0, 0, 0}));
+        QCOMPARE(bar.kind, ShapeKind::Polyline);
+        QCOMPARE(marks.pointsOf(bar)[0], (PointF{10, 750}));
+        QCOMPARE(marks.pointsOf(bar)[1], (PointF{10, 790}));
+
+        focusWindow();
+        keys(Qt::CTRL | Qt::Key_Z);  // marked again, and fitted without it
+        QCOMPARE(m_state->table().rejFlag[10], 1);
+        QCOMPARE(text("lblRej"), "1");
+        keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(m_state->results().stats.nOK, 5);
+        QCOMPARE(text("lblRej"), "0");
+        QCOMPARE(status(), "Redid the mark at X = 10");
+    }
+
+    // Copy keeps the last run's fits and says the marks since are not in it; a report and
+    // a saved session run the fits first, so that both describe what the screen shows.
+    void pendingMarksCopyReportAndSession()
+    {
+        clickPoint(10);
+        click("cmdCopy");
+        QVERIFY(status().contains("1 mark is not applied yet"));
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(m_window->saveReportFile(dir.filePath("report.pdf"), &error), qPrintable(error));
+        QCOMPARE(m_state->results().rejected, std::vector<int>{10});
+        QVERIFY(status().endsWith("(calculated first: 1 mark applied)"));
+        clickPoint(15);
+        const QString file = dir.filePath(QString(120, u'x') + ".kalibrix");
+        QVERIFY2(m_window->saveSessionFile(file, &error), qPrintable(error));
+        QCOMPARE(m_state->results().rejected, (std::vector<int>{10, 15}));
+        QCOMPARE(text("lblRej"), "2");
+
+        // A status too long for the line is cut short; its tooltip holds all of it.
+        auto* line = child<QLabel>("lblStatus");
+        QVERIFY(status().contains(QChar(0x2026)));
+        QCOMPARE(line->toolTip(),
+                 "Saved the session to " + file + " (calculated first: 1 mark applied)");
+        QVERIFY(line->fontMetrics().horizontalAdvance(status()) <= line->contentsRect().width());
+        QCOMPARE(messages(), 0u);
+    }
+
+    // Opening or dropping a session, and closing, ask first about unsaved work; the title
+    // names the session open.
+    void unsavedWorkIsAskedAbout()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("a.kalibrix");
+        QString error;
+        QVERIFY(m_window->saveSessionFile(file, &error));
+        QVERIFY(m_window->windowTitle().startsWith("a.kalibrix[*] - KALIBRIX"));
+        QVERIFY(!m_window->isWindowModified());
+        click("chkPoly_3");
+        QVERIFY(m_window->isWindowModified());
+        QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
+        click("cmdPaste");
+
+        QVERIFY(!m_window->openFile(file));  // cancelled: the work stays
+        std::vector<UserMessage> asked = MessageBoxes::takeRecorded();
+        QCOMPARE(asked.size(), 1u);
+        QCOMPARE(asked[0].text, "The data and settings are not saved in a session. Save them "
+                                "before opening a.kalibrix?");
+        QCOMPARE(text("lblNData"), "3");
+        MessageBoxes::setNextAnswer(MessageBoxes::Answer::Discard);
+        QVERIFY(m_window->openFile(file));
+        QCOMPARE(messages(), 1u);
+        QCOMPARE(text("lblNData"), "27");
+        QVERIFY(!child<QCheckBox>("chkPoly_3")->isChecked() && !m_window->isWindowModified());
+
+        click("chkPoly_3");
+        MessageBoxes::setNextAnswer(MessageBoxes::Answer::Save);  // saved, then opened again
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(m_window.get(), &enter);
+        QCoreApplication::sendEvent(m_window.get(), &drop);
+        QCOMPARE(messages(), 1u);
+        QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked() && !m_window->isWindowModified());
+        QVERIFY(m_window->windowTitle().startsWith("a.kalibrix[*] - KALIBRIX"));
+
+        clickPoint(10);
+        QVERIFY(m_window->isWindowModified());
+        click("cmdClose");  // cancelled
+        QCOMPARE(messages(), 1u);
+        QVERIFY(m_window->isVisible());
+        MessageBoxes::setNextAnswer(MessageBoxes::Answer::Discard);
+        QVERIFY(m_window->close());
+        QCOMPARE(messages(), 1u);
+    }
+
+    // The undo history keeps no more than its budget of memory: the oldest steps go first,
+    // the newest always stays, and a saved state that went with them is known to be gone.
+    void undoHistoryIsBoundedByMemory()
+    {
+        State state = *m_state;
+        UndoHistory history(std::size_t{3} << 20, 100);  // three steps of a one-analyte table
+        history.setClean();
+        for (int n = 1; n <= 5; ++n) {
+            std::vector<Analyte> one(1);
+            one[0].table = demonstrationTable();
+            history.push(std::make_unique<NewTableCommand>(
+                state, std::move(one), false, TableSource{}, [](std::size_t, DataChange) {},
+                QString("paste %1").arg(n)));
+        }
+        QCOMPARE(history.count(), 3u);
+        QVERIFY(history.bytes() <= std::size_t{3} << 20);
+        QCOMPARE(history.undoText(), "paste 5");
+        while (history.canUndo())
+            history.undo();
+        QCOMPARE(history.redoText(), "paste 3");
+        QVERIFY(!history.isClean());
+
+        UndoHistory steps(UndoHistory::kDefaultBudget, 2);
+        for (int n = 1; n <= 3; ++n)
+            steps.push(std::make_unique<RestoreCommand>(state, 0, [](std::size_t, DataChange) {},
+                                                        QString("restore %1").arg(n)));
+        QCOMPARE(steps.count(), 2u);
     }
 
     // Over a point the status line describes it and the cursor says a click acts; a click
@@ -456,7 +626,9 @@ private slots:
             exportText(*m_state, NumberFormat::forExport(QLocale::system()));
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
+        MessageBoxes::setNextAnswer(MessageBoxes::Answer::Discard);  // the paste is not kept
         QVERIFY(m_window->openFile(first));
+        QCOMPARE(messages(), 1u);
         QCOMPARE(m_state->analytes[0].table.rejFlag[3], 1);
         QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked());
         QVERIFY(m_window->saveSessionFile(second, &error));
@@ -582,6 +754,22 @@ private slots:
             QVERIFY2(scroll->geometry().contains(shown), qPrintable(w->objectName()));
         }
         QVERIFY(child("lblStatus")->isVisible());
+
+        // A window manager's frame, added after the window was shown: the frame fits as well,
+        // and the status line stays on the screen below the controls.
+        m_window.reset();
+        auto framed = std::make_unique<FramedWindow>(*m_state);
+        FramedWindow* window = framed.get();
+        m_window = std::move(framed);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->frame = QMargins(8, 31, 8, 8);
+        QMoveEvent moved(window->pos(), window->pos());
+        QCoreApplication::sendEvent(window, &moved);
+        QVERIFY(room.contains(window->geometry().marginsAdded(window->frame)));
+        const QWidget* line = child("lblStatus");
+        QVERIFY(room.contains(QRect(line->mapToGlobal(QPoint(0, 0)), line->size())));
+        QVERIFY(line->geometry().top() >= m_window->findChild<QScrollArea*>()->geometry().bottom());
     }
 };
 

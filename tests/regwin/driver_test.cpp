@@ -3,6 +3,7 @@
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
+#include "regwin/rejection.h"
 #include "regwin/rounding.h"
 #include "support/test_support.h"
 
@@ -92,6 +93,18 @@ TEST(Driver, ChosenDegree)
         EXPECT_EQ(r.report.messages[0].text, kDegreeRangeMessage);
         EXPECT_EQ(r.results.warnings[0].degree, text);
     }
+    // Every degree the list offers runs, given the standards it needs.
+    r.state.table() = DataTable{};
+    for (int x = 1; x <= 40; ++x)
+        r.state.table().y[x] = 1000 + 3 * x + (x % 3);
+    r.state.table().nData = 40;
+    r.state.table().nY = 40;
+    for (const std::string& item : degreeItems()) {
+        r.settings.degreeText = item;
+        r.go();
+        EXPECT_TRUE(r.fit(kChosen) && r.report.messages.empty()) << item;
+    }
+    r.state.table() = demonstrationTable();
     r.settings.show[kPoly3] = kTicked;
     r.settings.degreeText = " 3 ";
     r.go();
@@ -148,6 +161,15 @@ TEST(Driver, ExportHoldsTheLatestRun)
     r.state.table().rejFlag[5] = 1;
     r.settings.degreeText = "4";
     EXPECT_EQ(exportText(r.state, {}), before);
+    // The marks since the run, which the export does not hold yet, are counted: a mark
+    // made and taken back again is none.
+    EXPECT_EQ(pendingMarks(r.state), 1u);
+    r.state.table().rejFlag[10] = 1;
+    r.state.table().rejFlag[10] = 0;
+    EXPECT_EQ(pendingMarks(r.state), 1u);
+    r.go();
+    EXPECT_EQ(pendingMarks(r.state), 0u);
+    EXPECT_EQ(r.results.rejected, std::vector<int>{5});
 }
 
 // The window's captions: decimals by magnitude, to about four significant digits.

@@ -18,7 +18,7 @@ const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);  // minus U+2212, gro
 
 // The format error with its second line.
 const std::string kFormatError =
-    "Error occurred while trying paste data from the clipboard. "
+    "Error occurred while trying to paste data from the clipboard. "
     "Please check the format of the copied table.\n";
 std::string format(const std::string& where) { return kFormatError + where; }
 

@@ -314,7 +314,21 @@ TEST(Rejection, LeftClickFlipsAndMarksThePoint)
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[0], (PointF{97, 496}));
     EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 100);  // taken back
     EXPECT_EQ(s.table().rejFlag[100], 0);
-    EXPECT_FALSE(s.plot.pict1.shapes[1].colour);  // foreground colour
+    EXPECT_EQ(s.plot.pict1.shapes[1].colour, (Rgb{0, 0, 0}));  // as a run draws it in use
+
+    // With errors the whole mark, stroke and error bar, is drawn again in its new colour,
+    // over the red one a run drew.
+    DataTable withErrors = tableOf({{100, 500}, {300, 600}});
+    withErrors.nCol = 3;
+    withErrors.yErr[100] = 20;
+    withErrors.rejFlag[100] = 1;
+    s = clickableState(withErrors);
+    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 100);
+    ASSERT_EQ(s.plot.pict1.shapes.size(), 2u);
+    for (const Shape& shape : s.plot.pict1.shapes)
+        EXPECT_TRUE(shape.kind == ShapeKind::Polyline && shape.colour == (Rgb{0, 0, 0}));
+    EXPECT_THAT(s.plot.pict1.pointsOf(s.plot.pict1.shapes[1]),
+                ElementsAre(PointF{100, 480}, PointF{100, 520}));
 
     // pict1's Y in units of 2^-1020: the click is in those units, the mark too.
     const double unit = std::ldexp(1.0, -1020);

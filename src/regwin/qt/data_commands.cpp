@@ -2,13 +2,37 @@
 
 #include "regwin/rejection.h"
 
+#include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace kalibrix {
 
+namespace {
+
+template <class T>
+std::size_t bytesOf(const std::vector<T>& v)
+{
+    return v.capacity() * sizeof(T);
+}
+
+std::size_t bytesOf(const Analyte& a)
+{
+    const DataTable& t = a.table;
+    const RunResults& r = a.results;
+    std::size_t fits = 0;
+    for (const std::optional<FitResult>& f : r.fits)
+        fits += f ? sizeof(FitResult) + bytesOf(f->nodes) : 0;
+    return sizeof(Analyte) + a.name.capacity() + bytesOf(t.y) + bytesOf(t.yErr) +
+           bytesOf(t.rejFlag) + bytesOf(r.fits) + fits + bytesOf(r.rejected) + bytesOf(r.looX) +
+           bytesOf(r.looErrors) + bytesOf(r.suggested);
+}
+
+}  // namespace
+
 NewTableCommand::NewTableCommand(State& state, std::vector<Analyte> analytes, bool named,
                                  TableSource source, DataChanged changed, const QString& text)
-    : QUndoCommand(text), m_state(state), m_analytes(std::move(analytes)), m_named(named),
+    : DataCommand(text), m_state(state), m_analytes(std::move(analytes)), m_named(named),
       m_selected(state.keptSelection(m_analytes, named)), m_source(std::move(source)),
       m_changed(std::move(changed))
 {
@@ -25,8 +49,16 @@ void NewTableCommand::swap()
     m_changed(m_state.selected, DataChange::Table);
 }
 
-RestoreCommand::RestoreCommand(State& state, std::size_t analyte, DataChanged changed)
-    : QUndoCommand(QObject::tr("Restore all data")), m_state(state), m_analyte(analyte),
+std::size_t NewTableCommand::bytes() const
+{
+    return std::accumulate(m_analytes.begin(), m_analytes.end(),
+                           sizeof(*this) + m_source.text.capacity(),
+                           [](std::size_t sum, const Analyte& a) { return sum + bytesOf(a); });
+}
+
+RestoreCommand::RestoreCommand(State& state, std::size_t analyte, DataChanged changed,
+                               const QString& text)
+    : DataCommand(text), m_state(state), m_analyte(analyte),
       m_flags(state.analytes[analyte].table.rejFlag.size(), 0), m_changed(std::move(changed))
 {}
 
@@ -36,16 +68,63 @@ void RestoreCommand::swap()
     m_changed(m_analyte, DataChange::Table);
 }
 
+std::size_t RestoreCommand::bytes() const { return sizeof(*this) + bytesOf(m_flags); }
+
 MarkCommand::MarkCommand(State& state, std::size_t analyte, int x, DataChanged changed,
                          const QString& text)
-    : QUndoCommand(text), m_state(state), m_analyte(analyte), m_x(x), m_changed(std::move(changed))
+    : DataCommand(text), m_state(state), m_analyte(analyte), m_x(x), m_changed(std::move(changed))
 {}
 
 void MarkCommand::flip()
 {
     m_changed(m_analyte, DataChange::Show);
     flipPoint(m_state, m_x);
-    m_changed(m_analyte, DataChange::Mark);
+    m_changed(m_analyte, std::exchange(m_clicked, false) ? DataChange::Mark : DataChange::Table);
+}
+
+UndoHistory::UndoHistory(std::size_t budget, std::size_t steps)
+    : m_budget(budget), m_stepLimit(std::max<std::size_t>(steps, 1))
+{}
+
+void UndoHistory::push(std::unique_ptr<DataCommand> command)
+{
+    command->redo();
+    if (m_clean && *m_clean > m_done)
+        m_clean.reset();  // the saved state was undone and is now replaced
+    m_steps.erase(m_steps.begin() + static_cast<std::ptrdiff_t>(m_done), m_steps.end());
+    m_steps.push_back(std::move(command));
+    m_done = m_steps.size();
+    while (m_steps.size() > 1 && (m_steps.size() > m_stepLimit || bytes() > m_budget)) {
+        m_steps.pop_front();
+        --m_done;
+        if (m_clean)
+            m_clean = *m_clean > 0 ? std::optional(*m_clean - 1) : std::nullopt;
+    }
+}
+
+void UndoHistory::undo()
+{
+    if (canUndo())
+        m_steps[--m_done]->undo();
+}
+
+void UndoHistory::redo()
+{
+    if (canRedo())
+        m_steps[m_done++]->redo();
+}
+
+void UndoHistory::clear()
+{
+    m_steps.clear();
+    m_done = 0;
+    m_clean = 0;
+}
+
+std::size_t UndoHistory::bytes() const
+{
+    return std::accumulate(m_steps.begin(), m_steps.end(), std::size_t{0},
+                           [](std::size_t sum, const auto& step) { return sum + step->bytes(); });
 }
 
 }  // namespace kalibrix

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include <optional>
 #include <utility>
 
 namespace kalibrix {
@@ -11,6 +12,7 @@ namespace {
 struct Recorder {
     bool on = false;
     std::vector<UserMessage> messages;
+    std::optional<MessageBoxes::Answer> answer;
 };
 
 Recorder& recorder()
@@ -33,6 +35,29 @@ void MessageBoxes::show(QWidget* parent, const UserMessage& message)
         QMessageBox::Ok, parent);
     box.exec();
 }
+
+MessageBoxes::Answer MessageBoxes::askToSave(QWidget* parent, const UserMessage& message)
+{
+    if (recorder().on) {
+        recorder().messages.push_back(message);
+        return std::exchange(recorder().answer, std::nullopt).value_or(Answer::Cancel);
+    }
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(message.title),
+                    QString::fromStdString(message.text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+void MessageBoxes::setNextAnswer(Answer answer) { recorder().answer = answer; }
 
 void MessageBoxes::startRecording() { recorder().on = true; }
 

@@ -42,7 +42,8 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <QUndoStack>
+#include <QCloseEvent>
+#include <QFontMetrics>
 
 #include <functional>
 #include <memory>
@@ -56,13 +57,16 @@ constexpr const char* kWindowTitle =
     "KALIBRIX - calculates interpolated values for samples between standard measurements";
 constexpr const char* kAboutText =
     "KALIBRIX is a desktop program that calculates interpolated values for "
-    "standard-sample-standard sequences using different methods.\n\n"
-    "Input: paste a compact table from clipboard (2 or 3 columns, only numbers).\n"
-    "First column: X, 2nd column: Y. If more columns are in the copied table then the 3rd "
-    "column is considered as Y_ERROR.\n\n"
-    "Mouse click on data point marks it for rejection.\n\n"
-    "[Plot and calculate] button refreshes the plot.\n\n"
-    "Output: copy to clipboard.";
+    "standard-sample-standard sequences using different methods: linear regression with its "
+    "confidence band, logarithmic regression, polynomials and a zigzag line between "
+    "clusters of standards.\n\n"
+    "Input: paste a table from the clipboard (Ctrl+V), open a table or session file (Ctrl+O) "
+    "or drop one on the window. First column: X, 2nd column: Y, a 3rd column: the error of "
+    "Y. A first line of names makes every named column an analyte of its own.\n\n"
+    "Mouse click on data point marks it for rejection; [Plot and calculate] refits with the "
+    "marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
+    "Output: copy the interpolated values to the clipboard (Ctrl+C), save the session "
+    "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
 const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
@@ -74,7 +78,6 @@ const QKeySequence kSaveSessionKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
 const QKeySequence kOpenKeys(Qt::CTRL | Qt::Key_O);
 const QKeySequence kReportKeys(Qt::CTRL | Qt::Key_P);
 constexpr const char* kSessionSuffix = "kalibrix";
-constexpr int kUndoSteps = 100;  // a paste's step keeps the previous table: about 1 MB an analyte
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 
@@ -201,7 +204,6 @@ RegWindow::RegWindow(State& state, QWidget* parent)
     : QWidget(parent), m_state(state), m_fmt(NumberFormat::fromLocale(QLocale::system()))
 {
     setObjectName("frm_Reg");
-    setWindowTitle(QString::fromUtf8(kWindowTitle));
     QFont f = font();
     f.setPixelSize(kFontPixels);
     setFont(f);
@@ -229,6 +231,8 @@ RegWindow::RegWindow(State& state, QWidget* parent)
     setMinimumSize(kSmallestWindow);
     resize(designedClientSize());
     layoutControls();
+    m_savedSettings = m_state.settings;
+    refreshTitle();
 }
 
 void RegWindow::place(QWidget* widget, const TwipsRect& designed, Growth growth)
@@ -348,7 +352,7 @@ void RegWindow::buildControls()
 
     // The confidence band and its level.
     QGroupBox* frame4 = frame("Frame4", "", {3720, 8160, 2055, 1095});
-    chkConf = new WrappingCheckBox(QStringLiteral("Show confidence bandl for lin. regr."), frame4);
+    chkConf = new WrappingCheckBox(QStringLiteral("Show confidence band for lin. regr."), frame4);
     chkConf->setObjectName("chkConf");
     chkConf->setChecked(ticked(settings.showBand));
     chkConf->setGeometry(inFrame({120, 120, 1815, 435}));
@@ -495,7 +499,10 @@ void RegWindow::setToolTips()
 void RegWindow::connectHandlers()
 {
     connect(cmdPaste, &QPushButton::clicked, this, &RegWindow::cmdPaste_Click);
-    connect(cmdPlot, &QPushButton::clicked, this, &RegWindow::A_PLOT);
+    connect(cmdPlot, &QPushButton::clicked, this, [this] {
+        A_PLOT();
+        showStatus(calculatedText(m_state.results(), shownName()));
+    });
     connect(cmdRestore, &QPushButton::clicked, this, &RegWindow::cmdRestore_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &RegWindow::cmdCopy_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &RegWindow::cmdAbout_Click);
@@ -510,8 +517,10 @@ void RegWindow::connectHandlers()
                 A_PLOT();
             });
         QCheckBox* exported = m_rows[m].exported;
-        connect(exported, &QCheckBox::stateChanged, this,
-                [&settings, m, exported] { settings.exported[m] = checkValue(exported); });
+        connect(exported, &QCheckBox::stateChanged, this, [this, &settings, m, exported] {
+            settings.exported[m] = checkValue(exported);
+            refreshTitle();
+        });
     }
     connect(chkConf, &QCheckBox::stateChanged, this, [this, &settings] {
         settings.showBand = checkValue(chkConf);
@@ -532,8 +541,10 @@ void RegWindow::connectHandlers()
                         A_PLOT();
                     });
     }
-    connect(ComboBox1, &QComboBox::currentTextChanged, this,
-            [&settings](const QString& text) { settings.degreeText = text.toStdString(); });
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, [this, &settings](const QString& text) {
+        settings.degreeText = text.toStdString();
+        refreshTitle();
+    });
     ComboBox1->onItemChosen([this] { A_PLOT(); });
     comboProb->onItemChosen([this, &settings] {
         settings.level = comboProb->currentIndex();
@@ -545,7 +556,10 @@ void RegWindow::connectHandlers()
             return;
         showAnalyte(m_state, m_fmt, static_cast<std::size_t>(index));
         showCaptions();
+        showRejectedCount();
         m_plot->update();
+        showStatus(shownText(m_state.analytes[m_state.selected].name, m_state.selected,
+                             m_state.analytes.size()));
     });
     m_previousAnalyte = new QShortcut(kPreviousAnalyteKey, this);
     m_nextAnalyte = new QShortcut(kNextAnalyteKey, this);
@@ -553,13 +567,14 @@ void RegWindow::connectHandlers()
     connect(m_nextAnalyte, &QShortcut::activated, this, [this] { stepAnalyte(+1); });
     showAnalyteChoice();
 
-    m_undo = new QUndoStack(this);
-    m_undo->setUndoLimit(kUndoSteps);
     connect(m_plot, &PlotWidget::standardClicked, this, [this](int x) {
-        m_undo->push(new MarkCommand(m_state, m_state.selected, x, dataChanged(),
-                                     tr("the mark at X = %1").arg(x)));
-        showStatus(markedText(m_state.table(), x,
-                              m_state.named ? m_state.analytes[m_state.selected].name : "", m_fmt));
+        const std::string analyte = shownName();
+        QString what = tr("the mark at X = %1").arg(x);
+        if (!analyte.empty())
+            what += tr(" of %1").arg(QString::fromStdString(analyte));
+        push(new MarkCommand(m_state, m_state.selected, x, dataChanged(), what));
+        showStatus(markedText(m_state.table(), x, analyte, m_fmt));
+        m_statusAwaitsRun = true;
     });
     connect(m_plot, &PlotWidget::standardHovered, this, [this](int x) {
         m_hoverText.reset();
@@ -589,7 +604,13 @@ bool RegWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
-    return QWidget::event(event);
+    const bool handled = QWidget::event(event);
+    // The window manager may add its frame only after the window was shown: fit it again.
+    const QEvent::Type type = event->type();
+    if (m_fittedToScreen && (type == QEvent::Move || type == QEvent::Resize) &&
+        windowFrame() != m_fittedFrame)
+        fitToScreen();
+    return handled;
 }
 
 // The window's shortcut keys (paste, copy, undo, redo, ...) belong to the window wherever the
@@ -616,21 +637,33 @@ void RegWindow::showEvent(QShowEvent* event)
     Form_Activate();
 }
 
-// The window opens no larger than the screen's free area, frame included, and within it.
+QMargins RegWindow::windowFrame() const
+{
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+// The window opens no larger than the screen's free area, its frame included, and within it;
+// when the frame comes or changes later, the window fits again.
 void RegWindow::fitToScreen()
 {
     const QScreen* screen = this->screen();
-    if (!screen)
+    if (!screen || isMaximized() || isFullScreen())
         return;
+    const QMargins frame = windowFrame();
+    m_fittedFrame = frame;
     const QRect room = screen->availableGeometry();
-    const QSize frame = frameGeometry().size() - size();
-    const QSize fits = size().boundedTo(room.size() - frame);
+    const QSize fits = size().boundedTo(room.size().shrunkBy(frame));
     if (fits != size())
         resize(fits);
-    const QRect at = frameGeometry();
-    move(pos() +
-         QPoint(std::max(0, room.left() - at.left()) - std::max(0, at.right() - room.right()),
-                std::max(0, room.top() - at.top()) - std::max(0, at.bottom() - room.bottom())));
+    const QRect at = geometry().marginsAdded(frame);
+    const QPoint into(
+        std::max(0, room.left() - at.left()) - std::max(0, at.right() - room.right()),
+        std::max(0, room.top() - at.top()) - std::max(0, at.bottom() - room.bottom()));
+    if (!into.isNull())
+        move(pos() + into);
 }
 
 void RegWindow::resizeEvent(QResizeEvent* event)
@@ -639,6 +672,7 @@ void RegWindow::resizeEvent(QResizeEvent* event)
     const int status = designedClientSize().height() - designedControlsSize().height();
     m_scroll->setGeometry(0, 0, width(), height() - status);
     m_status->setGeometry(0, height() - status, width(), status);
+    refreshStatus();
 }
 
 // The set-up of the first activation. Later activations (coming back from the spreadsheet)
@@ -653,6 +687,8 @@ void RegWindow::Form_Activate()
     comboProb->setCurrentIndex(kDefaultLevel);  // sets the level and runs A_PLOT
     m_state.settings.level = kDefaultLevel;
     A_PLOT();
+    m_savedSettings = m_state.settings;  // the start is no unsaved work
+    refreshTitle();
     if (m_state.source.origin == "demonstration table")
         showStatus(tr("The demonstration table: copy your standards and paste them (Ctrl+V)")
                        .toStdString());
@@ -704,34 +740,143 @@ void RegWindow::A_PLOT()
     if (!report.ran)
         return;
     showCaptions();
+    showRejectedCount();
     m_plot->update();
     // The run's warnings stay in the status line, highlighted, until the next run.
     m_statusWarnings.clear();
     for (const FitWarning& warning : m_state.results().warnings)
         m_statusWarnings.push_back(warningText(warning));
+    // A message that asked for this run has had it.
+    if (m_statusAwaitsRun)
+        showStatus(calculatedText(m_state.results(), shownName()));
     refreshStatus();
+    refreshTitle();
+}
+
+// "Rejected:" counts the standards marked now, which a click changes before the next run.
+void RegWindow::showRejectedCount()
+{
+    if (m_state.results().computed)
+        lblRej->setText(QString::number(rejectedStandards(m_state.table()).size()));
 }
 
 // What an action did; it replaces what was under the mouse until the mouse moves on.
 void RegWindow::showStatus(std::string message)
 {
     m_statusMessage = std::move(message);
+    m_statusAwaitsRun = false;
     m_hoverText.reset();
     refreshStatus();
+    refreshTitle();
 }
 
 // The status line: what is under the mouse, else the last action's message; then the
-// warnings of the last run, highlighted.
+// warnings of the last run, highlighted. What does not fit is cut short with an ellipsis;
+// the whole text is then in the line's tooltip.
 void RegWindow::refreshStatus()
 {
-    QString html =
-        QString::fromStdString(m_hoverText ? *m_hoverText : m_statusMessage).toHtmlEscaped();
+    const QString message = QString::fromStdString(m_hoverText ? *m_hoverText : m_statusMessage);
+    const QFontMetrics metrics(m_status->font());
+    const int gap = metrics.horizontalAdvance(QStringLiteral("  "));
+    const int pad = 2 * metrics.horizontalAdvance(QChar(0xa0));
+    int room = m_status->contentsRect().width() - metrics.averageCharWidth();
+    QStringList warnings;
     for (const std::string& warning : m_statusWarnings)
+        warnings << QString::fromStdString(warning);
+    int warningsWidth = 0;
+    for (const QString& warning : warnings)
+        warningsWidth += gap + pad + metrics.horizontalAdvance(warning);
+
+    bool cut = false;
+    auto elide = [&](const QString& text, int width) {
+        const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0, width));
+        cut = cut || shown != text;
+        return shown;
+    };
+    // The run's warnings come first; the message takes the room they leave.
+    const QString shownMessage = elide(message, room - warningsWidth);
+    room -= metrics.horizontalAdvance(shownMessage);
+    QString html = shownMessage.toHtmlEscaped();
+    for (const QString& warning : warnings) {
+        if (room <= gap + pad) {
+            cut = true;
+            break;
+        }
+        const QString shown = elide(warning, room - gap - pad);
+        room -= gap + pad + metrics.horizontalAdvance(shown);
         html += QStringLiteral(
                     "  <span style=\"background-color:#ffe27a; color:#000000\">"
                     "&nbsp;%1&nbsp;</span>")
-                    .arg(QString::fromStdString(warning).toHtmlEscaped());
+                    .arg(shown.toHtmlEscaped());
+    }
     m_status->setText(html);
+    m_status->setToolTip(cut ? (QStringList{message} + warnings).join(u'\n') : QString());
+}
+
+// The title names the session open, with an asterisk while there is unsaved work.
+void RegWindow::refreshTitle()
+{
+    const QString title = QString::fromUtf8(kWindowTitle);
+    setWindowTitle(m_sessionFile.isEmpty()
+                       ? title + QStringLiteral("[*]")
+                       : QStringLiteral("%1[*] - %2").arg(QFileInfo(m_sessionFile).fileName(), title));
+    setWindowModified(unsavedWork());
+}
+
+// Unsaved work: a change of the data (one the undo history leads away from the state last
+// saved or opened) or of the settings since a session was last saved or opened, or since
+// the start.
+bool RegWindow::unsavedWork() const
+{
+    return !m_undo.isClean() || m_state.settings != m_savedSettings;
+}
+
+// Before `before` (opening another session, closing) replaces the work: with unsaved work
+// asks whether to save it, discard it or cancel; true when it may go on.
+bool RegWindow::workMayGo(const QString& before)
+{
+    if (!unsavedWork())
+        return true;
+    const QString text =
+        m_sessionFile.isEmpty()
+            ? tr("The data and settings are not saved in a session. Save them before %1?")
+                  .arg(before)
+            : tr("The changes to %1 are not saved. Save them before %2?")
+                  .arg(QFileInfo(m_sessionFile).fileName(), before);
+    switch (MessageBoxes::askToSave(this, {text.toStdString(), MessageIcon::None, kAppTitle})) {
+    case MessageBoxes::Answer::Save:
+        return saveWork();
+    case MessageBoxes::Answer::Discard:
+        return true;
+    case MessageBoxes::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+// Saves the work to the session open, or asks for a file when none is; true when saved.
+bool RegWindow::saveWork()
+{
+    if (m_sessionFile.isEmpty())
+        return saveSessionChosen();
+    QString error;
+    if (saveSessionFile(m_sessionFile, &error))
+        return true;
+    MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+    return false;
+}
+
+// Does a change to the data and keeps it in the undo history.
+void RegWindow::push(DataCommand* command)
+{
+    m_undo.push(std::unique_ptr<DataCommand>(command));
+    refreshTitle();
+}
+
+// The name of the analyte shown in a named table; empty for a plain one.
+std::string RegWindow::shownName() const
+{
+    return m_state.named ? m_state.analytes[m_state.selected].name : std::string();
 }
 
 // The analyte selector and its keys are there only for a named table; the selector lists
@@ -784,8 +929,8 @@ void RegWindow::takeTable(PastedTable table, TableSource source)
 {
     const std::string said = pastedText(table);
     m_sessionFile.clear();  // the report's source is this table now
-    m_undo->push(new NewTableCommand(m_state, std::move(table.analytes), table.named,
-                                     std::move(source), dataChanged(), tr("the paste")));
+    push(new NewTableCommand(m_state, std::move(table.analytes), table.named, std::move(source),
+                             dataChanged(), tr("the paste")));
     showStatus(said);
 }
 
@@ -801,29 +946,31 @@ DataChanged RegWindow::dataChanged()
         }
         if (change == DataChange::Show)  // the selector shows it, as if chosen there
             cboAnalyte->setCurrentIndex(static_cast<int>(analyte));
+        else
+            showRejectedCount();
         m_plot->update();
     };
 }
 
 void RegWindow::undo()
 {
-    if (!m_undo->canUndo()) {
+    if (!m_undo.canUndo()) {
         showStatus(tr("Nothing to undo").toStdString());
         return;
     }
-    const QString what = m_undo->undoText();
-    m_undo->undo();
+    const QString what = m_undo.undoText();
+    m_undo.undo();
     showStatus(tr("Undid %1").arg(what).toStdString());
 }
 
 void RegWindow::redo()
 {
-    if (!m_undo->canRedo()) {
+    if (!m_undo.canRedo()) {
         showStatus(tr("Nothing to redo").toStdString());
         return;
     }
-    const QString what = m_undo->redoText();
-    m_undo->redo();
+    const QString what = m_undo.redoText();
+    m_undo.redo();
     showStatus(tr("Redid %1").arg(what).toStdString());
 }
 
@@ -834,8 +981,12 @@ void RegWindow::cmdRestore_Click()
         A_PLOT();  // nothing to take back: a run all the same
         return;
     }
-    m_undo->push(new RestoreCommand(m_state, m_state.selected, dataChanged()));
-    showStatus(tr("Every rejection taken back").toStdString());
+    const std::string analyte = shownName();
+    push(new RestoreCommand(m_state, m_state.selected, dataChanged(),
+                            analyte.empty() ? tr("Restore all data")
+                                            : tr("Restore all data of %1")
+                                                  .arg(QString::fromStdString(analyte))));
+    showStatus(restoredText(analyte));
 }
 
 void RegWindow::cmdCopy_Click()
@@ -850,8 +1001,9 @@ void RegWindow::cmdCopy_Click()
         methods += ticked(exported) ? 1 : 0;
     const auto copied = std::count_if(m_state.analytes.begin(), m_state.analytes.end(),
                                       [](const Analyte& a) { return a.table.anyValue(); });
+    // The copy holds the fits of the last run: marks made since are not in it yet.
     showStatus(copiedText(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')),
-                          methods, static_cast<std::size_t>(copied)));
+                          methods, static_cast<std::size_t>(copied), pendingMarks(m_state)));
 }
 
 void RegWindow::cmdAbout_Click()
@@ -859,10 +1011,21 @@ void RegWindow::cmdAbout_Click()
     MessageBoxes::show(this, {kAboutText, MessageIcon::Exclamation, kAppTitle});
 }
 
+// Close asks first about unsaved work, as closing the window does.
 void RegWindow::cmdClose_Click()
 {
+    if (!close())
+        return;
     QApplication::closeAllWindows();
     QCoreApplication::quit();
+}
+
+void RegWindow::closeEvent(QCloseEvent* event)
+{
+    if (workMayGo(tr("closing")))
+        event->accept();
+    else
+        event->ignore();
 }
 
 bool RegWindow::savePlotFile(const QString& file, QString* error) const
@@ -906,8 +1069,13 @@ void RegWindow::savePlotAs()
         showStatus(tr("Saved the plot to %1").arg(named).toStdString());
 }
 
+// With marks pending, a saved session and a report both run the fits first: the screen,
+// the session and the report then describe one state.
 bool RegWindow::saveSessionFile(const QString& file, QString* error)
 {
+    const std::size_t pending = pendingMarks(m_state);
+    if (pending > 0)
+        A_PLOT();
     if (const std::optional<std::string> failed = saveSession(m_state, pathOf(file))) {
         if (error)
             *error = tr("The session could not be saved to %1: %2")
@@ -915,25 +1083,35 @@ bool RegWindow::saveSessionFile(const QString& file, QString* error)
         return false;
     }
     m_sessionFile = file;
-    showStatus(tr("Saved the session to %1").arg(file).toStdString());
+    m_undo.setClean();
+    m_savedSettings = m_state.settings;
+    showStatus(tr("Saved the session to %1").arg(file).toStdString() + appliedMarksText(pending));
     return true;
 }
 
-void RegWindow::saveSessionAs()
+void RegWindow::saveSessionAs() { saveSessionChosen(); }
+
+// Saves the session to a file the user chooses; false when none was chosen or it failed.
+bool RegWindow::saveSessionChosen()
 {
     const QString file = QFileDialog::getSaveFileName(
         this, tr("Save session"), m_sessionFile.isEmpty() ? "session.kalibrix" : m_sessionFile,
         tr("KALIBRIX session (*.kalibrix)"));
     if (file.isEmpty())
-        return;
+        return false;
     QString error;
-    if (!saveSessionFile(withSuffix(file, kSessionSuffix, {kSessionSuffix}), &error))
-        MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+    if (saveSessionFile(withSuffix(file, kSessionSuffix, {kSessionSuffix}), &error))
+        return true;
+    MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+    return false;
 }
 
 bool RegWindow::saveReportFile(const QString& file, QString* error)
 {
     const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
+    const std::size_t pending = pendingMarks(m_state);
+    if (pending > 0)
+        A_PLOT();
     const std::string source =
         m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
     if (const std::optional<std::string> failed =
@@ -943,7 +1121,7 @@ bool RegWindow::saveReportFile(const QString& file, QString* error)
                          .arg(file, QString::fromStdString(*failed));
         return false;
     }
-    showStatus(tr("Wrote the report to %1").arg(file).toStdString());
+    showStatus(tr("Wrote the report to %1").arg(file).toStdString() + appliedMarksText(pending));
     return true;
 }
 
@@ -977,12 +1155,19 @@ bool RegWindow::openFile(const QString& file)
                                   MessageIcon::Exclamation, kAppTitle});
         return false;
     };
+    bool session = QFileInfo(file).suffix().toLower() == kSessionSuffix;
+    if (!session) {
+        QFile peek(file);
+        if (!peek.open(QIODevice::ReadOnly))
+            return refuse(peek.errorString());
+        session = peek.peek(4096).trimmed().startsWith('{');
+    }
+    // A session replaces the work: asked first, before it is read (saving may rewrite it).
+    if (session && !workMayGo(tr("opening %1").arg(QFileInfo(file).fileName())))
+        return false;
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return refuse(in.errorString());
-    const QByteArray head = in.peek(4096);
-    const bool session =
-        QFileInfo(file).suffix().toLower() == kSessionSuffix || head.trimmed().startsWith('{');
     std::string text;
     if (session) {
         text = in.read(static_cast<qint64>(kMaxSessionBytes) + 1).toStdString();
@@ -999,8 +1184,9 @@ bool RegWindow::openFile(const QString& file)
         if (const std::string* problem = std::get_if<std::string>(&read))
             return refuse(QString::fromStdString(*problem));
         applySession(m_state, std::move(std::get<SessionContents>(read)));
-        m_undo->clear();  // the session is a fresh start
+        m_undo.clear();  // the session is a fresh start
         m_sessionFile = file;
+        m_savedSettings = m_state.settings;
         showSettings();
         showAnalyteChoice();
         A_PLOT();

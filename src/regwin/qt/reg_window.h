@@ -7,6 +7,7 @@
 #include "regwin/qt/window_layout.h"
 #include "regwin/state.h"
 
+#include <QMargins>
 #include <QWidget>
 
 #include <array>
@@ -23,7 +24,6 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QShortcut;
-class QUndoStack;
 
 namespace kalibrix {
 
@@ -51,7 +51,12 @@ public:
     bool openFile(const QString& file);
 
 protected:
+    // The frame the window manager draws around the window, as far as it is known yet: none
+    // before the window manager has added it, which may be after the window is shown.
+    virtual QMargins windowFrame() const;
+
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -78,6 +83,12 @@ private:
     void place(QWidget* widget, const TwipsRect& designed, Growth growth = Growth::Fixed);
     void layoutControls();
     void fitToScreen();
+    void refreshTitle();
+    bool unsavedWork() const;
+    bool workMayGo(const QString& before);
+    bool saveWork();
+    void push(DataCommand* command);
+    void showRejectedCount();
     void connectHandlers();
 
     void Form_Activate();
@@ -86,6 +97,7 @@ private:
     void showStatus(std::string message);
     void refreshStatus();
 
+    std::string shownName() const;
     void showAnalyteChoice();
     void stepAnalyte(int step);
     void cmdPaste_Click();
@@ -98,6 +110,7 @@ private:
     void cmdClose_Click();
     void savePlotAs();
     void saveSessionAs();
+    bool saveSessionChosen();
     void openSession();
     void reportAs();
     void showSettings();
@@ -107,6 +120,7 @@ private:
     const NumberFormat m_fmt;
     bool m_activated = false;
     bool m_fittedToScreen = false;
+    QMargins m_fittedFrame;  // the window frame the last fit to the screen allowed for
     std::vector<Placed> m_placed;
 
     PlotWidget* m_plot = nullptr;
@@ -121,11 +135,13 @@ private:
     QLabel* Label2 = nullptr;
     QLabel* m_looHeading = nullptr;
     QString m_sessionFile;            // the session last opened or saved, for the report
-    QUndoStack* m_undo = nullptr;     // every change to the data, to undo and redo
+    UndoHistory m_undo;               // every change to the data, to undo and redo
+    Settings m_savedSettings;         // as last saved or opened, or as set up at start
     QScrollArea* m_scroll = nullptr;  // scrolls m_canvas when the window is too small for it
     QWidget* m_canvas = nullptr;      // the controls' area
     QLabel* m_status = nullptr;       // the status line below it
     std::string m_statusMessage;      // what the last action said
+    bool m_statusAwaitsRun = false;   // it asks for Plot and calculate
     std::vector<std::string> m_statusWarnings;  // of the last run
     std::optional<std::string> m_hoverText;     // about the point under the mouse
     QLabel* lblAnalyte = nullptr;

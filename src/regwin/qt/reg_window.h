@@ -28,6 +28,7 @@ class QUndoStack;
 namespace kalibrix {
 
 class ChoiceBox;
+class FittingLabel;
 class PlotWidget;
 
 // frm_Reg, the program's window: writes every change of a control into the settings of the
@@ -66,8 +67,8 @@ private:
     };
     // The controls of one method's row in the results grid.
     struct MethodRow {
-        std::array<QLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
-        QLabel* loo = nullptr;           // the leave-one-out per cent
+        std::array<FittingLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
+        FittingLabel* loo = nullptr;           // the leave-one-out per cent
         QCheckBox* show = nullptr;
         QCheckBox* exported = nullptr;
     };

@@ -461,14 +461,16 @@ std::string methodOptionsHelp()
                                              joined(exportedAtStart, ","));
 }
 
+// A method's row in the summary: its own name for it, or its caption in the window.
+std::string summaryLabel(const FitMethod& m) { return m.summaryRow ? m.summaryRow : m.row.caption; }
+
 // The rows of the summary in the help, from the method table.
 std::string summaryHelp()
 {
     std::vector<std::string> rows;
     std::string listed;
     for (const FitMethod& m : fitMethods()) {
-        if (m.summaryRow)
-            rows.push_back(withDegree(m.summaryRow, "<degree>"));
+        rows.push_back(withDegree(summaryLabel(m), "<degree>"));
         if (m.listsParameters)
             listed = m.name;
     }
@@ -476,7 +478,9 @@ std::string summaryHelp()
                    "then one row per method with its a, b, r^2, average difference, per cent, "
                    "leave-one-out error and leave-one-out per cent (empty where the method has "
                    "no such figure): " +
-                       joined(rows, ", ")) +
+                       joined(rows, ", ") +
+                       ". Every figure but r^2 (two decimals) shows at least four significant "
+                       "digits, outside 0.001 to 9999999 in exponent form (2.565E+10).") +
            "  Suggested  <the X suggested for rejection, one a cell>\n"
            "  then one row per parameter of the \"" +
            listed + "\" fit: P0 <value> ... dsig <value>\n";
@@ -491,7 +495,7 @@ namespace {
 void summaryRows(std::string& s, const RunResults& results, const NumberFormat& fmt,
                  const std::string& lead)
 {
-    const Captions c = makeCaptions(results, fmt);
+    const Captions c = makeCaptions(results, fmt, Figures::Shown);
     auto row = [&s, &lead](std::initializer_list<std::string_view> cells) {
         s += lead;
         bool first = true;
@@ -508,10 +512,8 @@ void summaryRows(std::string& s, const RunResults& results, const NumberFormat& 
     row({"Rejected:", c.rejected});
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m) {
-        if (!methods[m].summaryRow)
-            continue;
         const auto& cells = c.cells[m];
-        row({withDegree(methods[m].summaryRow, results.degreeText), cells[kCellA], cells[kCellB],
+        row({withDegree(summaryLabel(methods[m]), results.degreeText), cells[kCellA], cells[kCellB],
              cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc], c.looError[m],
              c.looPercent[m]});
     }

@@ -20,8 +20,9 @@ struct RunResults {
     std::vector<int> rejected;  // the X of the standards (Y above 0) rejected at the run
     std::vector<std::optional<FitResult>> fits;  // by method
     std::vector<FitWarning> warnings;            // in the order the methods ran
-    // With leave-one-out errors: the method that predicts best (the smallest error), and
-    // the X of the standards whose errors there lie far outside the others'.
+    // With leave-one-out errors: the method that predicts best (the smallest per cent as the
+    // grid shows it; of equal ones the smaller unrounded), and the X of the standards whose
+    // errors there lie far outside the others'.
     std::optional<std::size_t> bestPredictor;
     std::vector<int> suggested;
     std::optional<double> typicalLooError;  // their robust standard deviation there

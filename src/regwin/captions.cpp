@@ -26,33 +26,51 @@ std::string listing(const FitResult& fit, const NumberFormat& fmt)
 
 }  // namespace
 
-Captions makeCaptions(const RunResults& results, const NumberFormat& fmt)
+Captions makeCaptions(const RunResults& results, const NumberFormat& fmt, Figures figures)
 {
     const std::span<const FitMethod> methods = fitMethods();
     Captions c;
     c.cells.resize(methods.size());
+    c.fullCells.resize(methods.size());
     c.looError.resize(methods.size());
     c.looPercent.resize(methods.size());
+    c.fullLooError.resize(methods.size());
+    c.fullLooPercent.resize(methods.size());
     if (!results.computed)
         return c;
     c.nData = std::to_string(results.nData);
     c.nDataOK = std::to_string(results.nY);
     c.rejected = std::to_string(results.nY - results.stats.nOK);
+    const bool shown = figures == Figures::Shown;
+    auto rounded = [&](const std::optional<double>& v) {
+        return shown ? Rounding(v, fmt) : fixedRounding(v, fmt);
+    };
+    auto perCent = [&](const std::optional<double>& v) {
+        return shown ? Rounding(v, fmt) : twoDecimals(v, fmt);
+    };
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const FitResult* fit = results.fit(m);
         if (!fit)
             continue;
-        auto& cells = c.cells[m];
-        cells[kCellA] = Rounding(fit->a, fmt);
-        cells[kCellB] = Rounding(fit->b, fmt);
-        cells[kCellRSquared] = fit->r ? fmt.fixed(*fit->r * *fit->r, 2) : std::string();
-        cells[kCellDiff] = Rounding(fit->diff, fmt);
-        cells[kCellDiffProc] = twoDecimals(fit->diffProc, fmt);
+        const std::optional<double> rSquared =
+            fit->r ? std::optional<double>(*fit->r * *fit->r) : std::nullopt;
+        const std::array<std::optional<double>, kResultCells> values = {fit->a, fit->b, rSquared,
+                                                                        fit->diff, fit->diffProc};
+        for (int cell = 0; cell < kResultCells; ++cell) {
+            if (!methods[m].row.cells[cell])
+                continue;
+            c.fullCells[m][cell] = fmt.general(values[cell]);
+            c.cells[m][cell] = cell == kCellRSquared   ? twoDecimals(values[cell], fmt)
+                               : cell == kCellDiffProc ? perCent(values[cell])
+                                                       : rounded(values[cell]);
+        }
         if (methods[m].listsParameters)
             c.listing = listing(*fit, fmt);
         if (fit->loo) {
-            c.looError[m] = Rounding(fit->loo->error, fmt);
-            c.looPercent[m] = twoDecimals(fit->loo->percent, fmt);
+            c.looError[m] = rounded(fit->loo->error);
+            c.looPercent[m] = perCent(fit->loo->percent);
+            c.fullLooError[m] = fmt.general(fit->loo->error);
+            c.fullLooPercent[m] = fmt.general(fit->loo->percent);
         }
     }
     return c;

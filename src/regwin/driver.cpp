@@ -4,7 +4,10 @@
 #include "fit/leave_one_out.h"
 #include "regwin/plot.h"
 #include "regwin/rejection.h"
+#include "regwin/rounding.h"
 #include "regwin/vector_state.h"
+
+#include <utility>
 
 namespace kalibrix {
 
@@ -16,12 +19,22 @@ UserMessage messageFor(const FitWarning& warning)
 
 namespace {
 
-// Every fitted method's leave-one-out errors; then the method with the smallest error and
-// the standards whose errors there lie far outside the others'.
+// The order in which methods predict: by the leave-one-out per cent as the grid shows it,
+// of equal shown figures the smaller unrounded one first. None without a per cent.
+std::optional<std::pair<double, double>> predictionRank(const FitResult& fit)
+{
+    if (!fit.loo || !fit.loo->percent)
+        return std::nullopt;
+    return std::pair{shownValue(*fit.loo->percent), *fit.loo->percent};
+}
+
+// Every fitted method's leave-one-out errors; then the method that predicts best (of equal
+// ranks the first to run) and the standards whose errors there lie far outside the others'.
 void leaveOneOut(RunResults& res, const FitInput& input)
 {
     const std::span<const FitMethod> methods = fitMethods();
     LooWorkspace workspace(input.table);
+    std::optional<std::pair<double, double>> best;
     for (const std::size_t m : methodsInRunOrder()) {
         if (!res.fits[m])
             continue;
@@ -31,8 +44,9 @@ void leaveOneOut(RunResults& res, const FitInput& input)
             errors = method.leaveOneOut ? method.leaveOneOut(input, workspace)
                                         : refitLeaveOneOut(method, input, workspace);
         res.fits[m]->loo = summariseLoo(workspace.y(), errors);
-        const std::optional<double> error = res.fits[m]->loo->error;
-        if (error && (!res.bestPredictor || *error < *res.fits[*res.bestPredictor]->loo->error)) {
+        const std::optional<std::pair<double, double>> rank = predictionRank(*res.fits[m]);
+        if (rank && (!best || *rank < *best)) {
+            best = rank;
             res.bestPredictor = m;
             res.looErrors.assign(errors.begin(), errors.end());
         }

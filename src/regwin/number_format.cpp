@@ -93,6 +93,19 @@ std::string NumberFormat::fixed(double v, int decimals) const
     return out;
 }
 
+std::string NumberFormat::scientific(double v, int decimals) const
+{
+    char buf[64];
+    char* end =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, decimals).ptr;
+    for (char* p = buf; p != end; ++p)
+        if (*p == 'e')
+            *p = 'E';
+    std::string out;
+    appendLocalised(out, std::string_view(buf, static_cast<size_t>(end - buf)), *this);
+    return out;
+}
+
 NumberFormat NumberFormat::fromLocale(const QLocale& locale)
 {
     NumberFormat fmt;

@@ -25,6 +25,9 @@ struct NumberFormat {
     // Fixed point with exactly `decimals` decimals, no grouping ("0.00" is fixed(v, 2)).
     // A value that rounds to zero is written without a minus sign.
     std::string fixed(double v, int decimals) const;
+    // Exponent form with one digit before the decimal point and exactly `decimals` after it,
+    // the exponent signed and of at least two digits: 2.565E+10, -4.000E-06.
+    std::string scientific(double v, int decimals) const;
 
     // The separators of `locale`, as the window shows them.
     static NumberFormat fromLocale(const QLocale& locale);

@@ -136,23 +136,45 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
     EXPECT_TRUE(help.out.startsWith("Usage: kalibrix-cli") && help.err.isEmpty());
 }
 
-// The golden summaries pin the figures; here: a degree out of range, and locales whose
-// separators or minus are not ASCII.
+// The golden summaries pin the figures; here: a degree out of range, locales whose
+// separators or minus are not ASCII, and tables of large and small values.
 TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
 {
     const Outcome tooHigh = cli({"--summary", "--show", "poly", "--degree", "30"});
     EXPECT_EQ(tooHigh.status, 0);
     EXPECT_TRUE(tooHigh.err.contains("Polynomial degree must be a whole number from 0 to 23."));
     const QStringList high = tooHigh.lines();  // --show replaces the ticks: no log fit
-    EXPECT_EQ(high.size(), 13);
-    EXPECT_EQ(high[5] + high[10] + high[11],
-              "Logarithmic regression\t\t\t\t\t\t\t30 ord.\t\t\t\t\t\t\tSuggested");
+    EXPECT_EQ(high.size(), 14);
+    EXPECT_EQ(high[5] + high[10] + high[11] + high[12],
+              "Logarithmic regression\t\t\t\t\t\t\t30 ord.\t\t\t\t\t\t\t"
+              "Zigzag between clusters of standards\t\t\t\t\t\t\tSuggested");
+    // Counts near 2.5e10 and concentrations near 2.5e-6 (the demonstration table scaled):
+    // four significant digits, the zigzag's leave-one-out figures in its row.
+    for (const auto& [scale, rows] :
+         {std::pair{
+              2.5e7,
+              QStringList{"Linear regression\t2.555E+10\t-4.907E+08\t0.95\t8.309E+08\t"
+                          "4.383\t1.786E+09\t7.524",
+                          "2 ord.\t\t\t\t5.340E+08\t3.177\t2.088E+09\t9.459",
+                          "Zigzag between clusters of standards\t\t\t\t\t\t1.040E+09\t4.199"}},
+          {2.5e-9,
+           QStringList{"Linear regression\t2.555E-06\t-4.907E-08\t0.95\t8.309E-08\t4.383\t"
+                       "1.786E-07\t7.524",
+                       "Logarithmic regression\t3.540E-06\t-6.815E-07\t0.99\t3.609E-08\t2.283\t"
+                       "5.887E-08\t3.541"}}}) {
+        QByteArray table;
+        for (const auto& [x, y] : {std::pair{5, 980}, {10, 770}, {15, 700}, {25, 550}, {27, 500}})
+            table += QByteArray::number(x) + "\t" + QByteArray::number(y * scale, 'g', 17) + "\n";
+        const QStringList summary = cli({"--summary"}, table).lines();
+        for (const QString& row : rows)
+            EXPECT_TRUE(summary.contains(row)) << row.toStdString();
+    }
     // A gross outlier: suggested, and with --reject suggested the export of the run without it.
     QByteArray drift;
     for (int x = 1; x <= 20; ++x)
         drift +=
             QByteArray::number(x) + "\t" + QByteArray::number(x == 9 ? 1300 : 1000 + 4 * x) + "\n";
-    EXPECT_EQ(cli({"--summary"}, drift).lines()[11], "Suggested\t9");
+    EXPECT_EQ(cli({"--summary"}, drift).lines()[12], "Suggested\t9");
     EXPECT_EQ(cli({"--reject", "suggested"}, drift).out, cli({"--reject", "9"}, drift).out);
     // The locale's decimal point, but the ASCII minus and no direction marks.
     for (const auto& [locale, cell] : {std::pair{"de_DE.UTF-8", "\t-19,63\t"},

@@ -1,5 +1,7 @@
 // The regression window on the offscreen platform, one slot per handler.
 #include "app/startup.h"
+#include "fit/method_table.h"
+#include "regwin/captions.h"
 #include "regwin/export.h"
 #include "regwin/qt/data_commands.h"
 #include "regwin/qt/message_boxes.h"
@@ -9,6 +11,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -102,20 +105,23 @@ private slots:
             return t.join(u'|');
         };
         QCOMPARE(texts({"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"}),
-                 "1022|-19.63|0.95|33.24|4.38");
+                 "1022|-19.63|0.95|33.24|4.383");
         QCOMPARE(texts({"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"}),
-                 "1416|-272.6|0.99|14.44|2.28");
+                 "1416|-272.6|0.99|14.44|2.283");
         QCOMPARE(texts({"lblNData", "lblnDataOK", "lblRej", "lblDiffPoly_2", "lblDiffProcPoly_2",
                         "lblDiffPoly_3"}),
-                 "27|5|0|21.36|3.18|");
+                 "27|5|0|21.36|3.177|");
         QCOMPARE(texts({"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_poly3"}),
-                 "7.52|3.54|9.46|");
+                 "7.524|3.541|9.459|");
         // The method that predicts best is bold, and says so.
         for (const char* name : {"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_zigzag"})
             QCOMPARE(
                 child<QLabel>(name)->font().bold(),
                 m_state->results().bestPredictor == methodNamed(std::string_view(name).substr(7)));
-        QVERIFY(child<QLabel>("lblLoo_log")->toolTip().contains("23.55"));
+        QVERIFY(child<QLabel>("lblLoo_log")
+                    ->toolTip()
+                    .contains("error 23.5484588278621 (root mean square, in Y units); "
+                              "3.54061930967327 % of Y"));
         QCOMPARE(child<QComboBox>("ComboBox1")->currentText(), "6");
         QCOMPARE(child<QComboBox>("comboProb")->currentText(), "0.025  95%");
         // Every control says what it does; the unlabelled boxes which method they tick.
@@ -142,6 +148,44 @@ private slots:
         QCOMPARE(child<QCheckBox>("chkConf")->text(), "Show confidence band for lin. regr.");
         QVERIFY(m_window->windowTitle().startsWith("KALIBRIX - calculates interpolated values"));
         QVERIFY(!m_window->isWindowModified());
+
+        // Counts near 2.5e10 and concentrations near 2.5e-6 (the demonstration table scaled):
+        // every figure whole in its cell, with four significant digits (r² two decimals), and
+        // a, b and the averages in full after the colon of their tooltips.
+        const QLocale locale = QLocale::system();
+        for (const double scale : {2.5e7, 2.5e-9}) {
+            QString table;
+            for (const auto& [x, y] :
+                 {std::pair{5, 980}, {10, 770}, {15, 700}, {25, 550}, {27, 500}})
+                table += QString("%1\t%2\n").arg(x).arg(y * scale, 0, 'g', 15);
+            QGuiApplication::clipboard()->setText(table);
+            click("cmdPaste");
+            QCOMPARE(messages(), 0u);
+            for (const FitMethod& method : fitMethods()) {
+                std::vector<QString> cells;
+                for (const char* cell : method.row.cells)
+                    if (cell && cell != method.row.cells[kCellRSquared])
+                        cells.push_back(QString::fromUtf8(cell));
+                cells.push_back(QString("lblLoo_%1").arg(method.name));
+                for (const QString& name : cells) {
+                    const QLabel* cell = child<QLabel>(name.toUtf8().constData());
+                    const QString shown = cell->text();
+                    QVERIFY2(QFontMetricsF(cell->font()).horizontalAdvance(shown) <=
+                                 cell->contentsRect().width(),
+                             qPrintable(name + " " + shown));
+                    if (shown.isEmpty())
+                        continue;
+                    QString digits = shown.section(u'E', 0, 0);
+                    digits.remove(QRegularExpression("[^0-9]")).remove(QRegularExpression("^0+"));
+                    QVERIFY2(digits.size() >= 4, qPrintable(name + " " + shown));
+                    if (name.startsWith("lblLoo"))
+                        continue;
+                    const double full = locale.toDouble(cell->toolTip().section(": ", -1));
+                    QVERIFY2(std::abs(locale.toDouble(shown) - full) <= 5e-4 * std::abs(full),
+                             qPrintable(name + " " + shown + " " + cell->toolTip()));
+                }
+            }
+        }
     }
 
     void activationSetsUpOnce()

@@ -28,7 +28,7 @@ struct DriverRun {
     void go()
     {
         report = A_PLOT(state, NumberFormat{});
-        captions = makeCaptions(results, NumberFormat{});
+        captions = makeCaptions(results, NumberFormat{}, Figures::Shown);
     }
     const FitResult* fit(std::size_t m) const { return results.fit(m); }
     // The counters and the cells of method m, "|" after each.
@@ -172,30 +172,46 @@ TEST(Driver, ExportHoldsTheLatestRun)
     EXPECT_EQ(r.results.rejected, std::vector<int>{5});
 }
 
-// The window's captions: decimals by magnitude, to about four significant digits.
-TEST(Rounding, DecimalsByMagnitude)
+// The figures the window shows: at least four significant digits, in exponent form outside
+// 0.001 .. 9999999; and the export's first-design texts, which never change.
+TEST(Rounding, FourSignificantDigitsAndTheExportsFixedDecimals)
 {
     const NumberFormat fmt;
     const struct {
         double value;
-        const char* text;
-    } cases[] = {{1234.567, "1235"},
-                 {1000, "1000.0"},
-                 {941.0690, "941.1"},
-                 {-19.62695, "-19.63"},
-                 {4.38274, "4.383"},
-                 {0.5, "0.5000"},
-                 {0.1, "0.10000"},
-                 {0.0123456, "0.01235"},
-                 {0, "0.00000"},
-                 {100, "100.00"},
-                 {10, "10.000"},
-                 {1, "1.0000"},
-                 {123456789012.0, "123456789012"},
-                 {0.000004, "0.00000"},
-                 {-0.000004, "0.00000"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(Rounding(c.value, fmt), c.text) << c.value;
+        const char* shown;
+        const char* exported;
+    } cases[] = {{1234.567, "1235", "1235"},
+                 {1000, "1000.0", "1000.0"},
+                 {941.0690, "941.1", "941.1"},
+                 {-19.62695, "-19.63", "-19.63"},
+                 {4.38274, "4.383", "4.383"},
+                 {0.5, "0.5000", "0.5000"},
+                 {0.1, "0.10000", "0.10000"},
+                 {0.0123456, "0.01235", "0.01235"},
+                 {0.01, "0.01000", "0.01000"},
+                 {0, "0.00000", "0.00000"},
+                 {100, "100.00", "100.00"},
+                 {10, "10.000", "10.000"},
+                 {1, "1.0000", "1.0000"},
+                 {9999999.4, "9999999", "9999999"},
+                 {0.0099999996, "0.010000", "0.01000"},
+                 {0.00123456, "0.001235", "0.00123"},
+                 {-0.001, "-0.001000", "-0.00100"},
+                 {0.00099999, "1.000E-03", "0.00100"},
+                 {0.000987654, "9.877E-04", "0.00099"},
+                 {9999999.6, "1.000E+07", "10000000"},
+                 {25645916851.2, "2.565E+10", "25645916851"},
+                 {-123456789012.0, "-1.235E+11", "-123456789012"},
+                 {2.4567e-6, "2.457E-06", "0.00000"},
+                 {-0.000004, "-4.000E-06", "0.00000"},
+                 {1.5e-300, "1.500E-300", "0.00000"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Rounding(c.value, fmt), c.shown) << c.value;
+        EXPECT_EQ(fixedRounding(c.value, fmt), c.exported) << c.value;
+    }
+    EXPECT_EQ(shownValue(25645916851.2), 2.565e10);
+    EXPECT_EQ(shownValue(3.0249), 3.025);
 }
 
 // The export's and the listing's numbers (the golden exports hold many more): 15 significant
@@ -210,6 +226,7 @@ TEST(NumberFormat, GeneralConversion)
     for (const auto& c : cases)
         EXPECT_EQ(fmt.general(c.value), c.text) << c.value;
     const NumberFormat de = NumberFormat::fromLocale(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(de.general(1234.5) + " " + Rounding(0.5, de) + " " + de.groupSeparator,
-              "1234,5 0,5000 .");
+    EXPECT_EQ(de.general(1234.5) + " " + Rounding(0.5, de) + " " + Rounding(-2.5e10, de) + " " +
+                  de.groupSeparator,
+              "1234,5 0,5000 -2,500E+10 .");
 }

@@ -36,7 +36,7 @@ QStringList windowTexts(const State& state, std::size_t a, const NumberFormat& f
 {
     State one = state;
     showAnalyte(one, fmt, a);
-    const Captions c = makeCaptions(one.results(), fmt);
+    const Captions c = makeCaptions(one.results(), fmt, Figures::Shown);
     std::vector<std::string> texts{c.nData, c.nDataOK, c.rejected};
     for (std::size_t m = 0; m < c.cells.size(); ++m) {
         texts.insert(texts.end(), c.cells[m].begin(), c.cells[m].end());
@@ -79,9 +79,16 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
         "25\t550\t70\t4\n27\t500\t80\t3\n",
         QLocale::c());
     named.replaceAnalytes(std::move(r.table->analytes), true);
-    for (State* s : {&demo, &named}) {
+    // Counts near 2.5e10 and concentrations near 2.5e-6: the demonstration table scaled.
+    State large = test::startedState(), small = test::startedState();
+    for (auto [s, scale] : {std::pair{&large, 2.5e7}, {&small, 2.5e-9}})
+        for (std::optional<double>& y : s->table().y)
+            if (y)
+                *y *= scale;
+    for (auto [s, pdfName] :
+         {std::pair{&demo, "demo"}, {&named, "named"}, {&large, "large"}, {&small, "small"}}) {
         A_PLOT(*s, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
-        const QString file = dir.filePath(s->named ? "named.pdf" : "demo.pdf");
+        const QString file = dir.filePath(QString("%1.pdf").arg(pdfName));
         ASSERT_EQ(writeReport(*s, fmt, file.toStdString(), "clipboard", when), std::nullopt);
         const QStringList pages = pagesOf(file);
         ASSERT_EQ(std::size_t(pages.size()), s->analytes.size());
@@ -94,6 +101,20 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
                 expected.append(QString::fromStdString(s->analytes[a].name));
             for (const QString& text : expected)
                 EXPECT_TRUE(page.contains(u' ' + text + u' ')) << text.toStdString();
+            // Each method's figures in their row, apart and in order.
+            State one = *s;
+            showAnalyte(one, fmt, a);
+            const Captions c = makeCaptions(one.results(), fmt, Figures::Shown);
+            for (std::size_t m = 0; m < c.cells.size(); ++m) {
+                QStringList row;
+                for (const std::string& cell : c.cells[m])
+                    row.append(QString::fromStdString(cell));
+                row << QString::fromStdString(c.looError[m])
+                    << QString::fromStdString(c.looPercent[m]);
+                row.removeAll(QString());
+                EXPECT_TRUE(row.isEmpty() || page.contains(u' ' + row.join(u' ') + u' '))
+                    << row.join(u'|').toStdString();
+            }
         }
     }
     EXPECT_TRUE(pagesOf(dir.filePath("demo.pdf"))[0].contains(" Rejected standards (X): 15 "));

@@ -8,6 +8,7 @@
 #include "regwin/qt/report.h"
 #include "regwin/session.h"
 #include "regwin/qt/data_commands.h"
+#include "regwin/qt/fitting_label.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_painter.h"
 #include "regwin/qt/plot_widget.h"
@@ -414,17 +415,28 @@ void RegWindow::buildResultsGrid()
             place(newCaption(m_canvas, QString::fromUtf8(row.caption), colour),
                   {row.captionLeft, row.top, row.captionWidth, kRowHeight});
         MethodRow& controls = m_rows[m];
+        // A figure's cell: white, in the row's colour, its text never cut.
+        auto figure = [&](const QString& name, const TwipsRect& at) {
+            auto* l = new FittingLabel(m_canvas);
+            l->setObjectName(name);
+            l->setAutoFillBackground(true);
+            QPalette p = l->palette();
+            p.setColor(QPalette::Window, kValueBackground);
+            if (colour.isValid())
+                p.setColor(QPalette::WindowText, colour);
+            l->setPalette(p);
+            place(l, at);
+            return l;
+        };
         for (int cell = 0; cell < kResultCells; ++cell) {
             if (!row.cells[cell])
                 continue;
             const GridColumn& column = kGridColumns[cell];
-            controls.cells[cell] =
-                newValueLabel(m_canvas, QString::fromUtf8(row.cells[cell]), colour);
-            place(controls.cells[cell], {column.cellLeft, row.top, column.cellWidth, kRowHeight});
+            controls.cells[cell] = figure(QString::fromUtf8(row.cells[cell]),
+                                          {column.cellLeft, row.top, column.cellWidth, kRowHeight});
         }
-        controls.loo =
-            newValueLabel(m_canvas, QStringLiteral("lblLoo_%1").arg(method.name), colour);
-        place(controls.loo, {kColLoo, row.top, kLooColumnWidth - 90, kRowHeight});
+        controls.loo = figure(QStringLiteral("lblLoo_%1").arg(method.name),
+                              {kColLoo, row.top, kLooColumnWidth - 90, kRowHeight});
         controls.show =
             box(row.showBox, kColShow, row.top, method.alwaysFitted ? kTicked : settings.show[m]);
         controls.show->setEnabled(!method.alwaysFitted);
@@ -696,7 +708,7 @@ void RegWindow::Form_Activate()
 
 void RegWindow::showCaptions()
 {
-    const Captions c = makeCaptions(m_state.results(), m_fmt);
+    const Captions c = makeCaptions(m_state.results(), m_fmt, Figures::Shown);
     auto show = [](QLabel* label, const std::string& text) {
         if (label)
             label->setText(QString::fromStdString(text));
@@ -704,32 +716,32 @@ void RegWindow::showCaptions()
     show(lblNData, c.nData);
     show(lblnDataOK, c.nDataOK);
     show(lblRej, c.rejected);
+    // Every cell with its figure in full in its tooltip (r² shows two decimals).
     for (std::size_t m = 0; m < m_rows.size(); ++m)
         for (int cell = 0; cell < kResultCells; ++cell)
-            show(m_rows[m].cells[cell], c.cells[m][cell]);
+            if (FittingLabel* label = m_rows[m].cells[cell])
+                label->setFigure(QString::fromStdString(c.cells[m][cell]),
+                                 QString::fromStdString(c.fullCells[m][cell]));
     show(Label2, c.listing);
 
-    // The leave-one-out column: the method that predicts best in bold, every cell's error in
-    // Y units in its tooltip.
+    // The leave-one-out column: the method with the smallest per cent as shown in bold, every
+    // cell's figures in full and its error in Y units in its tooltip.
     const std::optional<std::size_t> best = m_state.results().bestPredictor;
     for (std::size_t m = 0; m < m_rows.size(); ++m) {
-        QLabel* cell = m_rows[m].loo;
-        show(cell, c.looPercent[m]);
-        QFont f = cell->font();
-        f.setBold(best == m);
-        cell->setFont(f);
+        FittingLabel* cell = m_rows[m].loo;
         QString tip = tr("Leave-one-out error of %1: none for this run")
                           .arg(QString::fromUtf8(fitMethods()[m].description));
         if (!c.looError[m].empty())
             tip = tr("Leave-one-out error %1 (root mean square, in Y units); %2 % of Y on "
                      "average.")
-                      .arg(QString::fromStdString(c.looError[m]),
-                           QString::fromStdString(c.looPercent[m]));
+                      .arg(QString::fromStdString(c.fullLooError[m]),
+                           QString::fromStdString(c.fullLooPercent[m]));
         if (best == m)
-            tip = tr("The smallest leave-one-out error: of the methods shown, this one predicts "
-                     "a standard it has not seen best.") +
+            tip = tr("The smallest leave-one-out per cent: of the methods shown, this one "
+                     "predicts a standard it has not seen best.") +
                   QStringLiteral("\n") + tip;
         cell->setToolTip(tip);
+        cell->setFigure(QString::fromStdString(c.looPercent[m]), {}, best == m);
     }
 }
 

@@ -28,6 +28,7 @@ class QShortcut;
 namespace kalibrix {
 
 class ChoiceBox;
+class FittingLabel;
 class PlotWidget;
 
 // frm_Reg, the program's window: writes every change of a control into the settings of the
@@ -71,8 +72,8 @@ private:
     };
     // The controls of one method's row in the results grid.
     struct MethodRow {
-        std::array<QLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
-        QLabel* loo = nullptr;           // the leave-one-out per cent
+        std::array<FittingLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
+        FittingLabel* loo = nullptr;           // the leave-one-out per cent
         QCheckBox* show = nullptr;
         QCheckBox* exported = nullptr;
     };

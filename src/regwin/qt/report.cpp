@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace kalibrix {
 
@@ -32,7 +33,6 @@ constexpr double kGapMm = 3;
 constexpr double kTitlePoints = 15;
 constexpr double kTextPoints = 9;
 constexpr double kTablePoints = 8;
-constexpr double kMethodColumnMm = 56;  // the results table's first column
 constexpr int kMostListingColumns = 4;
 
 constexpr const char* kDrawError = "The report could not be drawn as PDF";
@@ -109,39 +109,78 @@ private:
 
 // The results grid: a row per method with the window's cells and leave-one-out figures, in
 // the method's colour; the leave-one-out figures of the method that predicts best in bold.
+// Every column is at least as wide as its widest text and a gap, so no two texts meet; a
+// page too narrow for that gets the table in a smaller font.
 void resultsTable(Sheet& sheet, const RunResults& results, const Captions& c)
 {
     const std::span<const FitMethod> methods = fitMethods();
-    const QFont plain = fontOf(kTablePoints);
-    QFont bold = plain;
-    bold.setBold(true);
+    std::vector<QString> labels{QStringLiteral("Method")};
+    std::vector<std::vector<QString>> rows{{QStringLiteral("a:"), QStringLiteral("b:"),
+                                            QStringLiteral("r^2:"), QStringLiteral("Aver. diff.:"),
+                                            QStringLiteral("%:"), QStringLiteral("LOO:"),
+                                            QStringLiteral("LOO %:")}};
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        labels.push_back(methodLabel(methods[m], results.degreeText));
+        std::vector<QString> cells;
+        for (const std::string& cell : c.cells[m])
+            cells.push_back(qstr(cell));
+        cells.push_back(qstr(c.looError[m]));
+        cells.push_back(qstr(c.looPercent[m]));
+        rows.push_back(std::move(cells));
+    }
+
+    // The widths at a font size, the method column first, measured in bold (no narrower).
+    auto widthsAt = [&](double points) {
+        const QFontMetricsF metrics(fontOf(points, true), sheet.device());
+        const double gap = metrics.horizontalAdvance(QStringLiteral("  "));
+        std::vector<double> widths(rows.front().size() + 1, gap);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            widths[0] = std::max(widths[0], metrics.horizontalAdvance(labels[r]) + gap);
+            for (std::size_t i = 0; i < rows[r].size(); ++i)
+                widths[i + 1] =
+                    std::max(widths[i + 1], metrics.horizontalAdvance(rows[r][i]) + gap);
+        }
+        return widths;
+    };
+    auto sum = [](const std::vector<double>& w) {
+        return std::accumulate(w.begin(), w.end(), 0.0);
+    };
+    double points = kTablePoints;
+    std::vector<double> widths = widthsAt(points);
+    for (int tries = 0; tries < 8 && sum(widths) > sheet.width(); ++tries) {
+        points *= 0.97 * sheet.width() / sum(widths);
+        widths = widthsAt(points);
+    }
+    // The room left over widens the figures' columns alike.
+    const double spare = std::max(0.0, sheet.width() - sum(widths)) / double(widths.size() - 1);
+    for (std::size_t i = 1; i < widths.size(); ++i)
+        widths[i] += spare;
+
+    const QFont plain = fontOf(points);
+    const QFont bold = fontOf(points, true);
     const double rowHeight = QFontMetricsF(plain, sheet.device()).height() * 1.2;
-    const double first = sheet.mm(kMethodColumnMm);
-    const double column = (sheet.width() - first) / (kResultCells + 2);
     QPainter& p = sheet.painter();
-    auto row = [&](const QString& label, const std::vector<std::string>& cells, bool best) {
+    auto row = [&](std::size_t r, bool best) {
         sheet.room(rowHeight);
         const double y = sheet.y();
         p.setFont(plain);
-        p.drawText(QRectF(0, y, first, rowHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, label);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
+        p.drawText(QRectF(0, y, widths[0], rowHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, labels[r]);
+        double left = widths[0];
+        for (std::size_t i = 0; i < rows[r].size(); ++i) {
             p.setFont(best && i >= kResultCells ? bold : plain);
-            p.drawText(QRectF(first + column * double(i), y, column, rowHeight),
-                       Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, qstr(cells[i]));
+            p.drawText(QRectF(left, y, widths[i + 1], rowHeight),
+                       Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, rows[r][i]);
+            left += widths[i + 1];
         }
         sheet.skip(rowHeight);
     };
     p.setPen(Qt::black);
-    row(QStringLiteral("Method"), {"a:", "b:", "r^2:", "Aver. diff.:", "%:", "LOO:", "LOO %:"},
-        false);
+    row(0, false);
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const std::optional<Rgb>& colour = methods[m].row.colour;
         p.setPen(colour ? QColor(colour->r, colour->g, colour->b) : QColor(Qt::black));
-        std::vector<std::string> cells(c.cells[m].begin(), c.cells[m].end());
-        cells.push_back(c.looError[m]);
-        cells.push_back(c.looPercent[m]);
-        row(methodLabel(methods[m], results.degreeText), cells, results.bestPredictor == m);
+        row(m + 1, results.bestPredictor == m);
     }
     p.setPen(Qt::black);
 }
@@ -240,7 +279,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
         sheet.paragraph(QStringLiteral("Nothing has been calculated yet."), text);
     }
 
-    const Captions c = makeCaptions(results, fmt);
+    const Captions c = makeCaptions(results, fmt, Figures::Shown);
     resultsTable(sheet, results, c);
     sheet.skip(sheet.mm(kGapMm));
     sheet.paragraph(QStringLiteral("Maximum: %1    Number of data: %2    Rejected: %3")

@@ -167,7 +167,14 @@ TEST(Cli, NamedTablesByAnalyte)
                               "X\tPb\tCu\tCu sd\n5\t7\t980\t9\n10\t6\t770\t8\n"
                               "15\t5\t700\n25\t4\t550\t5\n27\t3\t500\t5\n")
                               .out);
-    EXPECT_TRUE(chosen.out.startsWith("Pb\tCu\n"));
+    // Each analyte's name, summary, titles and values start in the first column of its block.
+    const QStringList lines = chosen.lines();
+    const QStringList names = lines[0].split(u'\t');
+    const qsizetype cu = names.indexOf("Cu");
+    EXPECT_EQ(names.first(), "Pb");
+    EXPECT_EQ(lines[1].split(u'\t').value(cu), "L.R. aver.diff. /diff.%");
+    EXPECT_EQ(lines[3].split(u'\t').value(cu), "No.");
+    EXPECT_EQ(lines[8].split(u'\t').mid(cu, 2), QStringList({"5", "980"}));  // X = 5
 
     const Outcome summary = cli({"--summary", "--reject", "Cu:10,25"}, named);
     ASSERT_EQ(summary.status, 0) << summary.err.toStdString();

@@ -252,6 +252,73 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     EXPECT_TRUE(contents(negative).contains(">-30<") && !contents(negative).contains("\u2212"));
 }
 
+// Every save (picture, session, report) writes as the shell's "> FILE" may: the name is opened
+// by the kernel, which follows a link only where it allows and refuses a file without write
+// permission; the file is still replaced whole, and the hidden file of a save killed midway
+// is gone after the next save.
+TEST(Cli, SavesWriteAsTheShellWouldAndLeaveNothingBehind)
+{
+    QTemporaryDir dir;
+    const QStringList inDir{dir.path()};
+    // A link that leads to no file: nothing is created through it.
+    const QString dangling = dir.filePath("dangling.kalibrix");
+    ASSERT_TRUE(QFile::link(dir.filePath("absent.kalibrix"), dangling));
+    expectFailure(cli({"--save-session", dangling}), 1,
+                  "cannot write " + dangling + ": the symbolic link leads to no file");
+    EXPECT_FALSE(QFile::exists(dir.filePath("absent.kalibrix")));
+    // /dev/stdout, a link to a link to a pipe, is opened by its name and written through.
+    const Outcome piped = cli({"--save-session", "/dev/stdout", "--export", "none"});
+    EXPECT_EQ(piped.status, 0) << piped.err.toStdString();
+    EXPECT_TRUE(piped.out.startsWith("{\n") && piped.out.contains("\"KALIBRIX session\""));
+
+    // A file without write permission, also through a link, is refused and stays; root may
+    // write it (as in the shell), so then the saves run as the user "nobody".
+    const Outcome readOnly = shell(
+        R"sh(cd "$1" && mkdir ro && cd ro && cat > t.txt && echo kept > ro.kalibrix && chmod 444 ro.kalibrix &&
+           ln -s ro.kalibrix link.kalibrix || exit 9
+           as=
+           if [ "$(id -u)" = 0 ]; then
+               chown -R 65534:65534 . && as="setpriv --reuid=65534 --regid=65534 --clear-groups"
+           fi
+           for f in ro.kalibrix link.kalibrix; do $as "$0" --save-session $f t.txt > /dev/null; echo $?; done
+           cat ro.kalibrix; ls -A)sh",
+        inDir);
+    EXPECT_EQ(readOnly.out, "1\n1\nkept\nlink.kalibrix\nro.kalibrix\nt.txt\n");
+    EXPECT_TRUE(readOnly.err.contains("cannot write ro.kalibrix: Permission denied") &&
+                readOnly.err.contains("cannot write link.kalibrix: Permission denied"))
+        << readOnly.err.toStdString();
+
+    // A save killed midway (beyond the file size limit) leaves its hidden file; the next save
+    // of that file removes it, but not the hidden file of a save still running (locked).
+    const Outcome killed = shell(
+        R"sh(cd "$1" && mkdir killed && cd killed && cat > t.txt || exit 9
+           (ulimit -f 1; exec "$0" --plot p.png t.txt > /dev/null); echo $?
+           ls -A | grep -c '^\.p\.png\.kalibrix-......$'
+           exec 9> .p.png.kalibrix-Held00 && flock 9 || exit 9
+           "$0" --plot p.png t.txt > /dev/null 9>&-; echo $?
+           ls -A)sh",
+        inDir);
+    EXPECT_EQ(killed.out, "153\n1\n0\n.p.png.kalibrix-Held00\np.png\nt.txt\n");
+}
+
+// Memory running out (a large session under a memory limit) is a message and status 1, not a
+// crash. Where the program cannot even start under the limit (a sanitizer build) it is not
+// tried.
+TEST(Cli, OutOfMemoryIsAMessage)
+{
+    QTemporaryDir dir;
+    const Outcome starved = shell(
+        R"sh(cd "$1" && { printf '{"format": "KALIBRIX session", "note": "'
+                           head -c 60000000 /dev/zero | tr '\0' a; printf '"}'; } > big.kalibrix
+           (ulimit -v 200000 && "$0" --export none > /dev/null) || exit 77
+           ulimit -v 200000 && exec "$0" --session big.kalibrix)sh",
+        {dir.path()});
+    if (starved.status == 77)
+        GTEST_SKIP() << "kalibrix-cli does not start within 200 MB";
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_EQ(starved.err, "kalibrix-cli: out of memory\n");
+}
+
 // A session saved by a run opens to the same export and saves to the same bytes; the options
 // given change it; what cannot be read or written exits with one; --report writes a PDF.
 TEST(Cli, SessionsAndReports)

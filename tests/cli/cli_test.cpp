@@ -193,6 +193,8 @@ TEST(Cli, NamedTablesByAnalyte)
           {{"--reject", "7"}, "--reject: no analyte has a standard with Y > 0 at X = 7"}})
         expectFailure(cli(args, named), 2, message);
     expectFailure(cli({"--analyte", "Cu"}), 2, "the table has no names line");
+    expectFailure(cli({"--analyte", "Fe"}, "X\tCu\tFe\n5\t980\n10\t770\n15\t700\n"), 2,
+                  "--analyte: the analyte 'Fe' has no values");
 
     QTemporaryDir dir;
     ASSERT_EQ(cli({"--plot", dir.filePath("p-%a.png")}, named).status, 0);
@@ -340,6 +342,21 @@ TEST(Cli, SessionsAndReports)
     ASSERT_EQ(cli({"--reject", "Zn:10", "--save-session", saved}, named).status, 0);
     EXPECT_EQ(cli({"--session", saved, "--analyte", "Zn", "--summary"}, "").out,
               cli({"--analyte", "Zn", "--reject", "10", "--summary"}, named).out);
+    // Saved again with one analyte chosen: the others keep their rejections.
+    ASSERT_EQ(cli({"--reject", "Cu:5", "--save-session", saved}, named).status, 0);
+    ASSERT_EQ(
+        cli({"--session", saved, "--analyte", "Zn", "--reject", "5", "--save-session", saved}, "")
+            .status,
+        0);
+    EXPECT_EQ(cli({"--session", saved, "--summary"}, "").out,
+              cli({"--reject", "5", "--summary"}, named).out);
+    // A table file with a byte order mark: its session is saved and gives the same export.
+    QFile bom(dir.filePath("bom.txt"));
+    ASSERT_TRUE(bom.open(QIODevice::WriteOnly) && bom.write("\xEF\xBB\xBF" + kDemo));
+    bom.close();
+    const Outcome withBom = cli({bom.fileName(), "--save-session", saved});
+    EXPECT_EQ(withBom.status, 0) << withBom.err.toStdString();
+    EXPECT_EQ(cli({"--session", saved}, "").out, withBom.out);
 
     QFile bad(dir.filePath("bad.kalibrix"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("{\"format\": \"KALIBRIX session\"}"));
@@ -351,6 +368,16 @@ TEST(Cli, SessionsAndReports)
     expectFailure(cli({"--session", saved, "t.txt"}), 2,
                   "--session and a table FILE cannot be combined");
     expectFailure(cli({"--report", "r.png"}), 2, "--report: the file name must end in .pdf");
+    // One file named twice is a usage error, also under another name; nothing is written.
+    const QString twice = dir.filePath("twice.pdf");
+    for (const QStringList& args :
+         {QStringList{"--plot", twice, "--report", twice},
+          QStringList{"--plot", dir.path() + "/./twice.pdf", "--save-session", twice},
+          QStringList{"--save-session", twice, "--report", dir.path() + "/../" +
+                                                               QDir(dir.path()).dirName() +
+                                                               "/twice.pdf"}})
+        expectFailure(cli(args), 2, "name one file: ");
+    EXPECT_FALSE(QFile::exists(twice));
     for (const char* option : {"--save-session", "--report"})
         expectFailure(
             cli({option, dir.filePath("missing/f.pdf")}), 1,

@@ -350,7 +350,7 @@ std::vector<std::size_t> chosenAnalytes(const std::vector<Analyte>& analytes, bo
 
 // The analytes --analyte left out, kept for the session of the run.
 struct LeftOut {
-    std::vector<Analyte> all;        // the table's analytes; those chosen moved to the state
+    std::vector<Analyte> all;         // the table's analytes; those chosen moved to the state
     std::vector<std::size_t> chosen;  // where the state's analytes stand among them
 };
 
@@ -907,13 +907,13 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
             if (!oneFile(outputs[j].file, outputs[i].file))
                 continue;
             const std::string& file = outputs[i].file;
-            CliResult failure = usageFailure(
-                std::string_view(outputs[i].option) == outputs[j].option
-                    ? "--plot: analytes '" + state.analytes[outputs[j].analyte].name + "' and '" +
-                          state.analytes[outputs[i].analyte].name +
-                          "' would both be drawn into " + file
-                    : std::string(outputs[j].option) + " and " + outputs[i].option +
-                          " name one file: " + file);
+            CliResult failure =
+                usageFailure(std::string_view(outputs[i].option) == outputs[j].option
+                                 ? "--plot: analytes '" + state.analytes[outputs[j].analyte].name +
+                                       "' and '" + state.analytes[outputs[i].analyte].name +
+                                       "' would both be drawn into " + file
+                                 : std::string(outputs[j].option) + " and " + outputs[i].option +
+                                       " name one file: " + file);
             failure.err.insert(0, result.err);
             return failure;
         }

@@ -158,7 +158,7 @@ private:
     std::string m_degree;
     std::string m_title;
     std::vector<std::size_t> m_exported;
-    int m_positionX = -1;       // the line m_position was written for
+    int m_positionX = -1;  // the line m_position was written for
     std::string m_position;
 };
 
@@ -208,10 +208,11 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
                 const std::string_view line = lineOf(b, i);
                 out += line;
                 if (b + 1 < blocks)
-                    out.append(width - static_cast<std::size_t>(
-                                           std::count(line.begin(), line.end(), kTab)) +
-                                   1,
-                               kTab);
+                    out.append(
+                        width -
+                            static_cast<std::size_t>(std::count(line.begin(), line.end(), kTab)) +
+                            1,
+                        kTab);
             }
             out += kCr;
         }

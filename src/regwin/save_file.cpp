@@ -25,6 +25,8 @@ constexpr std::size_t kRandomChars = 6;
 // Of a long NAME only its start goes into the hidden name, which must stay within the 255
 // bytes a file name may have.
 constexpr std::size_t kNamePart = 200;
+// Hidden files made before one is given up (each lost only to another save's sweep).
+constexpr int kAttempts = 100;
 
 constexpr const char* kDanglingLink = "the symbolic link leads to no file";
 constexpr const char* kReplacedMeanwhile = "the file was replaced while it was being written";
@@ -100,8 +102,8 @@ void removeStale(const fs::path& folder, const fs::path& file)
         const std::string_view name(entry->d_name);
         if (name.size() != prefix.size() + kRandomChars || !name.starts_with(prefix))
             continue;
-        const OpenFile temp(
-            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const OpenFile temp(::openat(dirFd, entry->d_name,
+                                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st {};
         if (temp.fd() >= 0 && ::fstat(temp.fd(), &st) == 0 && S_ISREG(st.st_mode) &&
             st.st_uid == ::geteuid() && ::flock(temp.fd(), LOCK_EX | LOCK_NB) == 0)
@@ -114,19 +116,24 @@ int createTemp(const fs::path& file, std::string& temp)
 {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     removeStale(folder, file);
-    for (;;) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         temp = (folder / (tempPrefix(file) + std::string(kRandomChars, 'X'))).native();
         const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0)
             return -1;
-        // Between its creation and the lock another save's sweep may have taken it for a
-        // stale file and removed it: then it is made anew.
-        struct stat opened {}, named {};
-        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &opened) == 0 &&
-            ::lstat(temp.c_str(), &named) == 0 && sameFile(opened, named))
+        // Where the file system has no locks the save goes on without. Between the file's
+        // creation and the lock another save's sweep may have taken it for a stale file and
+        // removed it: then it is made anew.
+        [[maybe_unused]] const int locked = ::flock(fd, LOCK_EX);
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+            sameFile(opened, named))
             return fd;
         ::close(fd);
     }
+    errno = EEXIST;
+    return -1;
 }
 
 // Writes `data` to a hidden file beside `file` and puts it in the place of `file`: of the

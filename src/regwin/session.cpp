@@ -47,8 +47,8 @@ QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(
 // as it was read; nullopt when the text is no UTF-8.
 std::optional<QString> tableText(std::string_view text)
 {
-    QStringDecoder utf8(QStringConverter::Utf8,
-                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
     QString s = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     if (utf8.hasError())
         return std::nullopt;
@@ -365,9 +365,10 @@ std::string sessionText(const State& state)
     o["formatVersion"] = kSessionFormatVersion;
     o["program"] = QLatin1String(kAppTitle);
     o["version"] = qstr(kProgramVersion);
-    o["table"] = QJsonObject{{"text", tableText(state.source.text).value_or(qstr(state.source.text))},
-                             {"locale", qstr(state.source.locale)},
-                             {"origin", qstr(state.source.origin)}};
+    o["table"] =
+        QJsonObject{{"text", tableText(state.source.text).value_or(qstr(state.source.text))},
+                    {"locale", qstr(state.source.locale)},
+                    {"origin", qstr(state.source.origin)}};
     if (state.named) {
         QJsonObject byName;
         for (const Analyte& analyte : state.analytes)
@@ -396,8 +397,8 @@ std::variant<SessionContents, std::string> readSessionText(std::string_view byte
         return std::string(kForeign) + " (it is larger than " +
                std::to_string(kMaxSessionBytes / 1'000'000) + " MB).";
     if (const JsonSize size = jsonSize(bytes); size.values > kMaxSessionValues)
-        return std::string(kForeign) + " (it holds more than " +
-               std::to_string(kMaxSessionValues) + " values).";
+        return std::string(kForeign) + " (it holds more than " + std::to_string(kMaxSessionValues) +
+               " values).";
     else if (size.containers > kMaxSessionContainers)
         return std::string(kForeign) + " (it holds more than " +
                std::to_string(kMaxSessionContainers) + " lists and objects).";

@@ -373,9 +373,8 @@ TEST(Cli, SessionsAndReports)
     for (const QStringList& args :
          {QStringList{"--plot", twice, "--report", twice},
           QStringList{"--plot", dir.path() + "/./twice.pdf", "--save-session", twice},
-          QStringList{"--save-session", twice, "--report", dir.path() + "/../" +
-                                                               QDir(dir.path()).dirName() +
-                                                               "/twice.pdf"}})
+          QStringList{"--save-session", twice, "--report",
+                      dir.path() + "/../" + QDir(dir.path()).dirName() + "/twice.pdf"}})
         expectFailure(cli(args), 2, "name one file: ");
     EXPECT_FALSE(QFile::exists(twice));
     for (const char* option : {"--save-session", "--report"})

@@ -229,7 +229,8 @@ TEST(NamedTable, AnAnalyteWithoutZigzagNodesKeepsItsBlock)
     ASSERT_TRUE(pasted.table);
     state.replaceAnalytes(std::move(pasted.table->analytes), true);
     A_PLOT(state, NumberFormat{}, Drawing::Skip);
-    const QStringList lines = QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
+    const QStringList lines =
+        QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
     ASSERT_EQ(lines.size(), 4 + 10 + 1);
     EXPECT_EQ(lines[0], "A\t\t\t\t\tB");
     EXPECT_EQ(lines[1], "Zigzag\t\t\t\t\tZigzag");

@@ -19,7 +19,7 @@
 //     mark sizes) is finite and pict1's scale is not empty;
 //   - the export has the title, summary, empty and column-title lines and then exactly
 //     nData data lines, each ended by CR and no LF anywhere; for a named table the title
-//     line holds the names of the analytes with values.
+//     line holds the names of the analytes with values, each at the start of its block.
 // A violated check aborts, which libFuzzer reports as a finding.
 
 #include "app/startup.h"
@@ -267,19 +267,30 @@ bool sameAnalytes(const State& a, const State& b)
 }
 
 // The title line of the export: the program's title, or the names of the analytes with
-// values, tab-separated.
+// values, each at the start of its block of columns (as wide as a full data line of the
+// exported methods, plus the empty cell between blocks).
 std::string exportTitle(const State& state)
 {
     if (!state.named)
         return kExportTitle;
+    const std::span<const FitMethod> methods = fitMethods();
+    std::size_t width = 0;
+    for (std::size_t m = 0; m < methods.size(); ++m)
+        if (ticked(state.settings.exported[m]))
+            width += methods[m].bandColumn ? 5 : 4;
     std::string title;
+    bool first = true;
     for (const Analyte& analyte : state.analytes) {
         const DataTable& t = analyte.table;
         bool any = false;
         for (int x = 0; x <= t.nData && !any; ++x)
             any = t.hasValue(x);
-        if (any)
-            title += (title.empty() ? "" : "\t") + analyte.name;
+        if (!any)
+            continue;
+        if (!first)
+            title += std::string(width + 1, '\t');
+        title += analyte.name;
+        first = false;
     }
     return title;
 }

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -323,15 +325,13 @@ std::string withAnalyte(std::string file, const std::string& field)
     return file;
 }
 
-// The analytes of the table that --analyte keeps, in the order given, or all of them.
-std::vector<Analyte> keptAnalytes(std::vector<Analyte> analytes, bool named,
-                                  const QCommandLineParser& parser)
+// Where the analytes that --analyte keeps stand in the table, in the order given. An analyte
+// the table does not have or that has no values (its column is empty) is refused.
+std::vector<std::size_t> chosenAnalytes(const std::vector<Analyte>& analytes, bool named,
+                                        const QCommandLineParser& parser)
 {
-    if (!parser.isSet(QStringLiteral("analyte")))
-        return analytes;
     if (!named)
         throw UsageError{"--analyte: the table has no names line, so no analytes to choose"};
-    std::vector<Analyte> kept;
     std::vector<std::size_t> taken;
     for (const QString& item : listItems(parser, QStringLiteral("analyte"))) {
         const std::string name = str(item);
@@ -339,14 +339,73 @@ std::vector<Analyte> keptAnalytes(std::vector<Analyte> analytes, bool named,
                                      [&](const Analyte& a) { return a.name == name; });
         if (it == analytes.end())
             throw UsageError{"--analyte: the table has no analyte '" + name + "'"};
+        if (!it->table.anyValue())
+            throw UsageError{"--analyte: the analyte '" + name + "' has no values"};
         const auto index = static_cast<std::size_t>(it - analytes.begin());
         if (std::find(taken.begin(), taken.end(), index) != taken.end())
             throw UsageError{"--analyte: '" + name + "' is listed twice"};
         taken.push_back(index);
     }
-    for (std::size_t index : taken)
-        kept.push_back(std::move(analytes[index]));
-    return kept;
+    return taken;
+}
+
+// The analytes --analyte left out, kept for the session of the run.
+struct LeftOut {
+    std::vector<Analyte> all;         // the table's analytes; those chosen moved to the state
+    std::vector<std::size_t> chosen;  // where the state's analytes stand among them
+};
+
+// Keeps in `state` only the analytes --analyte chooses, in its order, showing the first.
+LeftOut keepChosen(State& state, const QCommandLineParser& parser)
+{
+    LeftOut left;
+    if (!parser.isSet(QStringLiteral("analyte")))
+        return left;
+    left.chosen = chosenAnalytes(state.analytes, state.named, parser);
+    left.all = std::move(state.analytes);
+    state.analytes.clear();
+    for (std::size_t at : left.chosen)
+        state.analytes.push_back(std::move(left.all[at]));
+    state.selected = 0;
+    return left;
+}
+
+// Saves the session of the run: of all the table's analytes, those --analyte left out with
+// the rejections they came with (a session's), the analyte shown being the one drawn.
+std::optional<std::string> saveRunSession(State& state, LeftOut& left, const std::string& file)
+{
+    if (left.chosen.empty())
+        return saveSession(state, file);
+    auto swapIn = [&] {
+        for (std::size_t i = 0; i < left.chosen.size(); ++i)
+            std::swap(left.all[left.chosen[i]], state.analytes[i]);
+        std::swap(left.all, state.analytes);
+    };
+    auto swapOut = [&] {
+        std::swap(left.all, state.analytes);
+        for (std::size_t i = 0; i < left.chosen.size(); ++i)
+            std::swap(left.all[left.chosen[i]], state.analytes[i]);
+    };
+    swapIn();
+    const std::size_t shown = std::exchange(state.selected, left.chosen[state.selected]);
+    std::optional<std::string> error = saveSession(state, file);
+    state.selected = shown;
+    swapOut();
+    return error;
+}
+
+// Whether two names name one file: the same path once links, "." and ".." are resolved, or
+// one existing file (also under two hard links).
+bool oneFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    std::error_code errorA, errorB, error;
+    const std::filesystem::path canonicalA = std::filesystem::weakly_canonical(a, errorA);
+    const std::filesystem::path canonicalB = std::filesystem::weakly_canonical(b, errorB);
+    if (!errorA && !errorB && canonicalA == canonicalB)
+        return true;
+    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 // Flags the standards --reject names; the check that each holds a standard with Y > 0.
@@ -577,7 +636,8 @@ whatever their encoding.
            R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
-  --analyte LIST  of a named table, only these analytes, in this order.
+  --analyte LIST  of a named table, only these analytes, in this order; each
+                  must have values.
   --reject LIST   whole X positions to reject before the fit; each must hold a
                   standard with Y > 0 (in a named table: X in every analyte
                   with a standard there, NAME:X in that analyte only).
@@ -589,8 +649,11 @@ whatever their encoding.
   --summary       write the statistics of the window instead of the export.
   --plot FILE     also write the plot as a picture, PNG, SVG or PDF by the
                   ending. An existing file is replaced only by a complete
-                  picture (a link is followed; a device or FIFO is written
-                  directly). Of a named table the first analyte is drawn; with
+                  picture, and only where the shell could write it (a link is
+                  followed where the system allows it; a link to no file is
+                  refused; a device or FIFO is written directly). No file may
+                  be named by two of --plot, --save-session and --report. Of a
+                  named table the first analyte is drawn; with
                   "%a" in FILE every analyte, "%a" replaced by its name
                   (characters other than letters, digits and "-_.+" as "_").
   --size WxH      size of that picture in pixels. Default: 777x433
@@ -605,7 +668,8 @@ whatever their encoding.
   --save-session FILE
                   also write the session of the run: the table read, the
                   settings and every rejection (also those of --reject), as
-                  the window opens it. Written whole or not at all.
+                  the window opens it, also of the analytes --analyte leaves
+                  out. Written whole or not at all.
   --report FILE   also write the report of the run as PDF (FILE ends in .pdf):
                   for each analyte a page with the figures of the window, the
                   rejected standards, the settings and the plot.
@@ -625,8 +689,8 @@ Exit status:
   0  done (also when the fit wrote messages)
   1  the t table (student.dat beside the program) could not be read, the input
      could not be read, the table or session was refused, or the picture, the
-     session, the report or standard output could not be written (message on
-     standard error)
+     session, the report or standard output could not be written, or memory
+     ran out (message on standard error)
   2  usage error
 )";
 }
@@ -795,11 +859,9 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         return *failure;
 
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
+    LeftOut leftOut;
     try {
-        const bool chosen = parser.isSet(QStringLiteral("analyte"));
-        state.analytes = keptAnalytes(std::move(state.analytes), state.named, parser);
-        if (chosen)
-            state.selected = 0;
+        leftOut = keepChosen(state, parser);
         applyRejections(state, rejects.xs);
         if (plot && plot->perAnalyte && !state.named)
             throw UsageError{"--plot: %a needs a table with a names line"};
@@ -824,39 +886,58 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
         result.err += std::string(kProgram) + ": cannot write " + file + ": " + why + "\n";
         return result;
     };
-    if (plot) {
-        // One picture of the analyte shown (the first, or the session's), or with "%a" one
-        // per analyte.
-        const std::size_t shown = state.selected;
-        const std::size_t first = plot->perAnalyte ? 0 : shown;
-        const std::size_t end = plot->perAnalyte ? state.analytes.size() : shown + 1;
-        std::vector<std::pair<std::size_t, std::string>> pictures;
-        for (std::size_t a = first; a < end; ++a) {
-            const std::string file =
-                plot->perAnalyte ? withAnalyte(plot->file, safeFileName(state.analytes[a].name))
-                                 : plot->file;
-            for (const auto& [other, taken] : pictures)
-                if (taken == file) {
-                    CliResult failure =
-                        usageFailure("--plot: analytes '" + state.analytes[other].name + "' and '" +
-                                     state.analytes[a].name + "' would both be drawn into " + file);
-                    failure.err.insert(0, result.err);
-                    return failure;
-                }
-            pictures.emplace_back(a, file);
-        }
-        for (const auto& [a, file] : pictures) {
-            showAnalyte(state, fmt, a);
-            const std::optional<std::string> error =
-                env.writePlot ? env.writePlot(state.plot, std::filesystem::path(file), plot->size)
-                              : std::optional<std::string>("pictures are not available here");
-            if (error)
-                return cannotWrite(file, *error);
-        }
-        state.selected = shown;
-    }
+    // Every file the run writes, by the option that names it: the pictures (one of the
+    // analyte shown, the first or the session's, or with "%a" one per analyte), the session
+    // and the report. No file may be named twice, nor written twice.
+    struct Output {
+        const char* option;
+        std::string file;
+        std::size_t analyte = 0;  // of a picture
+    };
+    std::vector<Output> outputs;
+    const std::size_t shown = state.selected;
+    if (plot)
+        for (std::size_t a = plot->perAnalyte ? 0 : shown;
+             a < (plot->perAnalyte ? state.analytes.size() : shown + 1); ++a)
+            outputs.push_back({"--plot",
+                               plot->perAnalyte
+                                   ? withAnalyte(plot->file, safeFileName(state.analytes[a].name))
+                                   : plot->file,
+                               a});
     if (sessionFile)
-        if (const std::optional<std::string> error = saveSession(state, *sessionFile))
+        outputs.push_back({"--save-session", *sessionFile});
+    if (report)
+        outputs.push_back({"--report", *report});
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            if (!oneFile(outputs[j].file, outputs[i].file))
+                continue;
+            const std::string& file = outputs[i].file;
+            CliResult failure =
+                usageFailure(std::string_view(outputs[i].option) == outputs[j].option
+                                 ? "--plot: analytes '" + state.analytes[outputs[j].analyte].name +
+                                       "' and '" + state.analytes[outputs[i].analyte].name +
+                                       "' would both be drawn into " + file
+                                 : std::string(outputs[j].option) + " and " + outputs[i].option +
+                                       " name one file: " + file);
+            failure.err.insert(0, result.err);
+            return failure;
+        }
+
+    for (const Output& picture : outputs) {
+        if (picture.option != std::string_view("--plot"))
+            continue;
+        showAnalyte(state, fmt, picture.analyte);
+        const std::optional<std::string> error =
+            env.writePlot
+                ? env.writePlot(state.plot, std::filesystem::path(picture.file), plot->size)
+                : std::optional<std::string>("pictures are not available here");
+        if (error)
+            return cannotWrite(picture.file, *error);
+    }
+    state.selected = shown;
+    if (sessionFile)
+        if (const std::optional<std::string> error = saveRunSession(state, leftOut, *sessionFile))
             return cannotWrite(*sessionFile, *error);
     if (report) {
         const std::optional<std::string> error =

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -35,7 +36,7 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 }  // namespace
 
 int main(int argc, char* argv[])
-{
+try {
     kalibrix::keepFreedMemory();
     // Pictures are painted off screen; a batch run never needs a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -52,4 +53,8 @@ int main(int argc, char* argv[])
         {[] { return kalibrix::Load_Student(kalibrix::studentFolder(kalibrix::appPath())); },
          kalibrix::cli::readStdin, QLocale::system(), writePlot, writeReport});
     return kalibrix::cli::emitResult(result, stdout, stderr);
+} catch (const std::bad_alloc&) {
+    // Wherever memory runs out (a large input under a memory limit), a message, not a crash.
+    std::fputs("kalibrix-cli: out of memory\n", stderr);
+    return kalibrix::cli::kExitFailure;
 }

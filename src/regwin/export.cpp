@@ -35,13 +35,19 @@ public:
     // About the bytes of the whole export, for reserving them.
     std::size_t sizeGuess() const { return lines() * 24 * (m_exported.size() + 1); }
 
-    // Appends line k to `out`. Returns how many tabs short the line stops of the cells its
-    // column titles head: a nodes-only method outside its nodes skips its group at the end of
-    // a line, a name-only title has no cells for the values. A text beside it adds them to
-    // keep its columns.
-    std::size_t writeLine(std::size_t k, std::string& out)
+    // Tabs in a data line where every exported method has its cells: the width of the
+    // analyte's block of columns beside other analytes.
+    std::size_t width() const
     {
-        m_skipped = 0;
+        std::size_t tabs = 0;
+        for (std::size_t m : m_exported)
+            tabs += m_methods[m].bandColumn ? 5 : 4;
+        return tabs;
+    }
+
+    // Appends line k to `out`.
+    void writeLine(std::size_t k, std::string& out)
+    {
         switch (k) {
         case 0:
             out += m_title;
@@ -57,7 +63,6 @@ public:
         default:
             dataLine(static_cast<int>(k - kFirstDataLine + 1), out);
         }
-        return m_skipped;
     }
 
 private:
@@ -99,10 +104,6 @@ private:
             const FitMethod& method = m_methods[m];
             out += "No.\tData\t";
             out += withDegree(method.exportTitle, m_degree);
-            // A name-only group's title stops two cells short of its values' cells.
-            m_skipped = method.exportSummary == ExportSummary::NameOnly
-                            ? 2 + (method.bandColumn ? 1 : 0)
-                            : 0;
             if (method.exportSummary == ExportSummary::NameOnly)
                 continue;
             out += kTab;
@@ -136,11 +137,8 @@ private:
             const FitMethod& method = m_methods[m];
             const FitResult* fit = m_results.fit(m);
             if (fit && method.exportNodesOnly &&
-                (fit->nodes.empty() || x < fit->nodes.front().x || x > fit->nodes.back().x)) {
-                m_skipped += method.bandColumn ? 5 : 4;
+                (fit->nodes.empty() || x < fit->nodes.front().x || x > fit->nodes.back().x))
                 continue;
-            }
-            m_skipped = 0;
             positionCells(x, out);
             if (fit)
                 number(out, fit->value(x));
@@ -160,15 +158,15 @@ private:
     std::string m_degree;
     std::string m_title;
     std::vector<std::size_t> m_exported;
-    std::size_t m_skipped = 0;  // tabs short of the line's cells, at its end
-    int m_positionX = -1;       // the line m_position was written for
+    int m_positionX = -1;  // the line m_position was written for
     std::string m_position;
 };
 
-// The analytes' exports side by side: line k is line k of each analyte's export, the
-// texts separated by a tab. An analyte's line without cells adds nothing; one that stops
-// short of the cells its column titles head gets empty cells there when a later analyte's
-// line follows, so that no analyte's values move under another's titles.
+// The analytes' exports side by side, each in a block of columns as wide as a full data
+// line and one more for the empty cell between blocks: line k is line k of each analyte's
+// export, filled up with empty cells to the width of its block when another analyte's
+// cells follow on the line, so that every analyte's name, summary, titles and values stand
+// in its own columns on every line. A line ends after the last analyte's cells.
 std::string sideBySide(std::vector<ExportWriter>& writers)
 {
     // The analytes' lines are written a short run at a time into a piece per analyte, so
@@ -176,8 +174,7 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
     constexpr std::size_t kRun = 256;
     struct Piece {
         std::string text;
-        std::vector<std::size_t> end;      // of each line of the run in text
-        std::vector<std::size_t> skipped;  // writeLine's answer for each line
+        std::vector<std::size_t> end;  // of each line of the run in text
     };
     std::vector<Piece> pieces(writers.size());
     std::string out;
@@ -186,35 +183,36 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
         size += w.sizeGuess();
     out.reserve(size);
     const std::size_t lines = writers.empty() ? 0 : writers.front().lines();
+    const std::size_t width = writers.empty() ? 0 : writers.front().width();  // the same for all
     for (std::size_t first = 0; first < lines; first += kRun) {
         const std::size_t count = std::min(kRun, lines - first);
         for (std::size_t b = 0; b < writers.size(); ++b) {
             Piece& piece = pieces[b];
             piece.text.clear();
             piece.end.clear();
-            piece.skipped.clear();
             for (std::size_t k = first; k < first + count; ++k) {
-                piece.skipped.push_back(writers[b].writeLine(k, piece.text));
+                writers[b].writeLine(k, piece.text);
                 piece.end.push_back(piece.text.size());
             }
         }
+        auto lineOf = [&pieces](std::size_t b, std::size_t i) {
+            const Piece& piece = pieces[b];
+            const std::size_t start = i == 0 ? 0 : piece.end[i - 1];
+            return std::string_view(piece.text).substr(start, piece.end[i] - start);
+        };
         for (std::size_t i = 0; i < count; ++i) {
-            std::size_t owed = 0;  // tabs to write before the next analyte's cells
-            bool any = false;      // a line of an analyte before is part of this line
-            for (const Piece& piece : pieces) {
-                const std::size_t start = i == 0 ? 0 : piece.end[i - 1];
-                const std::string_view line =
-                    std::string_view(piece.text).substr(start, piece.end[i] - start);
-                const std::size_t separator = any ? 1 : 0;
-                if (!line.empty()) {
-                    out.append(owed + separator, kTab);
-                    out += line;
-                    owed = piece.skipped[i];
-                    any = true;
-                } else if (piece.skipped[i] > 0) {
-                    owed += separator + piece.skipped[i];
-                    any = true;
-                }
+            std::size_t blocks = pieces.size();  // up to the last analyte with cells here
+            while (blocks > 0 && lineOf(blocks - 1, i).empty())
+                --blocks;
+            for (std::size_t b = 0; b < blocks; ++b) {
+                const std::string_view line = lineOf(b, i);
+                out += line;
+                if (b + 1 < blocks)
+                    out.append(
+                        width -
+                            static_cast<std::size_t>(std::count(line.begin(), line.end(), kTab)) +
+                            1,
+                        kTab);
             }
             out += kCr;
         }

@@ -17,11 +17,13 @@ inline constexpr const char* kExportTitle = "* * *  KALIBRIX  -  Export of inter
 // direction marks, so that spreadsheets and scripts read them.
 //
 // For a named table the text is the analytes' exports side by side, in column order: line
-// k is line k of each analyte's export, separated by tabs, where an analyte's export is the
-// text above for its own table with its name as the title line. An analyte without values
-// adds nothing, nor does an analyte's line without cells; where a line of one analyte stops
-// short of its columns (a nodes-only method outside its nodes, the name-only title of such
-// a method), empty cells keep the columns of the analytes after it in place.
+// k is line k of each analyte's export, where an analyte's export is the text above for its
+// own table with its name as the title line. Each analyte has a block of columns as wide as
+// a data line of the exported methods, plus the empty cell between blocks: its name, summary,
+// column titles and values start in the first column of its block on every line, the cells
+// its line leaves out (a nodes-only method outside its nodes, the shorter summary and title
+// groups, an empty line) staying empty up to the next block. A line ends after the last
+// analyte with cells on it. An analyte without values has no block.
 std::string exportText(const State& state, const NumberFormat& fmt);
 
 }  // namespace kalibrix

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -41,12 +42,61 @@ struct Refusal {
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
+// The table's text as a session holds it: every character of the UTF-8 text, a byte order
+// mark at its start too (which QString::fromUtf8 would drop), so that the table comes back
+// as it was read; nullopt when the text is no UTF-8.
+std::optional<QString> tableText(std::string_view text)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    QString s = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (utf8.hasError())
+        return std::nullopt;
+    return s;
+}
+
 // A text in quotes as the file writes it (line breaks and the like escaped), shortened.
 std::string quoted(const QString& s)
 {
     const QString shortened = s.size() > kQuoteLength ? s.first(kQuoteLength) + u'…' : s;
     const QByteArray json = QJsonDocument(QJsonArray{shortened}).toJson(QJsonDocument::Compact);
     return json.sliced(1, json.size() - 2).toStdString();  // without the list's brackets
+}
+
+// The values of a JSON text, counted without building them: at most one more than its
+// commas and opening brackets outside texts (every value but the first of a list or object
+// follows a comma, a key counting as a value), and the opening brackets alone, which stand
+// for the lists and objects. Whether the text is JSON at all is left to the parser.
+struct JsonSize {
+    std::size_t values = 1;
+    std::size_t containers = 0;
+};
+
+JsonSize jsonSize(std::string_view bytes)
+{
+    JsonSize size;
+    bool inText = false;
+    bool escaped = false;
+    for (const char c : bytes) {
+        if (inText) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inText = false;
+            continue;
+        }
+        if (c == '"') {
+            inText = true;
+        } else if (c == ',') {
+            ++size.values;
+        } else if (c == '[' || c == '{') {
+            ++size.values;
+            ++size.containers;
+        }
+    }
+    return size;
 }
 
 std::string number(double v)
@@ -315,9 +365,10 @@ std::string sessionText(const State& state)
     o["formatVersion"] = kSessionFormatVersion;
     o["program"] = QLatin1String(kAppTitle);
     o["version"] = qstr(kProgramVersion);
-    o["table"] = QJsonObject{{"text", qstr(state.source.text)},
-                             {"locale", qstr(state.source.locale)},
-                             {"origin", qstr(state.source.origin)}};
+    o["table"] =
+        QJsonObject{{"text", tableText(state.source.text).value_or(qstr(state.source.text))},
+                    {"locale", qstr(state.source.locale)},
+                    {"origin", qstr(state.source.origin)}};
     if (state.named) {
         QJsonObject byName;
         for (const Analyte& analyte : state.analytes)
@@ -334,7 +385,7 @@ std::string sessionText(const State& state)
 
 std::optional<std::string> saveSession(const State& state, const std::string& file)
 {
-    if (QString::fromStdString(state.source.text).toStdString() != state.source.text)
+    if (!tableText(state.source.text))
         return "the table is not UTF-8 text, which a session holds";
     return saveFile(file, sessionText(state));
 }
@@ -345,6 +396,12 @@ std::variant<SessionContents, std::string> readSessionText(std::string_view byte
     if (bytes.size() > kMaxSessionBytes)
         return std::string(kForeign) + " (it is larger than " +
                std::to_string(kMaxSessionBytes / 1'000'000) + " MB).";
+    if (const JsonSize size = jsonSize(bytes); size.values > kMaxSessionValues)
+        return std::string(kForeign) + " (it holds more than " + std::to_string(kMaxSessionValues) +
+               " values).";
+    else if (size.containers > kMaxSessionContainers)
+        return std::string(kForeign) + " (it holds more than " +
+               std::to_string(kMaxSessionContainers) + " lists and objects).";
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(
         QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())), &error);

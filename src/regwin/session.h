@@ -21,7 +21,13 @@ inline constexpr int kSessionFormatVersion = 1;
 
 // Most bytes a session may have: its table's text (at most kMaxPasteBytes) escaped in JSON
 // and every analyte's rejections, one per line, fit well within this.
-inline constexpr std::size_t kMaxSessionBytes = 256'000'000;
+inline constexpr std::size_t kMaxSessionBytes = 64'000'000;
+// Most values (texts, numbers, truth values, lists and objects, keys included) a session may
+// hold, and most lists and objects among them: a session with every standard of the largest
+// named table rejected holds about 600 000 values and 110 lists and objects. Within these
+// limits reading a session takes a few times its size in memory.
+inline constexpr std::size_t kMaxSessionValues = 1'000'000;
+inline constexpr std::size_t kMaxSessionContainers = 1'000;
 
 // The confidence levels by their per cent, "80" .. "99.8", at their position in levelItems():
 // the names of kalibrix-cli's --level and a session's level.
@@ -55,7 +61,8 @@ struct SessionContents {
 // a paste in that locale) and that every rejection is of an analyte of the table at an X with
 // a standard with Y > 0. On refusal, one line saying what is wrong, such as
 // "The session is damaged: \"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8."
-// Unknown keys are passed over. Any bytes may be given.
+// Unknown keys are passed over. Any bytes may be given: more than kMaxSessionBytes, or more
+// values or lists and objects than a session holds, are refused before they are parsed.
 std::variant<SessionContents, std::string> readSessionText(std::string_view bytes);
 
 // Puts a session into the state: its table, where it came from, the rejections, the settings

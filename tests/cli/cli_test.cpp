@@ -197,7 +197,14 @@ TEST(Cli, NamedTablesByAnalyte)
                               "X\tPb\tCu\tCu sd\n5\t7\t980\t9\n10\t6\t770\t8\n"
                               "15\t5\t700\n25\t4\t550\t5\n27\t3\t500\t5\n")
                               .out);
-    EXPECT_TRUE(chosen.out.startsWith("Pb\tCu\n"));
+    // Each analyte's name, summary, titles and values start in the first column of its block.
+    const QStringList lines = chosen.lines();
+    const QStringList names = lines[0].split(u'\t');
+    const qsizetype cu = names.indexOf("Cu");
+    EXPECT_EQ(names.first(), "Pb");
+    EXPECT_EQ(lines[1].split(u'\t').value(cu), "L.R. aver.diff. /diff.%");
+    EXPECT_EQ(lines[3].split(u'\t').value(cu), "No.");
+    EXPECT_EQ(lines[8].split(u'\t').mid(cu, 2), QStringList({"5", "980"}));  // X = 5
 
     const Outcome summary = cli({"--summary", "--reject", "Cu:10,25"}, named);
     ASSERT_EQ(summary.status, 0) << summary.err.toStdString();
@@ -216,6 +223,8 @@ TEST(Cli, NamedTablesByAnalyte)
           {{"--reject", "7"}, "--reject: no analyte has a standard with Y > 0 at X = 7"}})
         expectFailure(cli(args, named), 2, message);
     expectFailure(cli({"--analyte", "Cu"}), 2, "the table has no names line");
+    expectFailure(cli({"--analyte", "Fe"}, "X\tCu\tFe\n5\t980\n10\t770\n15\t700\n"), 2,
+                  "--analyte: the analyte 'Fe' has no values");
 
     QTemporaryDir dir;
     ASSERT_EQ(cli({"--plot", dir.filePath("p-%a.png")}, named).status, 0);
@@ -275,6 +284,73 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     EXPECT_TRUE(contents(negative).contains(">-30<") && !contents(negative).contains("\u2212"));
 }
 
+// Every save (picture, session, report) writes as the shell's "> FILE" may: the name is opened
+// by the kernel, which follows a link only where it allows and refuses a file without write
+// permission; the file is still replaced whole, and the hidden file of a save killed midway
+// is gone after the next save.
+TEST(Cli, SavesWriteAsTheShellWouldAndLeaveNothingBehind)
+{
+    QTemporaryDir dir;
+    const QStringList inDir{dir.path()};
+    // A link that leads to no file: nothing is created through it.
+    const QString dangling = dir.filePath("dangling.kalibrix");
+    ASSERT_TRUE(QFile::link(dir.filePath("absent.kalibrix"), dangling));
+    expectFailure(cli({"--save-session", dangling}), 1,
+                  "cannot write " + dangling + ": the symbolic link leads to no file");
+    EXPECT_FALSE(QFile::exists(dir.filePath("absent.kalibrix")));
+    // /dev/stdout, a link to a link to a pipe, is opened by its name and written through.
+    const Outcome piped = cli({"--save-session", "/dev/stdout", "--export", "none"});
+    EXPECT_EQ(piped.status, 0) << piped.err.toStdString();
+    EXPECT_TRUE(piped.out.startsWith("{\n") && piped.out.contains("\"KALIBRIX session\""));
+
+    // A file without write permission, also through a link, is refused and stays; root may
+    // write it (as in the shell), so then the saves run as the user "nobody".
+    const Outcome readOnly = shell(
+        R"sh(cd "$1" && mkdir ro && cd ro && cat > t.txt && echo kept > ro.kalibrix && chmod 444 ro.kalibrix &&
+           ln -s ro.kalibrix link.kalibrix || exit 9
+           as=
+           if [ "$(id -u)" = 0 ]; then
+               chown -R 65534:65534 . && as="setpriv --reuid=65534 --regid=65534 --clear-groups"
+           fi
+           for f in ro.kalibrix link.kalibrix; do $as "$0" --save-session $f t.txt > /dev/null; echo $?; done
+           cat ro.kalibrix; ls -A)sh",
+        inDir);
+    EXPECT_EQ(readOnly.out, "1\n1\nkept\nlink.kalibrix\nro.kalibrix\nt.txt\n");
+    EXPECT_TRUE(readOnly.err.contains("cannot write ro.kalibrix: Permission denied") &&
+                readOnly.err.contains("cannot write link.kalibrix: Permission denied"))
+        << readOnly.err.toStdString();
+
+    // A save killed midway (beyond the file size limit) leaves its hidden file; the next save
+    // of that file removes it, but not the hidden file of a save still running (locked).
+    const Outcome killed = shell(
+        R"sh(cd "$1" && mkdir killed && cd killed && cat > t.txt || exit 9
+           (ulimit -f 1; exec "$0" --plot p.png t.txt > /dev/null); echo $?
+           ls -A | grep -c '^\.p\.png\.kalibrix-......$'
+           exec 9> .p.png.kalibrix-Held00 && flock 9 || exit 9
+           "$0" --plot p.png t.txt > /dev/null 9>&-; echo $?
+           ls -A)sh",
+        inDir);
+    EXPECT_EQ(killed.out, "153\n1\n0\n.p.png.kalibrix-Held00\np.png\nt.txt\n");
+}
+
+// Memory running out (a large session under a memory limit) is a message and status 1, not a
+// crash. Where the program cannot even start under the limit (a sanitizer build) it is not
+// tried.
+TEST(Cli, OutOfMemoryIsAMessage)
+{
+    QTemporaryDir dir;
+    const Outcome starved = shell(
+        R"sh(cd "$1" && { printf '{"format": "KALIBRIX session", "note": "'
+                           head -c 60000000 /dev/zero | tr '\0' a; printf '"}'; } > big.kalibrix
+           (ulimit -v 200000 && "$0" --export none > /dev/null) || exit 77
+           ulimit -v 200000 && exec "$0" --session big.kalibrix)sh",
+        {dir.path()});
+    if (starved.status == 77)
+        GTEST_SKIP() << "kalibrix-cli does not start within 200 MB";
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_EQ(starved.err, "kalibrix-cli: out of memory\n");
+}
+
 // A session saved by a run opens to the same export and saves to the same bytes; the options
 // given change it; what cannot be read or written exits with one; --report writes a PDF.
 TEST(Cli, SessionsAndReports)
@@ -296,6 +372,21 @@ TEST(Cli, SessionsAndReports)
     ASSERT_EQ(cli({"--reject", "Zn:10", "--save-session", saved}, named).status, 0);
     EXPECT_EQ(cli({"--session", saved, "--analyte", "Zn", "--summary"}, "").out,
               cli({"--analyte", "Zn", "--reject", "10", "--summary"}, named).out);
+    // Saved again with one analyte chosen: the others keep their rejections.
+    ASSERT_EQ(cli({"--reject", "Cu:5", "--save-session", saved}, named).status, 0);
+    ASSERT_EQ(
+        cli({"--session", saved, "--analyte", "Zn", "--reject", "5", "--save-session", saved}, "")
+            .status,
+        0);
+    EXPECT_EQ(cli({"--session", saved, "--summary"}, "").out,
+              cli({"--reject", "5", "--summary"}, named).out);
+    // A table file with a byte order mark: its session is saved and gives the same export.
+    QFile bom(dir.filePath("bom.txt"));
+    ASSERT_TRUE(bom.open(QIODevice::WriteOnly) && bom.write("\xEF\xBB\xBF" + kDemo));
+    bom.close();
+    const Outcome withBom = cli({bom.fileName(), "--save-session", saved});
+    EXPECT_EQ(withBom.status, 0) << withBom.err.toStdString();
+    EXPECT_EQ(cli({"--session", saved}, "").out, withBom.out);
 
     QFile bad(dir.filePath("bad.kalibrix"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("{\"format\": \"KALIBRIX session\"}"));
@@ -307,6 +398,15 @@ TEST(Cli, SessionsAndReports)
     expectFailure(cli({"--session", saved, "t.txt"}), 2,
                   "--session and a table FILE cannot be combined");
     expectFailure(cli({"--report", "r.png"}), 2, "--report: the file name must end in .pdf");
+    // One file named twice is a usage error, also under another name; nothing is written.
+    const QString twice = dir.filePath("twice.pdf");
+    for (const QStringList& args :
+         {QStringList{"--plot", twice, "--report", twice},
+          QStringList{"--plot", dir.path() + "/./twice.pdf", "--save-session", twice},
+          QStringList{"--save-session", twice, "--report",
+                      dir.path() + "/../" + QDir(dir.path()).dirName() + "/twice.pdf"}})
+        expectFailure(cli(args), 2, "name one file: ");
+    EXPECT_FALSE(QFile::exists(twice));
     for (const char* option : {"--save-session", "--report"})
         expectFailure(
             cli({option, dir.filePath("missing/f.pdf")}), 1,

@@ -101,7 +101,8 @@ TEST(NamedTable, RefusedNamesAndLines)
 
 // Named tables of 2 to 30 analytes, with error columns, empty cells, Y <= 0, rejections and
 // random methods: the export is, cell by cell, each analyte's export of its own plain paste
-// (its lines with a value, the shared nData, its rejections) with its name as the title.
+// (its lines with a value, the shared nData, its rejections) with its name as the title, in
+// a block of columns of its own that is as wide on every line.
 TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
 {
     const State started = test::startedState();
@@ -204,23 +205,58 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
             lines[0] = "A" + QString::number(a);
             own.push_back(lines);
         }
+        // Column by column: analyte b's cells of every line start in column b * (fullTabs + 1),
+        // its name on the first line too; a line ends with the last analyte's own cells.
         ASSERT_EQ(got.size(), own.empty() ? 1 : own[0].size());
+        const qsizetype block = fullTabs + 1;
         for (qsizetype k = 0; k < got.size(); ++k) {
-            QStringList expected;
-            qsizetype last = -1;  // the last analyte with cells on the line
+            SCOPED_TRACE(k);
+            const QStringList cells = got[k].isEmpty() ? QStringList() : got[k].split(u'\t');
+            qsizetype end = 0;  // cells the line must have
             for (qsizetype b = 0; b < static_cast<qsizetype>(own.size()); ++b)
                 if (!own[b][k].isEmpty())
-                    last = b;
-            for (qsizetype b = 0; b <= last; ++b) {
-                QStringList block = own[b][k].isEmpty() ? QStringList() : own[b][k].split(u'\t');
-                // Before another analyte a data or titles line keeps all its cells.
-                if (b < last && k >= 3)
-                    while (block.size() < fullTabs + 1)
-                        block.append(QString());
-                if (!block.isEmpty())
-                    expected += block;
+                    end = b * block + own[b][k].count(u'\t') + 1;
+            ASSERT_EQ(cells.size(), end) << got[k].toStdString();
+            for (qsizetype b = 0; b * block < end; ++b) {
+                const QStringList mine = own[b][k].split(u'\t');
+                for (qsizetype c = 0; c < block && b * block + c < end; ++c)
+                    EXPECT_EQ(cells[b * block + c], c < mine.size() ? mine[c] : QString())
+                        << "analyte " << b << ", cell " << c;
             }
-            EXPECT_EQ(got[k], expected.join(u'\t')) << "line " << k;
         }
     }
+}
+
+// An analyte whose zigzag has no node (no Y > 0) still has its block: with only the zigzag
+// exported, the next analyte's name, summary, titles and values start 5 columns on.
+TEST(NamedTable, AnAnalyteWithoutZigzagNodesKeepsItsBlock)
+{
+    State state = test::startedState();
+    for (std::size_t m = 0; m < state.settings.exported.size(); ++m)
+        state.settings.exported[m] = kUnticked;
+    state.settings.exported[test::method("zigzag")] = kTicked;
+    state.settings.show[test::method("zigzag")] = kTicked;
+    // B's clusters 1-2, 5-6 and 9-10 give nodes between them; A has no Y > 0.
+    PasteResult pasted = Paste_Table(
+        "X\tA\tB\n1\t-1\t10\n2\t-2\t20\n5\t-5\t50\n6\t\t60\n9\t\t90\n10\t\t100\n", kEnglish);
+    ASSERT_TRUE(pasted.table);
+    state.replaceAnalytes(std::move(pasted.table->analytes), true);
+    A_PLOT(state, NumberFormat{}, Drawing::Skip);
+    const QStringList lines =
+        QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
+    ASSERT_EQ(lines.size(), 4 + 10 + 1);
+    EXPECT_EQ(lines[0], "A\t\t\t\t\tB");
+    EXPECT_EQ(lines[1], "Zigzag\t\t\t\t\tZigzag");
+    EXPECT_EQ(lines[3], "No.\tData\tZigzag\t\t\tNo.\tData\tZigzag");
+    int written = 0;  // data lines with B's zigzag
+    for (int x = 1; x <= 10; ++x) {
+        if (lines[3 + x].isEmpty())
+            continue;
+        ++written;
+        const bool measured = x % 4 == 1 || x % 4 == 2;
+        EXPECT_EQ(lines[3 + x].split(u'\t').mid(0, 7),
+                  QStringList({"", "", "", "", "", QString::number(x),
+                               measured ? QString::number(10 * x) : QString()}));
+    }
+    EXPECT_GT(written, 0);
 }

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 
 #include <QLocale>
+#include <QTemporaryDir>
 
 using namespace kalibrix;
 using kalibrix::test::method;
@@ -162,5 +163,65 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
             EXPECT_EQ(said, message);
         else
             EXPECT_TRUE(said.starts_with(message)) << said;
+    }
+}
+
+// Sessions are parsed in bounded memory: more bytes, values or lists and objects than the
+// largest real session holds are refused before they are parsed; that session itself (the
+// largest named table with every standard rejected) is read back.
+TEST(Session, OnlyWhatARealSessionCanHoldIsParsed)
+{
+    std::string largest = "X";
+    for (int a = 1; a < kMaxPasteCells; ++a)
+        largest += "\tA" + std::to_string(a);
+    largest += "\n";
+    for (int x = 1; x <= kMaxPasteLines; ++x) {
+        largest += std::to_string(x);
+        for (int a = 1; a < kMaxPasteCells; ++a)
+            largest += "\t1";
+        largest += "\n";
+    }
+    State all = pasted(largest, "C", {}, 0);
+    for (Analyte& analyte : all.analytes)
+        for (int x = 1; x <= kMaxPasteLines; ++x)
+            analyte.table.rejFlag[static_cast<std::size_t>(x)] = 1;
+    const std::string bytes = sessionText(all);
+    EXPECT_EQ(sessionText(opened(bytes)), bytes);
+
+    auto said = [](const std::string& session) {
+        auto r = readSessionText(session);
+        return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "read";
+    };
+    const std::string head = "{\"format\": \"KALIBRIX session\", \"formatVersion\": 1, \"note\": ";
+    // Commas, brackets and quotes inside a text are no values.
+    EXPECT_EQ(said(head + "\"" + std::string(kMaxSessionValues, ',') + "[{\\\"\"}"),
+              "The session is damaged: \"program\" is missing.");
+    std::string values = head + "[0";
+    for (std::size_t i = 0; i < kMaxSessionValues; ++i)
+        values += ",0";
+    EXPECT_EQ(said(values + "]}"),
+              "The file is not a KALIBRIX session (it holds more than 1000000 values).");
+    EXPECT_EQ(said(head + std::string(kMaxSessionContainers, '[') +
+                   std::string(kMaxSessionContainers, ']') + "}"),
+              "The file is not a KALIBRIX session (it holds more than 1000 lists and objects).");
+    EXPECT_EQ(said(head + "\"" + std::string(kMaxSessionBytes, 'a') + "\"}"),
+              "The file is not a KALIBRIX session (it is larger than 64 MB).");
+}
+
+// A byte order mark before the table is part of what was read: the session keeps it, saves,
+// and gives the table back as it was.
+TEST(Session, ATableWithAByteOrderMarkIsSavedAndComesBackAsRead)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    QTemporaryDir dir;
+    for (const std::string& text : {bom + kDemonstrationText, bom + kNamed}) {
+        SCOPED_TRACE(text);
+        const State saved = pasted(text, "C", {{0, 10}}, 0);
+        const std::string bytes = sessionText(saved);
+        const State back = opened(bytes);
+        EXPECT_EQ(back.source.text, text);
+        EXPECT_EQ(sessionText(back), bytes);
+        EXPECT_EQ(back.analytes[0].table.rejFlag, saved.analytes[0].table.rejFlag);
+        EXPECT_EQ(saveSession(saved, dir.filePath("s.kalibrix").toStdString()), std::nullopt);
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace kalibrix {
 
@@ -115,12 +116,14 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
     detail::CompensatedSum dtt, dyy, dty;
     double diff = 0;
     double diffProc = 0;
+    double sse = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
         const double t = transform(x);
         const double y = *table.y[x] * toScaled;
         const double f = b * t + a;
+        sse += (y - f) * (y - f);
         diff += std::abs(y - f);
         diffProc += std::abs(y - f) / y;
         const double dt = t - tMean;
@@ -135,6 +138,87 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(), dty.value());
     fit.diff = scaledBack(diff / n, e);
     fit.diffProc = finiteOrNone((diffProc / n) * 100);
+    if (count > 2)
+        fit.sEst = scaledBack(std::sqrt(sse / (count - 2)), e);
+    return fit;
+}
+
+template <class Transform>
+RegressionFit fitWeightedLine(const DataTable& table, Transform transform)
+{
+    struct Point {
+        double t, y, w, err;
+    };
+    std::vector<Point> points;
+    double maxY = 0;
+    double minErr = std::numeric_limits<double>::max();
+    for (int x = 1; x <= table.nData; ++x) {
+        if (!table.isFitted(x))
+            continue;
+        const double err = *table.yErr[static_cast<std::size_t>(x)];
+        points.push_back({transform(x), *table.y[x], 0, err});
+        maxY = std::max(maxY, *table.y[x]);
+        minErr = std::min(minErr, err);
+    }
+    RegressionFit fit;
+    const std::size_t count = points.size();
+    if (count < 2)
+        return fit;
+    // Y / 2^e as in the unweighted fit; weights (unit / err)^2 within (0, 4].
+    const int e = yScaleExponent(maxY);
+    const double toScaled = std::ldexp(1.0, -e);
+    int unitExponent = 0;
+    std::frexp(minErr, &unitExponent);
+    const double unit = std::ldexp(1.0, std::clamp(unitExponent, -1022, 1023));
+    detail::CompensatedSum w, wt, wy;
+    for (Point& p : points) {
+        p.y *= toScaled;
+        p.w = (unit / p.err) * (unit / p.err);
+        w.add(p.w);
+        wt.add(p.w * p.t);
+        wy.add(p.w * p.y);
+    }
+    const double weight = w.value();
+    const double tMean = wt.value() / weight;
+    const double yMean = wy.value() / weight;
+    double dtSum = 0, dySum = 0;
+    detail::CompensatedSum dtt, dyy, dty;
+    for (const Point& p : points) {
+        const double dt = p.t - tMean;
+        const double dy = p.y - yMean;
+        dtSum += p.w * dt;
+        dySum += p.w * dy;
+        dtt.add(p.w * dt * dt);
+        dyy.add(p.w * dy * dy);
+        dty.add(p.w * dt * dy);
+    }
+    const double stt = dtt.value() - dtSum * dtSum / weight;
+    const double sty = dty.value() - dtSum * dySum / weight;
+    if (!(stt > 0))
+        return fit;
+    const double b = sty / stt;
+    const double a = yMean + dySum / weight - b * (tMean + dtSum / weight);
+    if (!std::isfinite(b) || !std::isfinite(a))
+        return fit;
+    fit.b = scaledBack(b, e);
+    fit.a = scaledBack(a, e);
+    if (count > 2)
+        fit.r = detail::correlation(weight, dtSum, dySum, dtt.value(), dyy.value(), dty.value());
+    double diff = 0, diffProc = 0, sse = 0, chi = 0;
+    for (const Point& p : points) {
+        const double d = p.y - (b * p.t + a);
+        diff += std::abs(d);
+        diffProc += std::abs(d) / p.y;
+        sse += d * d;
+        const double z = std::ldexp(d, e) / p.err;
+        chi += z * z;
+    }
+    const double n = static_cast<double>(count);
+    fit.diff = scaledBack(diff / n, e);
+    fit.diffProc = finiteOrNone((diffProc / n) * 100);
+    if (count > 2)
+        fit.sEst = scaledBack(std::sqrt(sse / (n - 2)), e);
+    fit.chiSquare = finiteOrNone(chi);
     return fit;
 }
 

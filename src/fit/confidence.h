@@ -17,7 +17,7 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
 // The band of the line weighted by 1 / err^2 over the fitted points (each with an error
 // above 0): t * sqrt(c) * sqrt(1 / sum w + (X - weighted mean X)^2 / weighted SSX), the
 // weights in absolute units (the errors are known), c the factor the scatter asks for (the
-// MSWD when above 1, else 1). No result where undefined or beyond a double.
+// MSWD where Mswd::scales, else 1). No result where undefined or beyond a double.
 std::optional<ConfidenceBand> weightedConfidence(const DataTable& table, double c,
                                                  double tValue);
 

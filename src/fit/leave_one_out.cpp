@@ -202,9 +202,9 @@ bool LeastSquaresLoo::addColumn()
             continue;  // a constant is nobody's fit: no errors for degree 0
         const double freedom = 1 - m_leverage[i];
         if (freedom >= kRefitBelow)
-            errors[i] = finiteOrNone(m_scale.empty()
-                                         ? m_residual[i] / freedom * m_yUnit
-                                         : m_residual[i] / freedom / m_scale[i] * m_yUnit);
+            errors[i] =
+                finiteOrNone(m_scale.empty() ? m_residual[i] / freedom * m_yUnit
+                                             : m_residual[i] / freedom / m_scale[i] * m_yUnit);
         else
             refit = true;
     }

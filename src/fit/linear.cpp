@@ -59,7 +59,7 @@ FitOutcome fitLinear(const FitInput& in)
             result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
                                           in.student.lookup(*in.settings.level + 1, nOK));
         } else {
-            const bool scaled = result.mswd && result.mswd->value > 1;
+            const bool scaled = result.mswd && result.mswd->scales();
             result.band = weightedConfidence(
                 in.table, scaled ? result.mswd->value : 1.0,
                 in.student.quantile(*in.settings.level + 1,

@@ -328,8 +328,8 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
         fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);
     if (weighted)
         withDegree(m, [&](auto degree) {
-            fit.chiSquare = finiteOrNone(weightedSquaredResiduals<degree()>(
-                x, y, yFactor, std::ldexp(1.0, e), err, b));
+            fit.chiSquare = finiteOrNone(
+                weightedSquaredResiduals<degree()>(x, y, yFactor, std::ldexp(1.0, e), err, b));
         });
 
     fit.outcome = PolyOutcome::Fitted;

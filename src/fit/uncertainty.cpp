@@ -52,7 +52,7 @@ void addLeastSquaresUncertainty(FitResult& result, const FitInput& input, bool i
     if (dof >= 1 && chiSquare)
         if (const std::optional<double> m = finiteOrNone(*chiSquare / dof))
             result.mswd = Mswd{*m, dof};
-    const bool scaled = result.mswd && result.mswd->value > 1;
+    const bool scaled = result.mswd && result.mswd->scales();
     // sqrt(c) times the unit the errors are measured in.
     const double scale = ws->errorUnit() * (scaled ? std::sqrt(result.mswd->value) : 1.0);
     const std::optional<int> tDof = scaled ? std::optional<int>(dof) : std::nullopt;

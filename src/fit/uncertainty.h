@@ -20,9 +20,10 @@ std::shared_ptr<const ReadingVariance> sharedReadings(const FitInput& input);
 //  unweighted: u_curve^2 = s^2 h(X), u_reading^2 = s^2 (1 + h(X)), s^2 = SSE / (n - p),
 //    t with n - p degrees of freedom (`s` the fit's sqrt(SSE / (n - p)); none: no result);
 //  weighted (errors known): u_curve^2 = c h(X), u_reading^2 = c (err(X)^2 + h(X)), h in
-//    units of the errors, err(X)^2 the reading variance at X; c = MSWD when MSWD > 1 (t
-//    with n - p degrees of freedom), else 1 (the large-sample row): `chiSquare` the
-//    weighted SSE, which also gives the result's mswd.
+//    units of the errors, err(X)^2 the reading variance at X; c = MSWD when the MSWD lies
+//    above the range scatter alone gives (Mswd::scales; t with n - p degrees of freedom),
+//    else 1 (the errors known: the large-sample row); `chiSquare` the weighted SSE, which
+//    also gives the result's mswd.
 void addLeastSquaresUncertainty(FitResult& result, const FitInput& input, bool inLnX, int degree,
                                 std::optional<double> s, std::optional<double> chiSquare);
 

@@ -146,7 +146,7 @@ void addZigZagUncertainty(FitResult& result, const FitInput& in, const ZigZagClu
         if (dof >= 1)
             if (const std::optional<double> m = finiteOrNone(chi / dof))
                 result.mswd = Mswd{*m, dof};
-        const bool scaled = result.mswd && result.mswd->value > 1;
+        const bool scaled = result.mswd && result.mswd->scales();
         const double factor = scaled ? result.mswd->value : 1.0;
         const std::optional<int> tDof = scaled ? std::optional<int>(dof) : std::nullopt;
         result.uncertaintyAt = [spread = std::move(spread), readings = sharedReadings(in),

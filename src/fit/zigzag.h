@@ -38,8 +38,8 @@ std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x);
 // the end node's u; u_i the standard error of node i's mean (unweighted: its standards'
 // standard deviation over sqrt(count), for a node of one standard the pooled within-node
 // standard deviation, no result without one; weighted: 1 / sqrt(sum of weights), times
-// sqrt(MSWD) when the within-node MSWD is above 1). A new reading adds the pooled
-// within-node variance (weighted: the reading variance at X, scaled alike).
+// sqrt(MSWD) when the within-node MSWD lies above its range, Mswd::scales). A new reading
+// adds the pooled within-node variance (weighted: the reading variance at X, scaled alike).
 FitOutcome fitZigZag(const FitInput& input);
 
 // The zigzag's leave-one-out errors: without a standard its cluster loses it (a cluster of

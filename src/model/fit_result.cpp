@@ -38,5 +38,6 @@ std::optional<double> Uncertainty::readingHalfWidth(const StudentTable& student,
 
 double Mswd::low() const { return std::max(0.0, 1 - 2 * std::sqrt(2.0 / dof)); }
 double Mswd::high() const { return 1 + 2 * std::sqrt(2.0 / dof); }
+bool Mswd::scales() const { return value > high(); }
 
 }  // namespace kalibrix

@@ -133,7 +133,8 @@ struct WideFit {
         for (std::size_t j = 0; j < p; ++j) {
             Wide binomial = 1;  // C(j, k)
             for (std::size_t k = 0; k <= j; ++k) {
-                out[k] += coef[j] * binomial * std::pow(-mid, Wide(j - k)) / std::pow(half, Wide(j));
+                out[k] +=
+                    coef[j] * binomial * std::pow(-mid, Wide(j - k)) / std::pow(half, Wide(j));
                 binomial = binomial * Wide(j - k) / Wide(k + 1);
             }
         }
@@ -169,8 +170,8 @@ WideFit wideFit(const std::vector<Wide>& t, const std::vector<double>& y,
 {
     if (actual && std::abs(*actual - expected) <= tolerance * std::abs(expected))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << ::testing::PrintToString(actual) << " against "
-                                         << static_cast<double>(expected);
+    return ::testing::AssertionFailure()
+           << ::testing::PrintToString(actual) << " against " << static_cast<double>(expected);
 }
 
 struct Fitting {
@@ -256,8 +257,8 @@ TEST(Uncertainty, LineBandAndPolynomialOfDegreeOneAgree)
     for (int x = 1; x <= run.table.nData; ++x) {
         const std::optional<Uncertainty> u = line.uncertainty(x), p = poly1.uncertainty(x);
         ASSERT_TRUE(u && p) << x;
-        EXPECT_TRUE(relativelyNear(u->curveHalfWidth(student(), column), line.band->halfWidth(x),
-                                   1e-12))
+        EXPECT_TRUE(
+            relativelyNear(u->curveHalfWidth(student(), column), line.band->halfWidth(x), 1e-12))
             << x;
         EXPECT_TRUE(relativelyNear(p->curve, u->curve, 1e-9)) << x;
         EXPECT_TRUE(relativelyNear(p->reading, u->reading, 1e-9)) << x;
@@ -300,9 +301,10 @@ TEST(Uncertainty, WeightedFitsAgreeWithExtendedPrecision)
                 int degree;
             };
             std::vector<Method> cases{{"linear", *fitLinear(in).result, false, 1},
-                                    {"log", *fitLogarithmic(in).result, true, 1}};
+                                      {"log", *fitLogarithmic(in).result, true, 1}};
             for (int m = 2; m <= 5; ++m)
-                cases.push_back({"poly", *fitPolynomial(in, m, std::to_string(m)).result, false, m});
+                cases.push_back(
+                    {"poly", *fitPolynomial(in, m, std::to_string(m)).result, false, m});
             for (const Method& c : cases) {
                 SCOPED_TRACE(std::string(c.name) + " degree " + std::to_string(c.degree) + " n " +
                              std::to_string(n));
@@ -336,15 +338,17 @@ TEST(Uncertainty, WeightedFitsAgreeWithExtendedPrecision)
                     EXPECT_EQ(c.fit.mswd->dof, dof);
                     EXPECT_TRUE(relativelyNear(c.fit.mswd->value, mswd, 1e-9));
                 }
-                // u_curve^2 = max(1, MSWD) phi' G^-1 phi with the weights 1 / err^2.
-                const Wide factor = std::max(Wide(1), mswd);
+                // u_curve^2 = c phi' G^-1 phi with the weights 1 / err^2, c the MSWD when
+                // above its range 1 + 2 sqrt(2 / dof), else 1.
+                const bool scales = dof > 0 && mswd > 1 + 2 * std::sqrt(2.0L / dof);
+                const Wide factor = scales ? mswd : 1;
                 const int mid = x[x.size() / 2];
                 const Uncertainty u = *c.fit.uncertainty(mid);
                 EXPECT_TRUE(relativelyNear(
                     u.curve,
                     std::sqrt(factor * reference.leverage(c.lnX ? std::log(Wide(mid)) : mid)),
                     1e-9));
-                EXPECT_EQ(u.dof.has_value(), mswd > 1);
+                EXPECT_EQ(u.dof.has_value(), scales);
             }
         }
     }
@@ -357,8 +361,9 @@ TEST(Uncertainty, WeightedBandIsTheWeightedLinesConfidence)
     const FitResult line = *fitLinear(run.input(student())).result;
     ASSERT_TRUE(line.band && line.weighted);
     for (int x = 1; x <= 20; ++x)
-        EXPECT_TRUE(relativelyNear(line.uncertainty(x)->curveHalfWidth(student(), kDefaultLevel + 1),
-                                   line.band->halfWidth(x), 1e-12))
+        EXPECT_TRUE(
+            relativelyNear(line.uncertainty(x)->curveHalfWidth(student(), kDefaultLevel + 1),
+                           line.band->halfWidth(x), 1e-12))
             << x;
 }
 
@@ -394,9 +399,13 @@ TEST(Uncertainty, ZigzagNodesStandardErrors)
     auto between = [](double f, double a, double b) { return (1 - f) * (1 - f) * a + f * f * b; };
     const struct {
         double x, u2;
-    } expected[] = {{1, u1},     {2, u1},   {5, between(3 / 6.5, u1, u2)},
-                    {8.5, u2},   {10, between(1.5 / 3.5, u2, u3)},
-                    {12, u3},    {14, u3}};
+    } expected[] = {{1, u1},
+                    {2, u1},
+                    {5, between(3 / 6.5, u1, u2)},
+                    {8.5, u2},
+                    {10, between(1.5 / 3.5, u2, u3)},
+                    {12, u3},
+                    {14, u3}};
     for (const auto& e : expected) {
         const std::optional<Uncertainty> u = z.uncertainty(e.x);
         ASSERT_TRUE(u) << e.x;
@@ -404,7 +413,8 @@ TEST(Uncertainty, ZigzagNodesStandardErrors)
         EXPECT_NEAR(u->reading, std::sqrt(e.u2 + 10.0 / 3), 1e-12) << e.x;
         EXPECT_EQ(u->dof, 3);
     }
-    EXPECT_FALSE(fitZigZag(Fitting(demonstrationTable(), false).input(student())).result->uncertainty(10));
+    EXPECT_FALSE(
+        fitZigZag(Fitting(demonstrationTable(), false).input(student())).result->uncertainty(10));
 
     // Weighted: each node the weighted mean (101), u_i = 1 / sqrt(sum w) (sqrt 0.75 and 2);
     // the within-node MSWD (100 - 101)^2 / 1 + (104 - 101)^2 / 3 = 4 over 1 dof scales u
@@ -488,7 +498,8 @@ TEST(Uncertainty, IntervalsCoverAsTheyClaim)
                     y.push_back(drift(at) + sigma(at) * random.normal());
                     err.push_back(sigma(at));
                 }
-                const Fitting run(tableWith(x, y, weighted ? err : std::vector<double>{}), weighted);
+                const Fitting run(tableWith(x, y, weighted ? err : std::vector<double>{}),
+                                  weighted);
                 const FitInput in = run.input(student());
                 const FitResult fit = *fitPolynomial(in, degree, std::to_string(degree)).result;
                 const int at = random.between(1, x.back());

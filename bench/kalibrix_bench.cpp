@@ -21,8 +21,8 @@
 //   uncertainty  after a fresh calculate (not timed), both half-widths of every fitted
 //                method at every X = 1..nData: what an export with uncertainties adds to
 //                "export" (the factorisations are made on the first X asked);
-//   calculate weighted, run+loo weighted  "calculate" and "run+loo" with "Weight by the
-//                errors" on (the table has an error at every standard).
+//   calculate weighted, run weighted, run+loo weighted  "calculate", "run" and "run+loo"
+//                with "Weight by the errors" on (the table has an error at every standard).
 //
 // "analytes" takes a named table of 6000 lines (X = 5, 10, ... 30000) and 1 or 60 analyte
 // columns and does what the window does with it, every method ticked: the paste, a run of
@@ -384,6 +384,7 @@ BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
 BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
 BENCHMARK(BM_Uncertainty)->Name("uncertainty")->Apply(sizes);
 BENCHMARK(BM_CalculateWeighted)->Name("calculate weighted")->Apply(sizes);
+BENCHMARK(BM_Run<LeaveOneOutErrors::Skip, true>)->Name("run weighted")->Apply(sizes);
 BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->Apply(sizes);
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 

@@ -21,6 +21,7 @@ class ReadingVariance;
 // fit/uncertainty.h): the standards in use with their least-squares factorisations, and
 // the variance of one reading at any X.
 struct FitShared {
+    std::optional<bool> weighted;  // whether the fits weigh by the errors (weighsByErrors)
     std::shared_ptr<LooWorkspace> workspace;
     std::shared_ptr<const ReadingVariance> readings;
 };

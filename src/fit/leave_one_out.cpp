@@ -209,8 +209,8 @@ bool LeastSquaresLoo::addColumn()
             refit = true;
     }
     m_q.push_back(std::move(v));
-    m_takenOut.push_back(std::move(takenOut));
-    m_length.push_back(std::sqrt(length));
+    m_takenOutFlat.insert(m_takenOutFlat.end(), takenOut.begin(), takenOut.end());
+    m_inverseLength.push_back(inverseNorm);
     if (refit) {
         for (std::size_t i = 0; i < m_n; ++i) {
             const double freedom = 1 - m_leverage[i];
@@ -288,9 +288,10 @@ std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
     const double s = m_high > m_low ? (2 * t - m_low - m_high) / (m_high - m_low) : 0.0;
     // The values at t of the columns, each made from T_j(s) as its column was made from
     // T_j at the points.
-    std::array<double, kMaxEarlier + 1> q{};
+    std::array<double, kMaxEarlier + 1> q;
     double previous = 1, current = 1;
     double h = 0;
+    const double* takenOut = m_takenOutFlat.data();
     for (std::size_t j = 0; j <= static_cast<std::size_t>(degree); ++j) {
         if (j == 1) {
             current = s;
@@ -300,10 +301,10 @@ std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
             current = next;
         }
         double v = current;
-        const std::vector<double>& takenOut = m_takenOut[j];
         for (std::size_t c = 0; c < j; ++c)
             v -= takenOut[c] * q[c];
-        q[j] = v / m_length[j];
+        takenOut += j;
+        q[j] = v * m_inverseLength[j];
         h += q[j] * q[j];
     }
     return finiteOrNone(h);
@@ -344,6 +345,14 @@ std::span<const double> LooWorkspace::rowScales(bool weighted)
         for (double e : m_err)
             m_rowScale.push_back(m_errorUnit / e);
     return m_rowScale;
+}
+
+std::span<const double> LooWorkspace::weights()
+{
+    if (m_weights.empty())
+        for (double r : rowScales(true))
+            m_weights.push_back(r * r);
+    return m_weights;
 }
 
 LeastSquaresLoo& LooWorkspace::inX(bool weighted)

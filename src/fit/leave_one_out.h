@@ -51,9 +51,10 @@ private:
     std::vector<double> m_chebyshev; // T_(j-1) and T_j at every point, pairwise
     std::vector<std::vector<double>> m_q;  // the orthonormal columns
     // How each column came out of T_j: the amounts of the earlier columns taken out of it
-    // (over both passes) and the length it was divided by.
-    std::vector<std::vector<double>> m_takenOut;
-    std::vector<double> m_length;
+    // (over both passes; those of column j follow those of column j - 1) and 1 / the
+    // length it was divided by.
+    std::vector<double> m_takenOutFlat;
+    std::vector<double> m_inverseLength;
     std::vector<double> m_y;         // the points' y divided by 2^m_yExponent
     std::vector<double> m_residual;  // m_y less its projection on the columns so far
     std::vector<double> m_leverage;  // sum of the squares of each row of the columns
@@ -75,6 +76,8 @@ public:
     std::span<const double> err() const { return m_err; }
     // The power of two the weights are taken in (errorUnit of the errors).
     double errorUnit() const { return m_errorUnit; }
+    // The weights (errorUnit / err)^2 of the standards, once asked for.
+    std::span<const double> weights();
     LeastSquaresLoo& inX(bool weighted = false);
     LeastSquaresLoo& inLnX(bool weighted = false);
     // Room for the errors of a method that makes its own (one at a time).
@@ -87,6 +90,7 @@ private:
     std::vector<double> m_err;
     double m_errorUnit = 1;
     std::vector<double> m_rowScale;  // errorUnit / err, once asked for
+    std::vector<double> m_weights;   // their squares, once asked for
     std::optional<LeastSquaresLoo> m_inX, m_inLnX;
     bool m_inXWeighted = false, m_inLnXWeighted = false;
     std::span<const double> rowScales(bool weighted);

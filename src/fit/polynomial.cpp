@@ -107,25 +107,32 @@ double squaredResiduals(std::span<const double> x, std::span<const double> y, do
     return sse;
 }
 
-// Sum of ((y - P(x)) / err)^2 with y = Y * yFactor, P as in squaredResiduals; the residual
-// taken back to Y units (yUnit = 1 / yFactor) before it is divided by err.
+// squaredResiduals and, in the same pass, the sum of ((Y - P(x)) / err)^2 from the weights
+// w = (unit / err)^2 (yUnit = 1 / yFactor).
 template <int M>
-double weightedSquaredResiduals(std::span<const double> x, std::span<const double> y,
-                                double yFactor, double yUnit, std::span<const double> err,
-                                const std::vector<double>& b)
+std::pair<double, double> weightedSquaredResiduals(std::span<const double> x,
+                                                   std::span<const double> y, double yFactor,
+                                                   double yUnit, double unit,
+                                                   std::span<const double> w,
+                                                   const std::vector<double>& b)
 {
     double c[M + 2];
     for (int j = 1; j <= M + 1; ++j)
         c[j] = b[static_cast<std::size_t>(j)];
+    double sse = 0;
     double chi = 0;
     for (std::size_t k = 0; k < x.size(); ++k) {
         double f = c[M + 1];
+#pragma GCC unroll 32
         for (int j = M; j >= 1; --j)
             f = f * x[k] + c[j];
-        const double z = (y[k] * yFactor - f) * yUnit / err[k];
-        chi += z * z;
+        const double yk = y[k] * yFactor;
+        sse += (yk - f) * (yk - f);
+        chi += w[k] * ((yk - f) * (yk - f));
     }
-    return chi;
+    // w = (unit / err)^2: the weighted sum in units of (unit / yUnit)^2.
+    const double toY = yUnit / unit;
+    return {sse, chi * toY * toY};
 }
 
 }  // namespace
@@ -235,7 +242,7 @@ void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double
 }
 
 PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
-                         std::span<const double> err)
+                         std::span<const double> w, double unit)
 {
     PolynomialFit fit;
     fit.degree = m;
@@ -257,14 +264,7 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     GaussMatrix a(m + 1);
     a(1, 1) = n;
     double maxAbsY = 0;
-    const bool weighted = !err.empty();
-    std::vector<double> w;
-    if (weighted) {
-        // Weights (unit / err)^2 within (0, 4]: the solution does not depend on their scale.
-        const double unit = errorUnit(err);
-        for (double e : err)
-            w.push_back((unit / e) * (unit / e));
-    }
+    const bool weighted = !w.empty();
     auto gather = [&](double yFactor) {
         withDegree(m, [&](auto degree) {
             maxAbsY = weighted ? gatherSums<degree(), true>(x, y, yFactor, a, w)
@@ -294,14 +294,20 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
         withDegree(m, [&](auto degree) {
             constexpr int M = degree();
             double rhs[M + 2] = {};
+            double c[M + 2];
+            for (int j = 1; j <= M + 1; ++j)
+                c[j] = b[static_cast<std::size_t>(j)];
             for (std::size_t k = 0; k < x.size(); ++k) {
-                double f = b[M + 1];
+                const double xk = x[k];
+                double f = c[M + 1];
+#pragma GCC unroll 32
                 for (int j = M; j >= 1; --j)
-                    f = f * x[k] + b[static_cast<std::size_t>(j)];
+                    f = f * xk + c[j];
                 double term = w[k] * (y[k] * yFactor - f);
+#pragma GCC unroll 32
                 for (int j = 1; j <= M + 1; ++j) {
                     rhs[j] += term;
-                    term *= x[k];
+                    term *= xk;
                 }
             }
             for (int j = 1; j <= M + 1; ++j)
@@ -323,14 +329,18 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     }
 
     double sse = 0;
-    withDegree(m, [&](auto degree) { sse = squaredResiduals<degree()>(x, y, yFactor, b); });
+    withDegree(m, [&](auto degree) {
+        if (!weighted) {
+            sse = squaredResiduals<degree()>(x, y, yFactor, b);
+            return;
+        }
+        const auto [plain, chi] =
+            weightedSquaredResiduals<degree()>(x, y, yFactor, std::ldexp(1.0, e), unit, w, b);
+        sse = plain;
+        fit.chiSquare = finiteOrNone(chi);
+    });
     if (n > 2)
         fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);
-    if (weighted)
-        withDegree(m, [&](auto degree) {
-            fit.chiSquare = finiteOrNone(
-                weightedSquaredResiduals<degree()>(x, y, yFactor, std::ldexp(1.0, e), err, b));
-        });
 
     fit.outcome = PolyOutcome::Fitted;
     return fit;
@@ -359,18 +369,17 @@ FitOutcome fitPolynomial(const FitInput& in, int degree, std::string_view degree
     const bool weighted = weighsByErrors(in);
     std::vector<double> xs;
     std::vector<double> ys;
-    std::vector<double> errs;
     xs.reserve(static_cast<std::size_t>(in.stats.nOK));
     ys.reserve(static_cast<std::size_t>(in.stats.nOK));
     for (int x = 1; x <= table.nData; ++x) {
         if (table.isFitted(x)) {
             xs.push_back(x);
             ys.push_back(*table.y[x]);
-            if (weighted)
-                errs.push_back(*table.yErr[static_cast<std::size_t>(x)]);
         }
     }
-    PolynomialFit p = Polynomial(xs, ys, degree, errs);
+    std::shared_ptr<LooWorkspace> ws = weighted ? sharedWorkspace(in) : nullptr;
+    PolynomialFit p = weighted ? Polynomial(xs, ys, degree, ws->weights(), ws->errorUnit())
+                               : Polynomial(xs, ys, degree);
     switch (p.outcome) {
     case PolyOutcome::Fitted:
         break;

@@ -30,10 +30,11 @@ struct PolynomialFit {
 
 // Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
 // normal equations, solved by `gauss`. Y of any magnitude a double holds is fitted. With
-// errors err[k] (every one above 0), each point weighs 1 / err[k]^2 (the sums of the normal
-// equations weighted alike); dsig stays the plain scatter of the residuals.
+// weights w[k] = (unit / err[k])^2 (err[k] the error of y[k], above 0), each point weighs
+// 1 / err[k]^2 (the sums of the normal equations weighted alike, one step of refinement
+// after); dsig stays the plain scatter of the residuals.
 PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
-                         std::span<const double> err = {});
+                         std::span<const double> w = {}, double unit = 1);
 
 // Augmented matrix with 1-based rows 1..N and columns 1..N+1 (row and column 0 unused).
 class GaussMatrix {

@@ -19,7 +19,12 @@ std::optional<int> firstStandardWithoutError(const DataTable& table)
 
 bool weighsByErrors(const FitInput& input)
 {
-    return input.settings.weightByErrors && !firstStandardWithoutError(input.table);
+    if (!input.settings.weightByErrors)
+        return false;
+    std::optional<bool>& weighted = input.shared->weighted;
+    if (!weighted)
+        weighted = !firstStandardWithoutError(input.table);
+    return *weighted;
 }
 
 double errorUnit(std::span<const double> errors)

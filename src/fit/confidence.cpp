@@ -1,7 +1,6 @@
 #include "fit/confidence.h"
 
 #include "fit/finite.h"
-#include "fit/weights.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,36 +54,29 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
     return band;
 }
 
-std::optional<ConfidenceBand> weightedConfidence(const DataTable& table, double c, double tValue)
+std::optional<ConfidenceBand> weightedConfidence(std::span<const double> x,
+                                                 std::span<const double> weights, double unit,
+                                                 int nData, double c, double tValue)
 {
-    std::vector<double> x, err;
-    for (int at = 1; at <= table.nData; ++at) {
-        if (table.isFitted(at)) {
-            x.push_back(at);
-            err.push_back(*table.yErr[static_cast<std::size_t>(at)]);
-        }
-    }
-    if (x.size() < 3)
+    if (x.size() < 3 || weights.size() != x.size())
         return std::nullopt;
-    // Weights (unit / err)^2: the band's SEst is then unit * sqrt(c).
-    const double unit = errorUnit(err);
+    // With the weights (unit / err)^2 the band's SEst is unit * sqrt(c).
     ConfidenceBand band;
     band.tValue = tValue;
     band.nOK = static_cast<int>(x.size());
     double sumWX = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const double w = (unit / err[i]) * (unit / err[i]);
-        band.weightTotal += w;
-        sumWX += w * x[i];
+        band.weightTotal += weights[i];
+        sumWX += weights[i] * x[i];
     }
     band.xMean = sumWX / band.weightTotal;
     for (std::size_t i = 0; i < x.size(); ++i)
-        band.ssx += (unit / err[i]) * (unit / err[i]) * (x[i] - band.xMean) * (x[i] - band.xMean);
+        band.ssx += weights[i] * (x[i] - band.xMean) * (x[i] - band.xMean);
     band.sEstScaled = unit * std::sqrt(c);
     band.yScale = 1;
     if (band.ssx == 0 || !std::isfinite(band.sEstScaled) || !std::isfinite(tValue))
         return std::nullopt;
-    const double widest = std::max(band.halfWidth(0), band.halfWidth(table.nData));
+    const double widest = std::max(band.halfWidth(0), band.halfWidth(nData));
     if (!std::isfinite(widest))
         return std::nullopt;
     return band;

@@ -48,7 +48,9 @@ FitOutcome fitLinear(const FitInput& in)
     const int nOK = in.stats.nOK;
     const bool weighted = weighsByErrors(in) && nOK > 2;
     const RegressionFit line =
-        weighted ? fitWeightedLine(in.table, [](int x) { return static_cast<double>(x); })
+        weighted ? fitWeightedLine(
+                       in.table, [](int x) { return static_cast<double>(x); },
+                       sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
                  : Lin_Regression(in.table, nOK);
     FitResult result = lineResult(line, [](double x) { return x; });
     result.weighted = weighted;
@@ -60,8 +62,10 @@ FitOutcome fitLinear(const FitInput& in)
                                           in.student.lookup(*in.settings.level + 1, nOK));
         } else {
             const bool scaled = result.mswd && result.mswd->scales();
+            const std::shared_ptr<LooWorkspace> ws = sharedWorkspace(in);
             result.band = weightedConfidence(
-                in.table, scaled ? result.mswd->value : 1.0,
+                ws->x(), ws->weights(), ws->errorUnit(), in.table.nData,
+                scaled ? result.mswd->value : 1.0,
                 in.student.quantile(*in.settings.level + 1,
                                     scaled ? std::optional<int>(nOK - 2) : std::nullopt));
         }

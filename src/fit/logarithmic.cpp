@@ -23,8 +23,9 @@ FitOutcome fitLogarithmic(const FitInput& in)
 {
     const bool weighted = weighsByErrors(in);
     const RegressionFit line =
-        weighted ? fitWeightedLine(in.table,
-                                   [](int x) { return std::log(static_cast<double>(x)); })
+        weighted ? fitWeightedLine(
+                       in.table, [](int x) { return std::log(static_cast<double>(x)); },
+                       sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
                  : Log_Regression(in.table, in.stats.nOK);
     FitResult result = lineResult(line, [](double x) { return std::log(x); });
     result.weighted = weighted;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <span>
 
 namespace kalibrix {
 
@@ -38,11 +39,13 @@ struct RegressionFit {
 template <class Transform>
 RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
 
-// The same line weighted by 1 / err^2 (every fitted point has an error above 0): from the
-// weighted means and the weighted sums of the deviations from them; r is the weighted
-// correlation coefficient; diff and diffProc stay the plain means of the residuals.
+// The same line weighted by 1 / err^2, given as weights[k] = (unit / err)^2 of the fitted
+// points in increasing X: from the weighted means and the weighted sums of the deviations
+// from them; r is the weighted correlation coefficient; diff and diffProc stay the plain
+// means of the residuals.
 template <class Transform>
-RegressionFit fitWeightedLine(const DataTable& table, Transform transform);
+RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
+                              std::span<const double> weights, double unit);
 
 // The figures of `fit` as a method's result, its value at X being a + b * transform(X).
 template <class Transform>

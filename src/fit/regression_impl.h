@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 namespace kalibrix {
@@ -144,36 +145,31 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
 }
 
 template <class Transform>
-RegressionFit fitWeightedLine(const DataTable& table, Transform transform)
+RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
+                              std::span<const double> weights, double unit)
 {
     struct Point {
-        double t, y, w, err;
+        double t, y, w;
     };
     std::vector<Point> points;
+    points.reserve(weights.size());
     double maxY = 0;
-    double minErr = std::numeric_limits<double>::max();
     for (int x = 1; x <= table.nData; ++x) {
-        if (!table.isFitted(x))
+        if (!table.isFitted(x) || points.size() >= weights.size())
             continue;
-        const double err = *table.yErr[static_cast<std::size_t>(x)];
-        points.push_back({transform(x), *table.y[x], 0, err});
+        points.push_back({transform(x), *table.y[x], weights[points.size()]});
         maxY = std::max(maxY, *table.y[x]);
-        minErr = std::min(minErr, err);
     }
     RegressionFit fit;
     const std::size_t count = points.size();
     if (count < 2)
         return fit;
-    // Y / 2^e as in the unweighted fit; weights (unit / err)^2 within (0, 4].
+    // Y / 2^e as in the unweighted fit.
     const int e = yScaleExponent(maxY);
     const double toScaled = std::ldexp(1.0, -e);
-    int unitExponent = 0;
-    std::frexp(minErr, &unitExponent);
-    const double unit = std::ldexp(1.0, std::clamp(unitExponent, -1022, 1023));
     detail::CompensatedSum w, wt, wy;
     for (Point& p : points) {
         p.y *= toScaled;
-        p.w = (unit / p.err) * (unit / p.err);
         w.add(p.w);
         wt.add(p.w * p.t);
         wy.add(p.w * p.y);
@@ -210,9 +206,11 @@ RegressionFit fitWeightedLine(const DataTable& table, Transform transform)
         diff += std::abs(d);
         diffProc += std::abs(d) / p.y;
         sse += d * d;
-        const double z = std::ldexp(d, e) / p.err;
-        chi += z * z;
+        chi += p.w * (d * d);
     }
+    // w = (unit / err)^2 and d in units of 2^e.
+    const double toY = std::ldexp(1.0, e) / unit;
+    chi *= toY * toY;
     const double n = static_cast<double>(count);
     fit.diff = scaledBack(diff / n, e);
     fit.diffProc = finiteOrNone((diffProc / n) * 100);

@@ -354,17 +354,31 @@ TEST(Uncertainty, WeightedFitsAgreeWithExtendedPrecision)
     }
 }
 
-// The C.I. column of a weighted line is the weighted line's confidence half-width.
+// The C.I. column of a weighted line is the weighted line's confidence half-width. The
+// errors are trusted while the MSWD lies within its range (here 1.97 < 1 + 2 sqrt(2/3)):
+// the large-sample t; beyond it (4.44 with errors a third smaller) u grows by sqrt(MSWD).
 TEST(Uncertainty, WeightedBandIsTheWeightedLinesConfidence)
 {
-    const Fitting run(tableWith({2, 5, 9, 14, 20}, {100, 96, 95, 90, 84}, {1, 2, 1, 4, 2}), true);
-    const FitResult line = *fitLinear(run.input(student())).result;
-    ASSERT_TRUE(line.band && line.weighted);
-    for (int x = 1; x <= 20; ++x)
-        EXPECT_TRUE(
-            relativelyNear(line.uncertainty(x)->curveHalfWidth(student(), kDefaultLevel + 1),
-                           line.band->halfWidth(x), 1e-12))
-            << x;
+    const std::vector<int> x{2, 5, 9, 14, 20};
+    const std::vector<double> y{100, 96, 95, 90, 84};
+    const Fitting half(tableWith(x, y, {0.5, 1, 0.5, 2, 1}), true);
+    const Fitting third(tableWith(x, y, {1 / 3.0, 2 / 3.0, 1 / 3.0, 4 / 3.0, 2 / 3.0}), true);
+    const FitResult trusted = *fitLinear(half.input(student())).result;
+    const FitResult scaled = *fitLinear(third.input(student())).result;
+    ASSERT_TRUE(trusted.band && scaled.band && trusted.mswd && scaled.mswd);
+    EXPECT_NEAR(trusted.mswd->value, 1.97393, 1e-5);
+    EXPECT_NEAR(scaled.mswd->value, 4.44133, 1e-5);
+    for (int at = 1; at <= 20; ++at) {
+        const Uncertainty u = *trusted.uncertainty(at), v = *scaled.uncertainty(at);
+        EXPECT_FALSE(u.dof);
+        EXPECT_EQ(v.dof, 3);
+        EXPECT_NEAR(v.curve, std::sqrt(scaled.mswd->value) * 2 / 3 * u.curve, 1e-12 * u.curve);
+        for (const FitResult* line : {&trusted, &scaled})
+            EXPECT_TRUE(
+                relativelyNear(line->uncertainty(at)->curveHalfWidth(student(), kDefaultLevel + 1),
+                               line->band->halfWidth(at), 1e-12))
+                << at;
+    }
 }
 
 // With "Weight by the errors" on and a standard in use without an error above 0, the run

@@ -281,18 +281,38 @@ bool LeastSquaresLoo::haveColumns(std::size_t columns)
     return m_q.size() >= columns;
 }
 
-std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
+std::optional<LeverageBasis> LeastSquaresLoo::leverageBasis(int degree)
 {
     if (degree < 0 || !haveColumns(static_cast<std::size_t>(degree) + 1))
         return std::nullopt;
-    const double s = m_high > m_low ? (2 * t - m_low - m_high) / (m_high - m_low) : 0.0;
+    const std::size_t columns = static_cast<std::size_t>(degree) + 1;
+    LeverageBasis basis;
+    basis.low = m_low;
+    basis.high = m_high;
+    basis.takenOut.assign(m_takenOutFlat.begin(),
+                          m_takenOutFlat.begin() +
+                              static_cast<std::ptrdiff_t>(columns * (columns - 1) / 2));
+    basis.inverseLength.assign(m_inverseLength.begin(),
+                               m_inverseLength.begin() + static_cast<std::ptrdiff_t>(columns));
+    return basis;
+}
+
+std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
+{
+    const std::optional<LeverageBasis> basis = leverageBasis(degree);
+    return basis ? basis->at(t) : std::nullopt;
+}
+
+std::optional<double> LeverageBasis::at(double t) const
+{
+    const double s = high > low ? (2 * t - low - high) / (high - low) : 0.0;
     // The values at t of the columns, each made from T_j(s) as its column was made from
     // T_j at the points.
     std::array<double, kMaxEarlier + 1> q;
     double previous = 1, current = 1;
     double h = 0;
-    const double* takenOut = m_takenOutFlat.data();
-    for (std::size_t j = 0; j <= static_cast<std::size_t>(degree); ++j) {
+    const double* amounts = takenOut.data();
+    for (std::size_t j = 0; j < inverseLength.size() && j <= kMaxEarlier; ++j) {
         if (j == 1) {
             current = s;
         } else if (j > 1) {
@@ -302,9 +322,9 @@ std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
         }
         double v = current;
         for (std::size_t c = 0; c < j; ++c)
-            v -= takenOut[c] * q[c];
-        takenOut += j;
-        q[j] = v * m_inverseLength[j];
+            v -= amounts[c] * q[c];
+        amounts += j;
+        q[j] = v * inverseLength[j];
         h += q[j] * q[j];
     }
     return finiteOrNone(h);

@@ -17,6 +17,18 @@ namespace kalibrix {
 // points by classical Gram-Schmidt, twice. Where the leverage comes close to 1 (the other
 // points hardly determine the fit there) the quotient would magnify the rounding of the
 // basis, so such a point is fitted again without it instead.
+//
+// What the leverage at any t needs of the factorisation of one degree: the mapping of t
+// onto [-1, 1] and how each orthonormal column came out of the Chebyshev polynomial T_j.
+struct LeverageBasis {
+    double low = 0, high = 0;        // the smallest and largest t of the points
+    std::vector<double> takenOut;    // column j's amounts of columns 0..j-1, column by column
+    std::vector<double> inverseLength;  // 1 / the length each column was divided by
+
+    // h(t) = sum_j q_j(t)^2; no result beyond a double.
+    std::optional<double> at(double t) const;
+};
+
 // With row scales (the square roots of the weights) every row, y and the basis alike, is
 // multiplied by its scale: the factorisation is then that of the weighted fits, and the
 // errors those of the weighted fits, in Y units.
@@ -36,6 +48,8 @@ public:
     // variance of the fit's value at t per unit variance of a reading of row scale 1. No
     // result when the points do not determine the fit.
     std::optional<double> leverageAt(double t, int degree);
+    // The same for any t, apart from the points and their columns.
+    std::optional<LeverageBasis> leverageBasis(int degree);
 
 private:
     bool addColumn();

@@ -30,9 +30,23 @@ void addLeastSquaresUncertainty(FitResult& result, const FitInput& input, bool i
 {
     const int dof = input.stats.nOK - (degree + 1);
     std::shared_ptr<LooWorkspace> ws = sharedWorkspace(input);
-    auto leverage = [ws, inLnX, degree, weighted = result.weighted](double x) {
-        LeastSquaresLoo& basis = inLnX ? ws->inLnX(weighted) : ws->inX(weighted);
-        return basis.leverageAt(inLnX ? std::log(x) : x, degree);
+    // h(X), from the factorisation made on the first X asked; then only what h needs of it
+    // is kept, and the shared factorisations go with the last method that holds them.
+    struct Lazy {
+        std::shared_ptr<LooWorkspace> ws;
+        std::optional<LeverageBasis> basis;
+    };
+    auto lazy = std::make_shared<Lazy>(Lazy{ws, std::nullopt});
+    auto leverage = [lazy, inLnX, degree,
+                     weighted = result.weighted](double x) -> std::optional<double> {
+        if (lazy->ws) {
+            LeastSquaresLoo& f = inLnX ? lazy->ws->inLnX(weighted) : lazy->ws->inX(weighted);
+            lazy->basis = f.leverageBasis(degree);
+            lazy->ws.reset();
+        }
+        if (!lazy->basis)
+            return std::nullopt;
+        return lazy->basis->at(inLnX ? std::log(x) : x);
     };
     if (!result.weighted) {
         if (dof < 1 || !s)

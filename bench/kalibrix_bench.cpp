@@ -17,7 +17,12 @@
 //   displaylist  buildPlot of that run;
 //   paint        paintPlot of that picture into a 1920 x 1080 image;
 //   replot       calculate + display list + paint: a click on "Plot and calculate";
-//   export       exportText of that run with every export box ticked.
+//   export       exportText of that run with every export box ticked;
+//   uncertainty  after a fresh calculate (not timed), both half-widths of every fitted
+//                method at every X = 1..nData: what an export with uncertainties adds to
+//                "export" (the factorisations are made on the first X asked);
+//   calculate weighted, run weighted, run+loo weighted  "calculate", "run" and "run+loo"
+//                with "Weight by the errors" on (the table has an error at every standard).
 //
 // "analytes" takes a named table of 6000 lines (X = 5, 10, ... 30000) and 1 or 60 analyte
 // columns and does what the window does with it, every method ticked: the paste, a run of
@@ -248,10 +253,24 @@ void BM_CalculateWithLoo(benchmark::State& st)
     requireRun(A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
 }
 
-template <LeaveOneOutErrors Loo>
+void BM_CalculateWeighted(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    state.settings.weightByErrors = true;
+    for (auto _ : st) {
+        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip);
+        benchmark::DoNotOptimize(r);
+    }
+    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+    if (!state.results().fit(*methodNamed("linear"))->weighted)
+        st.SkipWithError("the run was not weighted");
+}
+
+template <LeaveOneOutErrors Loo, bool Weighted = false>
 void BM_Run(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
+    state.settings.weightByErrors = Weighted;
     for (auto _ : st) {
         RunReport r = A_PLOT(state, benchFormat(), Drawing::Build, Loo);
         benchmark::DoNotOptimize(r);
@@ -305,6 +324,27 @@ void BM_Export(benchmark::State& st)
     st.SetLabel(std::to_string(bytes / 1024) + " KiB");
 }
 
+void BM_Uncertainty(benchmark::State& st)
+{
+    State state = benchState(static_cast<int>(st.range(0)));
+    const int column = *state.settings.level + 1;
+    for (auto _ : st) {
+        st.PauseTiming();
+        requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+        st.ResumeTiming();
+        double sum = 0;
+        for (const std::optional<FitResult>& fit : state.results().fits) {
+            if (!fit)
+                continue;
+            for (int x = 1; x <= state.table().nData; ++x)
+                if (const std::optional<Uncertainty> u = fit->uncertainty(x))
+                    sum += u->curveHalfWidth(state.student, column).value_or(0) +
+                           u->readingHalfWidth(state.student, column).value_or(0);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 void BM_Analytes(benchmark::State& st)
 {
     const auto analytes = static_cast<int>(st.range(0));
@@ -342,6 +382,10 @@ BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
 BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
 BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
 BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
+BENCHMARK(BM_Uncertainty)->Name("uncertainty")->Apply(sizes);
+BENCHMARK(BM_CalculateWeighted)->Name("calculate weighted")->Apply(sizes);
+BENCHMARK(BM_Run<LeaveOneOutErrors::Skip, true>)->Name("run weighted")->Apply(sizes);
+BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->Apply(sizes);
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 
 // The console table with only the median of each case (all rows when the run has no

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace kalibrix {
 
@@ -13,6 +14,7 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
     ConfidenceBand band;
     band.tValue = tValue;
     band.nOK = nOK;
+    band.weightTotal = nOK;
     double sumX = 0;
     double maxY = 0;
     for (int x = 1; x <= table.nData; ++x) {
@@ -48,6 +50,34 @@ std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, d
     if (!std::isfinite(widest))
         return std::nullopt;
     if (sse > 0 && tValue > 0 && !(band.halfWidth(band.xMean) > 0))
+        return std::nullopt;
+    return band;
+}
+
+std::optional<ConfidenceBand> weightedConfidence(std::span<const double> x,
+                                                 std::span<const double> weights, double unit,
+                                                 int nData, double c, double tValue)
+{
+    if (x.size() < 3 || weights.size() != x.size())
+        return std::nullopt;
+    // With the weights (unit / err)^2 the band's SEst is unit * sqrt(c).
+    ConfidenceBand band;
+    band.tValue = tValue;
+    band.nOK = static_cast<int>(x.size());
+    double sumWX = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        band.weightTotal += weights[i];
+        sumWX += weights[i] * x[i];
+    }
+    band.xMean = sumWX / band.weightTotal;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        band.ssx += weights[i] * (x[i] - band.xMean) * (x[i] - band.xMean);
+    band.sEstScaled = unit * std::sqrt(c);
+    band.yScale = 1;
+    if (band.ssx == 0 || !std::isfinite(band.sEstScaled) || !std::isfinite(tValue))
+        return std::nullopt;
+    const double widest = std::max(band.halfWidth(0), band.halfWidth(nData));
+    if (!std::isfinite(widest))
         return std::nullopt;
     return band;
 }

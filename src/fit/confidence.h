@@ -4,6 +4,7 @@
 #include "model/fit_result.h"
 
 #include <optional>
+#include <span>
 
 namespace kalibrix {
 
@@ -13,5 +14,13 @@ namespace kalibrix {
 // lies off the line.
 std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, double a, double b,
                                               double tValue);
+
+// The band of the line weighted by 1 / err^2 over the fitted points x (each with an error
+// above 0; weights[k] = (unit / err)^2), evaluated from X = 0 to nData: t * sqrt(c) * sqrt(1 / sum w + (X - weighted mean X)^2 / weighted SSX), the
+// weights in absolute units (the errors are known), c the factor the scatter asks for (the
+// MSWD where Mswd::scales, else 1). No result where undefined or beyond a double.
+std::optional<ConfidenceBand> weightedConfidence(std::span<const double> x,
+                                                 std::span<const double> weights, double unit,
+                                                 int nData, double c, double tValue);
 
 }  // namespace kalibrix

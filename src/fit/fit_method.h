@@ -8,12 +8,23 @@
 #include "model/student_table.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 
 namespace kalibrix {
 
 class LooWorkspace;
+class ReadingVariance;
+
+// What the fits of one input share, each part made when a fit first needs it (see
+// fit/uncertainty.h): the standards in use with their least-squares factorisations, and
+// the variance of one reading at any X.
+struct FitShared {
+    std::optional<bool> weighted;  // whether the fits weigh by the errors (weighsByErrors)
+    std::shared_ptr<LooWorkspace> workspace;
+    std::shared_ptr<const ReadingVariance> readings;
+};
 
 // What a fit method is given: the table, its counts, the t table and the user's settings.
 struct FitInput {
@@ -21,6 +32,7 @@ struct FitInput {
     const DataStats& stats;
     const StudentTable& student;
     const Settings& settings;
+    std::shared_ptr<FitShared> shared = std::make_shared<FitShared>();
 };
 
 // A method's answer: its result, or none and, where the user should hear why, a warning

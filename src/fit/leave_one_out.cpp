@@ -4,6 +4,7 @@
 #include "fit/finite.h"
 #include "fit/fixed_count.h"
 #include "fit/fit_method.h"
+#include "fit/weights.h"
 
 #include <algorithm>
 #include <array>
@@ -37,9 +38,13 @@ double median(std::vector<double> v)
 
 }  // namespace
 
-LeastSquaresLoo::LeastSquaresLoo(std::vector<double> t, std::span<const double> y)
-    : m_n(t.size()), m_s(std::move(t)), m_y(y.begin(), y.end()), m_leverage(m_n, 0.0)
+LeastSquaresLoo::LeastSquaresLoo(std::vector<double> t, std::span<const double> y,
+                                 std::span<const double> rowScale)
+    : m_n(t.size()), m_scale(rowScale.begin(), rowScale.end()), m_s(std::move(t)),
+      m_y(y.begin(), y.end()), m_leverage(m_n, 0.0)
 {
+    for (std::size_t i = 0; i < m_scale.size() && i < m_n; ++i)
+        m_y[i] *= m_scale[i];
     double maxAbsY = 0;
     for (double v : m_y)
         maxAbsY = std::max(maxAbsY, std::abs(v));
@@ -52,6 +57,8 @@ LeastSquaresLoo::LeastSquaresLoo(std::vector<double> t, std::span<const double> 
     const auto [lo, hi] = std::minmax_element(m_s.begin(), m_s.end());
     const double low = m_n ? *lo : 0;
     const double high = m_n ? *hi : 0;
+    m_low = low;
+    m_high = high;
     for (double& s : m_s)
         s = high > low ? std::clamp((2 * s - low - high) / (high - low), -1.0, 1.0) : 0.0;
     m_chebyshev.assign(2 * m_n, 0.0);
@@ -152,20 +159,27 @@ bool LeastSquaresLoo::addColumn()
         }
         v[i] = current;
     }
+    if (!m_scale.empty())
+        for (std::size_t i = 0; i < m_n; ++i)
+            v[i] *= m_scale[i];
 
     // Gram-Schmidt against the columns so far, and once more when that took most of the
     // column away (then rounding left a share of the others in it).
     std::array<double, kMaxEarlier> dots{};
+    std::vector<double> takenOut(j);
     double before = 0;
     double length = 0;
     withEarlier(j, [&](auto earlier) {
         constexpr int J = earlier();
         before = dotsWith<J>(m_q, v, dots);
         length = takeOut<J>(m_q, v, dots);
+        std::copy_n(dots.begin(), J, takenOut.begin());
         if (J > 0 && !(length > 0.5 * before)) {
             const double kept = length;
             dotsWith<J>(m_q, v, dots);
             length = takeOut<J>(m_q, v, dots);
+            for (int c = 0; c < J; ++c)
+                takenOut[static_cast<std::size_t>(c)] += dots[static_cast<std::size_t>(c)];
             if (!(length > kDependent * kDependent * kept))
                 length = 0;
         }
@@ -188,11 +202,15 @@ bool LeastSquaresLoo::addColumn()
             continue;  // a constant is nobody's fit: no errors for degree 0
         const double freedom = 1 - m_leverage[i];
         if (freedom >= kRefitBelow)
-            errors[i] = finiteOrNone(m_residual[i] / freedom * m_yUnit);
+            errors[i] =
+                finiteOrNone(m_scale.empty() ? m_residual[i] / freedom * m_yUnit
+                                             : m_residual[i] / freedom / m_scale[i] * m_yUnit);
         else
             refit = true;
     }
     m_q.push_back(std::move(v));
+    m_takenOutFlat.insert(m_takenOutFlat.end(), takenOut.begin(), takenOut.end());
+    m_inverseLength.push_back(inverseNorm);
     if (refit) {
         for (std::size_t i = 0; i < m_n; ++i) {
             const double freedom = 1 - m_leverage[i];
@@ -222,7 +240,7 @@ std::optional<double> LeastSquaresLoo::refitAt(std::size_t left, std::size_t col
                 previous[i] = current[i];
                 current[i] = next;
             }
-            v[i] = current[i];
+            v[i] = m_scale.empty() ? current[i] : current[i] * m_scale[i];
         }
         for (int pass = 0; pass < 2 && j > 0; ++pass) {
             std::fill(dots.begin(), dots.end(), 0.0);
@@ -252,7 +270,64 @@ std::optional<double> LeastSquaresLoo::refitAt(std::size_t left, std::size_t col
         }
         prediction += along * q[left * columns + j];
     }
-    return finiteOrNone((m_y[left] - prediction) * m_yUnit);
+    const double error = (m_y[left] - prediction) * m_yUnit;
+    return finiteOrNone(m_scale.empty() ? error : error / m_scale[left]);
+}
+
+bool LeastSquaresLoo::haveColumns(std::size_t columns)
+{
+    while (m_q.size() < columns && !m_complete && addColumn()) {
+    }
+    return m_q.size() >= columns;
+}
+
+std::optional<LeverageBasis> LeastSquaresLoo::leverageBasis(int degree)
+{
+    if (degree < 0 || !haveColumns(static_cast<std::size_t>(degree) + 1))
+        return std::nullopt;
+    const std::size_t columns = static_cast<std::size_t>(degree) + 1;
+    LeverageBasis basis;
+    basis.low = m_low;
+    basis.high = m_high;
+    basis.takenOut.assign(m_takenOutFlat.begin(),
+                          m_takenOutFlat.begin() +
+                              static_cast<std::ptrdiff_t>(columns * (columns - 1) / 2));
+    basis.inverseLength.assign(m_inverseLength.begin(),
+                               m_inverseLength.begin() + static_cast<std::ptrdiff_t>(columns));
+    return basis;
+}
+
+std::optional<double> LeastSquaresLoo::leverageAt(double t, int degree)
+{
+    const std::optional<LeverageBasis> basis = leverageBasis(degree);
+    return basis ? basis->at(t) : std::nullopt;
+}
+
+std::optional<double> LeverageBasis::at(double t) const
+{
+    const double s = high > low ? (2 * t - low - high) / (high - low) : 0.0;
+    // The values at t of the columns, each made from T_j(s) as its column was made from
+    // T_j at the points.
+    std::array<double, kMaxEarlier + 1> q;
+    double previous = 1, current = 1;
+    double h = 0;
+    const double* amounts = takenOut.data();
+    for (std::size_t j = 0; j < inverseLength.size() && j <= kMaxEarlier; ++j) {
+        if (j == 1) {
+            current = s;
+        } else if (j > 1) {
+            const double next = 2 * s * current - previous;
+            previous = current;
+            current = next;
+        }
+        double v = current;
+        for (std::size_t c = 0; c < j; ++c)
+            v -= amounts[c] * q[c];
+        amounts += j;
+        q[j] = v * inverseLength[j];
+        h += q[j] * q[j];
+    }
+    return finiteOrNone(h);
 }
 
 LooErrors LeastSquaresLoo::errors(int degree)
@@ -262,9 +337,7 @@ LooErrors LeastSquaresLoo::errors(int degree)
         return m_none;
     }
     const std::size_t columns = static_cast<std::size_t>(degree) + 1;
-    while (m_q.size() < columns && !m_complete && addColumn()) {
-    }
-    if (m_q.size() < columns || degree == 0) {  // degree 0: the constant, no method's fit
+    if (!haveColumns(columns) || degree == 0) {  // degree 0: the constant, no method's fit
         m_none.assign(m_n, std::nullopt);
         return m_none;
     }
@@ -277,25 +350,55 @@ LooWorkspace::LooWorkspace(const DataTable& table)
         if (table.isFitted(x)) {
             m_x.push_back(x);
             m_y.push_back(*table.y[x]);
+            const std::optional<double>& err = table.yErr[static_cast<std::size_t>(x)];
+            m_err.push_back(err && std::isfinite(*err) && *err > 0 ? *err : 0.0);
         }
     }
+    m_errorUnit = kalibrix::errorUnit(m_err);
 }
 
-LeastSquaresLoo& LooWorkspace::inX()
+std::span<const double> LooWorkspace::rowScales(bool weighted)
 {
-    if (!m_inX)
-        m_inX.emplace(m_x, m_y);
+    if (!weighted)
+        return {};
+    if (m_rowScale.empty())
+        for (double e : m_err)
+            m_rowScale.push_back(m_errorUnit / e);
+    return m_rowScale;
+}
+
+std::span<const double> LooWorkspace::weights()
+{
+    if (m_weights.empty())
+        for (double r : rowScales(true))
+            m_weights.push_back(r * r);
+    return m_weights;
+}
+
+LeastSquaresLoo& LooWorkspace::inX(bool weighted)
+{
+    if (!m_inX || m_inXWeighted != weighted) {
+        m_inX.emplace(m_x, m_y, rowScales(weighted));
+        m_inXWeighted = weighted;
+    }
     return *m_inX;
 }
 
-LeastSquaresLoo& LooWorkspace::inLnX()
+LeastSquaresLoo& LooWorkspace::inLnX(bool weighted)
 {
-    if (!m_inLnX) {
+    if (!m_inLnX || m_inLnXWeighted != weighted) {
         std::vector<double> t(m_x.size());
         std::transform(m_x.begin(), m_x.end(), t.begin(), [](double x) { return std::log(x); });
-        m_inLnX.emplace(std::move(t), m_y);
+        m_inLnX.emplace(std::move(t), m_y, rowScales(weighted));
+        m_inLnXWeighted = weighted;
     }
     return *m_inLnX;
+}
+
+LooErrors leastSquaresLoo(const FitInput& input, LooWorkspace& workspace, bool inLnX, int degree)
+{
+    const bool weighted = weighsByErrors(input);
+    return (inLnX ? workspace.inLnX(weighted) : workspace.inX(weighted)).errors(degree);
 }
 
 LooErrors refitLeaveOneOut(const FitMethod& method, const FitInput& in, LooWorkspace& workspace)

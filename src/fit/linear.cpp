@@ -2,6 +2,8 @@
 
 #include "fit/confidence.h"
 #include "fit/leave_one_out.h"
+#include "fit/uncertainty.h"
+#include "fit/weights.h"
 
 namespace kalibrix {
 
@@ -44,17 +46,36 @@ RegressionFit Lin_Regression(const DataTable& table, int nOK)
 FitOutcome fitLinear(const FitInput& in)
 {
     const int nOK = in.stats.nOK;
-    const RegressionFit line = Lin_Regression(in.table, nOK);
+    const bool weighted = weighsByErrors(in) && nOK > 2;
+    const RegressionFit line =
+        weighted ? fitWeightedLine(
+                       in.table, [](int x) { return static_cast<double>(x); },
+                       sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
+                 : Lin_Regression(in.table, nOK);
     FitResult result = lineResult(line, [](double x) { return x; });
-    if (nOK > 2 && line.a && line.b && in.settings.level)
-        result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
-                                      in.student.lookup(*in.settings.level + 1, nOK));
+    result.weighted = weighted;
+    if (nOK > 2 && line.a && line.b)
+        addLeastSquaresUncertainty(result, in, false, 1, line.sEst, line.chiSquare);
+    if (nOK > 2 && line.a && line.b && in.settings.level) {
+        if (!weighted) {
+            result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
+                                          in.student.lookup(*in.settings.level + 1, nOK));
+        } else {
+            const bool scaled = result.mswd && result.mswd->scales();
+            const std::shared_ptr<LooWorkspace> ws = sharedWorkspace(in);
+            result.band = weightedConfidence(
+                ws->x(), ws->weights(), ws->errorUnit(), in.table.nData,
+                scaled ? result.mswd->value : 1.0,
+                in.student.quantile(*in.settings.level + 1,
+                                    scaled ? std::optional<int>(nOK - 2) : std::nullopt));
+        }
+    }
     return {std::move(result), std::nullopt};
 }
 
-LooErrors looLinear(const FitInput&, LooWorkspace& workspace)
+LooErrors looLinear(const FitInput& input, LooWorkspace& workspace)
 {
-    return workspace.inX().errors(1);
+    return leastSquaresLoo(input, workspace, false, 1);
 }
 
 }  // namespace kalibrix

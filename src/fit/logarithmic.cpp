@@ -1,6 +1,8 @@
 #include "fit/logarithmic.h"
 
 #include "fit/leave_one_out.h"
+#include "fit/uncertainty.h"
+#include "fit/weights.h"
 
 #include <cmath>
 #include <vector>
@@ -19,14 +21,22 @@ RegressionFit Log_Regression(const DataTable& table, int nOK)
 
 FitOutcome fitLogarithmic(const FitInput& in)
 {
-    return {
-        lineResult(Log_Regression(in.table, in.stats.nOK), [](double x) { return std::log(x); }),
-        std::nullopt};
+    const bool weighted = weighsByErrors(in);
+    const RegressionFit line =
+        weighted ? fitWeightedLine(
+                       in.table, [](int x) { return std::log(static_cast<double>(x)); },
+                       sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
+                 : Log_Regression(in.table, in.stats.nOK);
+    FitResult result = lineResult(line, [](double x) { return std::log(x); });
+    result.weighted = weighted;
+    if (line.a && line.b)
+        addLeastSquaresUncertainty(result, in, true, 1, line.sEst, line.chiSquare);
+    return {std::move(result), std::nullopt};
 }
 
-LooErrors looLogarithmic(const FitInput&, LooWorkspace& workspace)
+LooErrors looLogarithmic(const FitInput& input, LooWorkspace& workspace)
 {
-    return workspace.inLnX().errors(1);
+    return leastSquaresLoo(input, workspace, true, 1);
 }
 
 }  // namespace kalibrix

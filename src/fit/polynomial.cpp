@@ -3,6 +3,8 @@
 #include "fit/finite.h"
 #include "fit/fixed_count.h"
 #include "fit/leave_one_out.h"
+#include "fit/uncertainty.h"
+#include "fit/weights.h"
 
 #include <algorithm>
 #include <charconv>
@@ -26,20 +28,39 @@ void withDegree(int m, F&& f)
 // x^1 .. x^M), column M+1 of rows 2..M+1 (x^(M+1) .. x^(2M)) and the right-hand side
 // column M+2 (y x^0 .. y x^M), with y = Y * yFactor. Each power is the running product
 // p = p * x from 1, each sum adds the points in their order. Returns the largest |Y|.
-template <int M>
+// Weighted, each point's terms are multiplied by its weight w[k] and a(1, 1) is their sum.
+template <int M, bool Weighted = false>
 double gatherSums(std::span<const double> x, std::span<const double> y, double yFactor,
-                  GaussMatrix& a)
+                  GaussMatrix& a, std::span<const double> w = {})
 {
     double row1[M + 2] = {};
     double rhs[M + 2] = {};
     double last[M + 2] = {};
     double maxAbsY = 0;
+    double weightSum = 0;
     const std::size_t n = x.size();
     for (std::size_t k = 0; k < n; ++k) {
         const double xk = x[k];
         const double yk = y[k] * yFactor;
         maxAbsY = std::max(maxAbsY, std::abs(y[k]));
         double p = 1;
+        if constexpr (Weighted) {
+            const double wk = w[k];
+            weightSum += wk;
+            rhs[1] += wk * yk;
+#pragma GCC unroll 32
+            for (int j = 2; j <= M + 1; ++j) {
+                p = p * xk;
+                row1[j] += wk * p;
+                rhs[j] += wk * p * yk;
+            }
+#pragma GCC unroll 32
+            for (int j = 2; j <= M + 1; ++j) {
+                p = p * xk;
+                last[j] += wk * p;
+            }
+            continue;
+        }
         rhs[1] += yk;
 #pragma GCC unroll 32
         for (int j = 2; j <= M + 1; ++j) {
@@ -53,6 +74,8 @@ double gatherSums(std::span<const double> x, std::span<const double> y, double y
             last[j] += p;
         }
     }
+    if constexpr (Weighted)
+        a(1, 1) = weightSum;
     a(1, M + 2) = rhs[1];
     for (int j = 2; j <= M + 1; ++j) {
         a(1, j) = row1[j];
@@ -82,6 +105,34 @@ double squaredResiduals(std::span<const double> x, std::span<const double> y, do
         sse += (yk - f) * (yk - f);
     }
     return sse;
+}
+
+// squaredResiduals and, in the same pass, the sum of ((Y - P(x)) / err)^2 from the weights
+// w = (unit / err)^2 (yUnit = 1 / yFactor).
+template <int M>
+std::pair<double, double> weightedSquaredResiduals(std::span<const double> x,
+                                                   std::span<const double> y, double yFactor,
+                                                   double yUnit, double unit,
+                                                   std::span<const double> w,
+                                                   const std::vector<double>& b)
+{
+    double c[M + 2];
+    for (int j = 1; j <= M + 1; ++j)
+        c[j] = b[static_cast<std::size_t>(j)];
+    double sse = 0;
+    double chi = 0;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        double f = c[M + 1];
+#pragma GCC unroll 32
+        for (int j = M; j >= 1; --j)
+            f = f * x[k] + c[j];
+        const double yk = y[k] * yFactor;
+        sse += (yk - f) * (yk - f);
+        chi += w[k] * ((yk - f) * (yk - f));
+    }
+    // w = (unit / err)^2: the weighted sum in units of (unit / yUnit)^2.
+    const double toY = yUnit / unit;
+    return {sse, chi * toY * toY};
 }
 
 }  // namespace
@@ -190,7 +241,8 @@ void evaluatePolynomialAtIntegers(std::span<const double> coef, std::span<double
         out[x] = evaluatePolynomial(coef, static_cast<double>(x));
 }
 
-PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m)
+PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
+                         std::span<const double> w, double unit)
 {
     PolynomialFit fit;
     fit.degree = m;
@@ -212,19 +264,59 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     GaussMatrix a(m + 1);
     a(1, 1) = n;
     double maxAbsY = 0;
-    withDegree(m, [&](auto degree) { maxAbsY = gatherSums<degree()>(x, y, 1.0, a); });
+    const bool weighted = !w.empty();
+    auto gather = [&](double yFactor) {
+        withDegree(m, [&](auto degree) {
+            maxAbsY = weighted ? gatherSums<degree(), true>(x, y, yFactor, a, w)
+                               : gatherSums<degree()>(x, y, yFactor, a);
+        });
+    };
+    gather(1.0);
     const int e = yScaleExponent(maxAbsY);
     const double yFactor = std::ldexp(1.0, -e);
     if (e != 0)
-        withDegree(m, [&](auto degree) { gatherSums<degree()>(x, y, yFactor, a); });
+        gather(yFactor);
     for (int i = 2; i <= m + 1; ++i)
         for (int j = 1; j <= m; ++j)
             a(i, j) = a(i - 1, j + 1);
 
     std::vector<double> b;
+    const GaussMatrix normal = a;
     if (!gauss(a, b)) {
         fit.outcome = PolyOutcome::Singular;
         return fit;
+    }
+    if (weighted) {
+        // One step of refinement: the normal equations again with the weighted residuals
+        // of the solution on the right, their solution added to it. It takes the solution
+        // from the accuracy of the normal equations near that of the least-squares problem.
+        GaussMatrix again = normal;
+        withDegree(m, [&](auto degree) {
+            constexpr int M = degree();
+            double rhs[M + 2] = {};
+            double c[M + 2];
+            for (int j = 1; j <= M + 1; ++j)
+                c[j] = b[static_cast<std::size_t>(j)];
+            for (std::size_t k = 0; k < x.size(); ++k) {
+                const double xk = x[k];
+                double f = c[M + 1];
+#pragma GCC unroll 32
+                for (int j = M; j >= 1; --j)
+                    f = f * xk + c[j];
+                double term = w[k] * (y[k] * yFactor - f);
+#pragma GCC unroll 32
+                for (int j = 1; j <= M + 1; ++j) {
+                    rhs[j] += term;
+                    term *= xk;
+                }
+            }
+            for (int j = 1; j <= M + 1; ++j)
+                again(j, M + 2) = rhs[j];
+        });
+        std::vector<double> step;
+        if (gauss(again, step))
+            for (int i = 1; i <= m + 1; ++i)
+                b[static_cast<std::size_t>(i)] += step[static_cast<std::size_t>(i)];
     }
     for (int i = 1; i <= m + 1; ++i) {
         const std::optional<double> c = scaledBack(b[i], e);
@@ -237,7 +329,16 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     }
 
     double sse = 0;
-    withDegree(m, [&](auto degree) { sse = squaredResiduals<degree()>(x, y, yFactor, b); });
+    withDegree(m, [&](auto degree) {
+        if (!weighted) {
+            sse = squaredResiduals<degree()>(x, y, yFactor, b);
+            return;
+        }
+        const auto [plain, chi] =
+            weightedSquaredResiduals<degree()>(x, y, yFactor, std::ldexp(1.0, e), unit, w, b);
+        sse = plain;
+        fit.chiSquare = finiteOrNone(chi);
+    });
     if (n > 2)
         fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);
 
@@ -265,6 +366,7 @@ std::optional<int> parseDegreeText(std::string_view text)
 FitOutcome fitPolynomial(const FitInput& in, int degree, std::string_view degreeText)
 {
     const DataTable& table = in.table;
+    const bool weighted = weighsByErrors(in);
     std::vector<double> xs;
     std::vector<double> ys;
     xs.reserve(static_cast<std::size_t>(in.stats.nOK));
@@ -275,7 +377,9 @@ FitOutcome fitPolynomial(const FitInput& in, int degree, std::string_view degree
             ys.push_back(*table.y[x]);
         }
     }
-    PolynomialFit p = Polynomial(xs, ys, degree);
+    std::shared_ptr<LooWorkspace> ws = weighted ? sharedWorkspace(in) : nullptr;
+    PolynomialFit p = weighted ? Polynomial(xs, ys, degree, ws->weights(), ws->errorUnit())
+                               : Polynomial(xs, ys, degree);
     switch (p.outcome) {
     case PolyOutcome::Fitted:
         break;
@@ -312,6 +416,13 @@ FitOutcome fitPolynomial(const FitInput& in, int degree, std::string_view degree
     result.valueAt = [coef = result.coef](double x) {
         return finiteOrNone(evaluatePolynomial(coef, x));
     };
+    result.weighted = weighted;
+    // s^2 = SSE / (n - p) from dsig^2 = SSE / (n - 2).
+    const int n = static_cast<int>(xs.size());
+    std::optional<double> s;
+    if (p.dsig && n > degree + 1)
+        s = finiteOrNone(*p.dsig * std::sqrt(static_cast<double>(n - 2) / (n - degree - 1)));
+    addLeastSquaresUncertainty(result, in, false, degree, s, p.chiSquare);
     return {std::move(result), std::nullopt};
 }
 
@@ -324,15 +435,16 @@ FitOutcome fitChosenPolynomial(const FitInput& in)
     return fitPolynomial(in, *degree, text);
 }
 
-LooErrors looPolynomial(LooWorkspace& workspace, int degree)
+LooErrors looPolynomial(const FitInput& in, LooWorkspace& workspace, int degree)
 {
-    return workspace.inX().errors(degree < 0 || degree > kMaxPolyDegree ? -1 : degree);
+    return leastSquaresLoo(in, workspace, false,
+                           degree < 0 || degree > kMaxPolyDegree ? -1 : degree);
 }
 
 LooErrors looChosenPolynomial(const FitInput& in, LooWorkspace& workspace)
 {
     const std::optional<int> degree = parseDegreeText(in.settings.degreeText);
-    return looPolynomial(workspace, degree.value_or(-1));
+    return looPolynomial(in, workspace, degree.value_or(-1));
 }
 
 }  // namespace kalibrix

@@ -24,11 +24,17 @@ struct PolynomialFit {
     int degree = 0;
     std::vector<double> coef;    // coef[j] = coefficient of X^j, j = 0..degree; empty unless fitted
     std::optional<double> dsig;  // sqrt(SSE / (n - 2)) for every degree; none for n <= 2
+    // With errors: sum ((y - P(x)) / err)^2, the weighted sum of squared residuals.
+    std::optional<double> chiSquare;
 };
 
 // Fits a polynomial of degree m to the points (x[k], y[k]) by least squares through the
-// normal equations, solved by `gauss`. Y of any magnitude a double holds is fitted.
-PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m);
+// normal equations, solved by `gauss`. Y of any magnitude a double holds is fitted. With
+// weights w[k] = (unit / err[k])^2 (err[k] the error of y[k], above 0), each point weighs
+// 1 / err[k]^2 (the sums of the normal equations weighted alike, one step of refinement
+// after); dsig stays the plain scatter of the residuals.
+PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, int m,
+                         std::span<const double> w = {}, double unit = 1);
 
 // Augmented matrix with 1-based rows 1..N and columns 1..N+1 (row and column 0 unused).
 class GaussMatrix {
@@ -76,11 +82,11 @@ FitOutcome fitPolynomialOfDegree(const FitInput& input)
 FitOutcome fitChosenPolynomial(const FitInput& input);
 
 // Their leave-one-out errors: those of the least-squares polynomials of their degree.
-LooErrors looPolynomial(LooWorkspace& workspace, int degree);
+LooErrors looPolynomial(const FitInput& input, LooWorkspace& workspace, int degree);
 template <int Degree>
-LooErrors looPolynomialOfDegree(const FitInput&, LooWorkspace& workspace)
+LooErrors looPolynomialOfDegree(const FitInput& input, LooWorkspace& workspace)
 {
-    return looPolynomial(workspace, Degree);
+    return looPolynomial(input, workspace, Degree);
 }
 LooErrors looChosenPolynomial(const FitInput& input,
                                                        LooWorkspace& workspace);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <span>
 
 namespace kalibrix {
 
@@ -27,6 +28,9 @@ struct RegressionFit {
     std::optional<double> r;         // correlation coefficient
     std::optional<double> diff;      // mean absolute residual, in Y units
     std::optional<double> diffProc;  // mean relative residual |Y - F| / Y, in per cent
+    std::optional<double> sEst;      // sqrt(sum (Y - F)^2 / (n - 2)), for three points or more
+    // With weights: sum ((Y - F) / err)^2, the weighted sum of squared residuals.
+    std::optional<double> chiSquare;
 };
 
 // Least-squares line through the fitted points of `table` with t = transform(X); n is nOK
@@ -34,6 +38,14 @@ struct RegressionFit {
 // from the deviations from the means. Every result is the value for the data or no result.
 template <class Transform>
 RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
+
+// The same line weighted by 1 / err^2, given as weights[k] = (unit / err)^2 of the fitted
+// points in increasing X: from the weighted means and the weighted sums of the deviations
+// from them; r is the weighted correlation coefficient; diff and diffProc stay the plain
+// means of the residuals.
+template <class Transform>
+RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
+                              std::span<const double> weights, double unit);
 
 // The figures of `fit` as a method's result, its value at X being a + b * transform(X).
 template <class Transform>

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
+#include <vector>
 
 namespace kalibrix {
 
@@ -115,12 +117,14 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
     detail::CompensatedSum dtt, dyy, dty;
     double diff = 0;
     double diffProc = 0;
+    double sse = 0;
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x))
             continue;
         const double t = transform(x);
         const double y = *table.y[x] * toScaled;
         const double f = b * t + a;
+        sse += (y - f) * (y - f);
         diff += std::abs(y - f);
         diffProc += std::abs(y - f) / y;
         const double dt = t - tMean;
@@ -135,6 +139,84 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         fit.r = detail::correlation(count, dtSum, dySum, dtt.value(), dyy.value(), dty.value());
     fit.diff = scaledBack(diff / n, e);
     fit.diffProc = finiteOrNone((diffProc / n) * 100);
+    if (count > 2)
+        fit.sEst = scaledBack(std::sqrt(sse / (count - 2)), e);
+    return fit;
+}
+
+template <class Transform>
+RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
+                              std::span<const double> weights, double unit)
+{
+    struct Point {
+        double t, y, w;
+    };
+    std::vector<Point> points;
+    points.reserve(weights.size());
+    double maxY = 0;
+    for (int x = 1; x <= table.nData; ++x) {
+        if (!table.isFitted(x) || points.size() >= weights.size())
+            continue;
+        points.push_back({transform(x), *table.y[x], weights[points.size()]});
+        maxY = std::max(maxY, *table.y[x]);
+    }
+    RegressionFit fit;
+    const std::size_t count = points.size();
+    if (count < 2)
+        return fit;
+    // Y / 2^e as in the unweighted fit.
+    const int e = yScaleExponent(maxY);
+    const double toScaled = std::ldexp(1.0, -e);
+    detail::CompensatedSum w, wt, wy;
+    for (Point& p : points) {
+        p.y *= toScaled;
+        w.add(p.w);
+        wt.add(p.w * p.t);
+        wy.add(p.w * p.y);
+    }
+    const double weight = w.value();
+    const double tMean = wt.value() / weight;
+    const double yMean = wy.value() / weight;
+    double dtSum = 0, dySum = 0;
+    detail::CompensatedSum dtt, dyy, dty;
+    for (const Point& p : points) {
+        const double dt = p.t - tMean;
+        const double dy = p.y - yMean;
+        dtSum += p.w * dt;
+        dySum += p.w * dy;
+        dtt.add(p.w * dt * dt);
+        dyy.add(p.w * dy * dy);
+        dty.add(p.w * dt * dy);
+    }
+    const double stt = dtt.value() - dtSum * dtSum / weight;
+    const double sty = dty.value() - dtSum * dySum / weight;
+    if (!(stt > 0))
+        return fit;
+    const double b = sty / stt;
+    const double a = yMean + dySum / weight - b * (tMean + dtSum / weight);
+    if (!std::isfinite(b) || !std::isfinite(a))
+        return fit;
+    fit.b = scaledBack(b, e);
+    fit.a = scaledBack(a, e);
+    if (count > 2)
+        fit.r = detail::correlation(weight, dtSum, dySum, dtt.value(), dyy.value(), dty.value());
+    double diff = 0, diffProc = 0, sse = 0, chi = 0;
+    for (const Point& p : points) {
+        const double d = p.y - (b * p.t + a);
+        diff += std::abs(d);
+        diffProc += std::abs(d) / p.y;
+        sse += d * d;
+        chi += p.w * (d * d);
+    }
+    // w = (unit / err)^2 and d in units of 2^e.
+    const double toY = std::ldexp(1.0, e) / unit;
+    chi *= toY * toY;
+    const double n = static_cast<double>(count);
+    fit.diff = scaledBack(diff / n, e);
+    fit.diffProc = finiteOrNone((diffProc / n) * 100);
+    if (count > 2)
+        fit.sEst = scaledBack(std::sqrt(sse / (n - 2)), e);
+    fit.chiSquare = finiteOrNone(chi);
     return fit;
 }
 

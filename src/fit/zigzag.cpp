@@ -2,31 +2,50 @@
 
 #include "fit/finite.h"
 #include "fit/leave_one_out.h"
+#include "fit/uncertainty.h"
+#include "fit/weights.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace kalibrix {
 
-ZigZagClusters zigzagClusters(const DataTable& table)
+ZigZagClusters zigzagClusters(const DataTable& table, bool weighted)
 {
     ZigZagClusters clusters;
     clusters.start.push_back(0);
     ZigZagNode open;  // running sums of the cluster being built
     int count = 0;
+    double weight = 0;  // the sum of its weights (count, unweighted)
+    if (weighted) {
+        std::vector<double> err;
+        for (int x = 1; x <= table.nData; ++x)
+            if (table.isFitted(x))
+                err.push_back(*table.yErr[static_cast<std::size_t>(x)]);
+        clusters.unit = errorUnit(err);
+    }
 
     auto positive = [&](int x) { return x >= 1 && table.y[x] && *table.y[x] > 0; };
     auto add = [&](int x) {
-        open.x += x;
-        open.y += *table.y[x];
+        double w = 1;
+        if (weighted) {
+            const double r = clusters.unit / *table.yErr[static_cast<std::size_t>(x)];
+            w = r * r;
+        }
+        open.x += w * x;
+        open.y += w * *table.y[x];
+        weight += w;
         ++count;
         clusters.members.push_back(x);
+        clusters.weight.push_back(w);
     };
     auto push = [&] {
-        clusters.nodes.push_back({open.x / count, open.y / count});
+        clusters.nodes.push_back({open.x / weight, open.y / weight});
         clusters.start.push_back(clusters.members.size());
         open = {};
         count = 0;
+        weight = 0;
     };
     // Closes the open cluster when the point before x is in use; a cluster whose last point
     // was rejected has been closed already (or never started).
@@ -72,17 +91,113 @@ std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x)
     return a.y + (b.y - a.y) / (b.x - a.x) * (x - a.x);
 }
 
+namespace {
+
+// A node's X and the square of its standard error (in Y units, or in units of the weights'
+// unit squared with weights).
+struct NodeSpread {
+    double x = 0;
+    double u2 = 0;
+};
+
+// u^2 at x on the broken line through the nodes (at least two).
+double zigzagVariance(std::span<const NodeSpread> nodes, double x)
+{
+    if (x <= nodes.front().x)
+        return nodes.front().u2;
+    if (x >= nodes.back().x)
+        return nodes.back().u2;
+    auto right = std::lower_bound(nodes.begin() + 1, nodes.end(), x,
+                                  [](const NodeSpread& n, double v) { return n.x < v; });
+    const NodeSpread& b = *right;
+    const NodeSpread& a = *(right - 1);
+    const double f = (x - a.x) / (b.x - a.x);
+    return (1 - f) * (1 - f) * a.u2 + f * f * b.u2;
+}
+
+// Gives the zigzag's result its uncertainty (and with weights its MSWD).
+void addZigZagUncertainty(FitResult& result, const FitInput& in, const ZigZagClusters& clusters)
+{
+    const std::size_t p = clusters.nodes.size();
+    if (p < 2)
+        return;
+    std::vector<NodeSpread> spread(p);
+    std::vector<double> within(p);  // sum of w (y - node y)^2 over each node's standards
+    double chi = 0;                 // with weights: sum ((y - node y) / err)^2
+    int n = 0;
+    for (std::size_t c = 0; c < p; ++c) {
+        spread[c].x = clusters.nodes[c].x;
+        double weight = 0;
+        for (std::size_t k = clusters.start[c]; k < clusters.start[c + 1]; ++k) {
+            const int x = clusters.members[k];
+            const double d = *in.table.y[x] - clusters.nodes[c].y;
+            within[c] += clusters.weight[k] * d * d;
+            weight += clusters.weight[k];
+            if (result.weighted) {
+                const double z = d / *in.table.yErr[static_cast<std::size_t>(x)];
+                chi += z * z;
+            }
+            ++n;
+        }
+        spread[c].u2 = 1 / weight;  // weighted: in units of unit^2
+    }
+    const int dof = n - static_cast<int>(p);
+    if (result.weighted) {
+        if (dof >= 1)
+            if (const std::optional<double> m = finiteOrNone(chi / dof))
+                result.mswd = Mswd{*m, dof};
+        const bool scaled = result.mswd && result.mswd->scales();
+        const double factor = scaled ? result.mswd->value : 1.0;
+        const std::optional<int> tDof = scaled ? std::optional<int>(dof) : std::nullopt;
+        result.uncertaintyAt = [spread = std::move(spread), readings = sharedReadings(in),
+                                scale = clusters.unit * std::sqrt(factor),
+                                tDof](double x) -> std::optional<Uncertainty> {
+            const double u2 = zigzagVariance(spread, x);
+            const double curve = scale * std::sqrt(u2);
+            const double reading = scale * std::sqrt(u2 + readings->at(x));
+            if (!std::isfinite(curve) || !std::isfinite(reading))
+                return std::nullopt;
+            return Uncertainty{curve, reading, tDof};
+        };
+        return;
+    }
+    if (dof < 1)
+        return;  // every node a single standard: no within-node scatter to go by
+    double pooled = 0;
+    for (double w : within)
+        pooled += w;
+    pooled /= dof;
+    for (std::size_t c = 0; c < p; ++c) {
+        const double count = static_cast<double>(clusters.start[c + 1] - clusters.start[c]);
+        spread[c].u2 = count > 1 ? within[c] / (count - 1) / count : pooled;
+    }
+    result.uncertaintyAt = [spread = std::move(spread), pooled,
+                            dof](double x) -> std::optional<Uncertainty> {
+        const double u2 = zigzagVariance(spread, x);
+        const double curve = std::sqrt(u2);
+        const double reading = std::sqrt(u2 + pooled);
+        if (!std::isfinite(curve) || !std::isfinite(reading))
+            return std::nullopt;
+        return Uncertainty{curve, reading, dof};
+    };
+}
+
+}  // namespace
+
 FitOutcome fitZigZag(const FitInput& in)
 {
     FitResult result;
-    result.nodes = ZigZag(in.table);
+    result.weighted = weighsByErrors(in);
+    const ZigZagClusters clusters = zigzagClusters(in.table, result.weighted);
+    result.nodes = clusters.nodes;
     result.valueAt = [nodes = result.nodes](double x) { return zigzagValue(nodes, x); };
+    addZigZagUncertainty(result, in, clusters);
     return {std::move(result), std::nullopt};
 }
 
 LooErrors looZigZag(const FitInput& in, LooWorkspace& workspace)
 {
-    const ZigZagClusters clusters = zigzagClusters(in.table);
+    const ZigZagClusters clusters = zigzagClusters(in.table, weighsByErrors(in));
     const std::vector<ZigZagNode>& nodes = clusters.nodes;
     std::vector<std::optional<double>>& errors = workspace.scratch();
     errors.clear();
@@ -90,33 +205,38 @@ LooErrors looZigZag(const FitInput& in, LooWorkspace& workspace)
     for (std::size_t c = 0; c < nodes.size(); ++c) {
         const std::size_t first = clusters.start[c];
         const std::size_t end = clusters.start[c + 1];
-        double sumX = 0, sumY = 0;  // of the cluster's members before the one left out
-        double allX = 0, allY = 0;
+        // Weighted sums of the cluster's members before the one left out, and of them all.
+        double sumX = 0, sumY = 0, sumW = 0;
+        double allX = 0, allY = 0, allW = 0;
         for (std::size_t k = first; k < end; ++k) {
-            allX += clusters.members[k];
-            allY += *in.table.y[clusters.members[k]];
+            const double w = clusters.weight[k];
+            allX += w * clusters.members[k];
+            allY += w * *in.table.y[clusters.members[k]];
+            allW += w;
         }
         for (std::size_t k = first; k < end; ++k) {
             const int x = clusters.members[k];
             const double y = *in.table.y[x];
+            const double w = clusters.weight[k];
             // The nodes around the standard at x once it is left out.
             std::array<ZigZagNode, 4> around;
             std::size_t count = 0;
             if (c > 0)
                 around[count++] = nodes[c - 1];
-            const double before = static_cast<double>(k - first);
-            const double after = static_cast<double>(end - k - 1);
-            if (before > 0)
-                around[count++] = {sumX / before, sumY / before};
-            if (after > 0)
-                around[count++] = {(allX - sumX - x) / after, (allY - sumY - y) / after};
+            if (k > first)
+                around[count++] = {sumX / sumW, sumY / sumW};
+            if (k + 1 < end) {
+                const double after = allW - sumW - w;
+                around[count++] = {(allX - sumX - w * x) / after, (allY - sumY - w * y) / after};
+            }
             if (c + 1 < nodes.size())
                 around[count++] = nodes[c + 1];
             const std::optional<double> predicted =
                 zigzagValue(std::span(around).first(count), x);
             errors.push_back(predicted ? finiteOrNone(y - *predicted) : std::nullopt);
-            sumX += x;
-            sumY += y;
+            sumX += w * x;
+            sumY += w * y;
+            sumW += w;
         }
     }
     return errors;

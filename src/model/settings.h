@@ -33,6 +33,9 @@ struct Settings {
     bool scaleYFull = true;        // Y scale "Full" (otherwise "Zoom")
     bool scaleXFull = true;        // X scale "Full" (otherwise "Zoom")
     bool allData = true;           // Y scaling at rejection: "All data" (or "Only unrejected")
+    // "Weight by the errors": with a table that has errors of Y, every fit weighs each
+    // standard by 1 / err^2 (off: every standard counts alike, as without errors).
+    bool weightByErrors = false;
 
     bool operator==(const Settings&) const = default;
 };

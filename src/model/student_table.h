@@ -23,6 +23,15 @@ struct StudentTable {
         return value[static_cast<std::size_t>(probCol)]
                     [static_cast<std::size_t>(std::clamp(nOK - 2, 1, kStudentRows))];
     }
+
+    // Returns t for the level column probCol (1..6) and `dof` degrees of freedom (row dof,
+    // row 101 beyond 100); no dof: a scale known beforehand, the large-sample row 101.
+    double quantile(int probCol, std::optional<int> dof) const
+    {
+        return value[static_cast<std::size_t>(probCol)]
+                    [static_cast<std::size_t>(dof ? std::clamp(*dof, 1, kStudentRows)
+                                                  : kStudentRows)];
+    }
 };
 
 // Either the table or the reason it could not be read ("student.dat: ...").

@@ -1,0 +1,544 @@
+// The uncertainty of every method at every X, and the fits weighted by the errors of Y:
+// against the same quantities computed in extended precision by other means, and, on
+// simulated runs with known drift, against how often the intervals hold what they claim.
+
+#include "fit/confidence.h"
+#include "fit/data_stat.h"
+#include "fit/leave_one_out.h"
+#include "fit/linear.h"
+#include "fit/logarithmic.h"
+#include "fit/polynomial.h"
+#include "fit/weights.h"
+#include "fit/zigzag.h"
+#include "support/test_support.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <numbers>
+#include <string>
+#include <vector>
+
+using namespace kalibrix;
+using kalibrix::test::method;
+using kalibrix::test::tableOf;
+
+namespace {
+
+using Wide = long double;
+
+// Deterministic uniform numbers in [0, 1) (splitmix64) and normal ones (Box-Muller).
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    double uniform()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-53;
+    }
+    int between(int low, int high) { return low + static_cast<int>(uniform() * (high - low + 1)); }
+    double normal()
+    {
+        const double u = 1 - uniform();
+        return std::sqrt(-2 * std::log(u)) * std::cos(2 * std::numbers::pi * uniform());
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
+// Standards at x with values y and errors err (none when err is empty).
+DataTable tableWith(const std::vector<int>& x, const std::vector<double>& y,
+                    const std::vector<double>& err = {})
+{
+    DataTable t;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        t.y[static_cast<std::size_t>(x[k])] = y[k];
+        if (!err.empty())
+            t.yErr[static_cast<std::size_t>(x[k])] = err[k];
+        t.nData = std::max(t.nData, x[k]);
+        ++t.nY;
+    }
+    t.nCol = err.empty() ? 2 : 3;
+    return t;
+}
+
+// Solves g z = rhs in place (Gaussian elimination with partial pivoting).
+std::vector<Wide> solve(std::vector<std::vector<Wide>> g, std::vector<Wide> rhs)
+{
+    const std::size_t n = rhs.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t pivot = k;
+        for (std::size_t i = k + 1; i < n; ++i)
+            if (std::abs(g[i][k]) > std::abs(g[pivot][k]))
+                pivot = i;
+        std::swap(g[k], g[pivot]);
+        std::swap(rhs[k], rhs[pivot]);
+        for (std::size_t i = k + 1; i < n; ++i) {
+            const Wide f = g[i][k] / g[k][k];
+            for (std::size_t j = k; j < n; ++j)
+                g[i][j] -= f * g[k][j];
+            rhs[i] -= f * rhs[k];
+        }
+    }
+    std::vector<Wide> z(n);
+    for (std::size_t i = n; i-- > 0;) {
+        Wide s = rhs[i];
+        for (std::size_t j = i + 1; j < n; ++j)
+            s -= g[i][j] * z[j];
+        z[i] = s / g[i][i];
+    }
+    return z;
+}
+
+// The weighted least-squares polynomial of degree m in t through (t, y) with weights w, by
+// the normal equations in long double in u = (t - mid) / half: its coefficients in u, and
+// the leverage phi(t)' G^-1 phi(t) at any t.
+struct WideFit {
+    Wide mid, half;
+    std::vector<std::vector<Wide>> gram;
+    std::vector<Wide> coef;
+    std::vector<Wide> powers(Wide t) const
+    {
+        std::vector<Wide> p(coef.size(), 1);
+        for (std::size_t j = 1; j < p.size(); ++j)
+            p[j] = p[j - 1] * (t - mid) / half;
+        return p;
+    }
+    Wide value(Wide t) const
+    {
+        const std::vector<Wide> p = powers(t);
+        Wide v = 0;
+        for (std::size_t j = 0; j < p.size(); ++j)
+            v += coef[j] * p[j];
+        return v;
+    }
+    Wide leverage(Wide t) const
+    {
+        const std::vector<Wide> p = powers(t);
+        const std::vector<Wide> z = solve(gram, p);
+        Wide h = 0;
+        for (std::size_t j = 0; j < p.size(); ++j)
+            h += p[j] * z[j];
+        return h;
+    }
+    // The coefficients of t^0 .. t^m (binomial expansion of the powers of u).
+    std::vector<Wide> monomial() const
+    {
+        const std::size_t p = coef.size();
+        std::vector<Wide> out(p, 0);
+        for (std::size_t j = 0; j < p; ++j) {
+            Wide binomial = 1;  // C(j, k)
+            for (std::size_t k = 0; k <= j; ++k) {
+                out[k] +=
+                    coef[j] * binomial * std::pow(-mid, Wide(j - k)) / std::pow(half, Wide(j));
+                binomial = binomial * Wide(j - k) / Wide(k + 1);
+            }
+        }
+        return out;
+    }
+};
+
+WideFit wideFit(const std::vector<Wide>& t, const std::vector<double>& y,
+                const std::vector<Wide>& w, int m)
+{
+    WideFit f;
+    const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+    f.mid = (*lo + *hi) / 2;
+    f.half = (*hi - *lo) / 2;
+    const std::size_t p = static_cast<std::size_t>(m) + 1;
+    f.coef.assign(p, 0);
+    f.gram.assign(p, std::vector<Wide>(p, 0));
+    std::vector<Wide> rhs(p, 0);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::vector<Wide> u = f.powers(t[i]);
+        for (std::size_t j = 0; j < p; ++j) {
+            rhs[j] += w[i] * u[j] * y[i];
+            for (std::size_t k = 0; k < p; ++k)
+                f.gram[j][k] += w[i] * u[j] * u[k];
+        }
+    }
+    f.coef = solve(f.gram, rhs);
+    return f;
+}
+
+::testing::AssertionResult relativelyNear(std::optional<double> actual, Wide expected,
+                                          Wide tolerance)
+{
+    if (actual && std::abs(*actual - expected) <= tolerance * std::abs(expected))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << ::testing::PrintToString(actual) << " against " << static_cast<double>(expected);
+}
+
+struct Fitting {
+    DataTable table;
+    DataStats stats;
+    Settings settings;
+    Fitting(DataTable t, bool weighted) : table(std::move(t)), settings(defaultSettings())
+    {
+        stats = Data_Stat(table, true);
+        settings.level = kDefaultLevel;
+        settings.weightByErrors = weighted;
+        settings.degreeText = "6";
+    }
+    FitInput input(const StudentTable& student) const { return {table, stats, student, settings}; }
+};
+
+const StudentTable& student()
+{
+    static const State state = test::startedState();
+    return state.student;
+}
+
+}  // namespace
+
+// h(X) at every X from 1 to the largest, for lines in X and ln X and polynomials up to
+// degree 8, on 3 to 40 standards, unweighted and weighted: the leverage of the
+// factorisation the leave-one-out errors use agrees with phi' G^-1 phi in long double.
+TEST(Uncertainty, LeverageAgreesWithExtendedPrecision)
+{
+    Random random(2024);
+    Wide worst = 0;
+    for (int n : {3, 4, 5, 7, 9, 12, 20, 40}) {
+        std::vector<double> x, y, err;
+        int at = random.between(1, 6);
+        for (int k = 0; k < n; ++k, at += random.between(1, 5)) {
+            x.push_back(at);
+            y.push_back(500 + 3 * at + 20 * random.normal());
+            err.push_back(5 + 10 * random.uniform());
+        }
+        for (bool weighted : {false, true})
+            for (bool lnX : {false, true}) {
+                std::vector<double> scale;
+                const double unit = errorUnit(err);
+                if (weighted)
+                    for (double e : err)
+                        scale.push_back(unit / e);
+                std::vector<double> t;
+                std::vector<Wide> tWide, w;
+                for (std::size_t k = 0; k < x.size(); ++k) {
+                    t.push_back(lnX ? std::log(x[k]) : x[k]);
+                    tWide.push_back(lnX ? std::log(Wide(x[k])) : Wide(x[k]));
+                    w.push_back(weighted ? Wide(scale[k]) * Wide(scale[k]) : Wide(1));
+                }
+                LeastSquaresLoo basis(t, y, scale);
+                for (int degree = 1; degree <= std::min(8, n - 1); ++degree) {
+                    const WideFit reference = wideFit(tWide, y, w, degree);
+                    for (int X = 1; X <= static_cast<int>(x.back()); ++X) {
+                        const Wide h = reference.leverage(lnX ? std::log(Wide(X)) : Wide(X));
+                        const std::optional<double> got =
+                            basis.leverageAt(lnX ? std::log(double(X)) : double(X), degree);
+                        ASSERT_TRUE(relativelyNear(got, h, 1e-9))
+                            << "n " << n << " degree " << degree << " X " << X
+                            << (lnX ? " ln X" : " X") << (weighted ? " weighted" : "");
+                        worst = std::max(worst, std::abs(*got / h - 1));
+                    }
+                }
+            }
+    }
+    RecordProperty("worst", std::to_string(static_cast<double>(worst)));
+}
+
+// The line's confidence half-width is the C.I. of today's band at every X, the polynomial of
+// degree 1 gives the line's uncertainty, and the worked example of the README: the
+// demonstration table at X = 20.
+TEST(Uncertainty, LineBandAndPolynomialOfDegreeOneAgree)
+{
+    const Fitting run(demonstrationTable(), false);
+    const FitInput in = run.input(student());
+    const FitResult line = *fitLinear(in).result;
+    const FitResult poly1 = *fitPolynomial(in, 1, "1").result;
+    ASSERT_TRUE(line.band);
+    const int column = kDefaultLevel + 1;
+    for (int x = 1; x <= run.table.nData; ++x) {
+        const std::optional<Uncertainty> u = line.uncertainty(x), p = poly1.uncertainty(x);
+        ASSERT_TRUE(u && p) << x;
+        EXPECT_TRUE(
+            relativelyNear(u->curveHalfWidth(student(), column), line.band->halfWidth(x), 1e-12))
+            << x;
+        EXPECT_TRUE(relativelyNear(p->curve, u->curve, 1e-9)) << x;
+        EXPECT_TRUE(relativelyNear(p->reading, u->reading, 1e-9)) << x;
+        EXPECT_EQ(u->dof, 3);
+    }
+    // s = 49.76616, h(20) = 1/5 + 3.6^2 / 359.2 = 0.2360802, t(95 %, 3) = 3.18245.
+    const Uncertainty u = *line.uncertainty(20);
+    EXPECT_NEAR(*line.value(20), 629.3430, 1e-4);
+    EXPECT_NEAR(u.curve, 24.18042, 1e-5);
+    EXPECT_NEAR(u.reading, 55.32959, 1e-5);
+    EXPECT_NEAR(*u.curveHalfWidth(student(), column), 76.95298, 1e-5);
+    EXPECT_NEAR(*u.readingHalfWidth(student(), column), 176.08364, 1e-5);
+    // No result where n - p is 0: the quadratic through three standards.
+    const Fitting three(tableOf({{1, 10}, {2, 12}, {4, 11}}), false);
+    EXPECT_FALSE(fitPolynomial(three.input(student()), 2, "2").result->uncertainty(2));
+}
+
+// Every least-squares method weighted by 1 / err^2 against the weighted normal equations in
+// long double: the parameters, the value at every X and the MSWD; the uncertainty scaled by
+// sqrt(MSWD) only above 1.
+TEST(Uncertainty, WeightedFitsAgreeWithExtendedPrecision)
+{
+    Random random(77);
+    for (int n : {6, 15, 40}) {
+        for (double spread : {0.5, 3.0}) {  // errors below and beyond the scatter
+            std::vector<int> x;
+            std::vector<double> y, err;
+            for (int k = 0, at = random.between(1, 4); k < n; ++k, at += random.between(1, 4)) {
+                x.push_back(at);
+                const double e = 2 + 6 * random.uniform();
+                err.push_back(e);
+                y.push_back(900 - 4 * at + 0.05 * at * at + spread * e * random.normal());
+            }
+            const Fitting run(tableWith(x, y, err), true);
+            const FitInput in = run.input(student());
+            struct Method {
+                const char* name;
+                FitResult fit;
+                bool lnX;
+                int degree;
+            };
+            std::vector<Method> cases{{"linear", *fitLinear(in).result, false, 1},
+                                      {"log", *fitLogarithmic(in).result, true, 1}};
+            for (int m = 2; m <= 5; ++m)
+                cases.push_back(
+                    {"poly", *fitPolynomial(in, m, std::to_string(m)).result, false, m});
+            for (const Method& c : cases) {
+                SCOPED_TRACE(std::string(c.name) + " degree " + std::to_string(c.degree) + " n " +
+                             std::to_string(n));
+                std::vector<Wide> t, w;
+                for (std::size_t k = 0; k < x.size(); ++k) {
+                    t.push_back(c.lnX ? std::log(Wide(x[k])) : Wide(x[k]));
+                    w.push_back(1 / (Wide(err[k]) * Wide(err[k])));
+                }
+                const WideFit reference = wideFit(t, y, w, c.degree);
+                const std::vector<Wide> params = reference.monomial();
+                const std::vector<double> got =
+                    c.degree == 1 ? std::vector<double>{*c.fit.a, *c.fit.b} : c.fit.coef;
+                ASSERT_EQ(got.size(), params.size());
+                for (std::size_t j = 0; j < params.size(); ++j)
+                    EXPECT_TRUE(relativelyNear(got[j], params[j], 1e-10))
+                        << "parameter " << j << " off by " << double(got[j] / params[j] - 1);
+                for (int at = 1; at <= run.table.nData; ++at)
+                    ASSERT_TRUE(relativelyNear(
+                        c.fit.value(at), reference.value(c.lnX ? std::log(Wide(at)) : Wide(at)),
+                        1e-10))
+                        << at;
+                Wide chi = 0;
+                for (std::size_t k = 0; k < x.size(); ++k)
+                    chi += w[k] * std::pow(y[k] - reference.value(t[k]), 2);
+                // As many standards as parameters: no MSWD, the errors alone.
+                const int dof = n - c.degree - 1;
+                ASSERT_TRUE(c.fit.weighted);
+                ASSERT_EQ(c.fit.mswd.has_value(), dof > 0);
+                const Wide mswd = dof > 0 ? chi / dof : 0;
+                if (dof > 0) {
+                    EXPECT_EQ(c.fit.mswd->dof, dof);
+                    EXPECT_TRUE(relativelyNear(c.fit.mswd->value, mswd, 1e-9));
+                }
+                // u_curve^2 = c phi' G^-1 phi with the weights 1 / err^2, c the MSWD when
+                // above its range 1 + 2 sqrt(2 / dof), else 1.
+                const bool scales = dof > 0 && mswd > 1 + 2 * std::sqrt(2.0L / dof);
+                const Wide factor = scales ? mswd : 1;
+                const int mid = x[x.size() / 2];
+                const Uncertainty u = *c.fit.uncertainty(mid);
+                EXPECT_TRUE(relativelyNear(
+                    u.curve,
+                    std::sqrt(factor * reference.leverage(c.lnX ? std::log(Wide(mid)) : mid)),
+                    1e-9));
+                EXPECT_EQ(u.dof.has_value(), scales);
+            }
+        }
+    }
+}
+
+// The C.I. column of a weighted line is the weighted line's confidence half-width. The
+// errors are trusted while the MSWD lies within its range (here 1.97 < 1 + 2 sqrt(2/3)):
+// the large-sample t; beyond it (4.44 with errors a third smaller) u grows by sqrt(MSWD).
+TEST(Uncertainty, WeightedBandIsTheWeightedLinesConfidence)
+{
+    const std::vector<int> x{2, 5, 9, 14, 20};
+    const std::vector<double> y{100, 96, 95, 90, 84};
+    const Fitting half(tableWith(x, y, {0.5, 1, 0.5, 2, 1}), true);
+    const Fitting third(tableWith(x, y, {1 / 3.0, 2 / 3.0, 1 / 3.0, 4 / 3.0, 2 / 3.0}), true);
+    const FitResult trusted = *fitLinear(half.input(student())).result;
+    const FitResult scaled = *fitLinear(third.input(student())).result;
+    ASSERT_TRUE(trusted.band && scaled.band && trusted.mswd && scaled.mswd);
+    EXPECT_NEAR(trusted.mswd->value, 1.97393, 1e-5);
+    EXPECT_NEAR(scaled.mswd->value, 4.44133, 1e-5);
+    for (int at = 1; at <= 20; ++at) {
+        const Uncertainty u = *trusted.uncertainty(at), v = *scaled.uncertainty(at);
+        EXPECT_FALSE(u.dof);
+        EXPECT_EQ(v.dof, 3);
+        EXPECT_NEAR(v.curve, std::sqrt(scaled.mswd->value) * 2 / 3 * u.curve, 1e-12 * u.curve);
+        for (const FitResult* line : {&trusted, &scaled})
+            EXPECT_TRUE(
+                relativelyNear(line->uncertainty(at)->curveHalfWidth(student(), kDefaultLevel + 1),
+                               line->band->halfWidth(at), 1e-12))
+                << at;
+    }
+}
+
+// With "Weight by the errors" on and a standard in use without an error above 0, the run
+// stays unweighted; the first such X is the one the status line names. A rejected standard
+// without an error does not count.
+TEST(Uncertainty, AStandardWithoutAnErrorLeavesTheRunUnweighted)
+{
+    DataTable t = tableWith({1, 3, 4, 7, 9}, {10, 12, 11, 14, 15}, {1, 1, 1, 1, 1});
+    t.yErr[7] = 0;
+    t.yErr[4].reset();
+    EXPECT_EQ(firstStandardWithoutError(t), 4);
+    t.rejFlag[4] = 1;
+    EXPECT_EQ(firstStandardWithoutError(t), 7);
+    const Fitting with(t, true), without(t, false);
+    const FitResult a = *fitPolynomial(with.input(student()), 2, "2").result;
+    const FitResult b = *fitPolynomial(without.input(student()), 2, "2").result;
+    EXPECT_FALSE(a.weighted || a.mswd);
+    EXPECT_EQ(a.coef, b.coef);
+    t.yErr[7] = 2;
+    EXPECT_FALSE(firstStandardWithoutError(t));
+    EXPECT_TRUE(fitZigZag(Fitting(t, true).input(student())).result->weighted);
+}
+
+// The zigzag's uncertainty on a worked table: nodes (2, 102) of 100, 102, 104 (sd 2),
+// (8.5, 91) of 90, 92 (sd sqrt 2) and (12, 95) alone, which takes the pooled sd
+// sqrt((8 + 2) / 3); beyond the end nodes the end node's u. All nodes single: no result.
+TEST(Uncertainty, ZigzagNodesStandardErrors)
+{
+    const Fitting run(tableOf({{1, 100}, {2, 102}, {3, 104}, {8, 90}, {9, 92}, {12, 95}}), false);
+    const FitResult z = *fitZigZag(run.input(student())).result;
+    const double u1 = 4.0 / 3, u2 = 1, u3 = 10.0 / 3;  // squared
+    auto between = [](double f, double a, double b) { return (1 - f) * (1 - f) * a + f * f * b; };
+    const struct {
+        double x, u2;
+    } expected[] = {{1, u1},
+                    {2, u1},
+                    {5, between(3 / 6.5, u1, u2)},
+                    {8.5, u2},
+                    {10, between(1.5 / 3.5, u2, u3)},
+                    {12, u3},
+                    {14, u3}};
+    for (const auto& e : expected) {
+        const std::optional<Uncertainty> u = z.uncertainty(e.x);
+        ASSERT_TRUE(u) << e.x;
+        EXPECT_NEAR(u->curve, std::sqrt(e.u2), 1e-12) << e.x;
+        EXPECT_NEAR(u->reading, std::sqrt(e.u2 + 10.0 / 3), 1e-12) << e.x;
+        EXPECT_EQ(u->dof, 3);
+    }
+    EXPECT_FALSE(
+        fitZigZag(Fitting(demonstrationTable(), false).input(student())).result->uncertainty(10));
+
+    // Weighted: each node the weighted mean (101), u_i = 1 / sqrt(sum w) (sqrt 0.75 and 2);
+    // the within-node MSWD (100 - 101)^2 / 1 + (104 - 101)^2 / 3 = 4 over 1 dof scales u
+    // by 2; a new reading at X = 5 adds err^2 = 4 there.
+    const Fitting weighted(tableWith({1, 2, 5}, {100, 104, 90}, {1, std::sqrt(3.0), 2}), true);
+    const FitResult w = *fitZigZag(weighted.input(student())).result;
+    ASSERT_EQ(w.nodes.size(), 2u);
+    EXPECT_NEAR(w.nodes[0].y, 101, 1e-12);
+    ASSERT_TRUE(w.mswd);
+    EXPECT_NEAR(w.mswd->value, 4, 1e-12);
+    EXPECT_NEAR(w.uncertainty(1)->curve, std::sqrt(4 * 0.75), 1e-12);
+    EXPECT_NEAR(w.uncertainty(5)->reading, std::sqrt(4 * (4 + 4)), 1e-12);
+    EXPECT_EQ(w.uncertainty(5)->dof, 1);
+}
+
+// The leave-one-out errors of the weighted methods are those of the weighted fits, as the
+// generic refit without each standard finds them.
+TEST(Uncertainty, WeightedLeaveOneOutFollowsTheWeightedFits)
+{
+    Random random(5);
+    std::vector<int> x;
+    std::vector<double> y, err;
+    for (int at = 2; at <= 60; at += random.between(1, 3)) {
+        if (random.uniform() < 0.3)
+            ++at;  // gaps, so that the zigzag has clusters
+        x.push_back(at);
+        err.push_back(1 + 4 * random.uniform());
+        y.push_back(300 + 0.5 * at + err.back() * random.normal());
+    }
+    const Fitting run(tableWith(x, y, err), true);
+    const FitInput in = run.input(student());
+    for (const char* name : {"linear", "log", "poly3", "zigzag"}) {
+        const FitMethod& m = fitMethods()[method(name)];
+        LooWorkspace quick(run.table), refit(run.table);
+        const std::vector<std::optional<double>> fast(m.leaveOneOut(in, quick).begin(),
+                                                      m.leaveOneOut(in, quick).end());
+        const LooErrors slow = refitLeaveOneOut(m, in, refit);
+        ASSERT_EQ(fast.size(), slow.size());
+        for (std::size_t k = 0; k < fast.size(); ++k) {
+            ASSERT_EQ(fast[k].has_value(), slow[k].has_value()) << name << " " << x[k];
+            if (fast[k]) {
+                EXPECT_NEAR(*fast[k], *slow[k], 1e-9 * (1 + std::abs(*slow[k]))) << name << x[k];
+            }
+        }
+    }
+}
+
+// How often the 95 % intervals hold the true drift (curve) and a fresh reading (new
+// reading) at a random X, over simulated tables of linear, quadratic and cubic drift with
+// 8 to 40 standards and Gaussian noise, fitted by the method of the true degree; with known
+// heteroscedastic errors, weighted. KALIBRIX_COVERAGE_TABLES sets the tables per drift
+// (the README quotes 2000); the default keeps the test short.
+TEST(Uncertainty, IntervalsCoverAsTheyClaim)
+{
+    const char* asked = std::getenv("KALIBRIX_COVERAGE_TABLES");
+    const int tables = asked ? std::atoi(asked) : 400;
+    const int column = kDefaultLevel + 1;
+    for (bool weighted : {false, true}) {
+        Random random(weighted ? 31 : 30);
+        int curveHits = 0, readingHits = 0, lineHits = 0, total = 0;
+        for (int degree = 1; degree <= 3; ++degree) {
+            for (int k = 0; k < tables; ++k) {
+                const int n = random.between(8, 40);
+                std::vector<int> x;
+                for (int at = random.between(1, 5); static_cast<int>(x.size()) < n;
+                     at += random.between(1, 6))
+                    x.push_back(at);
+                const double last = x.back();
+                double c[4] = {1000, 200 * random.normal(), 300 * random.normal(),
+                               300 * random.normal()};
+                auto drift = [&](double at) {
+                    const double t = at / last;
+                    double v = 0;
+                    for (int j = degree; j >= 0; --j)
+                        v = v * t + c[j];
+                    return v;
+                };
+                auto sigma = [&](double at) { return weighted ? 2 + 8 * at / last : 5.0; };
+                std::vector<double> y, err;
+                for (int at : x) {
+                    y.push_back(drift(at) + sigma(at) * random.normal());
+                    err.push_back(sigma(at));
+                }
+                const Fitting run(tableWith(x, y, weighted ? err : std::vector<double>{}),
+                                  weighted);
+                const FitInput in = run.input(student());
+                const FitResult fit = *fitPolynomial(in, degree, std::to_string(degree)).result;
+                const int at = random.between(1, x.back());
+                const double fresh = drift(at) + sigma(at) * random.normal();
+                const Uncertainty u = *fit.uncertainty(at);
+                const double v = *fit.value(at);
+                curveHits += std::abs(v - drift(at)) <= *u.curveHalfWidth(student(), column);
+                readingHits += std::abs(v - fresh) <= *u.readingHalfWidth(student(), column);
+                if (degree == 1) {
+                    const FitResult line = *fitLinear(in).result;
+                    lineHits += std::abs(*line.value(at) - drift(at)) <=
+                                *line.uncertainty(at)->curveHalfWidth(student(), column);
+                }
+                ++total;
+            }
+            if (degree == 1) {
+                EXPECT_EQ(lineHits, curveHits) << "the line against the polynomial of degree 1";
+            }
+        }
+        const double curve = 100.0 * curveHits / total, reading = 100.0 * readingHits / total;
+        std::printf("%s: %d tables, curve %.2f %%, new reading %.2f %%\n",
+                    weighted ? "weighted" : "unweighted", total, curve, reading);
+        // Three standard errors of a 95 % share over the tables, and 1.5 points.
+        const double slack = std::max(1.5, 300 * std::sqrt(0.95 * 0.05 / total));
+        EXPECT_NEAR(curve, 95, slack);
+        EXPECT_NEAR(reading, 95, slack);
+    }
+}

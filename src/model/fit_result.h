@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/settings.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -50,6 +52,13 @@ struct Uncertainty {
     // t(level column probCol, dof) times the uncertainty; no result beyond a double.
     std::optional<double> curveHalfWidth(const StudentTable& student, int probCol) const;
     std::optional<double> readingHalfWidth(const StudentTable& student, int probCol) const;
+    // The half-width of `kind`: curveHalfWidth or readingHalfWidth.
+    std::optional<double> halfWidth(UncertaintyKind kind, const StudentTable& student,
+                                    int probCol) const
+    {
+        return kind == UncertaintyKind::Curve ? curveHalfWidth(student, probCol)
+                                              : readingHalfWidth(student, probCol);
+    }
 };
 
 // The reduced chi-square of a weighted fit: the weighted sum of squared residuals

@@ -13,6 +13,12 @@ inline constexpr int kGrey = 2;
 
 inline bool ticked(int checkValue) { return checkValue == kTicked; }
 
+// Which uncertainty of a method's value a band, the hover and the export's "±" cells give.
+enum class UncertaintyKind {
+    Curve,    // of the curve: how well the fit knows the drift at X
+    Reading,  // of a new reading: where a further standard measured at X would fall
+};
+
 // The window's two lists: the confidence levels (item i is column i + 1 of the t table) and
 // the degrees offered for the chosen-degree polynomial.
 const std::vector<std::string>& levelItems();   // "0.1    80%" .. "0.001  99.8"
@@ -36,6 +42,13 @@ struct Settings {
     // "Weight by the errors": with a table that has errors of Y, every fit weighs each
     // standard by 1 / err^2 (off: every standard counts alike, as without errors).
     bool weightByErrors = false;
+    // "Band of": the name (as in kalibrix-cli's --band) of the method whose band is drawn
+    // and whose value the hover gives; the linear fit's band is the confidence band of old.
+    std::string bandMethod = "linear";
+    // "curve / new reading": the kind of uncertainty of the band, the hover and the export.
+    UncertaintyKind uncertaintyKind = UncertaintyKind::Curve;
+    // "Export uncertainties": each exported method's value followed by its "±" cell.
+    bool exportUncertainties = false;
 
     bool operator==(const Settings&) const = default;
 };

@@ -12,8 +12,12 @@ namespace kalibrix {
 // in their run order, each as the method table says. The values no fit takes (X = 0, Y <= 0)
 // are drawn first, grey and dotted.
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
-// The picture of one analyte, as buildPlot draws the analyte shown.
-PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt);
+// The picture of one analyte, as buildPlot draws the analyte shown. The band of
+// settings.bandMethod (its curve or new reading, at the chosen level) is drawn when
+// "Show confidence band" is ticked and that method was fitted; without the t table only the
+// linear fit's band of the curve can be.
+PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
+                      const StudentTable* student = nullptr);
 
 // The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
 // errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of

@@ -64,7 +64,8 @@ void addCurveNodes(Layer& layer, int first, int last, F f, PenColour colour)
 // Room for the points and shapes buildPlot may add to pict1 (a curve split by values that are
 // not finite may take more shapes), so that a large table costs one allocation per list
 // rather than a chain of ever larger ones.
-void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& res)
+void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& res,
+                  const Settings& settings)
 {
     const size_t positions = static_cast<size_t>(table.nData) + 2;  // X = 0 .. nData + 1
     size_t points = 4 * positions;                                  // marks
@@ -74,9 +75,12 @@ void reservePict1(PlotDisplay& plot, const DataTable& table, const RunResults& r
         const FitResult* fit = res.fit(m);
         if (!fit)
             continue;
-        const size_t curves = fit->band ? 3 : 1;
-        points += curves * (methods[m].curve == CurveShape::Nodes ? fit->nodes.size() : positions);
-        shapes += curves;
+        points += methods[m].curve == CurveShape::Nodes ? fit->nodes.size() : positions;
+        shapes += 1;
+    }
+    if (methodNamed(settings.bandMethod)) {
+        points += 2 * positions;  // the band's two edges
+        shapes += 2;
     }
     plot.pict1.points.reserve(points);
     plot.pict1.shapes.reserve(shapes);
@@ -104,20 +108,47 @@ double curveY(const PlotDisplay& plot, const std::optional<double>& v)
     return v ? plot.toPict1Y(*v) : std::numeric_limits<double>::quiet_NaN();
 }
 
-// The confidence band: its two edges, a node at every X from the first X to nData.
-void DrawConfidenceBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
-                        PenColour colour)
+// The band of a method: its two edges, value +/- halfWidth(x), a node at every X from the
+// first X to nData; a gap where either has no result.
+template <class HalfWidth>
+void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
+              HalfWidth halfWidth, PenColour colour)
 {
     for (const double sign : {+1.0, -1.0}) {
         addCurveNodes(
             plot.pict1, firstX, nData,
             [&](int x) {
                 const std::optional<double> v = fit.value(x);
-                return v ? plot.toPict1Y(*v + sign * fit.band->halfWidth(x))
-                         : std::numeric_limits<double>::quiet_NaN();
+                const std::optional<double> h = v ? halfWidth(x) : std::nullopt;
+                return h ? plot.toPict1Y(*v + sign * *h) : std::numeric_limits<double>::quiet_NaN();
             },
             colour);
     }
+}
+
+// The band of settings.bandMethod when "Show confidence band" is ticked and that method was
+// fitted: the linear fit's confidence band of the curve as it has always been drawn, any
+// other method's (or kind's) from its uncertainty, t of the chosen level times it.
+void DrawMethodBand(PlotDisplay& plot, std::size_t m, const FitResult& fit, const DataStats& stats,
+                    int nData, const Settings& settings, const StudentTable* student)
+{
+    if (!ticked(settings.showBand) || stats.nOK <= 2 || methodNamed(settings.bandMethod) != m)
+        return;
+    const PenColour colour = fitMethods()[m].pen;
+    if (fit.band && settings.uncertaintyKind == UncertaintyKind::Curve) {
+        DrawBand(plot, stats.firstX, nData, fit,
+                 [&](int x) { return std::optional<double>(fit.band->halfWidth(x)); }, colour);
+        return;
+    }
+    if (!student || !settings.level)
+        return;
+    DrawBand(plot, stats.firstX, nData, fit,
+             [&](int x) -> std::optional<double> {
+                 const std::optional<Uncertainty> u = fit.uncertainty(x);
+                 return u ? u->halfWidth(settings.uncertaintyKind, *student, *settings.level + 1)
+                          : std::nullopt;
+             },
+             colour);
 }
 
 // The curve of one fitted method, as its row in the method table says: a straight line from
@@ -183,7 +214,8 @@ void addMark(PlotDisplay& plot, const DataTable& table, int x)
     }
 }
 
-PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt)
+PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
+                      const StudentTable* student)
 {
     PlotDisplay plot;
     const DataTable& table = analyte.table;
@@ -191,7 +223,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
     const DataStats& stats = res.stats;
     const int nData = table.nData;
 
-    reservePict1(plot, table, res);
+    reservePict1(plot, table, res, settings);
     SetPlotScale(plot, table, stats, settings);
     DrawDataPoints(plot, table, Points::LeftOut);
     DrawDataPoints(plot, table, Points::InUse);
@@ -203,8 +235,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
         if (!fit)
             continue;
         DrawCurve(plot, methods[m], *fit, stats, nData);
-        if (fit->band && ticked(settings.showBand) && stats.nOK > 2)
-            DrawConfidenceBand(plot, stats.firstX, nData, *fit, methods[m].pen);
+        DrawMethodBand(plot, m, *fit, stats, nData, settings, student);
     }
     // The rejected standards in red above the curves, the band and the other error bars;
     // the standards suggested for rejection, ringed above everything else.
@@ -222,7 +253,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
 
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {
-    return buildPlot(state.analytes[state.selected], state.settings, fmt);
+    return buildPlot(state.analytes[state.selected], state.settings, fmt, &state.student);
 }
 
 }  // namespace kalibrix

@@ -241,6 +241,43 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     EXPECT_EQ(red.pict1.pointsOf(red.pict1.shapes[10])[0].x, 10 - red.markDX);
 }
 
+// The band belongs to the method and kind the settings name: value +/- t * u at every X; a
+// method not shown, or the band not ticked, draws none.
+TEST(PlotCurves, BandOfAnyMethodAndKind)
+{
+    State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
+    s.settings.bandMethod = "poly2";
+    A_PLOT(s, NumberFormat{});
+    const FitResult& fit = *s.results().fit(method("poly2"));
+    const int probCol = *s.settings.level + 1;
+    const auto count = [&](const PlotDisplay& p, PenColour pen) {
+        return std::count_if(p.pict1.shapes.begin(), p.pict1.shapes.end(),
+                             [&](const Shape& sh) { return sh.colour == pen; });
+    };
+    const PenColour pen = fitMethods()[method("poly2")].pen;
+    for (const UncertaintyKind kind : {UncertaintyKind::Curve, UncertaintyKind::Reading}) {
+        s.settings.uncertaintyKind = kind;
+        const PlotDisplay p = plotOf(s);
+        ASSERT_EQ(count(p, pen), 3);                // the curve and two edges
+        EXPECT_EQ(p.pict1.shapes.size(), 12u);       // and no band of the line
+        std::vector<const Shape*> edges;
+        for (const Shape& sh : p.pict1.shapes)
+            if (sh.colour == pen)
+                edges.push_back(&sh);
+        const PointF upper = p.pict1.pointsOf(*edges[1])[16 - 5];
+        const PointF lower = p.pict1.pointsOf(*edges[2])[16 - 5];
+        ASSERT_EQ(upper.x, 16);
+        const double h = *fit.uncertainty(16)->halfWidth(kind, s.student, probCol);
+        EXPECT_DOUBLE_EQ(upper.y, p.toPict1Y(*fit.value(16) + h));
+        EXPECT_DOUBLE_EQ(lower.y, p.toPict1Y(*fit.value(16) - h));
+    }
+    s.settings.showBand = kUnticked;
+    EXPECT_EQ(count(plotOf(s), pen), 1);
+    s.settings.showBand = kTicked;
+    s.results().fits[method("poly2")].reset();  // not shown: not fitted
+    EXPECT_EQ(plotOf(s).pict1.shapes.size(), 9u);  // 5 points, axis, zigzag, line, log
+}
+
 // The fuzz target checks that every coordinate is finite and the scale not empty.
 TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
 {

@@ -1,6 +1,9 @@
 #include "regwin/status_text.h"
 
+#include "fit/method_table.h"
+#include "fit/weights.h"
 #include "regwin/driver.h"
+#include "regwin/rounding.h"
 
 #include <algorithm>
 
@@ -148,6 +151,53 @@ std::string warningText(const FitWarning& warning)
         return text + " (degree " + warning.degree + ", " +
                counted(static_cast<std::size_t>(warning.nOK), "standard", "standards") + " in use)";
     return text + " (\"" + warning.degree + "\" asked for)";
+}
+
+std::string methodCaption(const FitMethod& method, const std::string& degreeText)
+{
+    return method.row.caption ? std::string(method.row.caption)
+                              : withDegree(method.summaryRow ? method.summaryRow : "", degreeText);
+}
+
+std::string mswdText(const Mswd& mswd, const NumberFormat& fmt)
+{
+    return "MSWD " + Rounding(mswd.value, fmt) + " (" + Rounding(mswd.low(), fmt) + " to " +
+           Rounding(mswd.high(), fmt) + " expected from scatter alone)";
+}
+
+std::string bandValueText(const RunResults& results, const Settings& settings,
+                          const StudentTable& student, int x, const NumberFormat& fmt)
+{
+    std::string text = "X = " + std::to_string(x);
+    const std::optional<std::size_t> m = methodNamed(settings.bandMethod);
+    const FitResult* fit = m ? results.fit(*m) : nullptr;
+    const std::optional<double> v = fit ? fit->value(x) : std::nullopt;
+    if (!v)
+        return text;
+    text += ": " + methodCaption(fitMethods()[*m], settings.degreeText);
+    text += " " + Rounding(*v, fmt);
+    const std::optional<Uncertainty> u = fit->uncertainty(x);
+    const std::optional<double> h =
+        u && settings.level ? u->halfWidth(settings.uncertaintyKind, student, *settings.level + 1)
+                            : std::nullopt;
+    if (!h)
+        return text;
+    const std::string& item = levelItems()[static_cast<std::size_t>(*settings.level)];
+    std::string level = item.substr(item.find_last_of(' ') + 1);  // "95%"
+    if (level.back() != '%')
+        level += "%";
+    return text + " \u00b1 " + Rounding(*h, fmt) + " (" + level + ", " +
+           (settings.uncertaintyKind == UncertaintyKind::Curve ? "curve" : "new reading") + ")";
+}
+
+std::string unweightedText(const DataTable& table, const Settings& settings)
+{
+    if (!settings.weightByErrors || table.nCol < 3)
+        return {};
+    const std::optional<int> x = firstStandardWithoutError(table);
+    return x ? "Not weighted: the standard at X = " + std::to_string(*x) +
+                   " has no error above 0"
+             : std::string();
 }
 
 }  // namespace kalibrix

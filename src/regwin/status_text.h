@@ -1,8 +1,11 @@
 #pragma once
 
+#include "fit/fit_method.h"
 #include "model/data_table.h"
 #include "model/fit_result.h"
 #include "model/run_results.h"
+#include "model/settings.h"
+#include "model/student_table.h"
 #include "regwin/number_format.h"
 #include "regwin/paste_table.h"
 
@@ -52,6 +55,23 @@ std::string appliedMarksText(std::size_t pendingMarks);
 // Over a data point: "X = 10, Y = 770, error 2.5: in use, a click rejects it"; over one no fit
 // takes, why ("X = 12, Y = -3: left out, Y ≤ 0 is never fitted").
 std::string pointText(const DataTable& table, int x, const NumberFormat& fmt);
+
+// A method's caption in the window: its row's caption, or for the chosen-degree polynomial
+// "6 ord." with the degree of `degreeText`.
+std::string methodCaption(const FitMethod& method, const std::string& degreeText);
+
+// "MSWD 1.230 (0.3100 to 1.690 expected from scatter alone)", for a weighted fit's cells.
+std::string mswdText(const Mswd& mswd, const NumberFormat& fmt);
+
+// Over the plot away from a point: X and the value of the band's method there with the
+// half-width of its band, "X = 12: 2 ord. 734.2 ± 5.100 (95%, curve)" (the figures as the grid rounds them); "X = 12" alone where
+// that method has no value or was not fitted, the value alone where it has no uncertainty.
+std::string bandValueText(const RunResults& results, const Settings& settings,
+                          const StudentTable& student, int x, const NumberFormat& fmt);
+
+// With "Weight by the errors" on and a standard in use without an error above 0: "Not
+// weighted: the standard at X = 12 has no error above 0". Empty otherwise.
+std::string unweightedText(const DataTable& table, const Settings& settings);
 
 // A run's warning with the degree asked for and the standards the run had in use.
 std::string warningText(const FitWarning& warning);

@@ -650,6 +650,67 @@ private slots:
         click("optScale_0");
     }
 
+    // The band's controls: "Band of" lists the shown methods and draws that one's band; its
+    // kind and the hover away from a point follow; weighting needs errors, names the first
+    // standard without one and gives the MSWD; "Export uncertainties" sets the setting.
+    void bandWeightAndUncertainties()
+    {
+        const std::size_t poly2 = *methodNamed("poly2");
+        const PenColour pen = fitMethods()[poly2].pen;
+        const auto bandEdges = [&] {
+            const auto& shapes = m_state->plot.pict1.shapes;
+            return static_cast<int>(std::count_if(shapes.begin(), shapes.end(),
+                                                  [&](const Shape& sh) { return sh.colour == pen; })) -
+                   1;
+        };
+        auto* bandOf = child<QComboBox>("cboBandOf");
+        QCOMPARE(bandOf->currentData().toString(), "linear");
+        QCOMPARE(bandEdges(), 0);
+        bandOf->setCurrentIndex(bandOf->findData("poly2"));
+        QVERIFY(m_state->settings.bandMethod == "poly2");
+        QCOMPARE(bandEdges(), 2);
+        QTest::mouseMove(plot(), pointPos(20, 900));
+        QVERIFY2(status().startsWith("X = 20: 2 ord. ") && status().endsWith("(95%, curve)"),
+                 qPrintable(status()));
+        const QString curve = status();
+        child<QComboBox>("cboBandKind")->setCurrentIndex(1);
+        QVERIFY(m_state->settings.uncertaintyKind == UncertaintyKind::Reading);
+        QVERIFY2(status().endsWith("(95%, new reading)") && status() != curve,
+                 qPrintable(status()));
+        child<QCheckBox>(fitMethods()[poly2].row.showBox)->click();  // not shown: no band
+        QCOMPARE(bandOf->findData("poly2"), -1);
+        QVERIFY(m_state->settings.bandMethod == "poly2");
+        QVERIFY(!m_state->results().fit(poly2));
+        QTest::mouseMove(plot(), pointPos(21, 900));
+        QCOMPARE(status(), "X = 21");
+
+        auto* weight = child<QCheckBox>("chkWeight");
+        QVERIFY(!weight->isEnabled());  // the demonstration table has no errors
+        QGuiApplication::clipboard()->setText("5\t980\t2\n10\t770\t3\n15\t700\n20\t650\t2\n"
+                                              "27\t600\t2\n");
+        click("cmdPaste");
+        QVERIFY(weight->isEnabled());
+        weight->click();
+        QVERIFY(m_state->settings.weightByErrors);
+        QVERIFY(status().contains("Not weighted: the standard at X = 15 has no error above 0"));
+        const std::size_t linear = *methodNamed("linear");
+        QVERIFY(!m_state->results().fit(linear)->weighted);
+        QGuiApplication::clipboard()->setText("5\t980\t2\n10\t770\t3\n15\t700\t1\n"
+                                              "20\t650\t2\n27\t600\t2\n");
+        click("cmdPaste");
+        QVERIFY(m_state->results().fit(linear)->weighted);
+        QVERIFY(!status().contains("Not weighted"));
+        const QString looTip =
+            child(qPrintable(QString("lblLoo_%1").arg(fitMethods()[linear].name)))->toolTip();
+        QVERIFY2(looTip.contains(QRegularExpression("MSWD [0-9.]+ \\([0-9.]+ to [0-9.]+ "
+                                                    "expected from scatter alone\\)")),
+                 qPrintable(looTip));
+
+        child<QCheckBox>("chkExportUnc")->click();
+        QVERIFY(m_state->settings.exportUncertainties);
+        QCOMPARE(messages(), 0u);
+    }
+
     // Sessions saved and opened again give the same bytes and the same export as kalibrix-cli
     // given the session; a damaged session is refused and the work stays; the report is a
     // PDF; a table file dropped on the window is taken like a paste.

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 #include <QPainter>
 
@@ -94,14 +95,25 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event)
               : geometry.pixelsToUser(at) ? Qt::CrossCursor
                                           : Qt::ArrowCursor);
     const std::optional<int> over = x ? x : leftOutNear(m_state.table(), frame, geometry, at);
+    const std::optional<PointF> user = geometry.pixelsToUser(at);
+    tellPosition(over || !user ? -1 : std::max(0, static_cast<int>(std::lround(user->x))));
     if (over != m_hovered) {
         m_hovered = over;
         emit standardHovered(over.value_or(0));
     }
 }
 
+void PlotWidget::tellPosition(int x)
+{
+    if (x != m_position) {
+        m_position = x;
+        emit positionHovered(x);
+    }
+}
+
 void PlotWidget::leaveEvent(QEvent*)
 {
+    tellPosition(-1);
     if (m_hovered) {
         m_hovered.reset();
         emit standardHovered(0);

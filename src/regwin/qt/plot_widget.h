@@ -27,6 +27,9 @@ signals:
     // The mouse came over the standard at X, or over the value at X that no fit takes (as
     // Y <= 0); 0 when it left every one (a value at X = 0 is not told).
     void standardHovered(int x);
+    // The mouse came over pict1 away from every standard, at the whole X nearest; -1 when
+    // it left that room (over a standard, beyond pict1, out of the widget).
+    void positionHovered(int x);
 
 protected:
     bool event(QEvent* event) override;
@@ -39,6 +42,8 @@ private:
     State& m_state;
     NumberFormat m_fmt;
     std::optional<int> m_hovered;  // the standard or left-out value under the mouse
+    int m_position = -1;           // the X under the mouse away from them, as last told
+    void tellPosition(int x);
 };
 
 }  // namespace kalibrix

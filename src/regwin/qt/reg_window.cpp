@@ -351,8 +351,8 @@ void RegWindow::buildControls()
 
     buildResultsGrid();
 
-    // The confidence band and its level.
-    QGroupBox* frame4 = frame("Frame4", "", {3720, 8160, 2055, 1095});
+    // The band, its level, its method and its kind.
+    QGroupBox* frame4 = frame("Frame4", "", {3720, 7740, 2055, 1770});
     chkConf = new WrappingCheckBox(QStringLiteral("Show confidence band for lin. regr."), frame4);
     chkConf->setObjectName("chkConf");
     chkConf->setChecked(ticked(settings.showBand));
@@ -363,6 +363,27 @@ void RegWindow::buildControls()
     fixed.setPixelSize(kFontPixels);
     comboProb->setFont(fixed);
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
+    QLabel* bandOf = newCaption(frame4, tr("Band of"), QColor());
+    bandOf->setObjectName("lblBandOf");
+    bandOf->setGeometry(inFrame({120, 1020, 600, kRowHeight}));
+    cboBandOf = new QComboBox(frame4);
+    cboBandOf->setObjectName("cboBandOf");
+    cboBandOf->setGeometry(inFrame({720, 975, 1215, 315}));
+    bandOf->setBuddy(cboBandOf);
+    cboBandKind = new QComboBox(frame4);
+    cboBandKind->setObjectName("cboBandKind");
+    cboBandKind->addItems({tr("curve"), tr("new reading")});  // in UncertaintyKind's order
+    cboBandKind->setCurrentIndex(static_cast<int>(settings.uncertaintyKind));
+    cboBandKind->setGeometry(inFrame({120, 1350, 1815, 315}));
+    // Weighting and the export's uncertainties, left of the band's frame.
+    chkWeight = new WrappingCheckBox(QStringLiteral("Weight by the errors"), m_canvas);
+    chkWeight->setObjectName("chkWeight");
+    chkWeight->setChecked(settings.weightByErrors);
+    place(chkWeight, {2250, 7800, 1410, 435});
+    chkExportUnc = new WrappingCheckBox(QStringLiteral("Export uncertainties"), m_canvas);
+    chkExportUnc->setObjectName("chkExportUnc");
+    chkExportUnc->setChecked(settings.exportUncertainties);
+    place(chkExportUnc, {2250, 8340, 1410, 435});
 
     // Right column.
     cmdCopy = button("cmdCopy", "Copy interpolated values to clipboard",
@@ -477,8 +498,17 @@ void RegWindow::setToolTips()
          "Write a PDF report of the fits, the rejections, the settings and the plot "
          "(Ctrl+P)"},
         {cmdClose, "Close KALIBRIX"},
-        {chkConf, "Show the confidence band of the linear regression at the level below"},
+        {chkConf, "Show the band of the method chosen below at the level below"},
         {comboProb, "Confidence level of the band"},
+        {cboBandOf,
+         "The shown method whose band is drawn and whose value the plot tells under the mouse"},
+        {cboBandKind,
+         "The band of the curve (how well the fit knows the drift) or of a new reading (where "
+         "a further standard measured there would fall)"},
+        {chkWeight,
+         "Weigh each standard by 1 / error² (only with a column of errors; every standard in "
+         "use needs an error above 0)"},
+        {chkExportUnc, "Copy interpolated values gives each method's ± half-width after its value"},
         {ComboBox1,
          "Degree of the polynomial below: pick one or type a whole number from 0 "
          "to 23, then Plot and calculate"},
@@ -538,6 +568,22 @@ void RegWindow::connectHandlers()
         settings.showBand = checkValue(chkConf);
         A_PLOT();
     });
+    connect(cboBandOf, &QComboBox::currentIndexChanged, this, [this, &settings] {
+        settings.bandMethod = cboBandOf->currentData().toString().toStdString();
+        A_PLOT();
+    });
+    connect(cboBandKind, &QComboBox::currentIndexChanged, this, [this, &settings](int kind) {
+        settings.uncertaintyKind = static_cast<UncertaintyKind>(kind);
+        A_PLOT();
+    });
+    connect(chkWeight, &QCheckBox::toggled, this, [this, &settings](bool on) {
+        settings.weightByErrors = on;
+        A_PLOT();
+    });
+    connect(chkExportUnc, &QCheckBox::toggled, this, [this, &settings](bool on) {
+        settings.exportUncertainties = on;
+        refreshTitle();
+    });
     // Each pair of option buttons: the setting follows the first, every choice replots.
     const std::pair<std::array<QRadioButton*, 2>*, bool*> pairs[] = {
         {&optScale, &settings.scaleYFull},
@@ -589,10 +635,12 @@ void RegWindow::connectHandlers()
         m_statusAwaitsRun = true;
     });
     connect(m_plot, &PlotWidget::standardHovered, this, [this](int x) {
-        m_hoverText.reset();
-        if (x > 0)
-            m_hoverText = pointText(m_state.table(), x, m_fmt);
-        refreshStatus();
+        m_hoverStandard = x;
+        showHover();
+    });
+    connect(m_plot, &PlotWidget::positionHovered, this, [this](int x) {
+        m_hoverX = x;
+        showHover();
     });
     connect(new QShortcut(kUndoKeys, this), &QShortcut::activated, this, &RegWindow::undo);
     for (const QKeySequence& keys : {kRedoKeys, kRedoKeysToo})
@@ -736,6 +784,8 @@ void RegWindow::showCaptions()
                      "average.")
                       .arg(QString::fromStdString(c.fullLooError[m]),
                            QString::fromStdString(c.fullLooPercent[m]));
+        if (const FitResult* fit = m_state.results().fit(m); fit && fit->mswd)
+            tip += QStringLiteral("\n") + QString::fromStdString(mswdText(*fit->mswd, m_fmt));
         if (best == m)
             tip = tr("The smallest leave-one-out per cent: of the methods shown, this one "
                      "predicts a standard it has not seen best.") +
@@ -753,16 +803,51 @@ void RegWindow::A_PLOT()
         return;
     showCaptions();
     showRejectedCount();
+    showBandChoice();
     m_plot->update();
     // The run's warnings stay in the status line, highlighted, until the next run.
     m_statusWarnings.clear();
+    if (std::string unweighted = unweightedText(m_state.table(), m_state.settings);
+        !unweighted.empty())
+        m_statusWarnings.push_back(std::move(unweighted));
     for (const FitWarning& warning : m_state.results().warnings)
         m_statusWarnings.push_back(warningText(warning));
     // A message that asked for this run has had it.
     if (m_statusAwaitsRun)
         showStatus(calculatedText(m_state.results(), shownName()));
+    if (m_hoverText)
+        showHover();  // of this run
     refreshStatus();
     refreshTitle();
+}
+
+// "Band of" lists the methods shown, as the grid names them; the weight box needs errors.
+void RegWindow::showBandChoice()
+{
+    const QSignalBlocker quiet(cboBandOf);
+    cboBandOf->clear();
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < methods.size(); ++m)
+        if (methods[m].alwaysFitted || ticked(m_state.settings.show[m]))
+            cboBandOf->addItem(
+                QString::fromStdString(methodCaption(methods[m], m_state.settings.degreeText)),
+                QString::fromUtf8(methods[m].name));
+    cboBandOf->setCurrentIndex(
+        cboBandOf->findData(QString::fromStdString(m_state.settings.bandMethod)));
+    chkWeight->setEnabled(m_state.table().nCol > 2);
+}
+
+// Over a standard the status line describes it; elsewhere over the plot it gives the band's
+// method there.
+void RegWindow::showHover()
+{
+    m_hoverText.reset();
+    if (m_hoverStandard > 0)
+        m_hoverText = pointText(m_state.table(), m_hoverStandard, m_fmt);
+    else if (m_hoverX >= 0 && m_state.results().computed)
+        m_hoverText = bandValueText(m_state.results(), m_state.settings, m_state.student,
+                                    m_hoverX, m_fmt);
+    refreshStatus();
 }
 
 // "Rejected:" counts the standards marked now, which a click changes before the next run.
@@ -1249,6 +1334,15 @@ void RegWindow::showSettings()
         check(m_rows[m].exported, settings.exported[m]);
     }
     check(chkConf, settings.showBand);
+    for (QCheckBox* box : {chkWeight, chkExportUnc}) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(box == chkWeight ? settings.weightByErrors : settings.exportUncertainties);
+    }
+    {
+        const QSignalBlocker quiet(cboBandKind);
+        cboBandKind->setCurrentIndex(static_cast<int>(settings.uncertaintyKind));
+    }
+    showBandChoice();
     const std::pair<std::array<QRadioButton*, 2>*, bool> pairs[] = {
         {&optScale, settings.scaleYFull},
         {&optScaleX, settings.scaleXFull},

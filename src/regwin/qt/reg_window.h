@@ -96,6 +96,8 @@ private:
     void A_PLOT();
     void showCaptions();
     void showStatus(std::string message);
+    void showHover();
+    void showBandChoice();
     void refreshStatus();
 
     std::string shownName() const;
@@ -130,6 +132,8 @@ private:
                 *cmdCopy = nullptr, *cmdClose = nullptr;
     std::array<QRadioButton*, 2> optScale{}, optScaleX{}, optAllData{};
     QCheckBox* chkConf = nullptr;
+    QComboBox *cboBandOf = nullptr, *cboBandKind = nullptr;  // "Band of", "curve / new reading"
+    QCheckBox *chkWeight = nullptr, *chkExportUnc = nullptr;
     ChoiceBox *comboProb = nullptr, *ComboBox1 = nullptr;
     std::vector<MethodRow> m_rows;  // by method
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
@@ -145,6 +149,8 @@ private:
     bool m_statusAwaitsRun = false;   // it asks for Plot and calculate
     std::vector<std::string> m_statusWarnings;  // of the last run
     std::optional<std::string> m_hoverText;     // about the point under the mouse
+    int m_hoverStandard = 0;                    // the standard under it (0: none)
+    int m_hoverX = -1;                          // the X under it away from them (-1: none)
     QLabel* lblAnalyte = nullptr;
     QComboBox* cboAnalyte = nullptr;  // the analyte shown; only for a named table
     QShortcut *m_previousAnalyte = nullptr, *m_nextAnalyte = nullptr;

@@ -352,7 +352,7 @@ void RegWindow::buildControls()
     buildResultsGrid();
 
     // The band, its level, its method and its kind.
-    QGroupBox* frame4 = frame("Frame4", "", {3720, 7740, 2055, 1770});
+    QGroupBox* frame4 = frame("Frame4", "", {3720, 7740, 2700, 1725});
     chkConf = new WrappingCheckBox(QStringLiteral("Show confidence band for lin. regr."), frame4);
     chkConf->setObjectName("chkConf");
     chkConf->setChecked(ticked(settings.showBand));
@@ -365,10 +365,10 @@ void RegWindow::buildControls()
     comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
     QLabel* bandOf = newCaption(frame4, tr("Band of"), QColor());
     bandOf->setObjectName("lblBandOf");
-    bandOf->setGeometry(inFrame({120, 1020, 600, kRowHeight}));
+    bandOf->setGeometry(inFrame({120, 1020, 720, kRowHeight}));
     cboBandOf = new QComboBox(frame4);
     cboBandOf->setObjectName("cboBandOf");
-    cboBandOf->setGeometry(inFrame({720, 975, 1215, 315}));
+    cboBandOf->setGeometry(inFrame({870, 975, 1710, 315}));
     bandOf->setBuddy(cboBandOf);
     cboBandKind = new QComboBox(frame4);
     cboBandKind->setObjectName("cboBandKind");

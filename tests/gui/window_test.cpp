@@ -666,10 +666,14 @@ private slots:
         auto* bandOf = child<QComboBox>("cboBandOf");
         QCOMPARE(bandOf->currentData().toString(), "linear");
         QCOMPARE(bandEdges(), 0);
+        QTest::mouseMove(plot(), pointPos(20, 900));  // the README's worked example
+        QCOMPARE(status(), "X = 20: Linear regression 629.3 \u00b1 76.95 (95%, curve)");
+        child<QComboBox>("cboBandKind")->setCurrentIndex(1);
+        QCOMPARE(status(), "X = 20: Linear regression 629.3 \u00b1 176.1 (95%, new reading)");
+        child<QComboBox>("cboBandKind")->setCurrentIndex(0);
         bandOf->setCurrentIndex(bandOf->findData("poly2"));
         QVERIFY(m_state->settings.bandMethod == "poly2");
         QCOMPARE(bandEdges(), 2);
-        QTest::mouseMove(plot(), pointPos(20, 900));
         QVERIFY2(status().startsWith("X = 20: 2 ord. ") && status().endsWith("(95%, curve)"),
                  qPrintable(status()));
         const QString curve = status();

@@ -249,9 +249,11 @@ void RegWindow::layoutControls()
 
 namespace {
 
-QLabel* newValueLabel(QWidget* parent, const QString& name, const QColor& colour)
+// A white cell for a value, in `colour` (none: the text colour).
+template <class Label = QLabel>
+Label* newValueLabel(QWidget* parent, const QString& name, const QColor& colour)
 {
-    auto* l = new QLabel(parent);
+    auto* l = new Label(parent);
     l->setObjectName(name);
     l->setAutoFillBackground(true);
     QPalette p = l->palette();
@@ -438,14 +440,7 @@ void RegWindow::buildResultsGrid()
         MethodRow& controls = m_rows[m];
         // A figure's cell: white, in the row's colour, its text never cut.
         auto figure = [&](const QString& name, const TwipsRect& at) {
-            auto* l = new FittingLabel(m_canvas);
-            l->setObjectName(name);
-            l->setAutoFillBackground(true);
-            QPalette p = l->palette();
-            p.setColor(QPalette::Window, kValueBackground);
-            if (colour.isValid())
-                p.setColor(QPalette::WindowText, colour);
-            l->setPalette(p);
+            auto* l = newValueLabel<FittingLabel>(m_canvas, name, colour);
             place(l, at);
             return l;
         };

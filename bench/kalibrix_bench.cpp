@@ -21,6 +21,9 @@
 //   uncertainty  after a fresh calculate (not timed), both half-widths of every fitted
 //                method at every X = 1..nData: what an export with uncertainties adds to
 //                "export" (the factorisations are made on the first X asked);
+//   export uncertainties  "export" with "Export uncertainties" on, of a new reading (so
+//                the line gets its "±" too), after a fresh calculate (not timed) so that
+//                it makes the factorisations;
 //   calculate weighted, run weighted, run+loo weighted  "calculate", "run" and "run+loo"
 //                with "Weight by the errors" on (the table has an error at every standard).
 //
@@ -311,12 +314,20 @@ void BM_Replot(benchmark::State& st)
     }
 }
 
+template <bool withUncertainties = false>
 void BM_Export(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
+    state.settings.exportUncertainties = withUncertainties;
+    state.settings.uncertaintyKind = UncertaintyKind::Reading;  // the line's "±" too
     requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
     std::size_t bytes = 0;
     for (auto _ : st) {
+        if (withUncertainties) {  // the factorisations, made on the first X asked, too
+            st.PauseTiming();
+            requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+            st.ResumeTiming();
+        }
         std::string text = exportText(state, benchFormat());
         bytes = text.size();
         benchmark::DoNotOptimize(text);
@@ -383,6 +394,7 @@ BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
 BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
 BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
 BENCHMARK(BM_Uncertainty)->Name("uncertainty")->Apply(sizes);
+BENCHMARK(BM_Export<true>)->Name("export uncertainties")->Apply(sizes);
 BENCHMARK(BM_CalculateWeighted)->Name("calculate weighted")->Apply(sizes);
 BENCHMARK(BM_Run<LeaveOneOutErrors::Skip, true>)->Name("run weighted")->Apply(sizes);
 BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->Apply(sizes);

@@ -1,10 +1,12 @@
 #include "cli/cli.h"
 
 #include "fit/method_table.h"
+#include "fit/weights.h"
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/rounding.h"
 #include "regwin/session.h"
 #include "regwin/state.h"
 #include "regwin/status_text.h"
@@ -234,6 +236,35 @@ Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> 
             throw UsageError{"--level: '" + str(level) +
                              "' is not one of 80, 90, 95, 98, 99, 99.8"};
         s.level = static_cast<int>(it - names.begin());
+    }
+    // The value of a one-word option: its position among `words`.
+    auto choice = [&parser](const char* option, std::initializer_list<const char*> words) {
+        const QString value = text(parser.value(QLatin1String(option))).trimmed();
+        int at = 0;
+        for (const char* word : words) {
+            if (value == QLatin1String(word))
+                return at;
+            ++at;
+        }
+        std::string known;
+        for (const char* word : words)
+            known += (known.empty() ? "" : ", ") + std::string(word);
+        throw UsageError{"--" + std::string(option) + ": '" + str(value) + "' is not one of " +
+                         known};
+    };
+    if (parser.isSet(QStringLiteral("uncertainty"))) {
+        const int kind = choice("uncertainty", {"curve", "new", "none"});
+        s.exportUncertainties = kind != 2;
+        if (kind != 2)
+            s.uncertaintyKind = kind == 0 ? UncertaintyKind::Curve : UncertaintyKind::Reading;
+    }
+    if (parser.isSet(QStringLiteral("weights")))
+        s.weightByErrors = choice("weights", {"none", "errors"}) == 1;
+    if (parser.isSet(QStringLiteral("band"))) {
+        const std::string method = str(text(parser.value(QStringLiteral("band"))).trimmed());
+        if (!methodNamed(method))
+            throw UsageError{"--band: unknown method '" + method + "'"};
+        s.bandMethod = method;
     }
     return s;
 }
@@ -552,10 +583,10 @@ namespace {
 // One analyte's rows of the summary, each led by `lead` (the analyte's name and a tab, or
 // nothing for a plain table).
 void summaryRows(std::string& s, const RunResults& results, const NumberFormat& fmt,
-                 const std::string& lead)
+                 const std::string& lead, bool mswd)
 {
     const Captions c = makeCaptions(results, fmt, Figures::Shown);
-    auto row = [&s, &lead](std::initializer_list<std::string_view> cells) {
+    auto row = [&s, &lead](const std::vector<std::string_view>& cells) {
         s += lead;
         bool first = true;
         for (std::string_view cell : cells) {
@@ -572,9 +603,21 @@ void summaryRows(std::string& s, const RunResults& results, const NumberFormat& 
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const auto& cells = c.cells[m];
-        row({withDegree(summaryLabel(methods[m]), results.degreeText), cells[kCellA], cells[kCellB],
-             cells[kCellRSquared], cells[kCellDiff], cells[kCellDiffProc], c.looError[m],
-             c.looPercent[m]});
+        const std::string label = withDegree(summaryLabel(methods[m]), results.degreeText);
+        std::vector<std::string_view> figures = {label,
+                                                 cells[kCellA],
+                                                 cells[kCellB],
+                                                 cells[kCellRSquared],
+                                                 cells[kCellDiff],
+                                                 cells[kCellDiffProc],
+                                                 c.looError[m],
+                                                 c.looPercent[m]};
+        const FitResult* fit = results.fit(m);
+        const std::string value =
+            fit && fit->weighted && fit->mswd ? Rounding(fit->mswd->value, fmt) : std::string();
+        if (mswd)
+            figures.push_back(value);
+        row(figures);
     }
     s += lead;
     s += "Suggested";
@@ -591,21 +634,19 @@ void summaryRows(std::string& s, const RunResults& results, const NumberFormat& 
     }
 }
 
-constexpr const char* kSummaryHeader = "Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %\n";
+constexpr const char* kSummaryHeader = "Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %";
 
 }  // namespace
 
 std::string summaryText(const State& state, const NumberFormat& fmt)
 {
-    std::string s;
-    if (!state.named) {
-        s = kSummaryHeader;
-        summaryRows(s, state.results(), fmt, "");
-        return s;
-    }
-    s = std::string("Analyte\t") + kSummaryHeader;
+    // The MSWD column only when weights were asked for, so that other summaries keep their
+    // bytes.
+    const bool mswd = state.settings.weightByErrors;
+    std::string s =
+        std::string(state.named ? "Analyte\t" : "") + kSummaryHeader + (mswd ? "\tMSWD\n" : "\n");
     for (const Analyte& analyte : state.analytes)
-        summaryRows(s, analyte.results, fmt, analyte.name + "\t");
+        summaryRows(s, analyte.results, fmt, state.named ? analyte.name + "\t" : "", mswd);
     return s;
 }
 
@@ -636,6 +677,17 @@ whatever their encoding.
            R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
+  --uncertainty K after each exported method's value, its half-width at the
+                  level in a cell titled "±": K is curve (how well the fit
+                  knows the drift; the line's "C.I." is that figure, so it gets
+                  none), new (where a new reading would fall) or none.
+                  Default: none
+  --band METHOD   the method whose band the picture draws (a name as in
+                  --export). Default: linear
+  --weights W     errors: every fit weighs each standard by 1 / err^2 (a
+                  standard in use without an error above 0 leaves the run
+                  unweighted, and standard error names its X); none.
+                  Default: none
   --analyte LIST  of a named table, only these analytes, in this order; each
                   must have values.
   --reject LIST   whole X positions to reject before the fit; each must hold a
@@ -677,7 +729,8 @@ whatever their encoding.
 
 Summary (tab-separated, LF line ends, an empty cell means no result; of a
 named table every row starts with the analyte's name, under "Analyte"):
-  Row  a  b  r^2  Aver. diff.  %  LOO  LOO %
+  Row  a  b  r^2  Aver. diff.  %  LOO  LOO %  (and with --weights errors MSWD,
+                  empty where the fit was not weighted)
   Maximum:  <largest X>
   Number of data:  <standards with Y > 0>
   Rejected:  <how many of them are rejected>
@@ -798,7 +851,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
     parser.addOption(help);
-    for (const char* name : {"show", "export", "degree", "level", "reject", "analyte"})
+    for (const char* name : {"show", "export", "degree", "level", "reject", "analyte",
+                             "uncertainty", "band", "weights"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("raw")));
@@ -880,6 +934,13 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     A_PLOT(state, fmt, Drawing::Skip,
            summary || report ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
     appendRunMessages(result.err, state);
+    if (state.settings.weightByErrors)
+        for (const Analyte& analyte : state.analytes)
+            if (const std::optional<int> x = firstStandardWithoutError(analyte.table))
+                result.err +=
+                    std::string(kProgram) + ": " + (state.named ? analyte.name + ": " : "") +
+                    "not weighted by the errors: the standard at X = " + std::to_string(*x) +
+                    " has no error above 0\n";
 
     auto cannotWrite = [&result](const std::string& file, const std::string& why) {
         result.status = kExitFailure;

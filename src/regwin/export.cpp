@@ -14,34 +14,48 @@ namespace {
 
 constexpr char kTab = '\t';
 constexpr char kCr = '\r';
+constexpr std::string_view kPlusMinus = "\u00b1";  // the title of a half-width's cell
 
 // Writes one table's export line by line: the title, the summary line, an empty line, the
 // column titles and one line per X = 1..nData, each without its line end.
 class ExportWriter {
 public:
     ExportWriter(const DataTable& table, const RunResults& results, const Settings& settings,
-                 const NumberFormat& fmt, std::string title)
-        : m_table(table), m_results(results), m_fmt(fmt.forExport()), m_methods(fitMethods()),
+                 const StudentTable& student, const NumberFormat& fmt, std::string title)
+        : m_table(table), m_results(results), m_student(student), m_fmt(fmt.forExport()),
+          m_methods(fitMethods()),
           m_degree(results.computed ? results.degreeText : settings.degreeText),
-          m_title(std::move(title))
+          m_title(std::move(title)), m_kind(settings.uncertaintyKind),
+          m_probCol(settings.level.value_or(kDefaultLevel) + 1)
     {
         for (std::size_t m = 0; m < m_methods.size(); ++m)
-            if (ticked(settings.exported[m]))
+            if (ticked(settings.exported[m])) {
                 m_exported.push_back(m);
+                // A band's column is the half-width of the curve: for that kind it is the ±.
+                m_withPlusMinus.push_back(
+                    settings.exportUncertainties &&
+                    !(m_methods[m].bandColumn && m_kind == UncertaintyKind::Curve));
+            }
     }
 
     std::size_t lines() const { return kFirstDataLine + static_cast<std::size_t>(m_table.nData); }
 
     // About the bytes of the whole export, for reserving them.
-    std::size_t sizeGuess() const { return lines() * 24 * (m_exported.size() + 1); }
+    std::size_t sizeGuess() const
+    {
+        const auto cells =
+            m_exported.size() + static_cast<std::size_t>(std::count(m_withPlusMinus.begin(),
+                                                                    m_withPlusMinus.end(), true));
+        return lines() * 24 * (cells + 1);
+    }
 
     // Tabs in a data line where every exported method has its cells: the width of the
     // analyte's block of columns beside other analytes.
     std::size_t width() const
     {
         std::size_t tabs = 0;
-        for (std::size_t m : m_exported)
-            tabs += m_methods[m].bandColumn ? 5 : 4;
+        for (std::size_t i = 0; i < m_exported.size(); ++i)
+            tabs += (m_methods[m_exported[i]].bandColumn ? 5 : 4) + (m_withPlusMinus[i] ? 1 : 0);
         return tabs;
     }
 
@@ -100,17 +114,22 @@ private:
 
     void titleLine(std::string& out)
     {
-        for (std::size_t m : m_exported) {
-            const FitMethod& method = m_methods[m];
+        for (std::size_t i = 0; i < m_exported.size(); ++i) {
+            const FitMethod& method = m_methods[m_exported[i]];
             out += "No.\tData\t";
             out += withDegree(method.exportTitle, m_degree);
-            if (method.exportSummary == ExportSummary::NameOnly)
+            if (method.exportSummary == ExportSummary::NameOnly) {
+                if (m_withPlusMinus[i])
+                    (out += kTab) += kPlusMinus;
                 continue;
+            }
             out += kTab;
             if (method.bandColumn) {
                 out += method.bandColumn;
                 out += kTab;
             }
+            if (m_withPlusMinus[i])
+                (out += kPlusMinus) += kTab;
             out += kTab;
         }
     }
@@ -133,9 +152,9 @@ private:
 
     void dataLine(int x, std::string& out)
     {
-        for (std::size_t m : m_exported) {
-            const FitMethod& method = m_methods[m];
-            const FitResult* fit = m_results.fit(m);
+        for (std::size_t i = 0; i < m_exported.size(); ++i) {
+            const FitMethod& method = m_methods[m_exported[i]];
+            const FitResult* fit = m_results.fit(m_exported[i]);
             if (fit && method.exportNodesOnly &&
                 (fit->nodes.empty() || x < fit->nodes.front().x || x > fit->nodes.back().x))
                 continue;
@@ -147,18 +166,28 @@ private:
                 if (fit && fit->band)
                     number(out, fit->band->halfWidth(x));
             }
+            if (m_withPlusMinus[i]) {
+                out += kTab;
+                if (fit)
+                    if (const std::optional<Uncertainty> u = fit->uncertainty(x))
+                        number(out, u->halfWidth(m_kind, m_student, m_probCol));
+            }
             out += "\t\t";
         }
     }
 
     const DataTable& m_table;
     const RunResults& m_results;
+    const StudentTable& m_student;
     const NumberFormat m_fmt;
     std::span<const FitMethod> m_methods;
     std::string m_degree;
     std::string m_title;
+    UncertaintyKind m_kind;
+    int m_probCol;  // the t table's column of the level
     std::vector<std::size_t> m_exported;
-    int m_positionX = -1;  // the line m_position was written for
+    std::vector<bool> m_withPlusMinus;  // by exported method: its value followed by a "±" cell
+    int m_positionX = -1;               // the line m_position was written for
     std::string m_position;
 };
 
@@ -228,7 +257,8 @@ std::string exportText(const State& state, const NumberFormat& fmt)
     std::vector<ExportWriter> writers;
     if (!state.named) {
         const Analyte& only = state.analytes.front();
-        ExportWriter writer(only.table, only.results, state.settings, fmt, kExportTitle);
+        ExportWriter writer(only.table, only.results, state.settings, state.student, fmt,
+                            kExportTitle);
         std::string out;
         out.reserve(writer.sizeGuess());
         for (std::size_t k = 0; k < writer.lines(); ++k) {
@@ -239,7 +269,8 @@ std::string exportText(const State& state, const NumberFormat& fmt)
     }
     for (const Analyte& analyte : state.analytes)
         if (analyte.table.anyValue())
-            writers.emplace_back(analyte.table, analyte.results, state.settings, fmt, analyte.name);
+            writers.emplace_back(analyte.table, analyte.results, state.settings, state.student, fmt,
+                                 analyte.name);
     return sideBySide(writers);
 }
 

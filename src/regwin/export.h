@@ -14,7 +14,10 @@ inline constexpr const char* kExportTitle = "* * *  KALIBRIX  -  Export of inter
 // separated by tabs and every line ended by a single CR. Values come from the last
 // plot-and-calculate run; a method that run did not compute gets empty value cells. The
 // decimal point follows `fmt`, but negative numbers always get the ASCII minus and no
-// direction marks, so that spreadsheets and scripts read them.
+// direction marks, so that spreadsheets and scripts read them. With "Export uncertainties"
+// each method's value (the linear fit's "C.I." after it) is followed by its half-width of
+// the kind chosen at the level, titled "±"; the "C.I." being the curve's half-width, the
+// linear fit gets that cell only for a new reading.
 //
 // For a named table the text is the analytes' exports side by side, in column order: line
 // k is line k of each analyte's export, where an analyte's export is the text above for its

@@ -26,6 +26,9 @@ constexpr std::array<const char*, 6> kLevelNames{"80", "90", "95", "98", "99", "
 // The choices of the option pairs, the first being the one whose setting is true.
 constexpr std::array<const char*, 2> kScaleNames{"full", "zoom"};
 constexpr std::array<const char*, 2> kYScalingNames{"all data", "only unrejected"};
+// By UncertaintyKind, and by weightByErrors (false, true).
+constexpr std::array<const char*, 2> kUncertaintyNames{"curve", "new"};
+constexpr std::array<const char*, 2> kWeightsNames{"none", "errors"};
 
 // Most characters of a text that a message quotes.
 constexpr qsizetype kQuoteLength = 40;
@@ -188,6 +191,15 @@ private:
     std::string m_path;
 };
 
+// "linear, log, ...": the names of the methods.
+std::string methodNames()
+{
+    std::string known;
+    for (const FitMethod& method : fitMethods())
+        known += (known.empty() ? "" : ", ") + std::string(method.name);
+    return known;
+}
+
 // The check value of every method's box from a list of method names.
 std::vector<int> ticks(const Field& names, bool show)
 {
@@ -198,12 +210,9 @@ std::vector<int> ticks(const Field& names, bool show)
         const Field name(item, names.path());
         const QString text = name.text();
         const std::optional<std::size_t> m = methodNamed(text.toStdString());
-        if (!m) {
-            std::string known;
-            for (const FitMethod& method : methods)
-                known += (known.empty() ? "" : ", ") + std::string(method.name);
-            damaged(names.path() + " names the method " + quoted(text) + ", not one of " + known);
-        }
+        if (!m)
+            damaged(names.path() + " names the method " + quoted(text) + ", not one of " +
+                    methodNames());
         if (listed[*m])
             damaged(names.path() + " lists " + quoted(text) + " twice");
         listed[*m] = true;
@@ -230,11 +239,16 @@ QJsonObject settingsObject(const Settings& s)
 {
     QJsonObject o;
     o["band"] = ticked(s.showBand);
+    o["bandOf"] = qstr(s.bandMethod);
     o["degree"] = qstr(s.degreeText);
     o["export"] = names(s.exported, false);
+    o["exportUncertainties"] = s.exportUncertainties;
     const std::size_t level = static_cast<std::size_t>(s.level.value_or(kDefaultLevel));
     o["level"] = QByteArray(kLevelNames.at(level)).toDouble();
     o["show"] = names(s.show, true);
+    o["uncertainty"] =
+        QLatin1String(kUncertaintyNames[s.uncertaintyKind == UncertaintyKind::Curve ? 0 : 1]);
+    o["weights"] = QLatin1String(kWeightsNames[s.weightByErrors ? 1 : 0]);
     o["xScale"] = QLatin1String(kScaleNames[s.scaleXFull ? 0 : 1]);
     o["yScale"] = QLatin1String(kScaleNames[s.scaleYFull ? 0 : 1]);
     o["yScalingAtRejection"] = QLatin1String(kYScalingNames[s.allData ? 0 : 1]);
@@ -260,6 +274,22 @@ Settings readSettings(const Field& f)
     s.scaleXFull = f["xScale"].choice(kScaleNames) == 0;
     s.scaleYFull = f["yScale"].choice(kScaleNames) == 0;
     s.allData = f["yScalingAtRejection"].choice(kYScalingNames) == 0;
+    // Sessions of before the uncertainties lack these: theirs are the defaults.
+    if (f.has("bandOf")) {
+        const Field bandOf = f["bandOf"];
+        s.bandMethod = bandOf.text().toStdString();
+        if (!methodNamed(s.bandMethod))
+            damaged(bandOf.path() + " names the method " + quoted(bandOf.text()) + ", not one of " +
+                    methodNames());
+    }
+    if (f.has("exportUncertainties"))
+        s.exportUncertainties = f["exportUncertainties"].truth();
+    if (f.has("uncertainty"))
+        s.uncertaintyKind = f["uncertainty"].choice(kUncertaintyNames) == 0
+                                ? UncertaintyKind::Curve
+                                : UncertaintyKind::Reading;
+    if (f.has("weights"))
+        s.weightByErrors = f["weights"].choice(kWeightsNames) == 1;
     return s;
 }
 

@@ -125,11 +125,15 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
     for (const char* args :
          {"--level 97", "--show foo", "--show none,log", "--export ", "--reject 2.5",
           "--reject 30001", "--bogus", "--raw --summary", "a.txt b.txt", "--plot p.bmp",
-          "--plot p.png --size 0x10", "--size 100x100"}) {
+          "--plot p.png --size 0x10", "--size 100x100", "--uncertainty both", "--weights yes",
+          "--band band"}) {
         SCOPED_TRACE(args);
         expectFailure(cli(QString(args).split(u' ')), 2, "Usage: kalibrix-cli");
     }
     expectFailure(cli({"--reject", "7"}), 2, "--reject: no standard with Y > 0 at X = 7");
+    expectFailure(cli({"--uncertainty", "reading"}), 2,
+                  "--uncertainty: 'reading' is not one of curve, new, none");
+    expectFailure(cli({"--band", "poly9"}), 2, "--band: unknown method 'poly9'");
 
     const Outcome help = cli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -182,6 +186,51 @@ TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
                                        {"fa_IR.UTF-8", "\t-19\u066b63\t"}})
         EXPECT_TRUE(cli({"--summary"}, kDemo, locale).lines()[4].contains(QString::fromUtf8(cell)))
             << locale;
+}
+
+// --uncertainty adds the "±" cells (none to the line's "C.I.", which is the curve's),
+// --weights errors weighs the fits, says which standard keeps it from it and gives the
+// summary its last column, MSWD; a session keeps all of it, --band too.
+TEST(Cli, UncertaintiesWeightsAndTheBand)
+{
+    const QByteArray withErrors = "5\t980\t9\n10\t770\t8\n15\t700\t7\n25\t550\t6\n27\t500\t5\n";
+    const Outcome plain = cli({"--export", "linear,poly2"});
+    EXPECT_EQ(cli({"--export", "linear", "--uncertainty", "curve"}).out,
+              cli({"--export", "linear"}).out);
+    EXPECT_EQ(cli({"--export", "linear,poly2", "--uncertainty", "none"}).out, plain.out);
+    const Outcome reading = cli({"--export", "linear,poly2", "--uncertainty", "new"});
+    ASSERT_EQ(reading.status, 0) << reading.err.toStdString();
+    EXPECT_EQ(reading.lines()[3].count(QStringLiteral("\t\u00b1\t")), 2);
+    EXPECT_EQ(cli({"--export", "linear,poly2", "--uncertainty", "curve"})
+                  .lines()[3]
+                  .count(QStringLiteral("\t\u00b1\t")),
+              1);
+
+    const Outcome unweighted = cli({"--summary", "--weights", "errors"});
+    EXPECT_EQ(unweighted.status, 0);
+    EXPECT_EQ(unweighted.err.toStdString(),
+              "kalibrix-cli: not weighted by the errors: the "
+              "standard at X = 5 has no error above 0\n");
+    EXPECT_TRUE(unweighted.lines()[0].endsWith("\tLOO %\tMSWD"));
+    EXPECT_TRUE(unweighted.lines()[4].endsWith('\t'));  // the linear fit's row: no MSWD
+    const QStringList weighted = cli({"--summary", "--weights", "errors"}, withErrors).lines();
+    EXPECT_FALSE(weighted[4].endsWith('\t'));
+    EXPECT_EQ(weighted[4].count(u'\t'), 8);
+    EXPECT_FALSE(cli({"--summary"}, withErrors).lines()[0].contains("MSWD"));
+    EXPECT_NE(cli({"--weights", "errors"}, withErrors).out, cli({}, withErrors).out);
+
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("s.kalibrix");
+    const QStringList options{"--uncertainty", "new", "--weights", "errors", "--band", "poly2"};
+    const Outcome first = cli(options + QStringList{"--save-session", saved}, withErrors);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const QByteArray session = contents(saved);
+    for (const char* key : {"\"bandOf\": \"poly2\"", "\"exportUncertainties\": true",
+                            "\"uncertainty\": \"new\"", "\"weights\": \"errors\""})
+        EXPECT_TRUE(session.contains(key)) << key;
+    EXPECT_EQ(cli({"--session", saved}, "").out, first.out);
+    EXPECT_EQ(cli({"--session", saved, "--uncertainty", "none", "--weights", "none"}, "").out,
+              cli({}, withErrors).out);
 }
 
 // A named table: the analytes kept and their order, rejections in all or one, the summary's

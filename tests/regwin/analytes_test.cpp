@@ -100,9 +100,10 @@ TEST(NamedTable, RefusedNamesAndLines)
 }
 
 // Named tables of 2 to 30 analytes, with error columns, empty cells, Y <= 0, rejections and
-// random methods: the export is, cell by cell, each analyte's export of its own plain paste
-// (its lines with a value, the shared nData, its rejections) with its name as the title, in
-// a block of columns of its own that is as wide on every line.
+// random methods, with or without their "±" cells: the export is, cell by cell, each
+// analyte's export of its own plain paste (its lines with a value, the shared nData, its
+// rejections) with its name as the title, in a block of columns of its own that is as wide
+// on every line.
 TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
 {
     const State started = test::startedState();
@@ -151,6 +152,8 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
             settings.exported[m] = chance(50) ? kTicked : kUnticked;
         }
         settings.showBand = chance(50) ? kTicked : kUnticked;
+        settings.exportUncertainties = chance(50);
+        settings.uncertaintyKind = chance(50) ? UncertaintyKind::Curve : UncertaintyKind::Reading;
 
         State state = started;
         state.settings = settings;
@@ -174,7 +177,12 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
         int fullTabs = 0;
         for (std::size_t m = 0; m < settings.exported.size(); ++m)
             if (ticked(settings.exported[m]))
-                fullTabs += 4 + (m == kLinear ? 1 : 0);
+                fullTabs +=
+                    4 + (m == kLinear ? 1 : 0) +
+                    (settings.exportUncertainties &&
+                             !(m == kLinear && settings.uncertaintyKind == UncertaintyKind::Curve)
+                         ? 1
+                         : 0);
         for (int a = 0; a < analytes; ++a) {
             std::string text;
             for (int i = 0; i < lines; ++i)

@@ -172,6 +172,55 @@ TEST(Driver, ExportHoldsTheLatestRun)
     EXPECT_EQ(r.results.rejected, std::vector<int>{5});
 }
 
+// "Export uncertainties": each method's value is followed by its half-width of the kind
+// chosen under the title "±", t times the engine's uncertainty; the linear fit's "C.I."
+// stays, and is the curve's half-width, so that only the new reading adds its "±".
+TEST(Driver, ExportGivesEachMethodsHalfWidthOfTheKindChosen)
+{
+    DriverRun r;
+    for (std::size_t m = 0; m < r.settings.exported.size(); ++m)
+        r.settings.exported[m] = r.settings.show[m] = kTicked;
+    r.settings.exportUncertainties = true;
+    const NumberFormat fmt = NumberFormat{}.forExport();
+    const int probCol = *r.settings.level + 1;
+    for (const UncertaintyKind kind : {UncertaintyKind::Curve, UncertaintyKind::Reading}) {
+        SCOPED_TRACE(kind == UncertaintyKind::Curve ? "curve" : "new reading");
+        r.settings.uncertaintyKind = kind;
+        r.go();
+        const QStringList lines = QString::fromStdString(exportText(r.state, {})).split(u'\r');
+        const QStringList titles = lines[3].split(u'\t');
+        // The cell of X in the column `offset` cells after the title of method m.
+        auto cell = [&](std::size_t m, int x, qsizetype offset) {
+            const qsizetype at = titles.indexOf(QString::fromStdString(
+                withDegree(fitMethods()[m].exportTitle, r.results.degreeText)));
+            EXPECT_GE(at, 0);
+            return lines[3 + x].split(u'\t').value(at + offset).toStdString();
+        };
+        auto halfWidth = [&](std::size_t m, int x) {
+            return fmt.general(r.fit(m)->uncertainty(x)->halfWidth(kind, r.state.student, probCol));
+        };
+        const int nData = r.state.table().nData;
+        const bool curve = kind == UncertaintyKind::Curve;
+        EXPECT_EQ(titles.count(QStringLiteral("\u00b1")),
+                  static_cast<qsizetype>(fitMethods().size()) - (curve ? 1 : 0));
+        for (int x = 1; x <= nData; ++x) {
+            const std::string ci = cell(kLinear, x, 1);
+            if (curve) {  // the same figure, but reached by other sums: to the last digits
+                const double u =
+                    *r.fit(kLinear)->uncertainty(x)->curveHalfWidth(r.state.student, probCol);
+                EXPECT_NEAR(std::stod(ci), u, 1e-13 * u) << x;
+            } else {
+                EXPECT_EQ(cell(kLinear, x, 2), halfWidth(kLinear, x)) << x;
+                EXPECT_NE(cell(kLinear, x, 2), ci) << x;
+            }
+        }
+        for (const int x : {1, nData}) {
+            EXPECT_EQ(cell(kPoly2, x, 1), halfWidth(kPoly2, x)) << x;
+            EXPECT_FALSE(cell(kPoly2, x, 1).empty());
+        }
+    }
+}
+
 // The figures the window shows: at least four significant digits, in exponent form outside
 // 0.001 .. 9999999; and the export's first-design texts, which never change.
 TEST(Rounding, FourSignificantDigitsAndTheExportsFixedDecimals)

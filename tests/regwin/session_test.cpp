@@ -61,9 +61,13 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
     changed.showBand = kUnticked;
     changed.level = 5;
     changed.scaleXFull = changed.scaleYFull = changed.allData = false;
+    changed.weightByErrors = changed.exportUncertainties = true;
+    changed.bandMethod = "poly3";
+    changed.uncertaintyKind = UncertaintyKind::Reading;
     auto choices = [](const Settings& s) {
         return std::tie(s.show, s.exported, s.showBand, s.degreeText, s.level, s.scaleYFull,
-                        s.scaleXFull, s.allData);
+                        s.scaleXFull, s.allData, s.weightByErrors, s.bandMethod, s.uncertaintyKind,
+                        s.exportUncertainties);
     };
     std::tuple<State, const char*, bool> cases[] = {
         {pasted(kDemonstrationText, "C", {}, 0), "6", false},
@@ -127,6 +131,16 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged + std::string("\"settings\".\"band\" is \"yes\", not true or false.")},
         {changed("\"degree\": \"6\",", ""),
          damaged + std::string("\"settings\".\"degree\" is missing.")},
+        {changed("\"bandOf\": \"linear\"", "\"bandOf\": \"band\""),
+         damaged + std::string("\"settings\".\"bandOf\" names the method \"band\", not one of "
+                               "linear, log, poly2, poly3, poly4, poly5, poly, zigzag.")},
+        {changed("\"uncertainty\": \"curve\"", "\"uncertainty\": \"reading\""),
+         damaged + std::string("\"settings\".\"uncertainty\" is \"reading\", not one of "
+                               "\"curve\", \"new\".")},
+        {changed("\"weights\": \"none\"", "\"weights\": true"),
+         damaged + std::string("\"settings\".\"weights\" is true, not a text.")},
+        {changed("\"exportUncertainties\": false", "\"exportUncertainties\": 1"),
+         damaged + std::string("\"settings\".\"exportUncertainties\" is 1, not true or false.")},
         {changed("\"xScale\": \"full\"", "\"xScale\": \"wide\""),
          damaged +
              std::string("\"settings\".\"xScale\" is \"wide\", not one of \"full\", \"zoom\".")},
@@ -164,6 +178,29 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
         else
             EXPECT_TRUE(said.starts_with(message)) << said;
     }
+}
+
+// A session saved before the uncertainties, without their keys, opens with their defaults.
+TEST(Session, ASessionWithoutTheUncertaintyKeysOpensWithTheirDefaults)
+{
+    State saved = pasted(kDemonstrationText, "C", {}, 0);
+    saved.settings.weightByErrors = saved.settings.exportUncertainties = true;
+    saved.settings.bandMethod = "log";
+    saved.settings.uncertaintyKind = UncertaintyKind::Reading;
+    std::string old = sessionText(saved);
+    for (const char* key :
+         {"        \"bandOf\": \"log\",\n", "        \"exportUncertainties\": true,\n",
+          "        \"uncertainty\": \"new\",\n", "        \"weights\": \"errors\",\n"}) {
+        const std::size_t at = old.find(key);
+        ASSERT_NE(at, std::string::npos) << key;
+        old.erase(at, std::string_view(key).size());
+    }
+    const Settings back = opened(old).settings;
+    const Settings fresh = defaultSettings();
+    EXPECT_EQ(back.weightByErrors, fresh.weightByErrors);
+    EXPECT_EQ(back.exportUncertainties, fresh.exportUncertainties);
+    EXPECT_EQ(back.bandMethod, fresh.bandMethod);
+    EXPECT_EQ(back.uncertaintyKind, fresh.uncertaintyKind);
 }
 
 // Sessions are parsed in bounded memory: more bytes, values or lists and objects than the

@@ -73,12 +73,15 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     demo.table().rejFlag[15] = 1;
     demo.settings.show[test::method("poly")] = kTicked;
     demo.settings.degreeText = "2";
+    demo.settings.weightByErrors = true;  // the demonstration table has no errors
+    demo.settings.uncertaintyKind = UncertaintyKind::Reading;
     State named = test::startedState();
     PasteResult r = Paste_Table(
-        "X\tCu\tZn\tPb\n5\t980\t50\t7\n10\t770\t\t6\n15\t700\t60\t5\n"
-        "25\t550\t70\t4\n27\t500\t80\t3\n",
+        "X\tCu\tCu err\tZn\tPb\n5\t980\t9\t50\t7\n10\t770\t8\t\t6\n15\t700\t7\t60\t5\n"
+        "25\t550\t6\t70\t4\n27\t500\t5\t80\t3\n",
         QLocale::c());
     named.replaceAnalytes(std::move(r.table->analytes), true);
+    named.settings.weightByErrors = true;  // Cu has errors, Zn and Pb none
     // Counts near 2.5e10 and concentrations near 2.5e-6: the demonstration table scaled.
     State large = test::startedState(), small = test::startedState();
     for (auto [s, scale] : {std::pair{&large, 2.5e7}, {&small, 2.5e-9}})
@@ -119,6 +122,15 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     }
     EXPECT_TRUE(pagesOf(dir.filePath("demo.pdf"))[0].contains(" Rejected standards (X): 15 "));
     ASSERT_FALSE(makeCaptions(demo.results(), fmt).listing.empty());  // it was checked
+    // The kind of uncertainty, the level and whether the analyte's fit was weighted.
+    const QString notWeighted =
+        QStringLiteral("; not weighted (the standard at X = 5 has no error above 0) ");
+    EXPECT_TRUE(pagesOf(dir.filePath("demo.pdf"))[0].contains(
+        " Uncertainty: of a new reading; level 0.025 95%" + notWeighted));
+    const QStringList namedPages = pagesOf(dir.filePath("named.pdf"));
+    EXPECT_TRUE(namedPages[0].contains(
+        " Uncertainty: of the curve; level 0.025 95%; weighted by the errors "));
+    EXPECT_TRUE(namedPages[1].contains(notWeighted));
 
     // A failed write says why and leaves no file.
     const QString missing = dir.filePath("missing/report.pdf");

@@ -1,6 +1,7 @@
 #include "regwin/qt/report.h"
 
 #include "fit/method_table.h"
+#include "fit/weights.h"
 #include "model/user_message.h"
 #include "model/version.h"
 #include "regwin/captions.h"
@@ -225,7 +226,21 @@ QString methodsTicked(const std::vector<int>& values, const std::string& degree)
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
-void settingsLines(Sheet& sheet, const Settings& s)
+// Whether the analyte's run weighed the standards by their errors, and if not while asked
+// to, the first standard that kept it from it.
+QString weightsText(const Settings& s, const Analyte& analyte)
+{
+    const std::vector<std::optional<FitResult>>& fits = analyte.results.fits;
+    if (std::any_of(fits.begin(), fits.end(), [](const auto& f) { return f && f->weighted; }))
+        return QStringLiteral("weighted by the errors");
+    if (!s.weightByErrors)
+        return QStringLiteral("not weighted");
+    const std::optional<int> x = firstStandardWithoutError(analyte.table);
+    return x ? QStringLiteral("not weighted (the standard at X = %1 has no error above 0)").arg(*x)
+             : QStringLiteral("not weighted");
+}
+
+void settingsLines(Sheet& sheet, const Settings& s, const Analyte& analyte)
 {
     const QFont font = fontOf(kTextPoints);
     sheet.paragraph(QStringLiteral("Settings"), fontOf(kTextPoints, true));
@@ -238,6 +253,11 @@ void settingsLines(Sheet& sheet, const Settings& s)
           QStringLiteral("Confidence band: ") +
               (ticked(s.showBand) ? QStringLiteral("shown") : QStringLiteral("not shown")) +
               QStringLiteral("; level ") + qstr(levelItems().at(level)).simplified(),
+          QStringLiteral("Uncertainty: of ") +
+              (s.uncertaintyKind == UncertaintyKind::Curve ? QStringLiteral("the curve")
+                                                           : QStringLiteral("a new reading")) +
+              QStringLiteral("; level ") + qstr(levelItems().at(level)).simplified() +
+              QStringLiteral("; ") + weightsText(s, analyte),
           QStringLiteral("Y scale: ") + (s.scaleYFull ? full : zoom) +
               QStringLiteral("; X scale: ") + (s.scaleXFull ? full : zoom) +
               QStringLiteral("; Y scaling at rejection: ") +
@@ -294,7 +314,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
             (rejected.isEmpty() ? QStringLiteral("none") : rejected.join(QStringLiteral(", "))),
         text);
     sheet.skip(sheet.mm(kGapMm));
-    settingsLines(sheet, state.settings);
+    settingsLines(sheet, state.settings, analyte);
     sheet.skip(sheet.mm(kGapMm));
     for (const FitMethod& m : fitMethods())
         if (m.listsParameters)

@@ -14,10 +14,9 @@ namespace kalibrix {
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 // The picture of one analyte, as buildPlot draws the analyte shown. The band of
 // settings.bandMethod (its curve or new reading, at the chosen level) is drawn when
-// "Show confidence band" is ticked and that method was fitted; without the t table only the
-// linear fit's band of the curve can be.
+// "Show confidence band" is ticked and that method was fitted.
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
-                      const StudentTable* student = nullptr);
+                      const StudentTable& student);
 
 // The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
 // errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of

@@ -130,7 +130,7 @@ void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
 // fitted: the linear fit's confidence band of the curve as it has always been drawn, any
 // other method's (or kind's) from its uncertainty, t of the chosen level times it.
 void DrawMethodBand(PlotDisplay& plot, std::size_t m, const FitResult& fit, const DataStats& stats,
-                    int nData, const Settings& settings, const StudentTable* student)
+                    int nData, const Settings& settings, const StudentTable& student)
 {
     if (!ticked(settings.showBand) || stats.nOK <= 2 || methodNamed(settings.bandMethod) != m)
         return;
@@ -140,12 +140,12 @@ void DrawMethodBand(PlotDisplay& plot, std::size_t m, const FitResult& fit, cons
                  [&](int x) { return std::optional<double>(fit.band->halfWidth(x)); }, colour);
         return;
     }
-    if (!student || !settings.level)
+    if (!settings.level)
         return;
     DrawBand(plot, stats.firstX, nData, fit,
              [&](int x) -> std::optional<double> {
                  const std::optional<Uncertainty> u = fit.uncertainty(x);
-                 return u ? u->halfWidth(settings.uncertaintyKind, *student, *settings.level + 1)
+                 return u ? u->halfWidth(settings.uncertaintyKind, student, *settings.level + 1)
                           : std::nullopt;
              },
              colour);
@@ -215,7 +215,7 @@ void addMark(PlotDisplay& plot, const DataTable& table, int x)
 }
 
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
-                      const StudentTable* student)
+                      const StudentTable& student)
 {
     PlotDisplay plot;
     const DataTable& table = analyte.table;
@@ -253,7 +253,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
 
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {
-    return buildPlot(state.analytes[state.selected], state.settings, fmt, &state.student);
+    return buildPlot(state.analytes[state.selected], state.settings, fmt, state.student);
 }
 
 }  // namespace kalibrix

@@ -284,7 +284,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
 
     if (results.computed) {
         // The analyte's picture as the window draws it after the run.
-        const PlotDisplay plot = buildPlot(analyte, state.settings, fmt);
+        const PlotDisplay plot = buildPlot(analyte, state.settings, fmt, state.student);
         const QSize designed = designedPlotSize();
         const double scale = sheet.width() / designed.width();
         sheet.room(designed.height() * scale);

@@ -40,13 +40,17 @@ public:
 
     std::size_t lines() const { return kFirstDataLine + static_cast<std::size_t>(m_table.nData); }
 
-    // About the bytes of the whole export, for reserving them.
+    // At least the bytes of the whole export in most tables, for reserving them: a number
+    // takes up to 22 bytes with its tab, X 6; a guess short of the text would copy all of it
+    // once more when the text outgrows it.
     std::size_t sizeGuess() const
     {
-        const auto cells =
-            m_exported.size() + static_cast<std::size_t>(std::count(m_withPlusMinus.begin(),
-                                                                    m_withPlusMinus.end(), true));
-        return lines() * 24 * (cells + 1);
+        constexpr std::size_t kNumber = 22;
+        std::size_t line = 1;
+        for (std::size_t i = 0; i < m_exported.size(); ++i)
+            line += 6 + 2 * kNumber + 1 + (m_methods[m_exported[i]].bandColumn ? kNumber : 0) +
+                    (m_withPlusMinus[i] ? kNumber : 0);
+        return lines() * line;
     }
 
     // Tabs in a data line where every exported method has its cells: the width of the

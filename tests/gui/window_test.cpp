@@ -647,6 +647,10 @@ private slots:
         QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
         QTest::mouseClick(plot(), Qt::LeftButton, {}, pointPos(10));
         QCOMPARE(m_state->table().rejFlag[10], 0);
+        QGuiApplication::clipboard()->setText("0\t800\n5\t980\n15\t700\n");
+        click("cmdPaste");
+        QTest::mouseMove(plot(), pointPos(0));
+        QCOMPARE(status(), "X = 0, Y = 800: left out, X 0 is never fitted");
         click("optScale_0");
     }
 

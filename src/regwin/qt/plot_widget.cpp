@@ -99,7 +99,7 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event)
     tellPosition(over || !user ? -1 : std::max(0, static_cast<int>(std::lround(user->x))));
     if (over != m_hovered) {
         m_hovered = over;
-        emit standardHovered(over.value_or(0));
+        emit standardHovered(over.value_or(-1));
     }
 }
 
@@ -116,7 +116,7 @@ void PlotWidget::leaveEvent(QEvent*)
     tellPosition(-1);
     if (m_hovered) {
         m_hovered.reset();
-        emit standardHovered(0);
+        emit standardHovered(-1);
     }
 }
 

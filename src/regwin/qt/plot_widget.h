@@ -25,7 +25,7 @@ public:
 signals:
     void standardClicked(int x);
     // The mouse came over the standard at X, or over the value at X that no fit takes (as
-    // Y <= 0); 0 when it left every one (a value at X = 0 is not told).
+    // Y <= 0, or X = 0); -1 when it left every one.
     void standardHovered(int x);
     // The mouse came over pict1 away from every standard, at the whole X nearest; -1 when
     // it left that room (over a standard, beyond pict1, out of the widget).

@@ -837,7 +837,7 @@ void RegWindow::showBandChoice()
 void RegWindow::showHover()
 {
     m_hoverText.reset();
-    if (m_hoverStandard > 0)
+    if (m_hoverStandard >= 0)
         m_hoverText = pointText(m_state.table(), m_hoverStandard, m_fmt);
     else if (m_hoverX >= 0 && m_state.results().computed)
         m_hoverText = bandValueText(m_state.results(), m_state.settings, m_state.student,

@@ -149,7 +149,7 @@ private:
     bool m_statusAwaitsRun = false;   // it asks for Plot and calculate
     std::vector<std::string> m_statusWarnings;  // of the last run
     std::optional<std::string> m_hoverText;     // about the point under the mouse
-    int m_hoverStandard = 0;                    // the standard under it (0: none)
+    int m_hoverStandard = -1;                   // the value under it (-1: none)
     int m_hoverX = -1;                          // the X under it away from them (-1: none)
     QLabel* lblAnalyte = nullptr;
     QComboBox* cboAnalyte = nullptr;  // the analyte shown; only for a named table

@@ -86,15 +86,18 @@ double gatherSums(std::span<const double> x, std::span<const double> y, double y
 }
 
 // Sum of (y - P(x))^2 over the points in their order, y = Y * yFactor, P by Horner's rule
-// from b[M + 1] down to b[1].
-template <int M>
-double squaredResiduals(std::span<const double> x, std::span<const double> y, double yFactor,
-                        const std::vector<double>& b)
+// from b[M + 1] down to b[1]; with Weighted, in the same pass, the sum of w * (y - P(x))^2
+// for the weights w = (unit / err)^2 (zero otherwise).
+template <int M, bool Weighted>
+std::pair<double, double> squaredResiduals(std::span<const double> x, std::span<const double> y,
+                                           double yFactor, std::span<const double> w,
+                                           const std::vector<double>& b)
 {
     double c[M + 2];
     for (int j = 1; j <= M + 1; ++j)
         c[j] = b[static_cast<std::size_t>(j)];
     double sse = 0;
+    double weightedSse = 0;
     const std::size_t n = x.size();
     for (std::size_t k = 0; k < n; ++k) {
         double f = c[M + 1];
@@ -103,36 +106,10 @@ double squaredResiduals(std::span<const double> x, std::span<const double> y, do
             f = f * x[k] + c[j];
         const double yk = y[k] * yFactor;
         sse += (yk - f) * (yk - f);
+        if constexpr (Weighted)
+            weightedSse += w[k] * ((yk - f) * (yk - f));
     }
-    return sse;
-}
-
-// squaredResiduals and, in the same pass, the sum of ((Y - P(x)) / err)^2 from the weights
-// w = (unit / err)^2 (yUnit = 1 / yFactor).
-template <int M>
-std::pair<double, double> weightedSquaredResiduals(std::span<const double> x,
-                                                   std::span<const double> y, double yFactor,
-                                                   double yUnit, double unit,
-                                                   std::span<const double> w,
-                                                   const std::vector<double>& b)
-{
-    double c[M + 2];
-    for (int j = 1; j <= M + 1; ++j)
-        c[j] = b[static_cast<std::size_t>(j)];
-    double sse = 0;
-    double chi = 0;
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        double f = c[M + 1];
-#pragma GCC unroll 32
-        for (int j = M; j >= 1; --j)
-            f = f * x[k] + c[j];
-        const double yk = y[k] * yFactor;
-        sse += (yk - f) * (yk - f);
-        chi += w[k] * ((yk - f) * (yk - f));
-    }
-    // w = (unit / err)^2: the weighted sum in units of (unit / yUnit)^2.
-    const double toY = yUnit / unit;
-    return {sse, chi * toY * toY};
+    return {sse, weightedSse};
 }
 
 }  // namespace
@@ -331,13 +308,14 @@ PolynomialFit Polynomial(std::span<const double> x, std::span<const double> y, i
     double sse = 0;
     withDegree(m, [&](auto degree) {
         if (!weighted) {
-            sse = squaredResiduals<degree()>(x, y, yFactor, b);
+            sse = squaredResiduals<degree(), false>(x, y, yFactor, w, b).first;
             return;
         }
-        const auto [plain, chi] =
-            weightedSquaredResiduals<degree()>(x, y, yFactor, std::ldexp(1.0, e), unit, w, b);
+        const auto [plain, chi] = squaredResiduals<degree(), true>(x, y, yFactor, w, b);
         sse = plain;
-        fit.chiSquare = finiteOrNone(chi);
+        // w = (unit / err)^2: the weighted sum is in units of (unit / yUnit)^2.
+        const double toY = std::ldexp(1.0, e) / unit;
+        fit.chiSquare = finiteOrNone(chi * toY * toY);
     });
     if (n > 2)
         fit.dsig = scaledBack(std::sqrt(sse / (n - 2)), e);

@@ -40,19 +40,6 @@ public:
 
     std::size_t lines() const { return kFirstDataLine + static_cast<std::size_t>(m_table.nData); }
 
-    // At least the bytes of the whole export in most tables, for reserving them: a number
-    // takes up to 22 bytes with its tab, X 6; a guess short of the text would copy all of it
-    // once more when the text outgrows it.
-    std::size_t sizeGuess() const
-    {
-        constexpr std::size_t kNumber = 22;
-        std::size_t line = 1;
-        for (std::size_t i = 0; i < m_exported.size(); ++i)
-            line += 6 + 2 * kNumber + 1 + (m_methods[m_exported[i]].bandColumn ? kNumber : 0) +
-                    (m_withPlusMinus[i] ? kNumber : 0);
-        return lines() * line;
-    }
-
     // Tabs in a data line where every exported method has its cells: the width of the
     // analyte's block of columns beside other analytes.
     std::size_t width() const
@@ -195,6 +182,19 @@ private:
     std::string m_position;
 };
 
+// Reserves room in `out`, which holds the first `written` of `lines` lines, for all of them:
+// the lines still to come as long on average as those written, and a tenth more. A guess
+// near the true size keeps a large export in memory the allocator reuses; one far above it
+// would ask the system for fresh pages on every export.
+void reserveForAll(std::string& out, std::size_t written, std::size_t lines)
+{
+    if (written == 0 || written >= lines)
+        return;
+    const double perLine = static_cast<double>(out.size()) / static_cast<double>(written);
+    out.reserve(out.size() +
+                static_cast<std::size_t>(1.1 * perLine * static_cast<double>(lines - written)));
+}
+
 // The analytes' exports side by side, each in a block of columns as wide as a full data
 // line and one more for the empty cell between blocks: line k is line k of each analyte's
 // export, filled up with empty cells to the width of its block when another analyte's
@@ -211,10 +211,6 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
     };
     std::vector<Piece> pieces(writers.size());
     std::string out;
-    std::size_t size = 0;
-    for (const ExportWriter& w : writers)
-        size += w.sizeGuess();
-    out.reserve(size);
     const std::size_t lines = writers.empty() ? 0 : writers.front().lines();
     const std::size_t width = writers.empty() ? 0 : writers.front().width();  // the same for all
     for (std::size_t first = 0; first < lines; first += kRun) {
@@ -249,6 +245,8 @@ std::string sideBySide(std::vector<ExportWriter>& writers)
             }
             out += kCr;
         }
+        if (first == 0)
+            reserveForAll(out, count, lines);
     }
     return out;
 }
@@ -264,10 +262,12 @@ std::string exportText(const State& state, const NumberFormat& fmt)
         ExportWriter writer(only.table, only.results, state.settings, state.student, fmt,
                             kExportTitle);
         std::string out;
-        out.reserve(writer.sizeGuess());
+        constexpr std::size_t kSample = 256;  // lines written before the whole text is reserved
         for (std::size_t k = 0; k < writer.lines(); ++k) {
             writer.writeLine(k, out);
             out += kCr;
+            if (k + 1 == kSample)
+                reserveForAll(out, kSample, writer.lines());
         }
         return out;
     }

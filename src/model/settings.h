@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,21 @@ inline bool ticked(int checkValue) { return checkValue == kTicked; }
 enum class UncertaintyKind {
     Curve,    // of the curve: how well the fit knows the drift at X
     Reading,  // of a new reading: where a further standard measured at X would fall
+};
+
+// How a sample's reading is corrected with the standard's value S(X) at its X and the
+// standard's known value R.
+enum class CorrectionKind {
+    Ratio,       // reading * R / S
+    Difference,  // reading - S + R
+    Delta,       // (reading / S * (1 + R / 1000) - 1) * 1000, per mil
+};
+
+// A known value (of the standard, or of a check standard) and its standard uncertainty.
+struct KnownValue {
+    double value = 0;
+    std::optional<double> u;
+    bool operator==(const KnownValue&) const = default;
 };
 
 // The window's two lists: the confidence levels (item i is column i + 1 of the t table) and
@@ -49,6 +65,23 @@ struct Settings {
     UncertaintyKind uncertaintyKind = UncertaintyKind::Curve;
     // "Export uncertainties": each exported method's value followed by its "±" cell.
     bool exportUncertainties = false;
+
+    // Run tables (a named table with an ID column): the standard's ID, or a pattern with
+    // '*' and '?'; empty: the most frequent ID of the run.
+    std::string standardPattern;
+    // The check standard's ID or pattern, corrected as a sample to prove the correction;
+    // empty: none.
+    std::string checkPattern;
+    CorrectionKind correction = CorrectionKind::Ratio;
+    // "Correct with": a method's kalibrix-cli name, or "best" (the one that predicts best).
+    std::string correctWith = "best";
+    // "Max. gap": a sample farther than this from the nearest standard in use on either
+    // side is flagged; none: no such flag.
+    std::optional<double> maxGap;
+    // Known values by analyte name ("" stands for every analyte without one of its own):
+    // of the standard, and of the check standard.
+    std::map<std::string, KnownValue> known;
+    std::map<std::string, KnownValue> checkKnown;
 
     bool operator==(const Settings&) const = default;
 };

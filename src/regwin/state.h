@@ -4,6 +4,7 @@
 #include "model/analyte.h"
 #include "model/data_table.h"
 #include "model/run_results.h"
+#include "model/run_table.h"
 #include "model/settings.h"
 #include "model/student_table.h"
 #include "regwin/display_list.h"
@@ -27,6 +28,9 @@ struct State {
     StudentTable student;
     std::vector<Analyte> analytes = std::vector<Analyte>(1);  // one, unnamed, when plain
     bool named = false;                                       // the table's first line held names
+    // A named table with an ID column: every line of the run, samples included; the
+    // analytes hold its standards only.
+    std::optional<RunTable> run;
     std::size_t selected = 0;                                 // the analyte the window shows
     TableSource source;  // of the table the analytes were read from
     Settings settings = defaultSettings();
@@ -50,11 +54,13 @@ struct State {
 
     // Takes the analytes of a new table (no rejections, nothing computed yet), showing the
     // one keptSelection chooses.
-    void replaceAnalytes(std::vector<Analyte> fresh, bool isNamed)
+    void replaceAnalytes(std::vector<Analyte> fresh, bool isNamed,
+                         std::optional<RunTable> freshRun = std::nullopt)
     {
         selected = keptSelection(fresh, isNamed);
         analytes = std::move(fresh);
         named = isNamed;
+        run = std::move(freshRun);
     }
 };
 

@@ -61,14 +61,11 @@ void inverseBands(const std::vector<double>& d, const std::vector<double>& l1,
     }
 }
 
-// The factors of B = R + lambda Q' W^-1 Q and the spline's fitted values, second
-// derivatives and leverages: what the leave-one-out search needs of each lambda. False when
-// the factorisation fails.
-bool factorAndFit(Bands& b, std::span<const double> y, std::span<const double> w, double lambda,
-                  std::vector<double>& g, std::vector<double>& inner, std::vector<double>& h,
-                  std::vector<std::vector<double>>& sigma, std::size_t width)
+// Factorises B = R + lambda Q' W^-1 Q as L D L' and solves L z = Q' y. False when the
+// factorisation fails.
+bool factor(Bands& b, std::span<const double> y, double lambda, std::vector<double>& z)
 {
-    const std::size_t n = b.n, m = b.m;
+    const std::size_t m = b.m;
     b.d.assign(m, 0.0);
     b.l1.assign(m + 1, 0.0);
     b.l2.assign(m + 2, 0.0);
@@ -91,16 +88,27 @@ bool factorAndFit(Bands& b, std::span<const double> y, std::span<const double> w
         if (c + 2 < m)
             b.l2[c + 2] = lambda * b.m2[c] * inverse;
     }
-    // gamma = B^-1 Q' y.
-    inner.resize(m);
+    z.resize(m);
     for (std::size_t c = 0; c < m; ++c) {
         double v = b.q0[c] * y[c] + b.q1[c] * y[c + 1] + b.q2[c] * y[c + 2];
         if (c >= 1)
-            v -= b.l1[c] * inner[c - 1];
+            v -= b.l1[c] * z[c - 1];
         if (c >= 2)
-            v -= b.l2[c] * inner[c - 2];
-        inner[c] = v;
+            v -= b.l2[c] * z[c - 2];
+        z[c] = v;
     }
+    return true;
+}
+
+// The spline's fitted values, second derivatives and leverages from the factors, and the
+// bands 0..width of B^-1.
+void fitFromFactors(const Bands& b, std::span<const double> y, std::span<const double> w,
+                    double lambda, std::vector<double>& g, std::vector<double>& inner,
+                    std::vector<double>& h, std::vector<std::vector<double>>& sigma,
+                    std::size_t width)
+{
+    const std::size_t n = b.n, m = b.m;
+    // gamma = B^-1 Q' y, inner holding z.
     for (std::size_t c = m; c-- > 0;) {
         double v = inner[c] / b.d[c];
         if (c + 1 < m)
@@ -139,7 +147,70 @@ bool factorAndFit(Bands& b, std::span<const double> y, std::span<const double> w
         g[r] = y[r] - lambda * qg / w[r];
         h[r] = 1 - lambda * qsq / w[r];
     }
-    return true;
+}
+
+// The weighted mean square of the leave-one-out residuals (y_i - g_i) / (1 - h_ii) of the
+// spline whose factors b holds, z solving L z = Q' y: one pass from the last column up that
+// finds gamma, the three central bands of B^-1 and, as soon as a row's columns are done, its
+// fitted value and leverage, keeping three rows of each. Infinity where a leverage leaves
+// nothing to predict a point by.
+double looCriterion(const Bands& b, std::span<const double> w, double lambda,
+                    const std::vector<double>& z)
+{
+    const std::size_t m = b.m;
+    // Rows c, c + 1, c + 2 at [0], [1], [2]: gamma, inverse(c, c), (c, c+1), (c, c+2).
+    double gamma[3] = {0, 0, 0}, s0[3] = {0, 0, 0}, s1[3] = {0, 0, 0}, s2[3] = {0, 0, 0};
+    double sum = 0, weight = 0;
+    bool finite = true;
+    // Row r, once the columns r - 2 .. r it has are in the window at column c.
+    auto row = [&](std::size_t r, std::size_t c) {
+        double e[3] = {0, 0, 0};
+        std::size_t at[3] = {0, 0, 0};
+        int k = 0;
+        for (std::size_t col = r >= 2 ? r - 2 : 0; col <= r && col < m; ++col) {
+            e[k] = b.q(r, col);
+            at[k++] = col - c;
+        }
+        double qg = 0, qsq = 0;
+        for (int i = 0; i < k; ++i) {
+            qg += e[i] * gamma[at[i]];
+            qsq += e[i] * e[i] * s0[at[i]];
+            for (int j = i + 1; j < k; ++j)
+                qsq += 2 * e[i] * e[j] * (at[j] - at[i] == 1 ? s1[at[i]] : s2[at[i]]);
+        }
+        const double rest = lambda * qsq / w[r];  // 1 - h_rr
+        if (!(rest > 1e-9)) {
+            finite = false;
+            return;
+        }
+        const double residual = lambda * qg / w[r] / rest;  // (y_r - g_r) / (1 - h_rr)
+        sum += w[r] * residual * residual;
+        weight += w[r];
+    };
+    for (std::size_t c = m; c-- > 0;) {
+        const double a = c + 1 < m ? b.l1[c + 1] : 0.0;
+        const double bb = c + 2 < m ? b.l2[c + 2] : 0.0;
+        const double g = z[c] / b.d[c] - a * gamma[0] - bb * gamma[1];
+        const double n2 = -a * s1[0] - bb * s0[1];
+        const double n1 = -a * s0[0] - bb * s1[0];
+        const double n0 = 1 / b.d[c] - a * n1 - bb * n2;
+        for (int k = 2; k > 0; --k) {
+            gamma[k] = gamma[k - 1];
+            s0[k] = s0[k - 1];
+            s1[k] = s1[k - 1];
+            s2[k] = s2[k - 1];
+        }
+        gamma[0] = g;
+        s0[0] = n0;
+        s1[0] = n1;
+        s2[0] = n2;
+        row(c + 2, c);
+    }
+    row(1, 0);
+    row(0, 0);
+    const double criterion = sum / weight;
+    return finite && std::isfinite(criterion) ? criterion
+                                              : std::numeric_limits<double>::infinity();
 }
 
 // Q and R of the points x and the bands of Q' W^-1 Q (false where two x are not increasing).
@@ -197,8 +268,9 @@ std::optional<SmoothingSpline> SmoothingSpline::fit(std::span<const double> x,
     SmoothingSpline s;
     std::vector<double> inner;
     std::vector<std::vector<double>> sigma;  // the bands 0..3 of B^-1
-    if (!factorAndFit(b, y, w, lambda, s.m_g, inner, s.m_h, sigma, 3))
+    if (!factor(b, y, lambda, inner))
         return std::nullopt;
+    fitFromFactors(b, y, w, lambda, s.m_g, inner, s.m_h, sigma, 3);
     s.m_lambda = lambda;
     s.m_x.assign(x.begin(), x.end());
     s.m_gamma.assign(n, 0.0);
@@ -338,24 +410,6 @@ double SmoothingSpline::variance(double t) const
 
 namespace {
 
-// The weighted mean square of the leave-one-out residuals of fitted values g with
-// leverages h; infinity where a point's leverage leaves nothing to predict it by.
-double looCriterion(std::span<const double> y, std::span<const double> w,
-                    const std::vector<double>& g, const std::vector<double>& h)
-{
-    double sum = 0, weight = 0;
-    for (std::size_t i = 0; i < y.size(); ++i) {
-        const double rest = 1 - h[i];
-        if (!(rest > 1e-9))
-            return std::numeric_limits<double>::infinity();
-        const double e = (y[i] - g[i]) / rest;
-        sum += w[i] * e * e;
-        weight += w[i];
-    }
-    const double c = sum / weight;
-    return std::isfinite(c) ? c : std::numeric_limits<double>::infinity();
-}
-
 }  // namespace
 
 std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const double> x,
@@ -377,14 +431,14 @@ std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const doub
     const double base = traceR / traceM;
     if (!(base > 0) || !std::isfinite(base))
         return std::nullopt;
-    std::vector<double> g, inner, h;
-    std::vector<std::vector<double>> sigma;
+    std::vector<double> z;
     double bestCriterion = std::numeric_limits<double>::infinity();
     std::optional<double> bestLog;
     auto tryAt = [&](double logLambda) {
-        if (!factorAndFit(bands, y, w, base * std::pow(10.0, logLambda), g, inner, h, sigma, 2))
+        const double lambda = base * std::pow(10.0, logLambda);
+        if (!factor(bands, y, lambda, z))
             return std::numeric_limits<double>::infinity();
-        const double c = looCriterion(y, w, g, h);
+        const double c = looCriterion(bands, w, lambda, z);
         if (c < bestCriterion) {
             bestCriterion = c;
             bestLog = logLambda;

@@ -153,14 +153,14 @@ void fitFromFactors(const Bands& b, std::span<const double> y, std::span<const d
 // spline whose factors b holds, z solving L z = Q' y: one pass from the last column up that
 // finds gamma, the three central bands of B^-1 and, as soon as a row's columns are done, its
 // fitted value and leverage, keeping three rows of each. Infinity where a leverage leaves
-// nothing to predict a point by.
+// nothing to predict a point by, or where the effective degrees of freedom exceed n - 1.
 double looCriterion(const Bands& b, std::span<const double> w, double lambda,
                     const std::vector<double>& z)
 {
     const std::size_t m = b.m;
     // Rows c, c + 1, c + 2 at [0], [1], [2]: gamma, inverse(c, c), (c, c+1), (c, c+2).
     double gamma[3] = {0, 0, 0}, s0[3] = {0, 0, 0}, s1[3] = {0, 0, 0}, s2[3] = {0, 0, 0};
-    double sum = 0, weight = 0;
+    double sum = 0, weight = 0, edf = 0;
     bool finite = true;
     // Row r, once the columns r - 2 .. r it has are in the window at column c.
     auto row = [&](std::size_t r, std::size_t c) {
@@ -183,6 +183,7 @@ double looCriterion(const Bands& b, std::span<const double> w, double lambda,
             finite = false;
             return;
         }
+        edf += 1 - rest;
         const double residual = lambda * qg / w[r] / rest;  // (y_r - g_r) / (1 - h_rr)
         sum += w[r] * residual * residual;
         weight += w[r];
@@ -208,9 +209,11 @@ double looCriterion(const Bands& b, std::span<const double> w, double lambda,
     }
     row(1, 0);
     row(0, 0);
+    // A curve all but through every point leaves no degree of freedom for its scatter.
     const double criterion = sum / weight;
-    return finite && std::isfinite(criterion) ? criterion
-                                              : std::numeric_limits<double>::infinity();
+    return finite && std::isfinite(criterion) && edf <= static_cast<double>(b.n) - 1
+               ? criterion
+               : std::numeric_limits<double>::infinity();
 }
 
 // Q and R of the points x and the bands of Q' W^-1 Q (false where two x are not increasing).
@@ -446,7 +449,7 @@ std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const doub
         return c;
     };
     // From close to the curve through every point (1e-3) to close to the straight line (1e9).
-    constexpr double kLowest = -3, kHighest = 9, kStep = 1.5;
+    constexpr double kLowest = -3, kHighest = 9, kStep = 0.5;
     for (double l = kLowest; l <= kHighest; l += kStep)
         tryAt(l);
     if (!bestLog)
@@ -456,7 +459,7 @@ std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const doub
     double lo = std::max(kLowest, *bestLog - kStep), hi = std::min(kHighest, *bestLog + kStep);
     double a = hi - ratio * (hi - lo), bb = lo + ratio * (hi - lo);
     double fa = tryAt(a), fb = tryAt(bb);
-    for (int step = 0; step < 12; ++step) {
+    for (int step = 0; step < 10; ++step) {
         if (fa <= fb) {
             hi = bb;
             bb = a;

@@ -210,41 +210,6 @@ void checkPlot(const PlotDisplay& p)
     checkTickLabels(p.lblY);
 }
 
-void checkAcceptedTable(const PastedTable& pasted)
-{
-    check(!pasted.analytes.empty(), "an analyte");
-    check(pasted.named || pasted.analytes.size() == 1, "a plain table has one analyte");
-    const int nData = pasted.analytes.front().table.nData;
-    bool valueAtNData = false;
-    for (std::size_t a = 0; a < pasted.analytes.size(); ++a) {
-        const Analyte& analyte = pasted.analytes[a];
-        check(pasted.named != analyte.name.empty(), "a name exactly in a named table");
-        for (std::size_t b = 0; b < a; ++b)
-            check(pasted.analytes[b].name != analyte.name, "names differ");
-        check(analyte.table.nData == nData, "nData shared");
-        valueAtNData = valueAtNData || analyte.table.hasValue(nData);
-    }
-    check(pasted.named || valueAtNData, "a value at nData");
-
-    // What the paste took otherwise than written is said, each kind at a line of the text.
-    std::size_t leftOut = 0;
-    for (const Analyte& analyte : pasted.analytes)
-        for (int x = 1; x <= nData; ++x)
-            leftOut += analyte.table.leftOut(x);
-    const PasteNotes& n = pasted.notes;
-    check(n.leftOut.count == leftOut, "every value with Y <= 0 counted");
-    for (const PasteNote* note :
-         {&n.rounded, &n.replaced, &n.leftOut, &n.atZero, &n.lonelyErrors, &n.unusedCells})
-        check(note->count == 0 || (note->line >= 1 && note->line <= pasted.lines + pasted.named),
-              "a note's first one on a line of the text");
-    check(pasteNotesText(pasted).empty() != n.any(), "the notes said when there are any");
-    if (pasted.run) {
-        check(pasted.named, "a run has names");
-        check(pasted.run->lines.size() == pasted.lines, "a run holds every line");
-        checkRun(*pasted.run, pasted.analytes, "");
-    }
-}
-
 // A run's analytes hold, at each X, the value of the last line there that matches the
 // standard and has one; every other line is a sample with a value.
 void checkRun(const RunTable& run, const std::vector<Analyte>& analytes, std::string_view pattern)
@@ -280,6 +245,41 @@ void checkRun(const RunTable& run, const std::vector<Analyte>& analytes, std::st
         for (const auto& reading : run.reading)
             any = any || reading[i].has_value();
         check(any, "a sample has a value");
+    }
+}
+
+void checkAcceptedTable(const PastedTable& pasted)
+{
+    check(!pasted.analytes.empty(), "an analyte");
+    check(pasted.named || pasted.analytes.size() == 1, "a plain table has one analyte");
+    const int nData = pasted.analytes.front().table.nData;
+    bool valueAtNData = false;
+    for (std::size_t a = 0; a < pasted.analytes.size(); ++a) {
+        const Analyte& analyte = pasted.analytes[a];
+        check(pasted.named != analyte.name.empty(), "a name exactly in a named table");
+        for (std::size_t b = 0; b < a; ++b)
+            check(pasted.analytes[b].name != analyte.name, "names differ");
+        check(analyte.table.nData == nData, "nData shared");
+        valueAtNData = valueAtNData || analyte.table.hasValue(nData);
+    }
+    check(pasted.named || valueAtNData, "a value at nData");
+
+    // What the paste took otherwise than written is said, each kind at a line of the text.
+    std::size_t leftOut = 0;
+    for (const Analyte& analyte : pasted.analytes)
+        for (int x = 1; x <= nData; ++x)
+            leftOut += analyte.table.leftOut(x);
+    const PasteNotes& n = pasted.notes;
+    check(n.leftOut.count == leftOut, "every value with Y <= 0 counted");
+    for (const PasteNote* note :
+         {&n.rounded, &n.replaced, &n.leftOut, &n.atZero, &n.lonelyErrors, &n.unusedCells})
+        check(note->count == 0 || (note->line >= 1 && note->line <= pasted.lines + pasted.named),
+              "a note's first one on a line of the text");
+    check(pasteNotesText(pasted).empty() != n.any(), "the notes said when there are any");
+    if (pasted.run) {
+        check(pasted.named, "a run has names");
+        check(pasted.run->lines.size() == pasted.lines, "a run holds every line");
+        checkRun(*pasted.run, pasted.analytes, "");
     }
 }
 
@@ -407,7 +407,7 @@ void chooseStandard(State& state, const Header& h)
     const int choice = h.pick(kStandard, 4);
     if (choice == 0)
         return;
-    const std::string pattern = choice == 1 ? (ids.size() > 1 ? ids[1] : std::string("?"))
+    const std::string pattern = choice == 1   ? (ids.size() > 1 ? ids[1] : std::string("?"))
                                 : choice == 2 ? std::string("*")
                                               : std::string("?*");
     RunSplit split = standardsOf(run, pattern);

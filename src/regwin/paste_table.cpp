@@ -316,8 +316,8 @@ struct CellProblem {
 // line (line i's at i * keep) as the way chosen reads them (the dot reading where both read
 // every cell alike). Otherwise says, for the format error, where the text fails: the cell at
 // which the last way fails, or the first cell both read differently.
-std::optional<CellProblem> readCells(std::span<const std::string_view> lines,
-                                     const QLocale& locale, const CellRules& rules,
+std::optional<CellProblem> readCells(std::span<const std::string_view> lines, const QLocale& locale,
+                                     const CellRules& rules,
                                      std::vector<std::optional<double>>& cells)
 {
     const LocaleReader inLocale(locale);
@@ -509,7 +509,9 @@ std::string idNames()
 {
     std::string names;
     for (std::size_t i = 0; i < kIdColumnNames.size(); ++i)
-        names.append(i == 0 ? "" : i + 1 == kIdColumnNames.size() ? " or " : ", ")
+        names.append(i == 0                           ? ""
+                     : i + 1 == kIdColumnNames.size() ? " or "
+                                                      : ", ")
             .append(kIdColumnNames[i]);
     return names;
 }
@@ -561,9 +563,8 @@ std::string idOf(std::string_view cell)
 
 // The run of a table with a column of IDs: its lines and its analytes' names, with room for
 // every analyte's reading and error on every line.
-RunTable runTableOf(std::span<const std::string_view> data,
-                    std::span<const paste::TakenLine> taken, const NamedColumns& columns,
-                    int nData)
+RunTable runTableOf(std::span<const std::string_view> data, std::span<const paste::TakenLine> taken,
+                    const NamedColumns& columns, int nData)
 {
     RunTable run;
     run.idColumn = columns.idName;
@@ -571,12 +572,11 @@ RunTable runTableOf(std::span<const std::string_view> data,
     run.nData = nData;
     run.lines.reserve(data.size());
     for (std::size_t i = 0; i < data.size(); ++i)
-        run.lines.push_back({idOf(cellAt(data[i], *columns.ids)),
-                             static_cast<int>(taken[i].x), taken[i].textLine});
+        run.lines.push_back(
+            {idOf(cellAt(data[i], *columns.ids)), static_cast<int>(taken[i].x), taken[i].textLine});
     for (const AnalyteColumns& column : columns.analytes)
         run.analytes.push_back(column.name);
-    run.reading.assign(columns.analytes.size(),
-                       std::vector<std::optional<double>>(data.size()));
+    run.reading.assign(columns.analytes.size(), std::vector<std::optional<double>>(data.size()));
     run.error = run.reading;
     run.hasErrors.assign(columns.analytes.size(), false);
     return run;
@@ -729,8 +729,8 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
         return named ? column.err.has_value() : plainErrors;
     };
     const auto valuesOf = [&](const AnalyteColumns& column, std::size_t i) {
-        return paste::LineValues{
-            cell(i, column.y), errorsOf(column) ? cell(i, column.err.value_or(2)) : std::nullopt};
+        return paste::LineValues{cell(i, column.y),
+                                 errorsOf(column) ? cell(i, column.err.value_or(2)) : std::nullopt};
     };
 
     if (columns.ids) {

@@ -144,14 +144,13 @@ RunSplit standardsOf(const RunTable& run, std::string_view pattern, PasteNotes& 
         }
     }
     if (taken.empty())
-        return {std::nullopt, refusal("No line's ID matches the standard " +
-                                      paste::quoted(standard) + ".")};
+        return {std::nullopt,
+                refusal("No line's ID matches the standard " + paste::quoted(standard) + ".")};
     if (emptySample) {
         const RunLine& line = run.lines[*emptySample];
-        return {std::nullopt,
-                refusal("Line " + std::to_string(line.textLine) + ", cell " +
-                        std::to_string(run.idCell) + ": the sample " + paste::quoted(line.id) +
-                        " has no value of any analyte.")};
+        return {std::nullopt, refusal("Line " + std::to_string(line.textLine) + ", cell " +
+                                      std::to_string(run.idCell) + ": the sample " +
+                                      paste::quoted(line.id) + " has no value of any analyte.")};
     }
 
     std::vector<paste::AnalyteShape> shapes;
@@ -166,8 +165,8 @@ RunSplit standardsOf(const RunTable& run, std::string_view pattern, PasteNotes& 
         notes);
     if (std::none_of(analytes.begin(), analytes.end(),
                      [](const Analyte& a) { return a.table.anyValue(); }))
-        return {std::nullopt, refusal("No line of the standard " + paste::quoted(standard) +
-                                      " holds a value.")};
+        return {std::nullopt,
+                refusal("No line of the standard " + paste::quoted(standard) + " holds a value.")};
     return {std::move(analytes), std::nullopt};
 }
 

@@ -47,6 +47,9 @@ TEST(Correction, HandCheckedTable)
         {"0 / 0", Ratio, {0, 0.1, 0, curveU(0.1, 5), {1, {}}}, {}, {}, {}},
         {"R = 0, ratio", Ratio, {1, {}, 1, curveU(0.1, 5), {0, {}}}, {}, {}, {}},
         {"R = -1000, delta", Delta, {1, {}, 1, curveU(0.1, 5), {-1000, {}}}, {}, {}, {}},
+        {"R = 1e-300, ratio", Ratio, {1, {}, 1, curveU(0.1, 5), {1e-300, {}}}, 1e-300L, 1e-602L,
+         5},
+        {"R = -999, delta", Delta, {1, {}, 1, curveU(0.1, 5), {-999, {}}}, -999, 1e-2L, 5},
         {"R = -1000, difference", Difference, {1, {}, 1, curveU(0.1, 5), {-1000, {}}}, -1000,
          0.01L, 5},
         {"value beyond a double", Ratio, {1e300, {}, 1e-300, curveU(1, 5), {1, {}}}, {}, {}, {}},
@@ -68,17 +71,4 @@ TEST(Correction, HandCheckedTable)
         }
         EXPECT_EQ(c->dof, row.dof);
     }
-}
-
-TEST(Correction, KnownValuesAndTheirLimits)
-{
-    EXPECT_EQ(defaultKnownValue(CorrectionKind::Ratio), 1);
-    EXPECT_EQ(defaultKnownValue(CorrectionKind::Difference), 0);
-    EXPECT_EQ(defaultKnownValue(CorrectionKind::Delta), 0);
-    EXPECT_TRUE(knownValueAccepted(CorrectionKind::Ratio, 1e-300));
-    EXPECT_FALSE(knownValueAccepted(CorrectionKind::Ratio, 0));
-    EXPECT_TRUE(knownValueAccepted(CorrectionKind::Delta, -999.999));
-    EXPECT_FALSE(knownValueAccepted(CorrectionKind::Delta, -1000));
-    EXPECT_TRUE(knownValueAccepted(CorrectionKind::Difference, -1e300));
-    EXPECT_FALSE(knownValueAccepted(CorrectionKind::Difference, INFINITY));
 }

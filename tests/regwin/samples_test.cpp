@@ -173,7 +173,8 @@ TEST(Samples, TidyTableAndClipboardText)
 }
 
 // Flags come from the standards the run fitted (a rejection since counts at the next run);
-// a method without a value at X still lists the sample, with "no value".
+// a method without a value at X still lists the sample, with "no value"; a line of both the
+// standard and the check standard is a standard.
 TEST(Samples, Flags)
 {
     RunTable r;
@@ -196,6 +197,9 @@ TEST(Samples, Flags)
     EXPECT_EQ(flags(), "1:extrapolated, gap;5:extrapolated;15:;50:gap;75:gap;85:extrapolated;");
     state.settings.maxGap.reset();
     EXPECT_EQ(flags(), "1:extrapolated;5:extrapolated;15:;50:;75:;85:extrapolated;");
+    state.settings.checkPattern = "STD";  // a line that matches both is a standard
+    EXPECT_EQ(correctSamples(state, 0).samples.size(), 6u);
+    EXPECT_EQ(correctSamples(state, 0).check->count, 0);
     state.settings.correctWith = "poly5";  // not shown, so not fitted
     EXPECT_EQ(flags(), "1:extrapolated, no value -;5:extrapolated, no value -;15:no value -;"
                        "50:no value -;75:no value -;85:extrapolated, no value -;");

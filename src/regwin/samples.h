@@ -66,8 +66,8 @@ AnalyteSamples correctSamples(const State& state, std::size_t a);
 std::string samplesText(const State& state, const NumberFormat& fmt);
 
 // The window's copy of the samples of analyte `a`: the columns of samplesText without
-// Analyte, tab-separated, one title line, every line ended by CR LF (a spreadsheet's paste
-// and KALIBRIX's own read it; the interpolated values' copy ends its lines by CR alone).
+// Analyte, tab-separated, one title line, every line ended by CR LF as spreadsheets copy
+// and paste text.
 std::string samplesClipboardText(const State& state, std::size_t a, const NumberFormat& fmt);
 
 }  // namespace kalibrix

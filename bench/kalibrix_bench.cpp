@@ -408,8 +408,8 @@ State runState(int analytes)
     for (int k = 0; k < kLines; ++k) {
         const int x = (k + 1) * kImportSpacing;
         const bool standard = k % 3 == 0;
-        run.lines.push_back({standard ? "STD" : "S" + std::to_string(k), x,
-                             static_cast<size_t>(k) + 2});
+        run.lines.push_back(
+            {standard ? "STD" : "S" + std::to_string(k), x, static_cast<size_t>(k) + 2});
         for (std::size_t a = 0; a < fresh.size(); ++a) {
             const double y =
                 driftValue(x, noise) * static_cast<double>(a + 1) * (standard ? 1 : 0.8);

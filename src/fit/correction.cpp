@@ -80,8 +80,8 @@ std::optional<CorrectedValue> correct(CorrectionKind kind, const CorrectionInput
         return std::nullopt;
     const double us = in.standardU ? std::fabs(in.standardU->curve) : 0;
     const Propagated p =
-        propagate(kind, in.reading, in.standard, in.known.value,
-                  std::fabs(in.readingU.value_or(0)), us, std::fabs(in.known.u.value_or(0)));
+        propagate(kind, in.reading, in.standard, in.known.value, std::fabs(in.readingU.value_or(0)),
+                  us, std::fabs(in.known.u.value_or(0)));
     if (!std::isfinite(p.value))
         return std::nullopt;
     CorrectedValue result{p.value, std::nullopt, std::nullopt};

@@ -31,9 +31,9 @@ std::vector<LineRole> lineRoles(const RunTable& run, const Settings& settings)
     std::vector<LineRole> roles;
     roles.reserve(run.lines.size());
     for (const RunLine& line : run.lines)
-        roles.push_back(idMatches(standard, line.id) ? LineRole::Standard
+        roles.push_back(idMatches(standard, line.id)                  ? LineRole::Standard
                         : !check.empty() && idMatches(check, line.id) ? LineRole::Check
-                                                                        : LineRole::Sample);
+                                                                      : LineRole::Sample);
     return roles;
 }
 
@@ -193,8 +193,7 @@ AnalyteSamples correctAnalyte(const State& state, std::size_t a, const std::vect
             continue;
         s.corrected = c->value;
         if (c->u)
-            s.correctedHalfWidth =
-                finiteOrNone(state.student.quantile(probCol, c->dof) * *c->u);
+            s.correctedHalfWidth = finiteOrNone(state.student.quantile(probCol, c->dof) * *c->u);
         if (s.check) {
             checkValues.push_back(c->value);
             checkU.push_back(c->u);
@@ -239,8 +238,7 @@ void appendSample(std::string& out, const CorrectedSample& s, std::string_view m
 std::string_view methodName(const AnalyteSamples& samples)
 {
     const std::span<const FitMethod> methods = fitMethods();
-    return samples.method && *samples.method < methods.size() ? methods[*samples.method].name
-                                                              : "";
+    return samples.method && *samples.method < methods.size() ? methods[*samples.method].name : "";
 }
 
 }  // namespace

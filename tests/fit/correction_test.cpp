@@ -35,8 +35,7 @@ TEST(Correction, HandCheckedTable)
         {"difference", Difference, {10.5, 0.3, 10, curveU(0.4, 4), {3, 1.2}}, 3.5, 1.69L, 446},
         // (1.01 * 0.98 - 1) * 1000; 0.98^2 + (1.01 * 980 * 0.002)^2 + (1.01 * 0.5)^2;
         // 3 * (5.13424116 / 3.91881616)^2 = 5.15
-        {"delta", Delta, {1.01, 0.001, 1, curveU(0.002, 3), {-20, 0.5}}, -10.2L,
-         5.13424116L, 5},
+        {"delta", Delta, {1.01, 0.001, 1, curveU(0.002, 3), {-20, 0.5}}, -10.2L, 5.13424116L, 5},
         // Only u_S: its own degrees of freedom, not one less.
         {"ratio, u_S alone", Ratio, {3, {}, 2, curveU(0.5, 7), {1, {}}}, 1.5, 0.140625L, 7},
         {"u_S without dof", Difference, {1, 0.1, 2, curveU(0.2, {}), {0, {}}}, -1, 0.05L, {}},
@@ -47,15 +46,12 @@ TEST(Correction, HandCheckedTable)
         {"0 / 0", Ratio, {0, 0.1, 0, curveU(0.1, 5), {1, {}}}, {}, {}, {}},
         {"R = 0, ratio", Ratio, {1, {}, 1, curveU(0.1, 5), {0, {}}}, {}, {}, {}},
         {"R = -1000, delta", Delta, {1, {}, 1, curveU(0.1, 5), {-1000, {}}}, {}, {}, {}},
-        {"R = 1e-300, ratio", Ratio, {1, {}, 1, curveU(0.1, 5), {1e-300, {}}}, 1e-300L, 1e-602L,
-         5},
+        {"R = 1e-300, ratio", Ratio, {1, {}, 1, curveU(0.1, 5), {1e-300, {}}}, 1e-300L, 1e-602L, 5},
         {"R = -999, delta", Delta, {1, {}, 1, curveU(0.1, 5), {-999, {}}}, -999, 1e-2L, 5},
-        {"R = -1000, difference", Difference, {1, {}, 1, curveU(0.1, 5), {-1000, {}}}, -1000,
-         0.01L, 5},
+        {"any R, difference", Difference, {1, {}, 1, curveU(0.1, 5), {-1000, {}}}, -1000, 0.01L, 5},
         {"value beyond a double", Ratio, {1e300, {}, 1e-300, curveU(1, 5), {1, {}}}, {}, {}, {}},
         // 1e200 fits a double, its uncertainty 1e200 / 1e-100 * 1e10 does not.
-        {"u beyond a double", Ratio, {1e100, {}, 1e-100, curveU(1e10, 5), {1, {}}}, 1e200L, {},
-         {}},
+        {"u beyond a double", Ratio, {1e100, {}, 1e-100, curveU(1e10, 5), {1, {}}}, 1e200L, {}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -122,11 +122,11 @@ RunTable driftRun(int degree)
         }
         if (x % 21 == 5)
             readings[1].reset();
-        const Cells errors = {x % 2 ? std::optional(0.003 * *readings[0]) : std::nullopt,
-                              x % 4 == 2 ? std::optional(0.001 * readings[1].value_or(0))
-                                         : std::nullopt};
-        addLine(r, x % 3 == 1 ? "STD" : x % 9 == 2 ? "QC" : "S" + std::to_string(x), x,
-                readings, errors);
+        const Cells errors = {
+            x % 2 ? std::optional(0.003 * *readings[0]) : std::nullopt,
+            x % 4 == 2 ? std::optional(0.001 * readings[1].value_or(0)) : std::nullopt};
+        const std::string id = x % 3 == 1 ? "STD" : x % 9 == 2 ? "QC" : "S" + std::to_string(x);
+        addLine(r, id, x, readings, errors);
     }
     return r;
 }
@@ -158,18 +158,16 @@ TEST(Samples, TidyTableAndClipboardText)
     EXPECT_EQ(samplesText(state, comma), "Analyte\t" + title + "\n");  // before a run
     run(state);
     // 51 * 2 / 102 = 1, its u 2 / 102 * 5.1 = 0.1 with the large-sample t 1.95996.
-    EXPECT_EQ(samplesText(state, comma),
-              "Analyte\t" + title + "\n"
-              "Cu\tA\t3\t51\t5,1\t102\t0\t1\t0,195996\tlinear\t\n"
-              "Cu\tC\t9\t56\t\t114\t0\t0,982456140350877\t0\tlinear\textrapolated\n"
-              "Zn\tA\t3\t-10,2\t\t20\t0\t-0,51\t0\tlinear\t\n"
-              "Zn\tB\t5\t21\t\t20\t0\t1,05\t0\tlinear\t\n"
-              "Zn\tC\t9\t20\t\t20\t0\t1\t0\tlinear\textrapolated\n");
+    const std::string cu =
+        "Cu\tA\t3\t51\t5,1\t102\t0\t1\t0,195996\tlinear\t\n"
+        "Cu\tC\t9\t56\t\t114\t0\t0,982456140350877\t0\tlinear\textrapolated\n";
+    const std::string zn[] = {"A\t3\t-10,2\t\t20\t0\t-0,51\t0\tlinear\t",
+                              "B\t5\t21\t\t20\t0\t1,05\t0\tlinear\t",
+                              "C\t9\t20\t\t20\t0\t1\t0\tlinear\textrapolated"};
+    EXPECT_EQ(samplesText(state, comma), "Analyte\t" + title + "\n" + cu + "Zn\t" + zn[0] +
+                                             "\nZn\t" + zn[1] + "\nZn\t" + zn[2] + "\n");
     EXPECT_EQ(samplesClipboardText(state, 1, comma),
-              title + "\r\n"
-              "A\t3\t-10,2\t\t20\t0\t-0,51\t0\tlinear\t\r\n"
-              "B\t5\t21\t\t20\t0\t1,05\t0\tlinear\t\r\n"
-              "C\t9\t20\t\t20\t0\t1\t0\tlinear\textrapolated\r\n");
+              title + "\r\n" + zn[0] + "\r\n" + zn[1] + "\r\n" + zn[2] + "\r\n");
 }
 
 // Flags come from the standards the run fitted (a rejection since counts at the next run);
@@ -201,8 +199,9 @@ TEST(Samples, Flags)
     EXPECT_EQ(correctSamples(state, 0).samples.size(), 6u);
     EXPECT_EQ(correctSamples(state, 0).check->count, 0);
     state.settings.correctWith = "poly5";  // not shown, so not fitted
-    EXPECT_EQ(flags(), "1:extrapolated, no value -;5:extrapolated, no value -;15:no value -;"
-                       "50:no value -;75:no value -;85:extrapolated, no value -;");
+    EXPECT_EQ(flags(),
+              "1:extrapolated, no value -;5:extrapolated, no value -;15:no value -;"
+              "50:no value -;75:no value -;85:extrapolated, no value -;");
     EXPECT_EQ(correctSamples(state, 0).method, test::method("poly5"));
     state.settings.correctWith = "best";
     ASSERT_TRUE(state.analytes[0].results.bestPredictor);
@@ -257,11 +256,12 @@ TEST(Samples, DriftRunsAgreeWithAnIndependentComputation)
                     SCOPED_TRACE("X " + std::to_string(c.x));
                     const Wide S = ref.fit.value(c.x), uS = ref.u(c.x);
                     const Expected e = expectedOf(
-                        kind, *r.reading[a][c.line], r.error[a][c.line].value_or(0), S, uS,
-                        ref.dof, a == 0 ? known.first : known.second, state.student, kProbCol);
+                        kind, *r.reading[a][c.line], r.error[a][c.line].value_or(0), S, uS, ref.dof,
+                        a == 0 ? known.first : known.second, state.student, kProbCol);
                     EXPECT_TRUE(relativelyNear(c.standard, S, 1e-12));
-                    EXPECT_TRUE(relativelyNear(
-                        c.standardHalfWidth, state.student.quantile(kProbCol, ref.dof) * uS, 1e-12));
+                    EXPECT_TRUE(relativelyNear(c.standardHalfWidth,
+                                               state.student.quantile(kProbCol, ref.dof) * uS,
+                                               1e-12));
                     EXPECT_TRUE(relativelyNear(c.corrected, e.value, 1e-12));
                     EXPECT_TRUE(relativelyNear(c.correctedHalfWidth, e.halfWidth, 1e-12));
                     EXPECT_EQ(c.check, r.lines[c.line].id == "QC");
@@ -273,8 +273,8 @@ TEST(Samples, DriftRunsAgreeWithAnIndependentComputation)
                 ASSERT_TRUE(got.check);
                 EXPECT_EQ(got.check->count, n);
                 EXPECT_TRUE(relativelyNear(got.check->mean, mean, 1e-12));
-                EXPECT_TRUE(relativelyNear(got.check->sd,
-                                           std::sqrt((squares - n * mean * mean) / (n - 1)), 1e-12));
+                EXPECT_TRUE(relativelyNear(
+                    got.check->sd, std::sqrt((squares - n * mean * mean) / (n - 1)), 1e-12));
                 EXPECT_TRUE(relativelyNear(got.check->bias, mean - 1, 1e-12));
                 EXPECT_TRUE(relativelyNear(got.check->z,
                                            (mean - 1) / std::sqrt(u2 / (n * n) + 0.0004L), 1e-12));

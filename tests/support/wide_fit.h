@@ -77,7 +77,7 @@ struct WideFit {
 };
 
 inline WideFit wideFit(const std::vector<Wide>& t, const std::vector<double>& y,
-                const std::vector<Wide>& w, int m)
+                       const std::vector<Wide>& w, int m)
 {
     WideFit f;
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
@@ -100,7 +100,7 @@ inline WideFit wideFit(const std::vector<Wide>& t, const std::vector<double>& y,
 }
 
 inline ::testing::AssertionResult relativelyNear(std::optional<double> actual, Wide expected,
-                                          Wide tolerance)
+                                                 Wide tolerance)
 {
     if (actual && std::abs(*actual - expected) <= tolerance * std::abs(expected))
         return ::testing::AssertionSuccess();

@@ -41,12 +41,19 @@
 // kalibrix-cli --samples writes); "export run" the exportText of the same run, which the
 // samples should take at most 1.5 times as long as.
 //
+// "smoothing spline" fits the smoothing spline to a standard at every 5th position (60,
+// 600 and 6000 standards), the choice of its smoothing by the leave-one-out error included,
+// and gives its leave-one-out errors: what the method adds to a run.
+//
 // By default each case runs 7 times and only the median is printed; any --benchmark_*
 // option given on the command line takes precedence over these defaults.
 
 #include "app/memory.h"
 #include "app/app_path.h"
 #include "app/startup.h"
+#include "fit/data_stat.h"
+#include "fit/leave_one_out.h"
+#include "fit/smoothing_fit.h"
 #include "regwin/number_format.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
@@ -451,6 +458,29 @@ void BM_RunOutput(benchmark::State& st)
     st.SetLabel(std::to_string(bytes / 1024) + " KiB");
 }
 
+void BM_SmoothingSpline(benchmark::State& st)
+{
+    const State state = benchState(1);
+    DataTable table;
+    Noise noise(11);
+    const auto nData = static_cast<int>(st.range(0));
+    for (int x = 5; x <= nData; x += 5)
+        table.y[static_cast<size_t>(x)] = driftValue(x, noise);
+    table.nData = nData;
+    const DataStats stats = Data_Stat(table, true);
+    for (auto _ : st) {
+        const FitInput input{table, stats, state.student, state.settings};
+        const FitOutcome fit = fitSmoothingSpline(input);
+        LooWorkspace workspace(table);
+        const LooErrors errors = looSmoothingSpline(input, workspace);
+        if (!fit.result || errors.empty()) {
+            st.SkipWithError("no smoothing spline");
+            return;
+        }
+        benchmark::DoNotOptimize(errors.data());
+    }
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(300)->Arg(3000)->Arg(kMaxX)->Unit(benchmark::kMillisecond);
@@ -474,6 +504,7 @@ BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->A
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<true>)->Name("samples")->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<false>)->Name("export run")->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothingSpline)->Name("smoothing spline")->Apply(sizes);
 
 // The console table with only the median of each case (all rows when the run has no
 // repetitions).

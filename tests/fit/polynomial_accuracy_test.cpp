@@ -6,12 +6,12 @@
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <string>
@@ -24,17 +24,6 @@ namespace {
 // At least 64 bits of mantissa (binary128 on some targets): far beyond the tolerances below.
 using Wide = long double;
 using Column = std::vector<Wide>;
-
-// Deterministic noise in [-1, 1) (splitmix64).
-auto noise(std::uint64_t state)
-{
-    return [state]() mutable {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-52 - 1.0;
-    };
-}
 
 // Standards at increasing X.
 struct Series {
@@ -50,16 +39,16 @@ double drift(double t) { return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(
 std::vector<Series> driftSeries()
 {
     std::vector<Series> all{{"spread", {}, {}}, {"clustered", {}, {}}};
-    auto jitter = noise(11);
+    test::Random jitter(11);
     for (int k = 0; k < 120; ++k)
-        all[0].x.push_back(1 + k * 251 + static_cast<int>(40 * (1 + jitter())));
+        all[0].x.push_back(1 + k * 251 + static_cast<int>(80 * jitter.uniform()));
     for (int k = 0; k < 300; ++k)
         all[1].x.push_back(1 + k / 3 * 300 + 2 * (k % 3));
     std::uint64_t seed = 12;
     for (Series& s : all) {
-        auto next = noise(seed++);
+        test::Random next(seed++);
         for (double x : s.x)
-            s.y.push_back(drift(x / kMaxX) * (1 + 0.003 * next()));
+            s.y.push_back(drift(x / kMaxX) * (1 + 0.003 * next.signedUniform()));
     }
     return all;
 }
@@ -173,12 +162,13 @@ TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares
 // last bit, do not depend on the scale of each equation (without, these are 7e-12 off).
 TEST(PolynomialAccuracy, DegreeTwelveAndTheScaleOfEachEquation)
 {
-    auto next = noise(1399);
+    test::Random next(1399);
     std::vector<double> x, y;
     for (int k = 0; k < 30; ++k)
-        x.push_back(k - 14.5 + 0.45 * next());
+        x.push_back(k - 14.5 + 0.45 * next.signedUniform());
     for (double v : x)
-        y.push_back(drift((v - x.front()) / (x.back() - x.front())) * (1 + 0.003 * next()));
+        y.push_back(drift((v - x.front()) / (x.back() - x.front())) *
+                    (1 + 0.003 * next.signedUniform()));
     expectAgreement(x, y, 12, 1e-12);
 
     // The same normal equations, row i also multiplied by 2^(90 (i mod 4) - 40 i).

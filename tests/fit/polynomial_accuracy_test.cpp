@@ -7,6 +7,7 @@
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
 #include "support/test_support.h"
+#include "support/wide_fit.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ using namespace kalibrix;
 namespace {
 
 // At least 64 bits of mantissa (binary128 on some targets): far beyond the tolerances below.
-using Wide = long double;
+using test::Wide;
 using Column = std::vector<Wide>;
 
 // Standards at increasing X.
@@ -53,50 +54,18 @@ std::vector<Series> driftSeries()
     return all;
 }
 
-// Fitted values at the points of the least-squares polynomial of degree m in t: y projected
-// onto the powers of t mapped onto [-1, 1], made orthogonal over the points by modified
-// Gram-Schmidt, twice over.
-Column referenceFit(const Column& t, const std::vector<double>& y, int m)
-{
-    const size_t n = t.size();
-    std::vector<Column> basis(static_cast<size_t>(m) + 1, Column(n, 1));
-    for (size_t j = 1; j < basis.size(); ++j)
-        for (size_t k = 0; k < n; ++k)
-            basis[j][k] =
-                basis[j - 1][k] * (2 * t[k] - t.front() - t.back()) / (t.back() - t.front());
-    // Takes from v its part along q, adding it to `into`.
-    auto removeAlong = [n](const Column& q, Column& v, Column& into) {
-        Wide qv = 0, qq = 0;
-        for (size_t k = 0; k < n; ++k) {
-            qv += q[k] * v[k];
-            qq += q[k] * q[k];
-        }
-        for (size_t k = 0; k < n; ++k) {
-            v[k] -= qv / qq * q[k];
-            into[k] += qv / qq * q[k];
-        }
-    };
-    Column residual(y.begin(), y.end()), fitted(n, 0), unused(n);
-    for (int pass = 0; pass < 2; ++pass) {
-        for (size_t j = 0; j < basis.size(); ++j)
-            for (size_t i = 0; i < j; ++i)
-                removeAlong(basis[i], basis[j], unused);
-        for (const auto& q : basis)
-            removeAlong(q, residual, fitted);
-    }
-    return fitted;
-}
-
 // `fit` of degree m at the points x agrees with the extended-precision fit to `tolerance`.
 void expectAgreement(const std::vector<double>& x, const std::vector<double>& y, int m,
                      double tolerance)
 {
     const PolynomialFit fit = Polynomial(x, y, m);
     ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
-    const Column reference = referenceFit(Column(x.begin(), x.end()), y, m);
+    const Column t(x.begin(), x.end());
+    const test::WideFit reference = test::wideFit(t, y, Column(x.size(), 1), m);
     Wide worst = 0;
     for (size_t k = 0; k < x.size(); ++k)
-        worst = std::max(worst, std::abs(evaluatePolynomial(fit.coef, x[k]) / reference[k] - 1));
+        worst = std::max(worst,
+                         std::abs(evaluatePolynomial(fit.coef, x[k]) / reference.value(t[k]) - 1));
     EXPECT_LT(worst, tolerance);
 }
 

@@ -99,9 +99,7 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
               "at X 2); 1 line with cells beyond the table's columns (line 4: cell 5 not used)");
 
     // A first line with a number in it is a data line, as always; names need two cells.
-    const PasteResult plain = Paste_Table("1\tCu\n2\t3\n3\t4\n", kEnglish);
-    EXPECT_EQ(plain.message->text.substr(plain.message->text.find('\n') + 1),
-              "Line 1, cell 2: \"Cu\" is not a number.");
+    EXPECT_EQ(refusal("1\tCu\n2\t3\n3\t4\n"), "Line 1, cell 2: \"Cu\" is not a number.");
     EXPECT_EQ(refusal("Cu\n1\t2\n2\t3\n3\t4\n"),
               "Line 1 has only one cell; X and Y must be separated by a tab.");
 }

@@ -225,8 +225,7 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     auto edge = [&](size_t shape, int x) { return p.pict1.pointsOf(sh[shape])[x - 5].y; };
     auto width = [&](int x) { return edge(8, x) - edge(9, x); };
     EXPECT_TRUE(width(5) > width(16) && width(27) > width(16));  // narrowest near the mean X
-    r.fits[method("zigzag")]->nodes = {{5, 980}};                // one node: no segment
-    EXPECT_EQ(plotOf(s).pict1.shapes.size(), 11u);
+    r.fits[method("zigzag")]->nodes = {{5, 980}};  // one node: no segment, checked below
 
     r.stats.firstX = 0;  // ln X needs X >= 1: 27 segments from X = 1 to 28
     const PlotDisplay q = plotOf(s);

@@ -141,7 +141,8 @@ private slots:
         QVERIFY(about.size() == 1 && about[0].title == "KALIBRIX" &&
                 about[0].icon == MessageIcon::Exclamation &&
                 about[0].text.starts_with("KALIBRIX is a desktop program that calculates "));
-        for (const char* today : {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte"})
+        for (const char* today :
+             {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte", "Ctrl+Shift+C"})
             QVERIFY2(about[0].text.find(today) != std::string::npos, today);
 
         // The window's own texts are spelt right.

@@ -68,10 +68,13 @@ constexpr const char* kAboutText =
     "clusters of standards.\n\n"
     "Input: paste a table from the clipboard (Ctrl+V), open a table or session file (Ctrl+O) "
     "or drop one on the window. First column: X, 2nd column: Y, a 3rd column: the error of "
-    "Y. A first line of names makes every named column an analyte of its own.\n\n"
+    "Y. A first line of names makes every named column an analyte of its own; a column named "
+    "ID (or Sample) makes the table a run: the lines of the standard's ID are the standards, "
+    "the others samples, corrected in the samples table below the plot.\n\n"
     "Mouse click on data point marks it for rejection; [Plot and calculate] refits with the "
     "marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
-    "Output: copy the interpolated values to the clipboard (Ctrl+C), save the session "
+    "Output: copy the interpolated values to the clipboard (Ctrl+C) or a run's corrected "
+    "samples (Ctrl+Shift+C), save the session "
     "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);

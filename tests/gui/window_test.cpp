@@ -564,6 +564,53 @@ private slots:
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
         QVERIFY(!panel->isVisible() && !m_state->run && m_state->plot.sampleMarks.empty());
+        child("ComboBox1")->setFocus();
+        keys(Qt::CTRL | Qt::Key_Z);  // the run comes back, with its rejection
+        QVERIFY(panel->isVisible() && m_state->run && m_state->table().rejFlag[3] == 1);
+        rowsMatch();
+    }
+
+    // A known value as typed: a number of the user's locale (or with "." as decimal point),
+    // optionally ± its uncertainty; written back so that it reads the same. What a
+    // correction cannot take is refused.
+    void knownValuesAreReadAsTyped()
+    {
+        struct Case {
+            const char* locale;
+            const char* text;
+            std::optional<double> value;  // none: refused
+            std::optional<double> u;
+        };
+        const Case cases[] = {
+            {"C", "1000", 1000, {}},
+            {"C", " 1000 \u00b1 0.2 ", 1000, 0.2},
+            {"C", "50+-0.5", 50, 0.5},
+            {"C", "-3 +/- 1e-3", -3, 1e-3},
+            {"de_DE", "1000,5 \u00b1 0,2", 1000.5, 0.2},
+            {"de_DE", "0.25", 0.25, {}},  // not German, but a number
+            {"C", "abc", {}, {}},
+            {"C", "5 \u00b1", {}, {}},
+            {"C", "5 \u00b1 -1", {}, {}},
+            {"C", "5 \u00b1 x", {}, {}},
+        };
+        for (const Case& c : cases) {
+            const QLocale locale(QString::fromUtf8(c.locale));
+            const auto read = readKnownValue(QString::fromUtf8(c.text), locale);
+            const auto* known = std::get_if<std::optional<KnownValue>>(&read);
+            QVERIFY2(bool(known) == bool(c.value), c.text);
+            if (!known)
+                continue;
+            QVERIFY2(*known && (**known == KnownValue{*c.value, c.u}), c.text);
+            QVERIFY2(readKnownValue(knownValueText(**known, locale), locale) == read, c.text);
+        }
+        const auto empty = readKnownValue(" ", QLocale::c());
+        QVERIFY(std::get<std::optional<KnownValue>>(empty) == std::nullopt);
+
+        QVERIFY(knownValueRefusal(CorrectionKind::Ratio, 0));
+        QVERIFY(!knownValueRefusal(CorrectionKind::Ratio, 1e-9));
+        QVERIFY(knownValueRefusal(CorrectionKind::Delta, -1000));
+        QVERIFY(!knownValueRefusal(CorrectionKind::Delta, -999.9));
+        QVERIFY(!knownValueRefusal(CorrectionKind::Difference, -1e6));
     }
 
     // Every change to the data can be undone and redone, wherever the focus is: a click's mark,

@@ -59,8 +59,11 @@ private:
 
 // The smoothing spline whose lambda minimises the weighted mean square of the exact
 // leave-one-out residuals e_i = (y_i - g_i) / (1 - h_ii), searched on a grid of log lambda
-// and refined by golden section; about 20 fits in all, each O(n). No result for fewer than
-// four points or when no lambda gives finite residuals.
+// (half a decade apart: the criterion may have two valleys) and refined by golden section;
+// about 37 passes in all, each O(n). A lambda whose effective degrees of freedom exceed
+// n - 1 is not taken (it would leave no degree of freedom for the scatter; with few points
+// the leave-one-out error can favour the curve through every point by chance). No result
+// for fewer than four points or when no lambda gives finite residuals.
 std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const double> x,
                                                             std::span<const double> y,
                                                             std::span<const double> w);

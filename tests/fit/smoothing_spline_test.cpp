@@ -3,7 +3,11 @@
 // and the covariances from the dense inverse, the leave-one-out residuals by fitting again
 // without each point.
 
+#include "fit/data_stat.h"
+#include "fit/leave_one_out.h"
+#include "fit/smoothing_fit.h"
 #include "fit/smoothing_spline.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -283,4 +287,100 @@ TEST(SmoothingSpline, KeepsAStraightLine)
     EXPECT_NEAR(s->value(100), 500 - 2.5 * 100 / 3, 0.05);
     EXPECT_FALSE(SmoothingSpline::fit(std::vector<double>{1, 1, 2}, std::vector<double>{1, 2, 3},
                                       std::vector<double>{1, 1, 1}, 1.0));
+}
+
+namespace {
+
+struct Standards {
+    DataTable table;
+    DataStats stats;
+    Settings settings = defaultSettings();
+    explicit Standards(DataTable t, bool weighted = false) : table(std::move(t))
+    {
+        stats = Data_Stat(table, true);
+        settings.level = kDefaultLevel;
+        settings.weightByErrors = weighted;
+    }
+    FitInput input(const StudentTable& student) const { return {table, stats, student, settings}; }
+};
+
+const StudentTable& student()
+{
+    static const State state = test::startedState();
+    return state.student;
+}
+
+}  // namespace
+
+// As a method of the run: Y of 2^600 give the values, uncertainties and leave-one-out
+// errors of Y of 1 times 2^600 (no square overflows); the errors of Y weigh the fit and give
+// its MSWD; too few standards give no result.
+TEST(SmoothingSplineFit, ScalesWeighsAndNeedsFourStandards)
+{
+    std::mt19937_64 rng(3);
+    std::normal_distribution<double> noise(0, 2);
+    DataTable plain, huge;
+    for (int x = 3; x <= 90; x += 3) {
+        plain.y[x] = 500 + 30 * std::sin(x / 12.0) + noise(rng);
+        huge.y[x] = std::ldexp(*plain.y[x], 600);
+        plain.yErr[x] = 2;
+    }
+    plain.nData = huge.nData = 90;
+    const Standards a(plain), b(huge);
+    const FitResult fa = *fitSmoothingSpline(a.input(student())).result;
+    const FitResult fb = *fitSmoothingSpline(b.input(student())).result;
+    for (double x : {1.0, 44.5, 90.0, 95.0}) {
+        EXPECT_DOUBLE_EQ(std::ldexp(*fa.value(x), 600), *fb.value(x));
+        EXPECT_DOUBLE_EQ(std::ldexp(fa.uncertainty(x)->curve, 600), fb.uncertainty(x)->curve);
+    }
+    LooWorkspace wa(a.table), wb(b.table);
+    const std::vector<std::optional<double>> la(looSmoothingSpline(a.input(student()), wa).begin(),
+                                                looSmoothingSpline(a.input(student()), wa).end());
+    const LooErrors lb = looSmoothingSpline(b.input(student()), wb);
+    ASSERT_EQ(la.size(), lb.size());
+    for (std::size_t i = 0; i < la.size(); ++i)
+        EXPECT_DOUBLE_EQ(std::ldexp(*la[i], 600), *lb[i]);
+
+    const Standards weighted(plain, true);
+    const FitResult fw = *fitSmoothingSpline(weighted.input(student())).result;
+    EXPECT_TRUE(fw.weighted);
+    ASSERT_TRUE(fw.mswd);
+    EXPECT_GT(fw.mswd->value, fw.mswd->low());  // errors of 2, scatter of 2
+    EXPECT_LT(fw.mswd->value, fw.mswd->high());
+    EXPECT_NEAR(*fw.value(44), *fa.value(44), 1e-9);  // equal weights: the same spline
+
+    EXPECT_FALSE(fitSmoothingSpline(Standards(test::tableOf({{1, 5}, {4, 6}, {9, 5}}))
+                                        .input(student()))
+                     .result);
+}
+
+// Its 95 % curve interval holds a smooth drift at a random X in about 95 % of simulated runs
+// (the hat matrix's variance covers the smoothing's bias on average over X), and the
+// new-reading interval a fresh reading.
+TEST(SmoothingSplineFit, IntervalsCoverOnSimulatedRuns)
+{
+    std::mt19937_64 rng(20261207);
+    std::normal_distribution<double> noise(0, 1);
+    std::uniform_int_distribution<int> count(12, 40);
+    const int column = kDefaultLevel + 1;
+    int curveHeld = 0, readingHeld = 0, runs = 0;
+    for (int run = 0; run < 400; ++run) {
+        DataTable t;
+        const int n = count(rng);
+        const double sigma = 2;
+        auto drift = [](double x) { return 300 + 20 * std::sin(x / 9.0) + 0.05 * x; };
+        for (int i = 1; i <= n; ++i)
+            t.y[3 * i] = drift(3 * i) + sigma * noise(rng);
+        t.nData = 3 * n;
+        const FitResult f = *fitSmoothingSpline(Standards(t).input(student())).result;
+        const double x = std::uniform_real_distribution<double>(3, 3 * n)(rng);
+        const std::optional<Uncertainty> u = f.uncertainty(x);
+        ASSERT_TRUE(u) << "run " << run << " n " << n << " edf " << f.edf.value_or(-1);
+        ++runs;
+        curveHeld += std::abs(*f.value(x) - drift(x)) <= *u->curveHalfWidth(student(), column);
+        readingHeld += std::abs(*f.value(x) - drift(x) - sigma * noise(rng)) <=
+                       *u->readingHalfWidth(student(), column);
+    }
+    EXPECT_NEAR(100.0 * curveHeld / runs, 95, 3.5);
+    EXPECT_NEAR(100.0 * readingHeld / runs, 95, 3.5);
 }

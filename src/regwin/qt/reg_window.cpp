@@ -98,15 +98,6 @@ constexpr double kBoxSize = 240;
 // The run panel's height below the designed controls, in twips.
 constexpr double kRunPanelHeight = 2700;
 
-// The run of a paste, once the paste gives one.
-template <class Pasted>
-std::optional<RunTable> runOf(Pasted& pasted)
-{
-    if constexpr (requires { pasted.run; })
-        return std::move(pasted.run);
-    else
-        return std::nullopt;
-}
 
 // Colours as designed, written &H00BBGGRR.
 QColor designColour(unsigned bgr)
@@ -1072,7 +1063,7 @@ void RegWindow::takeTable(PastedTable table, TableSource source)
     const std::string said = pastedText(table);
     m_sessionFile.clear();  // the report's source is this table now
     push(new NewTableCommand(m_state, std::move(table.analytes), table.named, std::move(source),
-                             dataChanged(), tr("the paste"), runOf(table)));
+                             dataChanged(), tr("the paste"), std::move(table.run)));
     showStatus(said);
 }
 

@@ -260,12 +260,10 @@ void RunPanel::build()
     cboStandard->setEditable(true);
     cboStandard->setInsertPolicy(QComboBox::NoInsert);
     cboStandard->setCompleter(nullptr);  // a typed pattern stays as typed
-    cboStandard->setMinimumContentsLength(10);
     add(cboStandard, "cboStandard", tr("Standard"), 0, 0,
         tr("The standard's ID (the most frequent first), or a pattern typed with * and ?: "
            "its lines are the standards, the other lines samples"));
     cboCorrectWith = new QComboBox(this);
-    cboCorrectWith->setMinimumContentsLength(10);
     add(cboCorrectWith, "cboCorrectWith", tr("Correct with"), 1, 0,
         tr("The method whose value S(X) corrects the samples: \"best\" is the one that "
            "predicts best (the bold leave-one-out per cent)"));
@@ -293,8 +291,10 @@ void RunPanel::build()
     cmdCopySamples->setToolTip(
         tr("Copy the samples table of the analyte shown to the clipboard (Ctrl+Shift+C)"));
     form->addWidget(cmdCopySamples, 3, 2, 1, 2);
-    for (QLineEdit* field : {txtKnown, txtMaxGap, txtCheckPattern, txtCheckKnown})
-        field->setMinimumWidth(90);
+    for (QWidget* field : std::initializer_list<QWidget*>{
+             cboStandard, cboCorrectWith, cboCorrection, txtKnown, txtMaxGap, txtCheckPattern,
+             txtCheckKnown})
+        field->setFixedWidth(110);  // the samples table takes the rest
     form->setRowStretch(4, 1);
     outer->addLayout(form);
 
@@ -313,7 +313,7 @@ void RunPanel::build()
     grdSamples->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     QHeaderView* header = grdSamples->horizontalHeader();
     header->setStretchLastSection(true);
-    const int widths[SamplesModel::kColumns] = {80, 44, 72, 118, 118, 80};
+    const int widths[SamplesModel::kColumns] = {56, 34, 62, 100, 100, 80};
     for (int c = 0; c < SamplesModel::kColumns; ++c)
         header->resizeSection(c, widths[c]);
     right->addWidget(grdSamples, 1);

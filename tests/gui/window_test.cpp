@@ -548,8 +548,15 @@ private slots:
         QVERIFY(m_state->plot.sampleMarks[2].check);  // QC, third of the samples
         rowsMatch();
 
-        // Another standard is one undoable step, rejections and all.
+        const QModelIndex qc = grid->model()->index(rowOf("QC"), SamplesModel::kCorrected);
+        QVERIFY(qc.data(Qt::FontRole).value<QFont>().italic());
+        QVERIFY(qc.data(Qt::ToolTipRole).toString().startsWith("A line of the check standard: "));
+
+        // Another standard is one undoable step, rejections and all. A copy before the run
+        // says the mark is not in it.
         clickPoint(3);
+        keys(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+        QVERIFY(status().endsWith("1 mark is not applied yet (press Plot and calculate)"));
         click("cmdPlot");
         enter("cboStandard", "Q?");
         QVERIFY(m_state->settings.standardPattern == "Q?");

@@ -52,6 +52,7 @@ struct SessionContents {
     TableSource source;
     std::vector<Analyte> analytes;
     bool named = false;
+    std::optional<RunTable> run;  // a run table's lines, samples included
     std::size_t selected = 0;
     Settings settings;
 };

@@ -550,10 +550,11 @@ constexpr std::array<const char*, 4> kRunOptions{"standard", "check", "check-ref
 void takeStandards(State& state, const std::string& pattern)
 {
     RunSplit split = standardsOf(*state.run, pattern);
-    if (!split.analytes)
-        throw UsageError{"--standard: " +
-                         (split.message ? withLineFeeds(split.message->text)
-                                        : "no line matches '" + pattern + "'")};
+    if (!split.analytes) {
+        std::string why = split.message ? split.message->text : "no line matches '" + pattern + "'";
+        std::erase(why, '\r');
+        throw UsageError{"--standard: " + why};
+    }
     for (Analyte& fresh : *split.analytes) {
         const auto old = std::find_if(state.analytes.begin(), state.analytes.end(),
                                       [&](const Analyte& a) { return a.name == fresh.name; });

@@ -339,8 +339,8 @@ KnownValue knownOf(const Settings& s, const std::string& name)
 
 // How the samples of a run were corrected: the kind, the known value, the method (and which
 // one "best" was), the standard's and the check standard's IDs and the largest gap.
-QString correctionLine(const State& state, const Analyte& analyte,
-                       const AnalyteSamples& samples)
+QString correctionLine(const State& state, const Analyte& analyte, const AnalyteSamples& samples,
+                       const NumberFormat& fmt)
 {
     const Settings& s = state.settings;
     QString method = qstr(s.correctWith);
@@ -355,7 +355,7 @@ QString correctionLine(const State& state, const Analyte& analyte,
     if (!s.checkPattern.empty())
         line += QStringLiteral("; check standard: ") + qstr(s.checkPattern);
     if (s.maxGap)
-        line += QStringLiteral("; max. gap: ") + qstr(Rounding(s.maxGap, NumberFormat{}));
+        line += QStringLiteral("; max. gap: ") + qstr(Rounding(s.maxGap, fmt));
     return line;
 }
 
@@ -452,7 +452,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
     const std::optional<AnalyteSamples> samples =
         state.run ? std::optional(correctSamples(state, a)) : std::nullopt;
     if (samples)
-        sheet.paragraph(correctionLine(state, analyte, *samples), text);
+        sheet.paragraph(correctionLine(state, analyte, *samples, fmt), text);
     sheet.skip(sheet.mm(kGapMm));
     for (const FitMethod& m : fitMethods())
         if (m.listsParameters)

@@ -270,14 +270,18 @@ void settingsLines(Sheet& sheet, const Settings& s, const Analyte& analyte)
 }
 
 // A table of texts in the table font: a bold title row, then the rows, every column as wide
-// as its widest text and a gap (the font smaller where the page is too narrow), the title
-// row again at the top of every further page. `right`: the columns aligned right.
+// as its widest text and a gap before it (the font smaller where the page is too narrow),
+// the title row again at the top of every further page. `right`: the columns aligned right.
 void textTable(Sheet& sheet, const std::vector<QString>& titles,
                const std::vector<std::vector<QString>>& rows, const std::vector<bool>& right)
 {
+    auto gapAt = [&](double points) {
+        return QFontMetricsF(fontOf(points, true), sheet.device())
+            .horizontalAdvance(QStringLiteral("  "));
+    };
     auto widthsAt = [&](double points) {
         const QFontMetricsF metrics(fontOf(points, true), sheet.device());
-        const double gap = metrics.horizontalAdvance(QStringLiteral("  "));
+        const double gap = gapAt(points);
         std::vector<double> widths(titles.size(), gap);
         for (std::size_t i = 0; i < titles.size(); ++i)
             widths[i] += metrics.horizontalAdvance(titles[i]);
@@ -293,15 +297,21 @@ void textTable(Sheet& sheet, const std::vector<QString>& titles,
         points *= 0.97 * sheet.width() / std::reduce(widths.begin(), widths.end());
         widths = widthsAt(points);
     }
+    // The room left over widens the columns alike.
+    const double spare = std::max(0.0, sheet.width() - std::reduce(widths.begin(), widths.end())) /
+                         double(widths.size());
+    for (double& width : widths)
+        width += spare;
     const double rowHeight = QFontMetricsF(fontOf(points), sheet.device()).height() * 1.2;
     QPainter& p = sheet.painter();
     p.setPen(Qt::black);
+    const double gap = gapAt(points);
     auto line = [&](const std::vector<QString>& cells, bool bold) {
         p.setFont(fontOf(points, bold));
-        double left = 0;
+        double left = -gap;  // the first column needs no gap before it
         for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
             const Qt::Alignment align = right[i] ? Qt::AlignRight : Qt::AlignLeft;
-            p.drawText(QRectF(left, sheet.y(), widths[i], rowHeight),
+            p.drawText(QRectF(left + gap, sheet.y(), widths[i] - gap, rowHeight),
                        align | Qt::AlignVCenter | Qt::TextDontClip, cells[i]);
             left += widths[i];
         }

@@ -4,15 +4,16 @@
 // read as (byte - '0') modulo the number of choices, so seed files can be written with
 // digits), the rest is the clipboard text, or two texts when the header asks for a second
 // paste. Each paste runs as the window does it: import, the table applied only when
-// accepted, plot-and-calculate with the picture, another analyte shown (a named table), a
-// few clicks on the plot, possibly "Restore all data", plot-and-calculate again and the
-// export.
+// accepted, another standard chosen (a run table with IDs), plot-and-calculate with the
+// picture, another analyte shown (a named table), a few clicks on the plot, possibly
+// "Restore all data", plot-and-calculate again and the export.
 //
 // Beyond "no crash" it checks that
 //   - a refused text leaves the table (every analyte's values, errors, rejections, nData, nY,
 //     nCol, names) as it was;
 //   - an accepted table is consistent (one unnamed analyte, or named analytes with distinct
-//     names; a shared nData; X in range, finite values, no rejections);
+//     names; a shared nData; X in range, finite values, no rejections); a run holds every
+//     line, its standards are the analytes' values and each sample line has a value;
 //   - no label caption (leave-one-out errors included), tick label or export cell is
 //     NaN/infinite, nor shows "nan"/"inf"; a standard suggested for rejection is one in use;
 //   - every coordinate of the picture (layer points, pict1's scale, tick label boxes,
@@ -31,6 +32,7 @@
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
 #include "regwin/rejection.h"
+#include "regwin/run_split.h"
 #include "regwin/status_text.h"
 
 #include <QLocale>
@@ -82,6 +84,7 @@ enum : std::size_t {
     kSecondPaste = 42,
     kSplit = 43,  // 2 bytes
     kAnalyte = 45,
+    kStandard = 46,  // a run table's standard: the most frequent ID, the next, "*", "?*"
     kHeaderSize = 48,
 };
 
@@ -207,6 +210,44 @@ void checkPlot(const PlotDisplay& p)
     checkTickLabels(p.lblY);
 }
 
+// A run's analytes hold, at each X, the value of the last line there that matches the
+// standard and has one; every other line is a sample with a value.
+void checkRun(const RunTable& run, const std::vector<Analyte>& analytes, std::string_view pattern)
+{
+    check(run.analytes.size() == analytes.size(), "a run's analytes are the table's");
+    check(run.reading.size() == analytes.size() && run.error.size() == analytes.size(),
+          "a reading and an error column per analyte");
+    int nData = 0;
+    for (const RunLine& line : run.lines) {
+        check(line.x >= 0 && line.x <= kMaxX, "a run's X in range");
+        nData = std::max(nData, line.x);
+    }
+    check(run.nData == nData, "a run's nData is its largest X");
+    const std::string standard = standardPatternOf(run, pattern);
+    for (std::size_t a = 0; a < analytes.size(); ++a) {
+        check(run.analytes[a] == analytes[a].name, "the analytes in the run's order");
+        check(run.reading[a].size() == run.lines.size() && run.error[a].size() == run.lines.size(),
+              "a reading and an error per line");
+        const DataTable& t = analytes[a].table;
+        check(t.nData == run.nData, "a run shares its nData");
+        std::vector<std::optional<double>> expected(static_cast<std::size_t>(nData) + 1);
+        for (std::size_t i = 0; i < run.lines.size(); ++i)
+            if (idMatches(standard, run.lines[i].id) && run.reading[a][i])
+                expected[static_cast<std::size_t>(run.lines[i].x)] = run.reading[a][i];
+        for (int x = 0; x <= nData; ++x)
+            check(t.y[static_cast<std::size_t>(x)] == expected[static_cast<std::size_t>(x)],
+                  "a standard's value from its last line");
+    }
+    for (std::size_t i = 0; i < run.lines.size(); ++i) {
+        if (idMatches(standard, run.lines[i].id))
+            continue;
+        bool any = false;
+        for (const auto& reading : run.reading)
+            any = any || reading[i].has_value();
+        check(any, "a sample has a value");
+    }
+}
+
 void checkAcceptedTable(const PastedTable& pasted)
 {
     check(!pasted.analytes.empty(), "an analyte");
@@ -235,6 +276,11 @@ void checkAcceptedTable(const PastedTable& pasted)
         check(note->count == 0 || (note->line >= 1 && note->line <= pasted.lines + pasted.named),
               "a note's first one on a line of the text");
     check(pasteNotesText(pasted).empty() != n.any(), "the notes said when there are any");
+    if (pasted.run) {
+        check(pasted.named, "a run has names");
+        check(pasted.run->lines.size() == pasted.lines, "a run holds every line");
+        checkRun(*pasted.run, pasted.analytes, "");
+    }
 }
 
 void checkAcceptedTable(const DataTable& t)
@@ -257,7 +303,8 @@ bool sameTable(const DataTable& a, const DataTable& b)
 
 bool sameAnalytes(const State& a, const State& b)
 {
-    if (a.named != b.named || a.selected != b.selected || a.analytes.size() != b.analytes.size())
+    if (a.named != b.named || a.selected != b.selected || a.analytes.size() != b.analytes.size() ||
+        a.run != b.run)
         return false;
     for (std::size_t i = 0; i < a.analytes.size(); ++i)
         if (a.analytes[i].name != b.analytes[i].name ||
@@ -351,6 +398,31 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
     pict1_MouseDown(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
 }
 
+// Another standard of a run, as the window's "Standard" list chooses it: its analytes replace
+// the table's when some line matches, else the message leaves the table as it was.
+void chooseStandard(State& state, const Header& h)
+{
+    const RunTable& run = *state.run;
+    const std::vector<std::string> ids = idsByFrequency(run);
+    const int choice = h.pick(kStandard, 4);
+    if (choice == 0)
+        return;
+    const std::string pattern = choice == 1   ? (ids.size() > 1 ? ids[1] : std::string("?"))
+                                : choice == 2 ? std::string("*")
+                                              : std::string("?*");
+    RunSplit split = standardsOf(run, pattern);
+    check(split.analytes.has_value() != split.message.has_value(), "standards or a message");
+    if (!split.analytes) {
+        check(!split.message->text.empty(), "the message says something");
+        return;
+    }
+    checkRun(run, *split.analytes, pattern);
+    for (const Analyte& analyte : *split.analytes)
+        checkAcceptedTable(analyte.table);
+    std::optional<RunTable> kept = std::move(state.run);
+    state.replaceAnalytes(std::move(*split.analytes), true, std::move(kept));
+}
+
 void pasteRound(State& state, const Header& h, std::string_view text, const QLocale& locale,
                 const NumberFormat& fmt)
 {
@@ -362,7 +434,10 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
         checkAcceptedTable(*pasted.table);
         for (const Analyte& analyte : pasted.table->analytes)
             checkAcceptedTable(analyte.table);
-        state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+        state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named,
+                              std::move(pasted.table->run));
+        if (state.run)
+            chooseStandard(state, h);
     } else {
         check(!pasted.message->text.empty(), "the message says something");
         check(pasted.message->icon == MessageIcon::Exclamation, "an exclamation");

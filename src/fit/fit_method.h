@@ -16,6 +16,7 @@ namespace kalibrix {
 
 class LooWorkspace;
 class ReadingVariance;
+class SmoothingSpline;
 
 // What the fits of one input share, each part made when a fit first needs it (see
 // fit/uncertainty.h): the standards in use with their least-squares factorisations, and
@@ -24,6 +25,9 @@ struct FitShared {
     std::optional<bool> weighted;  // whether the fits weigh by the errors (weighsByErrors)
     std::shared_ptr<LooWorkspace> workspace;
     std::shared_ptr<const ReadingVariance> readings;
+    // The smoothing spline of the standards, its fit and its leave-one-out errors made once.
+    std::shared_ptr<const SmoothingSpline> spline;
+    bool splineTried = false;
 };
 
 // What a fit method is given: the table, its counts, the t table and the user's settings.

@@ -33,23 +33,32 @@ struct RegressionFit {
     std::optional<double> chiSquare;
 };
 
-// Least-squares line through the fitted points of `table` with t = transform(X); n is nOK
-// (at least 3). The sums are added in the order X, X^2, Y, Y^2, XY for each point; r comes
+// Y as it is: the default of the line's transformation of Y.
+struct SameY {
+    double operator()(double y) const { return y; }
+};
+
+// Least-squares line through the fitted points of `table`, of transformY(Y) on
+// t = transform(X) (for a fit in ln Y, transformY takes the logarithm; every figure is then
+// of the transformed Y); n is nOK (at least 3). The sums are added in the order X, X^2, Y, Y^2, XY for each point; r comes
 // from the deviations from the means. Every result is the value for the data or no result.
-template <class Transform>
-RegressionFit fitLine(const DataTable& table, int nOK, Transform transform);
+template <class Transform, class TransformY = SameY>
+RegressionFit fitLine(const DataTable& table, int nOK, Transform transform,
+                      TransformY transformY = {});
 
 // The same line weighted by 1 / err^2, given as weights[k] = (unit / err)^2 of the fitted
 // points in increasing X: from the weighted means and the weighted sums of the deviations
 // from them; r is the weighted correlation coefficient; diff and diffProc stay the plain
 // means of the residuals.
-template <class Transform>
+template <class Transform, class TransformY = SameY>
 RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
-                              std::span<const double> weights, double unit);
+                              std::span<const double> weights, double unit,
+                              TransformY transformY = {});
 
-// The figures of `fit` as a method's result, its value at X being a + b * transform(X).
-template <class Transform>
-FitResult lineResult(const RegressionFit& fit, Transform transform)
+// The figures of `fit` as a method's result, its value at X being
+// untransformY(a + b * transform(X)) (untransformY undoes the fit's transformation of Y).
+template <class Transform, class UntransformY = SameY>
+FitResult lineResult(const RegressionFit& fit, Transform transform, UntransformY untransformY = {})
 {
     FitResult r;
     r.a = fit.a;
@@ -58,8 +67,8 @@ FitResult lineResult(const RegressionFit& fit, Transform transform)
     r.diff = fit.diff;
     r.diffProc = fit.diffProc;
     if (fit.a && fit.b)
-        r.valueAt = [a = *fit.a, b = *fit.b, transform](double x) {
-            return finiteOrNone(a + b * transform(x));
+        r.valueAt = [a = *fit.a, b = *fit.b, transform, untransformY](double x) {
+            return finiteOrNone(untransformY(a + b * transform(x)));
         };
     return r;
 }

@@ -57,8 +57,9 @@ struct LinePass {
     bool allYEqual = true;
 };
 
-template <class Transform>
-LinePass sumLine(const DataTable& table, Transform transform, double toScaled)
+template <class Transform, class TransformY>
+LinePass sumLine(const DataTable& table, Transform transform, TransformY transformY,
+                 double toScaled)
 {
     LinePass p;
     RegressionSums& s = p.s;
@@ -67,16 +68,17 @@ LinePass sumLine(const DataTable& table, Transform transform, double toScaled)
         if (!table.isFitted(x))
             continue;
         const double t = transform(x);
-        const double y = *table.y[x] * toScaled;
+        const double ty = transformY(*table.y[x]);
+        const double y = ty * toScaled;
         s.sumX += t;
         s.sumXX += t * t;
         s.sumY += y;
         s.sumYY += y * y;
         s.sumXY += t * y;
-        p.maxY = std::max(p.maxY, *table.y[x]);
+        p.maxY = std::max(p.maxY, std::abs(ty));
         if (p.count++ == 0)
-            firstY = *table.y[x];
-        else if (*table.y[x] != firstY)
+            firstY = ty;
+        else if (ty != firstY)
             p.allYEqual = false;
     }
     return p;
@@ -84,17 +86,17 @@ LinePass sumLine(const DataTable& table, Transform transform, double toScaled)
 
 }  // namespace detail
 
-template <class Transform>
-RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
+template <class Transform, class TransformY>
+RegressionFit fitLine(const DataTable& table, int nOK, Transform transform, TransformY transformY)
 {
     RegressionFit fit;
     // Every sum and result below is of Y / 2^e, scaled back at the end; Y that need no
     // scaling (e = 0) are summed once.
-    detail::LinePass pass = detail::sumLine(table, transform, 1.0);
+    detail::LinePass pass = detail::sumLine(table, transform, transformY, 1.0);
     const int e = yScaleExponent(pass.maxY);
     const double toScaled = std::ldexp(1.0, -e);
     if (e != 0)
-        pass = detail::sumLine(table, transform, toScaled);
+        pass = detail::sumLine(table, transform, transformY, toScaled);
     const RegressionSums& s = pass.s;
     const int count = pass.count;
     const double n = nOK;
@@ -122,7 +124,7 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
         if (!table.isFitted(x))
             continue;
         const double t = transform(x);
-        const double y = *table.y[x] * toScaled;
+        const double y = transformY(*table.y[x]) * toScaled;
         const double f = b * t + a;
         sse += (y - f) * (y - f);
         diff += std::abs(y - f);
@@ -144,9 +146,10 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform)
     return fit;
 }
 
-template <class Transform>
+template <class Transform, class TransformY>
 RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
-                              std::span<const double> weights, double unit)
+                              std::span<const double> weights, double unit,
+                              TransformY transformY)
 {
     struct Point {
         double t, y, w;
@@ -157,8 +160,9 @@ RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
     for (int x = 1; x <= table.nData; ++x) {
         if (!table.isFitted(x) || points.size() >= weights.size())
             continue;
-        points.push_back({transform(x), *table.y[x], weights[points.size()]});
-        maxY = std::max(maxY, *table.y[x]);
+        const double ty = transformY(*table.y[x]);
+        points.push_back({transform(x), ty, weights[points.size()]});
+        maxY = std::max(maxY, std::abs(ty));
     }
     RegressionFit fit;
     const std::size_t count = points.size();

@@ -100,6 +100,7 @@ struct FitResult {
     std::optional<LeaveOneOut> loo;      // when the run was asked for it
     bool weighted = false;               // fitted with the weights 1 / err^2
     std::optional<Mswd> mswd;            // with weights, where n - p is at least 1
+    std::optional<double> edf;           // smoothing spline: its effective degrees of freedom
     // The fit's value at X; unset or no result where the fit has none.
     std::function<std::optional<double>(double)> valueAt;
     // The uncertainty of that value; unset or no result where it cannot be computed.

@@ -32,6 +32,9 @@ struct RunTable {
     std::vector<std::vector<std::optional<double>>> reading;
     std::vector<std::vector<std::optional<double>>> error;
     int nData = 0;  // the largest X of all lines
+    // Whether analyte a has a column of errors (its standards' tables then count 3 columns).
+    std::vector<bool> hasErrors;
+    int idCell = 0;  // the ID column's cell in a line, from 1 (X is cell 1)
     bool operator==(const RunTable&) const = default;
 };
 

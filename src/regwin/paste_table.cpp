@@ -1,5 +1,8 @@
 #include "regwin/paste_table.h"
 
+#include "model/run_table.h"
+#include "regwin/paste_parts.h"
+#include "regwin/run_split.h"
 #include "regwin/vector_state.h"
 
 #include <QChar>
@@ -15,6 +18,7 @@
 #include <limits>
 #include <string>
 #include <span>
+#include <tuple>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -22,6 +26,9 @@
 namespace kalibrix {
 
 namespace {
+
+using paste::addTo;
+using paste::quoted;
 
 constexpr char kTab = '\t';
 constexpr char kCr = '\r';
@@ -218,10 +225,12 @@ private:
     qsizetype m_wideEnd = 0;
 };
 
+}  // namespace
+
 // A cell as a message shows it: in quotes, trimmed, at most kQuoteLength characters (a
 // longer one cut with "…"), with U+FFFD for bytes that are not UTF-8 and for control and
 // format characters, which a message box would not show or would let reorder the text.
-std::string quoted(std::string_view cell)
+std::string paste::quoted(std::string_view cell)
 {
     const std::string_view core = trimmed(cell);
     const std::string_view head = core.substr(0, 4 * (kQuoteLength + 1));
@@ -252,6 +261,8 @@ std::string quoted(std::string_view cell)
     text += '"';
     return text;
 }
+
+namespace {
 
 // Nearest whole number, halves to the even neighbour, whatever the rounding mode.
 double roundHalfEven(double v)
@@ -290,14 +301,22 @@ struct CellRules {
     std::size_t keep = 3;         // cells kept per line, from the first
     std::size_t firstLine = 0;    // index in the text of the first line read, for messages
     bool emptyIsNoValue = false;  // an empty cell after the first is no value, not an error
+    std::optional<std::size_t> textColumn;  // a column of text (IDs), never read as numbers
 };
 
-// Reads every cell of `lines` in text order in both ways while each reads every cell so far;
-// fills `cells` with the first rules.keep cells of each line (line i's at i * keep) as the
-// way chosen reads them (the dot reading where both read every cell alike). Otherwise says,
-// for the format error, where the text fails: the cell at which the last way fails, or the
-// first cell both read differently.
-std::optional<std::string> readCells(std::span<const std::string_view> lines, const QLocale& locale,
+// Where and why the cells of a text are refused; `unread` is the cell when no way of writing
+// numbers reads it.
+struct CellProblem {
+    std::string where;
+    std::optional<Place> unread;
+};
+
+// Reads every cell of `lines` (but those of the text column) in text order in both ways
+// while each reads every cell so far; fills `cells` with the first rules.keep cells of each
+// line (line i's at i * keep) as the way chosen reads them (the dot reading where both read
+// every cell alike). Otherwise says, for the format error, where the text fails: the cell at
+// which the last way fails, or the first cell both read differently.
+std::optional<CellProblem> readCells(std::span<const std::string_view> lines, const QLocale& locale,
                                      const CellRules& rules,
                                      std::vector<std::optional<double>>& cells)
 {
@@ -313,6 +332,8 @@ std::optional<std::string> readCells(std::span<const std::string_view> lines, co
         LineCells lineCells(lines[i]);
         while (lineCells.next()) {
             const Place place{rules.firstLine + i, lineCells.index(), lineCells.cell()};
+            if (rules.textColumn && static_cast<std::size_t>(place.cell) == *rules.textColumn)
+                continue;
             const std::string_view core = trimmed(place.text);
             if (rules.emptyIsNoValue && place.cell > 0 && core.empty())
                 continue;
@@ -330,7 +351,7 @@ std::optional<std::string> readCells(std::span<const std::string_view> lines, co
             }
             if (!alive[kDot] && !alive[kLocale]) {
                 if (core.empty())
-                    return place.name() + " is empty.";
+                    return CellProblem{place.name() + " is empty.", std::nullopt};
                 // Read in the way that an earlier cell ruled out: the text mixes both.
                 const auto reads = [&](Way way) {
                     return way == kDot || inLocale.readsAsDot(core)
@@ -339,11 +360,14 @@ std::optional<std::string> readCells(std::span<const std::string_view> lines, co
                 };
                 for (Way way : {kDot, kLocale}) {
                     if (failed[way] != place && reads(way))
-                        return place.name() + ": " + quoted(place.text) +
-                               " does not fit the number format of " + failed[way].name(false) +
-                               " (" + quoted(failed[way].text) + ").";
+                        return CellProblem{place.name() + ": " + quoted(place.text) +
+                                               " does not fit the number format of " +
+                                               failed[way].name(false) + " (" +
+                                               quoted(failed[way].text) + ").",
+                                           std::nullopt};
                 }
-                return place.name() + ": " + quoted(place.text) + " is not a number.";
+                return CellProblem{place.name() + ": " + quoted(place.text) + " is not a number.",
+                                   place};
             }
             if (alive[kDot] && alive[kLocale] && !firstDifference &&
                 *value[kDot] != *value[kLocale]) {
@@ -356,10 +380,11 @@ std::optional<std::string> readCells(std::span<const std::string_view> lines, co
         }
     }
     if (alive[kDot] && alive[kLocale] && firstDifference)
-        return firstDifference->name() + ": " + quoted(firstDifference->text) + " reads as " +
-               generalForm(differentValues[kDot]) + " or as " +
-               generalForm(differentValues[kLocale]) +
-               "; copy the numbers without thousands separators.";
+        return CellProblem{firstDifference->name() + ": " + quoted(firstDifference->text) +
+                               " reads as " + generalForm(differentValues[kDot]) + " or as " +
+                               generalForm(differentValues[kLocale]) +
+                               "; copy the numbers without thousands separators.",
+                           std::nullopt};
     cells = std::move(read[alive[kDot] ? kDot : kLocale]);
     return std::nullopt;
 }
@@ -408,6 +433,14 @@ bool namesErrorsOf(std::string_view header, std::string_view name)
            });
 }
 
+// Whether a column's name makes it the column of IDs.
+bool namesIds(std::string_view name)
+{
+    return std::any_of(kIdColumnNames.begin(), kIdColumnNames.end(), [&](std::string_view id) {
+        return name.size() == id.size() && endsWithNoCase(name, id);
+    });
+}
+
 // One analyte's columns in a named table.
 struct AnalyteColumns {
     std::string name;
@@ -415,15 +448,33 @@ struct AnalyteColumns {
     std::optional<std::size_t> err;
 };
 
-// The analytes the names line declares, or the reason it is refused.
-std::variant<std::vector<AnalyteColumns>, std::string> analyteColumns(std::string_view line)
-{
+// The columns a names line declares: the analytes and, when it has one, the column of IDs.
+struct NamedColumns {
     std::vector<AnalyteColumns> analytes;
+    std::optional<std::size_t> ids;
+    std::string idName;
+};
+
+// The columns the names line declares, or the reason it is refused.
+std::variant<NamedColumns, std::string> analyteColumns(std::string_view line)
+{
+    NamedColumns named;
+    std::vector<AnalyteColumns>& analytes = named.analytes;
     LineCells cells(line);
     cells.next();  // X, whatever its name
     while (cells.next()) {
         const auto column = static_cast<std::size_t>(cells.index());
         const std::string_view name = trimmed(cells.cell());
+        if (namesIds(name)) {
+            if (named.ids)
+                return "Column " + std::to_string(column + 1) + " (" + quoted(name) +
+                       ") is a second column of IDs beside column " +
+                       std::to_string(*named.ids + 1) + " (" + quoted(named.idName) +
+                       "); a table may have only one.";
+            named.ids = column;
+            named.idName = name;
+            continue;
+        }
         if (!analytes.empty() && !analytes.back().err && analytes.back().y + 1 == column &&
             namesErrorsOf(name, analytes.back().name)) {
             analytes.back().err = column;
@@ -438,18 +489,7 @@ std::variant<std::vector<AnalyteColumns>, std::string> analyteColumns(std::strin
                        std::to_string(a.y + 1) + "; every analyte needs its own name.";
         analytes.push_back({std::string(name), column, std::nullopt});
     }
-    return analytes;
-}
-
-// Counts one more in `note`; `set` fills in where it is when it is the first in text order
-// (on its line the first analyte, as the columns come).
-template <class Set>
-void addTo(PasteNote& note, std::size_t line, Set set)
-{
-    if (note.count++ == 0 || line < note.line) {
-        note.line = line;
-        set(note);
-    }
+    return named;
 }
 
 // The first cell from `used` on (from 0) that is not empty, when a line has one.
@@ -462,6 +502,84 @@ std::optional<int> firstUnusedCell(std::string_view line, std::size_t used)
         if (static_cast<std::size_t>(cells.index()) >= used && !trimmed(cells.cell()).empty())
             return cells.index();
     return std::nullopt;
+}
+
+// The names a column of IDs may have, as a message lists them: "ID, Sample, ... or Label".
+std::string idNames()
+{
+    std::string names;
+    for (std::size_t i = 0; i < kIdColumnNames.size(); ++i)
+        names.append(i == 0                           ? ""
+                     : i + 1 == kIdColumnNames.size() ? " or "
+                                                      : ", ")
+            .append(kIdColumnNames[i]);
+    return names;
+}
+
+// Cell `column` (from 0) of a line, or nothing when the line has fewer cells.
+std::string_view cellAt(std::string_view line, std::size_t column)
+{
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < column; ++k) {
+        start = line.find(kTab, start);
+        if (start == std::string_view::npos)
+            return {};
+        ++start;
+    }
+    return line.substr(start, line.find(kTab, start) - start);
+}
+
+// Whether a trimmed cell is text: it holds a letter, and no way of writing numbers reads it.
+bool isText(std::string_view core, const LocaleReader& inLocale)
+{
+    const QString wide = QString::fromUtf8(core.data(), static_cast<qsizetype>(core.size()));
+    return std::any_of(wide.begin(), wide.end(), [](QChar c) { return c.isLetter(); }) &&
+           !readDot(core) && !inLocale.read(wide);
+}
+
+// Whether the cell no way reads is text and its column holds text on another line too, as
+// a column of IDs does.
+bool holdsTextElsewhere(std::span<const std::string_view> lines, std::size_t firstLine,
+                        const Place& unread, const QLocale& locale)
+{
+    const LocaleReader inLocale(locale);
+    const auto column = static_cast<std::size_t>(unread.cell);
+    if (!isText(trimmed(unread.text), inLocale))
+        return false;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (firstLine + i != unread.line && isText(trimmed(cellAt(lines[i], column)), inLocale))
+            return true;
+    return false;
+}
+
+// An ID as a run keeps it: the trimmed cell, with U+FFFD for bytes that are not UTF-8.
+std::string idOf(std::string_view cell)
+{
+    const std::string_view core = trimmed(cell);
+    if (std::all_of(core.begin(), core.end(), [](char c) { return (c & 0x80) == 0; }))
+        return std::string(core);
+    return QString::fromUtf8(core.data(), static_cast<qsizetype>(core.size())).toStdString();
+}
+
+// The run of a table with a column of IDs: its lines and its analytes' names, with room for
+// every analyte's reading and error on every line.
+RunTable runTableOf(std::span<const std::string_view> data, std::span<const paste::TakenLine> taken,
+                    const NamedColumns& columns, int nData)
+{
+    RunTable run;
+    run.idColumn = columns.idName;
+    run.idCell = static_cast<int>(*columns.ids) + 1;
+    run.nData = nData;
+    run.lines.reserve(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i)
+        run.lines.push_back(
+            {idOf(cellAt(data[i], *columns.ids)), static_cast<int>(taken[i].x), taken[i].textLine});
+    for (const AnalyteColumns& column : columns.analytes)
+        run.analytes.push_back(column.name);
+    run.reading.assign(columns.analytes.size(), std::vector<std::optional<double>>(data.size()));
+    run.error = run.reading;
+    run.hasErrors.assign(columns.analytes.size(), false);
+    return run;
 }
 
 }  // namespace
@@ -513,7 +631,7 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
 
     const std::vector<std::string_view> lines = splitLines(text, kMaxPasteLines + 2);
     const bool named = holdsNames(lines.front(), locale);
-    std::vector<AnalyteColumns> columns;
+    NamedColumns columns;
     if (named) {
         if (cellCount(lines.front()) > static_cast<std::size_t>(kMaxPasteCells))
             return refuse("Line 1 has " + std::to_string(cellCount(lines.front())) +
@@ -521,9 +639,9 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
         auto declared = analyteColumns(lines.front());
         if (const std::string* problem = std::get_if<std::string>(&declared))
             return refuseFormat(*problem);
-        columns = std::move(std::get<std::vector<AnalyteColumns>>(declared));
+        columns = std::move(std::get<NamedColumns>(declared));
     } else {
-        columns.push_back({"", 1, 2});
+        columns.analytes.push_back({"", 1, 2});
     }
     const std::span<const std::string_view> data = std::span(lines).subspan(named ? 1 : 0);
     const std::string below = named ? " below its names" : "";
@@ -551,10 +669,20 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
     // A named table keeps the cells up to its last named column; a plain one X, Y, error.
     const CellRules rules{.keep = named ? cellCount(lines.front()) : 3,
                           .firstLine = named ? std::size_t{1} : std::size_t{0},
-                          .emptyIsNoValue = named};
+                          .emptyIsNoValue = named,
+                          .textColumn = columns.ids};
     std::vector<std::optional<double>> cells;
-    if (const std::optional<std::string> problem = readCells(data, locale, rules, cells))
-        return refuseFormat(*problem);
+    if (const std::optional<CellProblem> problem = readCells(data, locale, rules, cells)) {
+        // Text in a column on more than one line: a column of IDs that is not taken as one.
+        if (problem->unread && !columns.ids &&
+            holdsTextElsewhere(data, rules.firstLine, *problem->unread, locale))
+            return refuseFormat(problem->where.substr(0, problem->where.size() - 1) + "; " +
+                                (named ? "a column of IDs must be named " + idNames() + "."
+                                       : "a column of IDs needs a names line above the table, "
+                                         "naming it " +
+                                             idNames() + "."));
+        return refuseFormat(problem->where);
+    }
     const auto cell = [&](std::size_t line, std::size_t column) -> const std::optional<double>& {
         return cells[line * rules.keep + column];
     };
@@ -566,7 +694,7 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
     const auto lineNumber = [&](std::size_t i) { return i + 1 + rules.firstLine; };
 
     // Every X first: the range check covers every line, and nData is the table's.
-    std::vector<std::size_t> xs(data.size());
+    std::vector<paste::TakenLine> taken(data.size());
     int nData = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const double xValue = *cell(i, 0);
@@ -575,7 +703,7 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
             return refuse("Line " + std::to_string(lineNumber(i)) + ": X = " + generalForm(xValue) +
                           " is outside 0 to " + std::to_string(kMaxX) + ".");
         const int x = static_cast<int>(rounded);
-        xs[i] = static_cast<std::size_t>(x);
+        taken[i] = {static_cast<std::size_t>(x), lineNumber(i)};
         nData = std::max(nData, x);
         if (rounded != xValue)
             addTo(notes.rounded, lineNumber(i), [&](PasteNote& n) {
@@ -591,67 +719,50 @@ PasteResult Paste_Table(std::string_view text, const QLocale& locale)
     for (std::size_t i = 0; i < data.size(); ++i)
         if (const std::optional<int> unused = firstUnusedCell(data[i], used))
             addTo(notes.unusedCells, lineNumber(i), [&](PasteNote& n) {
-                n.x = static_cast<int>(xs[i]);
+                n.x = static_cast<int>(taken[i].x);
                 n.cell = *unused + 1;
             });
 
-    constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
-    std::vector<std::size_t> lineAt;  // the line (index) each X of an analyte's table came from
-    pasted.analytes.resize(columns.size());
-    bool anyValue = false;
-    for (std::size_t a = 0; a < columns.size(); ++a) {
-        const AnalyteColumns& column = columns[a];
-        // A plain table's error column is the third cell of its first line, if it has one.
-        const bool errors = named ? column.err.has_value() : cellCount(lines.front()) >= 3;
-        Analyte& analyte = pasted.analytes[a];
-        analyte.name = column.name;
-        DataTable& table = analyte.table;  // fresh: no values, no rejections
-        // A plain table counts the cells of its first line; an analyte its Y and errors.
-        table.nCol = named ? (errors ? 3 : 2) : static_cast<int>(cellCount(lines.front()));
-        table.nData = nData;
-        lineAt.assign(static_cast<std::size_t>(nData) + 1, kNoLine);
-        // Only the lines where the analyte has a value are its rows; a later row with the
-        // same X replaces the earlier one.
-        for (std::size_t i = 0; i < data.size(); ++i) {
-            const std::size_t x = xs[i];
-            const auto where = [&](PasteNote& n) {
-                n.x = static_cast<int>(x);
-                n.analyte = column.name;
-            };
-            const std::optional<double>& y = cell(i, column.y);
-            const std::optional<double> err =
-                errors ? cell(i, column.err.value_or(2)) : std::nullopt;
-            if (!y) {
-                if (err)
-                    addTo(notes.lonelyErrors, lineNumber(i), where);
-                continue;
+    // A plain table's error column is the third cell of its first line, if it has one.
+    const bool plainErrors = cellCount(lines.front()) >= 3;
+    const auto errorsOf = [&](const AnalyteColumns& column) {
+        return named ? column.err.has_value() : plainErrors;
+    };
+    const auto valuesOf = [&](const AnalyteColumns& column, std::size_t i) {
+        return paste::LineValues{cell(i, column.y),
+                                 errorsOf(column) ? cell(i, column.err.value_or(2)) : std::nullopt};
+    };
+
+    if (columns.ids) {
+        RunTable run = runTableOf(data, taken, columns, nData);
+        bool anyValue = false;
+        for (std::size_t a = 0; a < columns.analytes.size(); ++a) {
+            run.hasErrors[a] = errorsOf(columns.analytes[a]);
+            for (std::size_t i = 0; i < data.size(); ++i) {
+                std::tie(run.reading[a][i], run.error[a][i]) = valuesOf(columns.analytes[a], i);
+                anyValue = anyValue || run.reading[a][i].has_value();
             }
-            if (x > 0 && lineAt[x] != kNoLine)
-                addTo(notes.replaced, lineNumber(lineAt[x]), [&](PasteNote& n) {
-                    where(n);
-                    n.laterLine = lineNumber(i);
-                });
-            lineAt[x] = i;
-            table.y[x] = y;
-            table.yErr[x] = err;
-            anyValue = true;
         }
-        // The standards of the table as it stands: X = 0 is no standard, nor is Y <= 0.
-        table.nY = 0;
-        for (int x = 1; x <= table.nData; ++x) {
-            const auto at = static_cast<std::size_t>(x);
-            if (!table.y[at])
-                continue;
-            if (*table.y[at] > 0)
-                ++table.nY;
-            else
-                addTo(notes.leftOut, lineNumber(lineAt[at]), [&](PasteNote& n) {
-                    n.x = x;
-                    n.analyte = column.name;
-                });
-        }
+        if (!anyValue)
+            return refuseFormat("No cell below the names holds a value.");
+        RunSplit split = standardsOf(run, "", notes);
+        if (!split.analytes)
+            return refuseFormat(split.message->text);
+        pasted.analytes = std::move(*split.analytes);
+        pasted.run = std::move(run);
+        return {std::move(pasted), std::nullopt};
     }
-    if (!anyValue)
+
+    // A plain table counts the cells of its first line; an analyte its Y and errors.
+    std::vector<paste::AnalyteShape> shapes;
+    for (const AnalyteColumns& column : columns.analytes)
+        shapes.push_back({column.name, named ? (errorsOf(column) ? 3 : 2)
+                                             : static_cast<int>(cellCount(lines.front()))});
+    pasted.analytes = paste::buildAnalytes(
+        shapes, nData, taken,
+        [&](std::size_t a, std::size_t i) { return valuesOf(columns.analytes[a], i); }, notes);
+    if (std::none_of(pasted.analytes.begin(), pasted.analytes.end(),
+                     [](const Analyte& a) { return a.table.anyValue(); }))
         return refuseFormat("No cell below the names holds a value.");
     return {std::move(pasted), std::nullopt};
 }

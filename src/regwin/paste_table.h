@@ -2,6 +2,7 @@
 
 #include "model/analyte.h"
 #include "model/data_table.h"
+#include "model/run_table.h"
 #include "model/user_message.h"
 
 #include <QLocale>
@@ -69,12 +70,14 @@ struct PasteNotes {
 };
 
 // What a paste gives: one analyte without a name for a plain table, one per named column in
-// column order for a named table.
+// column order for a named table. A named table with a column of IDs is a run: `run` holds
+// every line, and the analytes the standards, the lines of the most frequent ID.
 struct PastedTable {
     std::vector<Analyte> analytes;
     bool named = false;
     std::size_t lines = 0;  // data lines of the text (below the names of a named table)
     PasteNotes notes;
+    std::optional<RunTable> run;
 };
 
 struct PasteResult {
@@ -96,6 +99,13 @@ struct PasteResult {
 // naming the column. Below the names an empty cell is no value (X excepted) and a short line
 // has empty cells at its end; each analyte takes the lines where it has a value. nData, the
 // largest X of all lines, is shared by the analytes.
+//
+// One further column of a named table may hold IDs: its name is one of kIdColumnNames (in
+// any case), its cells are text (trimmed, may be empty) that names each line. The table is
+// then a run: the standards are the lines of the most frequent ID (standardsOf), the other
+// lines samples, and the notes of values count the standards' values. Refused: a second
+// column of IDs, a sample line without a value of any analyte, and text on more than one
+// line of a column that is not a column of IDs (a column of IDs needs a names line).
 //
 // All cells of a text are read one way: either with "." as decimal point and no digit
 // grouping (blanks and no-break spaces around, a leading '+', the minus sign U+2212 and an

@@ -4,6 +4,7 @@
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
+#include "fit/regression.h"
 #include "fit/zigzag.h"
 #include "support/test_support.h"
 
@@ -48,6 +49,30 @@ TEST(Fits, EqualValuesKeepTheLineButHaveNoR)
     EXPECT_FALSE(f.r);
     EXPECT_NEAR(*f.b, 0, 1e-13);
     EXPECT_NEAR(f.a.value_or(NAN), .1, 1e-13);
+}
+
+// The shared straight line fitted to ln Y (plain and weighted) finds an exponential drift
+// exactly, and its value at X is back in Y units.
+TEST(Fits, LineInLnYFindsAnExponentialDrift)
+{
+    DataTable table;
+    std::vector<double> weights;
+    for (int x : {2, 5, 9, 14, 20, 27}) {
+        table.y[x] = 800 * std::exp(-0.02 * x);
+        weights.push_back(x % 2 ? 1.0 : 0.25);
+    }
+    table.nData = 27;
+    auto asX = [](int x) { return static_cast<double>(x); };
+    auto ln = [](double y) { return std::log(y); };
+    for (const RegressionFit& fit : {fitLine(table, 6, asX, ln),
+                                     fitWeightedLine(table, asX, weights, 1.0, ln)}) {
+        ASSERT_TRUE(fit.a && fit.b && fit.r);
+        EXPECT_NEAR(*fit.a, std::log(800.0), 1e-12);
+        EXPECT_NEAR(*fit.b, -0.02, 1e-14);
+        EXPECT_NEAR(*fit.r, -1, 1e-12);
+        const FitResult r = lineResult(fit, asX, [](double v) { return std::exp(v); });
+        EXPECT_NEAR(*r.value(40), 800 * std::exp(-0.8), 1e-9);
+    }
 }
 
 TEST(Fits, PolynomialDegreeLimitsAndSingularSystems)

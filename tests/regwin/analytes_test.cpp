@@ -1,8 +1,10 @@
-// Named tables: how the names line is read, and the export of many analytes, which must be
-// each analyte's own export side by side.
+// Named tables: how the names line is read, a column of IDs that makes the table a run of
+// standards and samples, and the export of many analytes, which must be each analyte's own
+// export side by side.
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/run_split.h"
 #include "regwin/status_text.h"
 #include "support/test_support.h"
 
@@ -18,10 +20,10 @@ namespace {
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 
 // "name:nCol:X=Y/err X=Y ..." of each analyte.
-std::string analytesOf(const PastedTable& t)
+std::string analytesOf(const std::vector<Analyte>& analytes)
 {
     std::string s;
-    for (const Analyte& a : t.analytes) {
+    for (const Analyte& a : analytes) {
         s += (s.empty() ? "" : " | ") + a.name + ":" + std::to_string(a.table.nCol) + ":" +
              std::to_string(a.table.nData) + ":";
         for (int x = 0; x <= a.table.nData; ++x) {
@@ -35,6 +37,24 @@ std::string analytesOf(const PastedTable& t)
         }
     }
     return s;
+}
+
+// "id@X" of each line of a run.
+std::string linesOf(const RunTable& run)
+{
+    std::string s;
+    for (const RunLine& line : run.lines)
+        s += (s.empty() ? "" : " ") + line.id + "@" + std::to_string(line.x);
+    return s;
+}
+
+// The cells of one column of a run, "-" where there is none.
+std::string cellsOf(const std::vector<std::optional<double>>& cells)
+{
+    std::ostringstream s;
+    for (const std::optional<double>& cell : cells)
+        s << (s.tellp() > 0 ? " " : "") << (cell ? std::to_string(*cell).substr(0, 4) : "-");
+    return s.str();
 }
 
 std::string refusal(const std::string& text)
@@ -60,7 +80,8 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
         kEnglish);
     ASSERT_TRUE(r.table) << r.message->text;
     EXPECT_TRUE(r.table->named);
-    EXPECT_EQ(analytesOf(*r.table),
+    EXPECT_FALSE(r.table->run);
+    EXPECT_EQ(analytesOf(r.table->analytes),
               "Cu:3:40: 1=11 2=20 | Zn:3:40: 2=0.2/0.01 | Pb SD:2:40: 1=7 | Pb:2:40: 1=1 | "
               "Ni:3:40: 1=5/0.1 | Co:3:40: 1=3/0.3");
     EXPECT_EQ(r.table->analytes[0].table.nY, 2);
@@ -97,6 +118,100 @@ TEST(NamedTable, RefusedNamesAndLines)
     EXPECT_EQ(refusal("X\tCu\n1\t2\n\n3\t4\n"), "Line 3 is empty.");
     EXPECT_EQ(refusal("X\tCu\n1\t2\n2\tn/a\n3\t4\n"), "Line 3, cell 2: \"n/a\" is not a number.");
     EXPECT_EQ(refusal("X\tCu\tZn\n1\n2\t\t\n3\n"), "No cell below the names holds a value.");
+
+    // A column of IDs: one only, below a names line; every sample has a value.
+    const std::string idNames = "ID, Sample, Sample ID, Name or Label.";
+    EXPECT_EQ(refusal("X\tID\tCu\tlabel\n1\tStd\t2\tA\n2\tS1\t3\tB\n3\tStd\t4\tC\n"),
+              "Column 4 (\"label\") is a second column of IDs beside column 2 (\"ID\"); a table "
+              "may have only one.");
+    EXPECT_EQ(refusal("1\tStd\t980\n2\tS1\t500\n3\tStd\t970\n"),
+              "Line 1, cell 2: \"Std\" is not a number; a column of IDs needs a names line above "
+              "the table, naming it " +
+                  idNames);
+    EXPECT_EQ(refusal("X\tSmp\tCu\n1\t2\t2\n2\tS1\t3\n3\tStd\t4\n"),
+              "Line 3, cell 2: \"S1\" is not a number; a column of IDs must be named " + idNames);
+    EXPECT_EQ(refusal("X\tID\tCu\tZn\n1\tStd\t2\t5\n2\tS1\t\t\n3\tStd\t4\t6\n"),
+              "Line 3, cell 2: the sample \"S1\" has no value of any analyte.");
+    EXPECT_EQ(refusal("X\tName\tCu\n1\tA\n2\tB\t3\n3\tA\n"),
+              "No line of the standard \"A\" holds a value.");
+    EXPECT_EQ(refusal("X\tName\tCu\n1\tA\n2\tB\n3\tA\n"), "No cell below the names holds a value.");
+}
+
+// A column of IDs makes a named table a run: every line is kept with its ID and cells (an ID
+// is text, never a number), and the analytes take the lines of the most frequent ID as a
+// table without IDs takes its lines; the others are samples. Another standard's ID, or a
+// pattern, splits the same run otherwise.
+TEST(NamedTable, RunTableSplitsIntoStandardsAndSamples)
+{
+    const PasteResult r = Paste_Table(
+        "X\t sample id \tCu\tCu err\tZn\n"
+        "1\tStd\t10\t0.5\t5\n"
+        "2\tS1\t11\t\t6\n"
+        "3\tStd\t12\t\t0\n"
+        "2\tStd\t13\t0.2\n"
+        "4\t S1 \t14\n"
+        "5\t\t15\n"
+        "6\tn/a\t\t\t7\n"
+        "7\tStd\n"
+        "1\tStd\t16\n",
+        kEnglish);
+    ASSERT_TRUE(r.table) << r.message->text;
+    ASSERT_TRUE(r.table->run);
+    const RunTable& run = *r.table->run;
+    EXPECT_EQ(run.idColumn, "sample id");
+    EXPECT_EQ(linesOf(run), "Std@1 S1@2 Std@3 Std@2 S1@4 @5 n/a@6 Std@7 Std@1");
+    EXPECT_EQ(run.lines.back().textLine, 10u);
+    EXPECT_EQ(run.analytes, (std::vector<std::string>{"Cu", "Zn"}));
+    EXPECT_EQ(cellsOf(run.reading[0]), "10.0 11.0 12.0 13.0 14.0 15.0 - - 16.0");
+    EXPECT_EQ(cellsOf(run.error[0]), "0.50 - - 0.20 - - - - -");
+    EXPECT_EQ(cellsOf(run.reading[1]), "5.00 6.00 0.00 - - - 7.00 - -");
+    EXPECT_EQ(run.nData, 7);
+    EXPECT_EQ(idsByFrequency(run), (std::vector<std::string>{"Std", "S1", "n/a"}));
+
+    // The standards only: the sample at X 2 neither replaces nor is replaced.
+    EXPECT_EQ(analytesOf(r.table->analytes), "Cu:3:7: 1=16 2=13/0.2 3=12 | Zn:2:7: 1=5 3=0");
+    EXPECT_EQ(pasteNotesText(*r.table),
+              "1 value replaced by a later line of the same X (line 2 by line 10: Cu at X 1); 1 "
+              "value left out with Y \u2264 0 (line 4: Zn at X 3)");
+
+    const RunSplit either = standardsOf(run, "S*");
+    ASSERT_TRUE(either.analytes) << either.message->text;
+    EXPECT_EQ(analytesOf(*either.analytes),
+              "Cu:3:7: 1=16 2=13/0.2 3=12 4=14 | Zn:2:7: 1=5 2=6 3=0");
+    // "?1" leaves the standard's line 9 without a value a sample; "Q*" matches no line.
+    EXPECT_EQ(standardsOf(run, "?1").message,
+              (UserMessage{"Line 9, cell 2: the sample \"Std\" has no value of any analyte.",
+                           MessageIcon::Exclamation, ""}));
+    EXPECT_EQ(standardsOf(run, "Q*").message->text, "No line's ID matches the standard \"Q*\".");
+}
+
+// The standard's pattern: '*' any run of characters, '?' one character (of UTF-8 text),
+// nothing else special; case-sensitive, the whole ID.
+TEST(NamedTable, StandardPatterns)
+{
+    const struct {
+        const char* pattern;
+        const char* id;
+        bool matches;
+    } cases[] = {
+        {"Std", "Std", true},     {"Std", "std", false},     {"Std", "Std2", false},
+        {"Std", "St", false},     {"S*", "S", true},         {"S*", "Std-1", true},
+        {"*-1", "Std-1", true},   {"*-1", "Std-12", false},  {"S?d", "Std", true},
+        {"S?d", "Sd", false},     {"?", "\u00d8", true},     {"??", "\u00d8", false},
+        {"a*b*c", "abbbc", true}, {"*a*b", "xaxxbc", false}, {"*", "", true},
+        {"", "", true},           {"", "x", false},          {"[a]", "a", false},
+        {"a.c", "abc", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(idMatches(c.pattern, c.id), c.matches) << c.pattern << " " << c.id;
+
+    // Of equally frequent IDs the first seen comes first; the empty ID is no standard's.
+    RunTable run;
+    for (const char* id : {"", "B", "A", "", "A", "B", "C", ""})
+        run.lines.push_back({id, 1, 2});
+    EXPECT_EQ(idsByFrequency(run), (std::vector<std::string>{"B", "A", "C"}));
+    EXPECT_EQ(standardPatternOf(run, ""), "B");
+    EXPECT_EQ(standardPatternOf(run, "A*"), "A*");
 }
 
 // Named tables of 2 to 30 analytes, with error columns, empty cells, Y <= 0, rejections and

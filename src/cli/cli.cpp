@@ -1004,16 +1004,6 @@ struct Input {
     }
 };
 
-// The run of a pasted table: its lines with their IDs, when it has an ID column.
-template <class Pasted>
-std::optional<RunTable> runOf(Pasted& pasted)
-{
-    if constexpr (requires { pasted.run; })
-        return std::move(pasted.run);
-    else
-        return std::nullopt;
-}
-
 // Puts the run's table into `state`: a session's (its rejections, the analyte it shows and
 // its settings, the options' over them) or the table read, with where it came from. The
 // import's messages go to `err`; on failure returns the result to give.
@@ -1052,7 +1042,7 @@ std::optional<CliResult> takeInput(State& state, const Input& in, const QCommand
         err +=
             std::string(kProgram) + ": " + in.name() + ": " + pasteNotesText(*pasted.table) + "\n";
     state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named,
-                          runOf(*pasted.table));
+                          std::move(pasted.table->run));
     state.source = {std::move(*bytesRead), env.locale.name().toStdString(), in.name()};
     return std::nullopt;
 }

@@ -400,16 +400,6 @@ std::string refusalOf(const UserMessage& message)
     return text;
 }
 
-// The run of a pasted table: its lines with their IDs, when it has an ID column.
-template <class Pasted>
-std::optional<RunTable> runOf(Pasted& pasted)
-{
-    if constexpr (requires { pasted.run; })
-        return std::move(pasted.run);
-    else
-        return std::nullopt;
-}
-
 SessionContents read(const Field& top)
 {
     const int version = top["formatVersion"].whole(1, INT_MAX);
@@ -439,7 +429,7 @@ SessionContents read(const Field& top)
                       (pasted.message ? refusalOf(*pasted.message) : std::string())};
     c.analytes = std::move(pasted.table->analytes);
     c.named = pasted.table->named;
-    c.run = runOf(*pasted.table);
+    c.run = std::move(pasted.table->run);
     if (c.run && !c.settings.standardPattern.empty()) {
         RunSplit split = standardsOf(*c.run, c.settings.standardPattern);
         if (!split.analytes)

@@ -541,12 +541,23 @@ void applyRejections(State& state, const std::vector<Rejection>& rejections)
     }
 }
 
+// Where the table of a run comes from: a session, a table file or standard input.
+struct Input {
+    std::optional<std::string> session;  // the bytes of --session's file name
+    std::string file;                    // the table file's; empty or "-": standard input
+
+    std::string name() const
+    {
+        return session ? *session : file.empty() || file == "-" ? "standard input" : file;
+    }
+};
+
 // The options that need a run table, each refused without one.
 constexpr std::array<const char*, 4> kRunOptions{"standard", "check", "check-reference",
                                                  "samples"};
 
-// The analytes of the run whose standards are the lines matching `pattern`; a rejection of
-// the analytes before stays where the analyte still has a standard with Y > 0.
+// The analytes of a session's run whose standards are the lines matching `pattern`; a
+// rejection of the session stays where the analyte still has a standard with Y > 0.
 void takeStandards(State& state, const std::string& pattern)
 {
     RunSplit split = standardsOf(*state.run, pattern);
@@ -587,11 +598,11 @@ void checkKnownValues(const State& state)
         }
 }
 
-// Of a run table: the standard the options choose (the most frequent ID when neither they
-// nor a session name one, said on standard error) and the known values checked against its
-// analytes and the correction. Without a run, the options that need one are refused.
-void takeRun(State& state, const QCommandLineParser& parser, const std::string& input,
-             std::string& err)
+// Of a run table: the standard the options choose for a session (a table read has taken it
+// already; the most frequent ID when neither they nor a session name one, said on standard
+// error) and the known values checked against its analytes and the correction. Without a
+// run, the options that need one are refused.
+void takeRun(State& state, const QCommandLineParser& parser, const Input& in, std::string& err)
 {
     if (!state.run) {
         for (const char* option : kRunOptions)
@@ -600,9 +611,10 @@ void takeRun(State& state, const QCommandLineParser& parser, const std::string& 
                                  ": the table has no ID column (ID, Sample, Sample ID, Name or "
                                  "Label), so no samples"};
     } else if (parser.isSet(QStringLiteral("standard"))) {
-        takeStandards(state, state.settings.standardPattern);
+        if (in.session)
+            takeStandards(state, state.settings.standardPattern);
     } else if (state.settings.standardPattern.empty()) {
-        err += std::string(kProgram) + ": " + input + ": the standard is '" +
+        err += std::string(kProgram) + ": " + in.name() + ": the standard is '" +
                standardPatternOf(*state.run, "") +
                "', the most frequent ID (--standard chooses another)\n";
     }
@@ -612,10 +624,9 @@ void takeRun(State& state, const QCommandLineParser& parser, const std::string& 
 // Readies the run of the input for the fits: the standard of a run table, the analytes
 // --analyte keeps and the rejections --reject asks for.
 LeftOut prepareRun(State& state, const QCommandLineParser& parser,
-                   const std::vector<Rejection>& rejections, const std::string& input,
-                   std::string& err)
+                   const std::vector<Rejection>& rejections, const Input& in, std::string& err)
 {
-    takeRun(state, parser, input, err);
+    takeRun(state, parser, in, err);
     LeftOut left = keepChosen(state, parser);
     applyRejections(state, rejections);
     return left;
@@ -993,16 +1004,23 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err)
 
 namespace {
 
-// Where the table of a run comes from: a session, a table file or standard input.
-struct Input {
-    std::optional<std::string> session;  // the bytes of --session's file name
-    std::string file;                    // the table file's; empty or "-": standard input
-
-    std::string name() const
-    {
-        return session ? *session : file.empty() || file == "-" ? "standard input" : file;
+// Of a run pasted, the analytes whose standards are the lines matching `pattern` (none: the
+// paste's, of the most frequent ID), with the notes of their values taken again. Why not
+// when no line matches.
+std::optional<std::string> takePastedStandard(PastedTable& table, const std::string& pattern)
+{
+    if (!table.run || pattern.empty())
+        return std::nullopt;
+    table.notes.replaced = table.notes.leftOut = table.notes.lonelyErrors = {};
+    RunSplit split = standardsOf(*table.run, pattern, table.notes);
+    if (!split.analytes) {
+        std::string why = split.message ? split.message->text : "no line matches '" + pattern + "'";
+        std::erase(why, '\r');
+        return why;
     }
-};
+    table.analytes = std::move(*split.analytes);
+    return std::nullopt;
+}
 
 // Puts the run's table into `state`: a session's (its rejections, the analyte it shows and
 // its settings, the options' over them) or the table read, with where it came from. The
@@ -1038,6 +1056,8 @@ std::optional<CliResult> takeInput(State& state, const Input& in, const QCommand
         appendMessage(err, *pasted.message);
     if (!pasted.table)
         return CliResult{kExitFailure, {}, err};
+    if (const auto refusal = takePastedStandard(*pasted.table, state.settings.standardPattern))
+        return CliResult{kExitUsage, {}, err + usageFailure("--standard: " + *refusal).err};
     if (pasted.table->notes.any())  // what the window's status line says after the paste
         err +=
             std::string(kProgram) + ": " + in.name() + ": " + pasteNotesText(*pasted.table) + "\n";
@@ -1059,11 +1079,11 @@ void checkOutputChoice(const QCommandLineParser& parser)
 }
 
 // Whether what is written needs the leave-one-out errors: the summary and the report show
-// them, the samples may be corrected with the method that predicts best.
-bool needsLeaveOneOut(const QCommandLineParser& parser)
+// them, the samples corrected with the method that predicts best need them to know it.
+bool needsLeaveOneOut(const QCommandLineParser& parser, const Settings& settings)
 {
     return parser.isSet(QStringLiteral("summary")) || parser.isSet(QStringLiteral("report")) ||
-           parser.isSet(QStringLiteral("samples"));
+           (parser.isSet(QStringLiteral("samples")) && settings.correctWith == kBestMethod);
 }
 
 // What standard output gets: the summary, the samples or the export.
@@ -1160,7 +1180,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
     LeftOut leftOut;
     try {
-        leftOut = prepareRun(state, parser, rejects.xs, in.name(), result.err);
+        leftOut = prepareRun(state, parser, rejects.xs, in, result.err);
         if (plot && plot->perAnalyte && !state.named)
             throw UsageError{"--plot: %a needs a table with a names line"};
     } catch (const UsageError& e) {
@@ -1176,7 +1196,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
                 analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
     A_PLOT(state, fmt, Drawing::Skip,
-           needsLeaveOneOut(parser) ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
+           needsLeaveOneOut(parser, state.settings) ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
     appendRunMessages(result.err, state);
     if (state.settings.weightByErrors)
         for (const Analyte& analyte : state.analytes)

@@ -33,17 +33,33 @@
 // "per_analyte" column is the time per analyte, the same at 60 as at 1 when the work grows
 // only with the number of analytes.
 //
+// "samples" takes a run of 6000 lines (X = 5, 10, ... 30000) with an ID column and 60
+// analytes, every third line the standard (2000) and the others samples (4000, each with
+// an error), built directly as the paste would leave it, every method ticked: after a
+// plot-and-calculate run with the leave-one-out errors (not timed), samplesText, the
+// corrected samples of every analyte by the method that predicts best (what
+// kalibrix-cli --samples writes); "export run" the exportText of the same run, which the
+// samples should take at most 1.5 times as long as.
+//
+// "smoothing spline" fits the smoothing spline to a standard at every 5th position (60,
+// 600 and 6000 standards), the choice of its smoothing by the leave-one-out error included,
+// and gives its leave-one-out errors: what the method adds to a run.
+//
 // By default each case runs 7 times and only the median is printed; any --benchmark_*
 // option given on the command line takes precedence over these defaults.
 
 #include "app/memory.h"
 #include "app/app_path.h"
 #include "app/startup.h"
+#include "fit/data_stat.h"
+#include "fit/leave_one_out.h"
+#include "fit/smoothing_fit.h"
 #include "regwin/number_format.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
 #include "regwin/plot.h"
+#include "regwin/samples.h"
 #include "regwin/qt/plot_painter.h"
 
 #include <benchmark/benchmark.h>
@@ -379,6 +395,92 @@ void BM_Analytes(benchmark::State& st)
         analytes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// The run of "samples": 6000 lines, every third the standard "STD", the others samples, and
+// `analytes` analytes each on its own level; the analytes hold the standards.
+State runState(int analytes)
+{
+    constexpr int kLines = kMaxX / kImportSpacing;
+    Noise noise(31337);
+    RunTable run;
+    run.idColumn = "ID";
+    run.reading.resize(static_cast<size_t>(analytes));
+    run.error.resize(static_cast<size_t>(analytes));
+    std::vector<Analyte> fresh(static_cast<size_t>(analytes));
+    for (int a = 0; a < analytes; ++a) {
+        run.analytes.push_back("E" + std::to_string(a + 1));
+        fresh[static_cast<size_t>(a)].name = run.analytes.back();
+        fresh[static_cast<size_t>(a)].table.nData = kMaxX;
+        fresh[static_cast<size_t>(a)].table.nCol = 3;
+    }
+    for (int k = 0; k < kLines; ++k) {
+        const int x = (k + 1) * kImportSpacing;
+        const bool standard = k % 3 == 0;
+        run.lines.push_back(
+            {standard ? "STD" : "S" + std::to_string(k), x, static_cast<size_t>(k) + 2});
+        for (std::size_t a = 0; a < fresh.size(); ++a) {
+            const double y =
+                driftValue(x, noise) * static_cast<double>(a + 1) * (standard ? 1 : 0.8);
+            const double err = errorValue(y, noise);
+            run.reading[a].push_back(y);
+            run.error[a].push_back(err);
+            if (standard) {
+                DataTable& t = fresh[a].table;
+                t.y[static_cast<size_t>(x)] = y;
+                t.yErr[static_cast<size_t>(x)] = err;
+                ++t.nY;
+            }
+        }
+    }
+    run.nData = kMaxX;
+    State state = benchState(1);
+    state.settings.standardPattern = "STD";
+    state.settings.correctWith = "best";
+    state.replaceAnalytes(std::move(fresh), true, std::move(run));
+    return state;
+}
+
+// "samples" (samplesText) and "export run" (exportText) of runState, each after a fresh
+// run with the leave-one-out errors.
+template <bool Samples>
+void BM_RunOutput(benchmark::State& st)
+{
+    State state = runState(static_cast<int>(st.range(0)));
+    std::size_t bytes = 0;
+    for (auto _ : st) {
+        st.PauseTiming();
+        requireRun(A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
+        st.ResumeTiming();
+        std::string text =
+            Samples ? samplesText(state, benchFormat()) : exportText(state, benchFormat());
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    st.SetLabel(std::to_string(bytes / 1024) + " KiB");
+}
+
+void BM_SmoothingSpline(benchmark::State& st)
+{
+    const State state = benchState(1);
+    DataTable table;
+    Noise noise(11);
+    const auto nData = static_cast<int>(st.range(0));
+    for (int x = 5; x <= nData; x += 5)
+        table.y[static_cast<size_t>(x)] = driftValue(x, noise);
+    table.nData = nData;
+    const DataStats stats = Data_Stat(table, true);
+    for (auto _ : st) {
+        const FitInput input{table, stats, state.student, state.settings};
+        const FitOutcome fit = fitSmoothingSpline(input);
+        LooWorkspace workspace(table);
+        const LooErrors errors = looSmoothingSpline(input, workspace);
+        if (!fit.result || errors.empty()) {
+            st.SkipWithError("no smoothing spline");
+            return;
+        }
+        benchmark::DoNotOptimize(errors.data());
+    }
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     b->Arg(300)->Arg(3000)->Arg(kMaxX)->Unit(benchmark::kMillisecond);
@@ -400,6 +502,9 @@ BENCHMARK(BM_CalculateWeighted)->Name("calculate weighted")->Apply(sizes);
 BENCHMARK(BM_Run<LeaveOneOutErrors::Skip, true>)->Name("run weighted")->Apply(sizes);
 BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->Apply(sizes);
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunOutput<true>)->Name("samples")->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunOutput<false>)->Name("export run")->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothingSpline)->Name("smoothing spline")->Apply(sizes);
 
 // The console table with only the median of each case (all rows when the run has no
 // repetitions).

@@ -11,6 +11,11 @@ namespace kalibrix {
 // relative to the standard), 0 for a difference and for a delta.
 double defaultKnownValue(CorrectionKind kind);
 
+// Whether `kind` takes `value` as a known value: a ratio only above 0, a delta only above
+// -1000 per mil (a ratio of the standard to the reference above 0), a difference any
+// finite number. The front ends refuse the others.
+bool knownValueAccepted(CorrectionKind kind, double value);
+
 // A corrected sample: its value and its standard uncertainty (none where the method gives
 // no uncertainty at the sample's X), with the effective degrees of freedom of that
 // uncertainty (Welch-Satterthwaite, rounded down; none: as good as infinite, the
@@ -34,8 +39,12 @@ struct CorrectionInput {
 //   ratio:      reading * R / S
 //   difference: reading - S + R
 //   delta:      (reading / S * (1 + R / 1000) - 1) * 1000
-// No result where the value is not a finite number (S = 0 for a ratio or a delta, for
-// example); no uncertainty where it is not one.
+// The standard uncertainty is sqrt(sum (c_i u_i)^2) over the three with the sensitivities
+// c_i = d corrected / d input; its degrees of freedom those of u_S (Welch-Satterthwaite,
+// the other two known as if from infinitely many), none where u_S has none or adds nothing.
+// No result where the known value is not accepted or the value is not a finite number
+// (S = 0 for a ratio or a delta, for example); no uncertainty where S(X) has none or it is
+// not a finite number.
 std::optional<CorrectedValue> correct(CorrectionKind kind, const CorrectionInput& in);
 
 }  // namespace kalibrix

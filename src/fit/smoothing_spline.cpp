@@ -66,36 +66,38 @@ void inverseBands(const std::vector<double>& d, const std::vector<double>& l1,
 bool factor(Bands& b, std::span<const double> y, double lambda, std::vector<double>& z)
 {
     const std::size_t m = b.m;
-    b.d.assign(m, 0.0);
-    b.l1.assign(m + 1, 0.0);
-    b.l2.assign(m + 2, 0.0);
+    b.d.resize(m);
+    b.l1.resize(m + 1);
+    b.l2.resize(m + 2);
+    z.resize(m);
+    b.l1[0] = 0;
+    b.l2[0] = 0;
+    b.l2[1] = 0;
+    if (m >= 1)
+        b.l1[m] = 0;
+    if (m >= 2)
+        b.l2[m] = 0;
+    b.l2[m + 1] = 0;
+    double d1 = 0, d2 = 0;  // D of the two columns before
+    double z1 = 0, z2 = 0;  // z of the two columns before
     for (std::size_t c = 0; c < m; ++c) {
-        double b0 = b.r0[c] + lambda * b.m0[c];
-        if (c >= 1)
-            b0 -= b.l1[c] * b.l1[c] * b.d[c - 1];
-        if (c >= 2)
-            b0 -= b.l2[c] * b.l2[c] * b.d[c - 2];
+        const double l1 = b.l1[c], l2 = b.l2[c];
+        const double b0 = b.r0[c] + lambda * b.m0[c] - l1 * l1 * d1 - l2 * l2 * d2;
         if (!(b0 > 0) || !std::isfinite(b0))
             return false;
         b.d[c] = b0;
         const double inverse = 1 / b0;
-        if (c + 1 < m) {
-            double b1 = b.r1[c] + lambda * b.m1[c];
-            if (c >= 1)
-                b1 -= b.l2[c + 1] * b.l1[c] * b.d[c - 1];
-            b.l1[c + 1] = b1 * inverse;
-        }
+        if (c + 1 < m)
+            b.l1[c + 1] = (b.r1[c] + lambda * b.m1[c] - b.l2[c + 1] * l1 * d1) * inverse;
         if (c + 2 < m)
             b.l2[c + 2] = lambda * b.m2[c] * inverse;
-    }
-    z.resize(m);
-    for (std::size_t c = 0; c < m; ++c) {
-        double v = b.q0[c] * y[c] + b.q1[c] * y[c + 1] + b.q2[c] * y[c + 2];
-        if (c >= 1)
-            v -= b.l1[c] * z[c - 1];
-        if (c >= 2)
-            v -= b.l2[c] * z[c - 2];
+        const double v = (y[c] * b.q0[c] + y[c + 1] * b.q1[c] + y[c + 2] * b.q2[c]) - l1 * z1 -
+                         l2 * z2;
         z[c] = v;
+        z2 = z1;
+        z1 = v;
+        d2 = d1;
+        d1 = b0;
     }
     return true;
 }
@@ -162,22 +164,16 @@ double looCriterion(const Bands& b, std::span<const double> w, double lambda,
     double gamma[3] = {0, 0, 0}, s0[3] = {0, 0, 0}, s1[3] = {0, 0, 0}, s2[3] = {0, 0, 0};
     double sum = 0, weight = 0, edf = 0;
     bool finite = true;
-    // Row r, once the columns r - 2 .. r it has are in the window at column c.
+    // Row r, once the columns r - 2 .. r it has are in the window at column c = r - 2 (its
+    // entries q2[c], q1[c+1], q0[c+2] at window places 0, 1, 2), or at column 0 for the
+    // first two rows. An entry of a column beyond the last is 0.
     auto row = [&](std::size_t r, std::size_t c) {
         double e[3] = {0, 0, 0};
-        std::size_t at[3] = {0, 0, 0};
-        int k = 0;
-        for (std::size_t col = r >= 2 ? r - 2 : 0; col <= r && col < m; ++col) {
-            e[k] = b.q(r, col);
-            at[k++] = col - c;
-        }
-        double qg = 0, qsq = 0;
-        for (int i = 0; i < k; ++i) {
-            qg += e[i] * gamma[at[i]];
-            qsq += e[i] * e[i] * s0[at[i]];
-            for (int j = i + 1; j < k; ++j)
-                qsq += 2 * e[i] * e[j] * (at[j] - at[i] == 1 ? s1[at[i]] : s2[at[i]]);
-        }
+        for (std::size_t col = r >= 2 ? r - 2 : 0; col <= r && col < m; ++col)
+            e[col - c] = b.q(r, col);
+        const double qg = e[0] * gamma[0] + e[1] * gamma[1] + e[2] * gamma[2];
+        const double qsq = e[0] * e[0] * s0[0] + e[1] * e[1] * s0[1] + e[2] * e[2] * s0[2] +
+                           2 * (e[0] * e[1] * s1[0] + e[1] * e[2] * s1[1] + e[0] * e[2] * s2[0]);
         const double rest = lambda * qsq / w[r];  // 1 - h_rr
         if (!(rest > 1e-9)) {
             finite = false;

@@ -65,7 +65,9 @@ AnalyteSamples correctSamples(const State& state, std::size_t a);
 // line ends, numbers as the export writes them.
 std::string samplesText(const State& state, const NumberFormat& fmt);
 
-// The window's copy of the samples of analyte `a`: tab-separated, one title line.
+// The window's copy of the samples of analyte `a`: the columns of samplesText without
+// Analyte, tab-separated, one title line, every line ended by CR LF as spreadsheets copy
+// and paste text.
 std::string samplesClipboardText(const State& state, std::size_t a, const NumberFormat& fmt);
 
 }  // namespace kalibrix

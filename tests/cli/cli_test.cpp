@@ -353,7 +353,14 @@ TEST(Cli, RunTablesGiveTheirCorrectedSamples)
         EXPECT_EQ(chosen.out, r.out) << pattern;
         EXPECT_TRUE(chosen.err.isEmpty()) << chosen.err.toStdString();
     }
-    expectFailure(cli(options + QStringList{"--standard", "X*"}, kRun), 2, "--standard: ");
+    expectFailure(cli(options + QStringList{"--standard", "X*"}, kRun), 2,
+                  "--standard: No line's ID matches the standard \"X*\".");
+    // What the paste took otherwise than written is said of the chosen standard's values.
+    const QByteArray twice = "Pos\tID\tCu\n1\tSTD\t10\n2\tB\t5\n2\tB\t6\n3\tSTD\t12\n";
+    EXPECT_FALSE(cli({}, twice).err.contains("replaced"));
+    EXPECT_TRUE(cli({"--standard", "B"}, twice)
+                    .err.contains("1 value replaced by a later line of the same X (line 3 by line "
+                                  "4: Cu at X 2)"));
     expectFailure(cli({"--reference", "Fe=2"}, kRun), 2, "--reference: the table has no analyte 'Fe'");
 
     // The check standard "QC" at X = 4: Cu 130 * 2 / 140 against its known value 2.
@@ -375,6 +382,15 @@ TEST(Cli, RunTablesGiveTheirCorrectedSamples)
     EXPECT_EQ(cli({"--session", saved, "--samples", "--max-gap", "none", "--reference", "1"}, "")
                   .out,
               cli(check.mid(0, 6) + QStringList{"--samples", "--reference", "1"}, kRun).out);
+    // Another standard for a session: its rejections stay where that one has a standard.
+    ASSERT_EQ(cli({"--reject", "5", "--save-session", saved}, kRun).status, 0);
+    for (const auto& [pattern, rejected] : {std::pair{"S?D", "Cu\tRejected:\t1"},
+                                            {"*", "Cu\tRejected:\t1"},
+                                            {"QC", "Cu\tRejected:\t0"}})
+        EXPECT_TRUE(cli({"--session", saved, "--standard", pattern, "--summary"}, "")
+                        .lines()
+                        .contains(rejected))
+            << pattern;
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)

@@ -553,8 +553,7 @@ struct Input {
 };
 
 // The options that need a run table, each refused without one.
-constexpr std::array<const char*, 4> kRunOptions{"standard", "check", "check-reference",
-                                                 "samples"};
+constexpr std::array<const char*, 4> kRunOptions{"standard", "check", "check-reference", "samples"};
 
 // The analytes of a session's run whose standards are the lines matching `pattern`; a
 // rejection of the session stays where the analyte still has a standard with Y > 0.
@@ -586,8 +585,8 @@ void checkKnownValues(const State& state)
         for (const auto& [name, value] : *known) {
             const std::string option = known == &s.known ? "--reference" : "--check-reference";
             if (!name.empty() && !state.named)
-                throw UsageError{option + ": the table has no names line, so no analyte '" +
-                                 name + "'"};
+                throw UsageError{option + ": the table has no names line, so no analyte '" + name +
+                                 "'"};
             if (!name.empty() && std::none_of(state.analytes.begin(), state.analytes.end(),
                                               [&](const Analyte& a) { return a.name == name; }))
                 throw UsageError{option + ": the table has no analyte '" + name + "'"};
@@ -734,8 +733,9 @@ std::string summaryHelp()
            "  Suggested  <the X suggested for rejection, one a cell>\n"
            "  then one row per parameter of the \"" +
            listed + "\" fit: P0 <value> ... dsig <value>\n" +
-           wrapped("  ", "and with --check the check standard's rows: Check count, Check mean, "
-                         "Check SD, Check bias, Check z (empty where there is no such figure).");
+           wrapped("  ",
+                   "and with --check the check standard's rows: Check count, Check mean, "
+                   "Check SD, Check bias, Check z (empty where there is no such figure).");
 }
 
 }  // namespace
@@ -1196,7 +1196,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
                 analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
     A_PLOT(state, fmt, Drawing::Skip,
-           needsLeaveOneOut(parser, state.settings) ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
+           needsLeaveOneOut(parser, state.settings) ? LeaveOneOutErrors::Compute
+                                                    : LeaveOneOutErrors::Skip);
     appendRunMessages(result.err, state);
     if (state.settings.weightByErrors)
         for (const Analyte& analyte : state.analytes)

@@ -23,8 +23,9 @@ const std::string kNamed =
     "Pos\tCu\tCu err\tZn/66\n5\t980\t9\t50\n10\t770\t8\t\n"
     "15\t700\t\t60\n25\t550\t5\t70\n27\t500\t5\t80\n";
 // A run: the standard "STD" and, with "S?D", also "SXD"; samples "A" and "B", a check "QC".
-const std::string kRun = "Pos\tID\tCu\tZn/66\n1\tSTD\t110\t55\n2\tA\t60\t30\n3\tSXD\t130\t65\n"
-                         "4\tQC\t130\t65\n5\tSTD\t150\t75\n6\tB\t75\t35\n7\tSTD\t170\t85\n";
+const std::string kRun =
+    "Pos\tID\tCu\tZn/66\n1\tSTD\t110\t55\n2\tA\t60\t30\n3\tSXD\t130\t65\n"
+    "4\tQC\t130\t65\n5\tSTD\t150\t75\n6\tB\t75\t35\n7\tSTD\t170\t85\n";
 const std::string kGerman = "5\t980,5\r\n10\t770,25\r\n15\t700\r\n25\t550\r\n27\t500\r\n";
 
 // The started state with `text` pasted in `locale`, the standard of a run matching `pattern`,
@@ -180,13 +181,15 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged + std::string("\"settings\".\"correction\" is \"sum\", not one of \"ratio\", "
                                "\"difference\", \"delta\".")},
         {changed("\"correctWith\": \"best\"", "\"correctWith\": \"poly9\""),
-         damaged + std::string("\"settings\".\"correctWith\" names the method \"poly9\", not one "
-                               "of ") + [] {
-             std::string names;
-             for (const FitMethod& m : fitMethods())
-                 names += m.name + std::string(", ");
-             return names + "best.";
-         }()},
+         damaged +
+             std::string("\"settings\".\"correctWith\" names the method \"poly9\", not one "
+                         "of ") +
+             [] {
+                 std::string names;
+                 for (const FitMethod& m : fitMethods())
+                     names += m.name + std::string(", ");
+                 return names + "best.";
+             }()},
         {changed("\"maxGap\": null", "\"maxGap\": 0"),
          damaged + std::string("\"settings\".\"maxGap\" is 0, not above 0.")},
         {changed("\"value\": 1000", "\"value\": 0"),

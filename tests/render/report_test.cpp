@@ -143,7 +143,10 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     // were corrected, and its samples fill further pages, the title row atop each.
     std::string text = "Pos\tID\tCu\tZn\n";
     for (int x = 1; x <= 240; ++x)
-        text += std::to_string(x) + (x % 2 ? "\tSTD\t" : x % 10 == 0 ? "\tQC\t" : "\tS\t") +
+        text += std::to_string(x) +
+                (x % 2         ? "\tSTD\t"
+                 : x % 10 == 0 ? "\tQC\t"
+                               : "\tS\t") +
                 std::to_string(1000 + 2 * x + x % 3) + "\t" + std::to_string(50 + x % 7) + "\n";
     State run = test::startedState();
     PasteResult pastedRun = Paste_Table(text, QLocale::c());
@@ -159,16 +162,18 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     const QString all = pagesOf(runFile).join(u' ');
     const QString titles = QStringLiteral(" ID X Reading S(X) \u00b1 u Corrected \u00b1 u Flag ");
     EXPECT_GT(all.count(titles), 2) << all.toStdString();
-    EXPECT_TRUE(all.contains(" Correction: ratio with the known value 2\u00b10.01; correct with: "
-                             "linear (Linear regression); standard: STD; check standard: QC "));
+    EXPECT_TRUE(
+        all.contains(" Correction: ratio with the known value 2\u00b10.01; correct with: "
+                     "linear (Linear regression); standard: STD; check standard: QC "));
     EXPECT_TRUE(all.contains(" Correction: ratio with the known value 1; "));  // Zn
     for (std::size_t a = 0; a < run.analytes.size(); ++a) {
         const AnalyteSamples samples = correctSamples(run, a);
         ASSERT_EQ(samples.samples.size(), 120u);
         ASSERT_TRUE(samples.check);
-        EXPECT_TRUE(all.contains(QStringLiteral(" Check standard: %1 corrected; mean %2;")
-                                     .arg(samples.check->count)
-                                     .arg(QString::fromStdString(Rounding(samples.check->mean, fmt)))));
+        EXPECT_TRUE(
+            all.contains(QStringLiteral(" Check standard: %1 corrected; mean %2;")
+                             .arg(samples.check->count)
+                             .arg(QString::fromStdString(Rounding(samples.check->mean, fmt)))));
         for (const CorrectedSample& sample : samples.samples) {
             auto shown = [&fmt](const std::optional<double>& v, const std::optional<double>& hw) {
                 return Rounding(v, fmt) + (hw ? " \u00b1 " + Rounding(hw, fmt) : "");

@@ -357,8 +357,9 @@ QString correctionLine(const State& state, const Analyte& analyte, const Analyte
     if (samples.method)
         method += QStringLiteral(" (%1)").arg(
             methodLabel(fitMethods()[*samples.method], analyte.results.degreeText));
-    QString line = QStringLiteral("Correction: %1 with the known value %2; correct with: %3; "
-                                  "standard: %4")
+    QString line = QStringLiteral(
+                       "Correction: %1 with the known value %2; correct with: %3; "
+                       "standard: %4")
                        .arg(QLatin1String(correctionName(s.correction)),
                             qstr(knownValueText(knownOf(s, analyte.name))), method,
                             qstr(standardPatternOf(*state.run, s.standardPattern)));

@@ -220,6 +220,12 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
              return s.replace(s.find("    5\n"), 6, "    0\n");
          }(),
          damaged + std::string("\"rejected\" is 0, not a whole number from 1 to 30000.")},
+        // A run's standard that matches none of its lines.
+        {[] {
+             std::string s = sessionText(pasted(kRun, "C", {}, 0, "S?D"));
+             return s.replace(s.find("\"S?D\""), 5, "\"X*\"");
+         }(),
+         "The session's table is refused: No line's ID matches the standard \"X*\"."},
         {changed("\"shown\": \"Zn/66\"", "\"shown\": \"Fe\""),
          damaged + std::string("\"shown\" is \"Fe\", which the table does not have.")},
     };

@@ -179,6 +179,11 @@ std::string withDegree(std::string_view text, std::string_view degree)
     return out;
 }
 
+std::string methodLabel(const FitMethod& method, std::string_view degree)
+{
+    return withDegree(method.summaryRow ? method.summaryRow : method.row.caption, degree);
+}
+
 Settings defaultSettings()
 {
     Settings s;

@@ -24,6 +24,10 @@ std::optional<std::size_t> methodNamed(std::string_view name);
 // `text` with "{degree}" replaced by `degree`.
 std::string withDegree(std::string_view text, std::string_view degree);
 
+// A method's name for the user in a table's row or column: its summary row, or its caption
+// in the window, the degree written in.
+std::string methodLabel(const FitMethod& method, std::string_view degree);
+
 // The settings of the window at start-up: every box as the method table says, the degree
 // "6", both scales "Full", "All data", the band shown; no level yet (the window chooses it
 // when it is set up, kalibrix-cli from its options).

@@ -2,6 +2,7 @@
 
 #include "fit/correction.h"
 #include "fit/method_table.h"
+#include "regwin/known_values.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/rounding.h"
 #include "regwin/run_split.h"
@@ -29,8 +30,6 @@
 namespace kalibrix {
 
 namespace {
-
-constexpr double kLowestDelta = -1000;  // a delta's known value must lie above it
 
 // A number as the user types it: in the locale's way, or with "." as decimal point.
 std::optional<double> readNumber(const QString& text, const QLocale& locale)
@@ -79,22 +78,9 @@ QString inFull(const std::optional<double>& v, const std::optional<double>& h,
     return text;
 }
 
-const char* kindName(CorrectionKind kind)
-{
-    switch (kind) {
-    case CorrectionKind::Ratio:
-        return "ratio";
-    case CorrectionKind::Difference:
-        return "difference";
-    case CorrectionKind::Delta:
-        return "delta";
-    }
-    return "";
-}
-
 }  // namespace
 
-std::variant<std::optional<KnownValue>, std::string> readKnownValue(const QString& text,
+std::variant<std::optional<KnownValue>, std::string> readLocaleKnownValue(const QString& text,
                                                                    const QLocale& locale)
 {
     const QString t = text.trimmed();
@@ -127,21 +113,12 @@ std::variant<std::optional<KnownValue>, std::string> readKnownValue(const QStrin
     return std::optional<KnownValue>(known);
 }
 
-QString knownValueText(const KnownValue& known, const QLocale& locale)
+QString localeKnownValueText(const KnownValue& known, const QLocale& locale)
 {
     QString text = numberText(known.value, locale);
     if (known.u)
         text += QStringLiteral(" \u00b1 ") + numberText(*known.u, locale);
     return text;
-}
-
-std::optional<std::string> knownValueRefusal(CorrectionKind kind, double value)
-{
-    if (kind == CorrectionKind::Ratio && !(value > 0))
-        return std::string("a ratio needs a known value above 0");
-    if (kind == CorrectionKind::Delta && !(value > kLowestDelta))
-        return std::string("a delta needs a known value above -1000");
-    return std::nullopt;
 }
 
 SamplesModel::SamplesModel(const NumberFormat& fmt, QObject* parent)
@@ -338,12 +315,12 @@ void RunPanel::connectHandlers()
         const auto kind = static_cast<CorrectionKind>(index);
         Settings& settings = m_state.settings;
         for (const auto& [analyte, known] : settings.known) {
-            if (const std::optional<std::string> why = knownValueRefusal(kind, known.value)) {
+            if (const std::optional<std::string> why = knownValueProblem(kind, known)) {
                 const QSignalBlocker quiet(cboCorrection);
                 cboCorrection->setCurrentIndex(static_cast<int>(settings.correction));
                 refuse(tr("The correction stays a %1: the known value %2 %3 cannot serve it "
                           "(%4).")
-                           .arg(QString::fromUtf8(kindName(settings.correction)),
+                           .arg(QString::fromUtf8(correctionName(settings.correction)),
                                 numberText(known.value, m_locale),
                                 analyte.empty() ? tr("of every analyte")
                                                 : tr("of %1").arg(QString::fromStdString(analyte)),
@@ -412,9 +389,9 @@ void RunPanel::showSettings()
     auto showKnown = [&](QLineEdit* field, const std::map<std::string, KnownValue>& values,
                          const QString& fallback) {
         const auto own = values.find(name);
-        field->setText(own != values.end() ? knownValueText(own->second, m_locale) : QString());
+        field->setText(own != values.end() ? localeKnownValueText(own->second, m_locale) : QString());
         const auto every = values.find("");
-        field->setPlaceholderText(every != values.end() ? knownValueText(every->second, m_locale)
+        field->setPlaceholderText(every != values.end() ? localeKnownValueText(every->second, m_locale)
                                                         : fallback);
     };
     showKnown(txtKnown, settings.known,
@@ -459,14 +436,14 @@ void RunPanel::takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& va
 {
     const std::string name = shownName();
     const auto own = values.find(name);
-    const QString now = own != values.end() ? knownValueText(own->second, m_locale) : QString();
-    auto read = readKnownValue(field->text(), m_locale);
+    const QString now = own != values.end() ? localeKnownValueText(own->second, m_locale) : QString();
+    auto read = readLocaleKnownValue(field->text(), m_locale);
     std::string why;
     if (const std::string* problem = std::get_if<std::string>(&read))
         why = *problem;
     const std::optional<KnownValue>* known = std::get_if<std::optional<KnownValue>>(&read);
     if (why.empty() && standard && known && *known)
-        why = knownValueRefusal(m_state.settings.correction, (*known)->value).value_or("");
+        why = knownValueProblem(m_state.settings.correction, **known).value_or("");
     if (!why.empty()) {
         field->setText(now);  // before the message: its focus change finds nothing new
         refuse(tr("The known value of %1 stays %2: %3.")
@@ -482,7 +459,7 @@ void RunPanel::takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& va
         values[name] = **known;
     else
         values.erase(name);
-    field->setText(*known ? knownValueText(**known, m_locale) : QString());
+    field->setText(*known ? localeKnownValueText(**known, m_locale) : QString());
     changed();
 }
 

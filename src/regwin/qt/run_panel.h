@@ -26,13 +26,10 @@ namespace kalibrix {
 // A known value as typed in the window: a number of `locale` (or with "." as decimal point),
 // optionally followed by "±" (or "+-", "+/-") and its standard uncertainty; empty text is no
 // value of its own. The reason in words when the text is neither.
-std::variant<std::optional<KnownValue>, std::string> readKnownValue(const QString& text,
-                                                                   const QLocale& locale);
-// The text of a known value as readKnownValue reads it back: "1000 ± 0.2".
-QString knownValueText(const KnownValue& known, const QLocale& locale);
-// Why `value` cannot be the standard's known value of a correction of `kind` (a ratio
-// needs one above 0, a delta one above -1000); none when it can.
-std::optional<std::string> knownValueRefusal(CorrectionKind kind, double value);
+std::variant<std::optional<KnownValue>, std::string> readLocaleKnownValue(const QString& text,
+                                                                         const QLocale& locale);
+// The text of a known value in `locale` as readLocaleKnownValue reads it back: "1000 ± 0.2".
+QString localeKnownValueText(const KnownValue& known, const QLocale& locale);
 
 // The corrected samples of one analyte as the window's samples table shows them: ID, X,
 // reading, S(X) ± u, corrected ± u and flag, the figures as the results grid rounds them

@@ -81,15 +81,15 @@ QString inFull(const std::optional<double>& v, const std::optional<double>& h,
 }  // namespace
 
 std::variant<std::optional<KnownValue>, std::string> readLocaleKnownValue(const QString& text,
-                                                                   const QLocale& locale)
+                                                                          const QLocale& locale)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
         return std::optional<KnownValue>();
     QString value = t;
     QString uncertainty;
-    for (const QString& sign : {QStringLiteral("\u00b1"), QStringLiteral("+/-"),
-                                QStringLiteral("+-")}) {
+    for (const QString& sign :
+         {QStringLiteral("\u00b1"), QStringLiteral("+/-"), QStringLiteral("+-")}) {
         const qsizetype at = t.indexOf(sign);
         if (at < 0)
             continue;
@@ -198,9 +198,8 @@ QVariant SamplesModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const headings[kColumns] = {"ID",         "X",
-                                                   "Reading",    "S(X) \u00b1 u",
-                                                   "Corrected \u00b1 u", "Flag"};
+    static const char* const headings[kColumns] = {
+        "ID", "X", "Reading", "S(X) \u00b1 u", "Corrected \u00b1 u", "Flag"};
     return section >= 0 && section < kColumns ? QVariant(QString::fromUtf8(headings[section]))
                                               : QVariant();
 }
@@ -268,9 +267,9 @@ void RunPanel::build()
     cmdCopySamples->setToolTip(
         tr("Copy the samples table of the analyte shown to the clipboard (Ctrl+Shift+C)"));
     form->addWidget(cmdCopySamples, 3, 2, 1, 2);
-    for (QWidget* field : std::initializer_list<QWidget*>{
-             cboStandard, cboCorrectWith, cboCorrection, txtKnown, txtMaxGap, txtCheckPattern,
-             txtCheckKnown})
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{cboStandard, cboCorrectWith, cboCorrection, txtKnown,
+                                         txtMaxGap, txtCheckPattern, txtCheckKnown})
         field->setFixedWidth(110);  // the samples table takes the rest
     form->setRowStretch(4, 1);
     outer->addLayout(form);
@@ -389,16 +388,18 @@ void RunPanel::showSettings()
     auto showKnown = [&](QLineEdit* field, const std::map<std::string, KnownValue>& values,
                          const QString& fallback) {
         const auto own = values.find(name);
-        field->setText(own != values.end() ? localeKnownValueText(own->second, m_locale) : QString());
+        field->setText(own != values.end() ? localeKnownValueText(own->second, m_locale)
+                                           : QString());
         const auto every = values.find("");
-        field->setPlaceholderText(every != values.end() ? localeKnownValueText(every->second, m_locale)
-                                                        : fallback);
+        field->setPlaceholderText(
+            every != values.end() ? localeKnownValueText(every->second, m_locale) : fallback);
     };
     showKnown(txtKnown, settings.known,
               numberText(defaultKnownValue(settings.correction), m_locale));
     showKnown(txtCheckKnown, settings.checkKnown, tr("none"));
-    const QString format = tr("; a number, optionally \u00b1 its standard uncertainty (1000 "
-                              "\u00b1 0.2); empty: the value every analyte takes");
+    const QString format =
+        tr("; a number, optionally \u00b1 its standard uncertainty (1000 "
+           "\u00b1 0.2); empty: the value every analyte takes");
     txtKnown->setToolTip(tr("The standard's known value R of %1").arg(analyte) + format);
     lblKnown->setToolTip(txtKnown->toolTip());
     txtCheckKnown->setToolTip(tr("The check standard's known value of %1").arg(analyte) + format);
@@ -431,12 +432,12 @@ void RunPanel::chooseStandard(const QString& text)
     emit standardChosen(pattern);
 }
 
-void RunPanel::takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& values,
-                         bool standard)
+void RunPanel::takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& values, bool standard)
 {
     const std::string name = shownName();
     const auto own = values.find(name);
-    const QString now = own != values.end() ? localeKnownValueText(own->second, m_locale) : QString();
+    const QString now =
+        own != values.end() ? localeKnownValueText(own->second, m_locale) : QString();
     auto read = readLocaleKnownValue(field->text(), m_locale);
     std::string why;
     if (const std::string* problem = std::get_if<std::string>(&read))
@@ -448,8 +449,7 @@ void RunPanel::takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& va
         field->setText(now);  // before the message: its focus change finds nothing new
         refuse(tr("The known value of %1 stays %2: %3.")
                    .arg(QString::fromStdString(name),
-                        now.isEmpty() ? field->placeholderText() : now,
-                        QString::fromStdString(why))
+                        now.isEmpty() ? field->placeholderText() : now, QString::fromStdString(why))
                    .toStdString());
         return;
     }

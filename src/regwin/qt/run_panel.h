@@ -27,7 +27,7 @@ namespace kalibrix {
 // optionally followed by "±" (or "+-", "+/-") and its standard uncertainty; empty text is no
 // value of its own. The reason in words when the text is neither.
 std::variant<std::optional<KnownValue>, std::string> readLocaleKnownValue(const QString& text,
-                                                                         const QLocale& locale);
+                                                                          const QLocale& locale);
 // The text of a known value in `locale` as readLocaleKnownValue reads it back: "1000 ± 0.2".
 QString localeKnownValueText(const KnownValue& known, const QLocale& locale);
 

@@ -527,6 +527,7 @@ private slots:
         auto* kind = child<QComboBox>("cboCorrection");
         kind->setCurrentIndex(kind->findText("difference"));
         emit kind->activated(kind->currentIndex());
+        QCOMPARE(child<QLineEdit>("txtKnown")->placeholderText(), "0");  // a difference's
         enter("txtKnown", "-1");
         QCOMPARE(m_state->settings.known.at("Cu").value, -1.0);
         kind->setCurrentIndex(kind->findText("ratio"));

@@ -495,6 +495,7 @@ void RunPanel::takeCheckPattern()
 
 void RunPanel::changed()
 {
+    showSettings();  // the known values' placeholders follow the kind
     showSamples();
     emit settingsChanged();
 }

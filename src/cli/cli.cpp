@@ -5,8 +5,11 @@
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/export.h"
+#include "regwin/known_values.h"
 #include "regwin/paste_table.h"
 #include "regwin/rounding.h"
+#include "regwin/run_split.h"
+#include "regwin/samples.h"
 #include "regwin/session.h"
 #include "regwin/state.h"
 #include "regwin/status_text.h"
@@ -17,8 +20,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -35,6 +40,9 @@ constexpr const char* kProgram = "kalibrix-cli";
 
 // The name of --show that ticks "Show confidence band".
 constexpr const char* kBandName = "band";
+
+// The name of --correct-with that corrects with the method that predicts best.
+constexpr const char* kBestMethod = "best";
 
 // Method names of --show: every method that is not fitted anyway, then the band.
 std::vector<std::string> showNames()
@@ -190,6 +198,81 @@ std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
     return request;
 }
 
+// The value of a one-word option: its position among `words`.
+std::size_t optionChoice(const QCommandLineParser& parser, const char* option,
+                         std::span<const char* const> words)
+{
+    const QString value = text(parser.value(QLatin1String(option))).trimmed();
+    for (std::size_t at = 0; at < words.size(); ++at)
+        if (value == QLatin1String(words[at]))
+            return at;
+    std::string known;
+    for (const char* word : words)
+        known += (known.empty() ? "" : ", ") + std::string(word);
+    throw UsageError{"--" + std::string(option) + ": '" + str(value) + "' is not one of " + known};
+}
+
+// --reference and --check-reference: VALUE for every analyte, NAME=VALUE for one, each value
+// with its uncertainty as VALUE±U or VALUE+-U.
+std::map<std::string, KnownValue> knownValues(const QCommandLineParser& parser, const char* option)
+{
+    std::map<std::string, KnownValue> known;
+    for (const QString& item : listItems(parser, QLatin1String(option))) {
+        const qsizetype equals = item.lastIndexOf(u'=');  // a name may hold one, a value never
+        const std::string name = equals < 0 ? std::string() : str(item.first(equals).trimmed());
+        const std::optional<KnownValue> value =
+            readKnownValue(str(equals < 0 ? item : item.sliced(equals + 1)));
+        if (!value || (equals >= 0 && name.empty()))
+            throw UsageError{"--" + std::string(option) + ": '" + str(item) +
+                             "' is not VALUE, VALUE\u00b1U or NAME=VALUE\u00b1U"};
+        if (!known.emplace(name, *value).second)
+            throw UsageError{"--" + std::string(option) + ": " +
+                             (name.empty() ? std::string("more than one VALUE for every analyte")
+                                           : "'" + name + "' is listed twice")};
+    }
+    return known;
+}
+
+// --max-gap: a number above 0, or none.
+std::optional<double> maxGap(const QCommandLineParser& parser)
+{
+    const QString value = text(parser.value(QStringLiteral("max-gap"))).trimmed();
+    if (value == u"none")
+        return std::nullopt;
+    bool ok = false;
+    const double gap = QLocale::c().toDouble(value, &ok);
+    if (!ok || !std::isfinite(gap) || gap <= 0)
+        throw UsageError{"--max-gap: '" + str(value) + "' is not a number above 0 nor 'none'"};
+    return gap;
+}
+
+// The options of a run table: its standard and check standard, and how its samples are
+// corrected.
+void takeRunOptions(const QCommandLineParser& parser, Settings& s)
+{
+    auto value = [&parser](const char* option) {
+        return str(text(parser.value(QLatin1String(option))).trimmed());
+    };
+    if (parser.isSet(QStringLiteral("standard")))
+        s.standardPattern = value("standard");
+    if (parser.isSet(QStringLiteral("check")))
+        s.checkPattern = value("check");
+    if (parser.isSet(QStringLiteral("correction")))
+        s.correction =
+            static_cast<CorrectionKind>(optionChoice(parser, "correction", kCorrectionNames));
+    if (parser.isSet(QStringLiteral("correct-with"))) {
+        s.correctWith = value("correct-with");
+        if (s.correctWith != kBestMethod && !methodNamed(s.correctWith))
+            throw UsageError{"--correct-with: unknown method '" + s.correctWith + "'"};
+    }
+    if (parser.isSet(QStringLiteral("max-gap")))
+        s.maxGap = maxGap(parser);
+    if (parser.isSet(QStringLiteral("reference")))
+        s.known = knownValues(parser, "reference");
+    if (parser.isSet(QStringLiteral("check-reference")))
+        s.checkKnown = knownValues(parser, "check-reference");
+}
+
 // The settings of the window at start-up at the 95 % level, or `base`, changed by the
 // options.
 Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> base = {})
@@ -237,35 +320,21 @@ Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> 
                              "' is not one of 80, 90, 95, 98, 99, 99.8"};
         s.level = static_cast<int>(it - names.begin());
     }
-    // The value of a one-word option: its position among `words`.
-    auto choice = [&parser](const char* option, std::initializer_list<const char*> words) {
-        const QString value = text(parser.value(QLatin1String(option))).trimmed();
-        int at = 0;
-        for (const char* word : words) {
-            if (value == QLatin1String(word))
-                return at;
-            ++at;
-        }
-        std::string known;
-        for (const char* word : words)
-            known += (known.empty() ? "" : ", ") + std::string(word);
-        throw UsageError{"--" + std::string(option) + ": '" + str(value) + "' is not one of " +
-                         known};
-    };
     if (parser.isSet(QStringLiteral("uncertainty"))) {
-        const int kind = choice("uncertainty", {"curve", "new", "none"});
+        const int kind = optionChoice(parser, "uncertainty", std::array{"curve", "new", "none"});
         s.exportUncertainties = kind != 2;
         if (kind != 2)
             s.uncertaintyKind = kind == 0 ? UncertaintyKind::Curve : UncertaintyKind::Reading;
     }
     if (parser.isSet(QStringLiteral("weights")))
-        s.weightByErrors = choice("weights", {"none", "errors"}) == 1;
+        s.weightByErrors = optionChoice(parser, "weights", std::array{"none", "errors"}) == 1;
     if (parser.isSet(QStringLiteral("band"))) {
         const std::string method = str(text(parser.value(QStringLiteral("band"))).trimmed());
         if (!methodNamed(method))
             throw UsageError{"--band: unknown method '" + method + "'"};
         s.bandMethod = method;
     }
+    takeRunOptions(parser, s);
     return s;
 }
 
@@ -472,6 +541,96 @@ void applyRejections(State& state, const std::vector<Rejection>& rejections)
     }
 }
 
+// Where the table of a run comes from: a session, a table file or standard input.
+struct Input {
+    std::optional<std::string> session;  // the bytes of --session's file name
+    std::string file;                    // the table file's; empty or "-": standard input
+
+    std::string name() const
+    {
+        return session ? *session : file.empty() || file == "-" ? "standard input" : file;
+    }
+};
+
+// The options that need a run table, each refused without one.
+constexpr std::array<const char*, 4> kRunOptions{"standard", "check", "check-reference", "samples"};
+
+// The analytes of a session's run whose standards are the lines matching `pattern`; a
+// rejection of the session stays where the analyte still has a standard with Y > 0.
+void takeStandards(State& state, const std::string& pattern)
+{
+    RunSplit split = standardsOf(*state.run, pattern);
+    if (!split.analytes) {
+        std::string why = split.message ? split.message->text : "no line matches '" + pattern + "'";
+        std::erase(why, '\r');
+        throw UsageError{"--standard: " + why};
+    }
+    for (Analyte& fresh : *split.analytes) {
+        const auto old = std::find_if(state.analytes.begin(), state.analytes.end(),
+                                      [&](const Analyte& a) { return a.name == fresh.name; });
+        for (std::size_t x = 1; old != state.analytes.end() && x < fresh.table.y.size(); ++x)
+            if (old->table.rejFlag[x] && fresh.table.y[x].value_or(0) > 0)
+                fresh.table.rejFlag[x] = 1;
+    }
+    std::optional<RunTable> run = std::move(state.run);
+    state.replaceAnalytes(std::move(*split.analytes), true, std::move(run));
+}
+
+// The known values of --reference and --check-reference (or a session's): each of an
+// analyte of the table, the standard's such as the correction takes.
+void checkKnownValues(const State& state)
+{
+    const Settings& s = state.settings;
+    for (const auto* known : {&s.known, &s.checkKnown})
+        for (const auto& [name, value] : *known) {
+            const std::string option = known == &s.known ? "--reference" : "--check-reference";
+            if (!name.empty() && !state.named)
+                throw UsageError{option + ": the table has no names line, so no analyte '" + name +
+                                 "'"};
+            if (!name.empty() && std::none_of(state.analytes.begin(), state.analytes.end(),
+                                              [&](const Analyte& a) { return a.name == name; }))
+                throw UsageError{option + ": the table has no analyte '" + name + "'"};
+            const std::optional<std::string> problem = knownValueProblem(s.correction, value);
+            if (problem && known == &s.known)
+                throw UsageError{option + ": " + (name.empty() ? "" : name + "=") +
+                                 knownValueText(value) + ": " + *problem};
+        }
+}
+
+// Of a run table: the standard the options choose for a session (a table read has taken it
+// already; the most frequent ID when neither they nor a session name one, said on standard
+// error) and the known values checked against its analytes and the correction. Without a
+// run, the options that need one are refused.
+void takeRun(State& state, const QCommandLineParser& parser, const Input& in, std::string& err)
+{
+    if (!state.run) {
+        for (const char* option : kRunOptions)
+            if (parser.isSet(QLatin1String(option)))
+                throw UsageError{"--" + std::string(option) +
+                                 ": the table has no ID column (ID, Sample, Sample ID, Name or "
+                                 "Label), so no samples"};
+    } else if (parser.isSet(QStringLiteral("standard"))) {
+        if (in.session)
+            takeStandards(state, state.settings.standardPattern);
+    } else if (state.settings.standardPattern.empty()) {
+        err += std::string(kProgram) + ": " + in.name() + ": the standard is '" +
+               standardPatternOf(*state.run, "") +
+               "', the most frequent ID (--standard chooses another)\n";
+    }
+    checkKnownValues(state);
+}
+
+// Readies the run of the input for the fits: the standard of a run table, the analytes
+// --analyte keeps and the rejections --reject asks for.
+LeftOut prepareRun(State& state, const QCommandLineParser& parser,
+                   const std::vector<Rejection>& rejections, const Input& in, std::string& err)
+{
+    takeRun(state, parser, in, err);
+    LeftOut left = keepChosen(state, parser);
+    applyRejections(state, rejections);
+    return left;
+}
+
 // The messages of a run: for a named table every analyte's, each line led by its name.
 void appendRunMessages(std::string& err, const State& state)
 {
@@ -573,7 +732,10 @@ std::string summaryHelp()
                        "digits, outside 0.001 to 9999999 in exponent form (2.565E+10).") +
            "  Suggested  <the X suggested for rejection, one a cell>\n"
            "  then one row per parameter of the \"" +
-           listed + "\" fit: P0 <value> ... dsig <value>\n";
+           listed + "\" fit: P0 <value> ... dsig <value>\n" +
+           wrapped("  ",
+                   "and with --check the check standard's rows: Check count, Check mean, "
+                   "Check SD, Check bias, Check z (empty where there is no such figure).");
 }
 
 }  // namespace
@@ -634,6 +796,24 @@ void summaryRows(std::string& s, const RunResults& results, const NumberFormat& 
     }
 }
 
+// The check standard's rows of analyte `a` in the summary, with a check standard in a run:
+// how many of its lines were corrected, their mean, standard deviation, bias from its known
+// value and z (bias over its uncertainty).
+void checkRows(std::string& s, const State& state, std::size_t a, const NumberFormat& fmt,
+               const std::string& lead)
+{
+    if (!state.run || state.settings.checkPattern.empty())
+        return;
+    const CheckSummary c = correctSamples(state, a).check.value_or(CheckSummary{});
+    for (const auto& [label, figure] :
+         {std::pair<const char*, std::string>{"Check count:", std::to_string(c.count)},
+          {"Check mean:", Rounding(c.mean, fmt)},
+          {"Check SD:", Rounding(c.sd, fmt)},
+          {"Check bias:", Rounding(c.bias, fmt)},
+          {"Check z:", Rounding(c.z, fmt)}})
+        s += lead + label + "\t" + figure + "\n";
+}
+
 constexpr const char* kSummaryHeader = "Row\ta\tb\tr^2\tAver. diff.\t%\tLOO\tLOO %";
 
 }  // namespace
@@ -645,8 +825,11 @@ std::string summaryText(const State& state, const NumberFormat& fmt)
     const bool mswd = state.settings.weightByErrors;
     std::string s =
         std::string(state.named ? "Analyte\t" : "") + kSummaryHeader + (mswd ? "\tMSWD\n" : "\n");
-    for (const Analyte& analyte : state.analytes)
-        summaryRows(s, analyte.results, fmt, state.named ? analyte.name + "\t" : "", mswd);
+    for (std::size_t a = 0; a < state.analytes.size(); ++a) {
+        const std::string lead = state.named ? state.analytes[a].name + "\t" : "";
+        summaryRows(s, state.analytes[a].results, fmt, lead, mswd);
+        checkRows(s, state, a, fmt, lead);
+    }
     return s;
 }
 
@@ -696,6 +879,37 @@ whatever their encoding.
                   "suggested" rejects the standards a first run suggests
                   (their leave-one-out errors lie far outside the others'),
                   then fits again.
+  --standard PATTERN
+                  of a run table (a named table with an ID column: ID, Sample,
+                  Sample ID, Name or Label, in any case), the lines whose ID
+                  matches PATTERN are the standard, fitted as above; the others
+                  are samples. "*" stands for any characters, "?" for one.
+                  Default: the most frequent ID (named on standard error).
+  --check PATTERN the lines of a check standard, corrected as samples and
+                  summed up (--summary, --report): count, mean, standard
+                  deviation, bias from its known value and z = bias / u.
+                  Default: none
+  --correction K  how --samples corrects a reading r with the standard's value
+                  S at its X and the standard's known value R: ratio (r R / S),
+                  difference (r - S + R) or delta (per mil:
+                  (r / S (1 + R / 1000) - 1) 1000). Default: ratio
+  --correct-with METHOD
+                  the method that gives S: a name as in --export (it must be
+                  fitted, see --show), or best: the one that predicts best (the
+                  smallest leave-one-out error). Default: best
+  --reference LIST
+                  the standard's known value R: VALUE for every analyte,
+                  NAME=VALUE for one (comma-separated), "." as decimal point;
+                  VALUE±U or VALUE+-U adds its standard uncertainty U. R must
+                  be above 0 for a ratio and above -1000 for a delta.
+                  Default: 1 for a ratio, 0 otherwise. Replaces a session's
+                  known values.
+  --check-reference LIST
+                  the check standard's known values, written as --reference.
+  --max-gap N     flag a sample farther than N from the nearest standard in use
+                  before or after it ("gap"); none: no such flag. Default: none
+  --samples       write the corrected samples of a run table instead of the
+                  export (see Samples below).
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
@@ -736,6 +950,17 @@ named table every row starts with the analyte's name, under "Analyte"):
   Rejected:  <how many of them are rejected>
 )" + summaryHelp() +
            R"(
+Samples (--samples; tab-separated, LF line ends, one title line, then a line
+per sample of each analyte with a reading, in the table's order):
+  Analyte  ID  X  Reading  Reading err  Standard  Standard ±  Corrected
+  Corrected ±  Method  Flag
+  Standard is S at the sample's X, Corrected its corrected reading, each ± the
+  half-width at the level (the reading's error, S's uncertainty of the curve
+  and that of the known value combined). Flag: extrapolated (before the first
+  or after the last standard in use), gap (see --max-gap), no value (the
+  method has none at X), joined by ", "; a flagged sample still gets its
+  number.
+
 Messages of the fit go to standard error, one per line.
 
 Exit status:
@@ -779,16 +1004,23 @@ int emitResult(const CliResult& result, std::FILE* out, std::FILE* err)
 
 namespace {
 
-// Where the table of a run comes from: a session, a table file or standard input.
-struct Input {
-    std::optional<std::string> session;  // the bytes of --session's file name
-    std::string file;                    // the table file's; empty or "-": standard input
-
-    std::string name() const
-    {
-        return session ? *session : file.empty() || file == "-" ? "standard input" : file;
+// Of a run pasted, the analytes whose standards are the lines matching `pattern` (none: the
+// paste's, of the most frequent ID), with the notes of their values taken again. Why not
+// when no line matches.
+std::optional<std::string> takePastedStandard(PastedTable& table, const std::string& pattern)
+{
+    if (!table.run || pattern.empty())
+        return std::nullopt;
+    table.notes.replaced = table.notes.leftOut = table.notes.lonelyErrors = {};
+    RunSplit split = standardsOf(*table.run, pattern, table.notes);
+    if (!split.analytes) {
+        std::string why = split.message ? split.message->text : "no line matches '" + pattern + "'";
+        std::erase(why, '\r');
+        return why;
     }
-};
+    table.analytes = std::move(*split.analytes);
+    return std::nullopt;
+}
 
 // Puts the run's table into `state`: a session's (its rejections, the analyte it shows and
 // its settings, the options' over them) or the table read, with where it came from. The
@@ -824,12 +1056,47 @@ std::optional<CliResult> takeInput(State& state, const Input& in, const QCommand
         appendMessage(err, *pasted.message);
     if (!pasted.table)
         return CliResult{kExitFailure, {}, err};
+    if (const auto refusal = takePastedStandard(*pasted.table, state.settings.standardPattern))
+        return CliResult{kExitUsage, {}, err + usageFailure("--standard: " + *refusal).err};
     if (pasted.table->notes.any())  // what the window's status line says after the paste
         err +=
             std::string(kProgram) + ": " + in.name() + ": " + pasteNotesText(*pasted.table) + "\n";
-    state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+    state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named,
+                          std::move(pasted.table->run));
     state.source = {std::move(*bytesRead), env.locale.name().toStdString(), in.name()};
     return std::nullopt;
+}
+
+// At most one of the texts standard output may get instead of the export.
+void checkOutputChoice(const QCommandLineParser& parser)
+{
+    std::vector<std::string> chosen;
+    for (const char* option : {"raw", "summary", "samples"})
+        if (parser.isSet(QLatin1String(option)))
+            chosen.push_back("--" + std::string(option));
+    if (chosen.size() > 1)
+        throw UsageError{chosen[0] + " and " + chosen[1] + " cannot be combined"};
+}
+
+// Whether what is written needs the leave-one-out errors: the summary and the report show
+// them, the samples corrected with the method that predicts best need them to know it.
+bool needsLeaveOneOut(const QCommandLineParser& parser, const Settings& settings)
+{
+    return parser.isSet(QStringLiteral("summary")) || parser.isSet(QStringLiteral("report")) ||
+           (parser.isSet(QStringLiteral("samples")) && settings.correctWith == kBestMethod);
+}
+
+// What standard output gets: the summary, the samples or the export.
+std::string outputText(const State& state, const NumberFormat& fmt,
+                       const QCommandLineParser& parser)
+{
+    if (parser.isSet(QStringLiteral("summary")))
+        return summaryText(state, fmt);
+    if (parser.isSet(QStringLiteral("samples")))
+        return samplesText(state, fmt);
+    if (parser.isSet(QStringLiteral("raw")))
+        return exportText(state, fmt);
+    return withLineFeeds(exportText(state, fmt));
 }
 
 // --report FILE: a name ending in .pdf.
@@ -852,11 +1119,12 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
     parser.addOption(help);
     for (const char* name : {"show", "export", "degree", "level", "reject", "analyte",
-                             "uncertainty", "band", "weights"})
+                             "uncertainty", "band", "weights", "standard", "check", "correction",
+                             "correct-with", "reference", "check-reference", "max-gap"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
-    parser.addOption(QCommandLineOption(QStringLiteral("raw")));
-    parser.addOption(QCommandLineOption(QStringLiteral("summary")));
+    for (const char* name : {"raw", "summary", "samples"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
     for (const char* name : {"plot", "session", "save-session", "report"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("file")));
     parser.addOption(QCommandLineOption(QStringLiteral("size"), {}, QStringLiteral("WxH")));
@@ -869,8 +1137,6 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     if (parser.isSet(help))
         return {kExitOk, usageText(), {}};
 
-    const bool summary = parser.isSet(QStringLiteral("summary"));
-    const bool raw = parser.isSet(QStringLiteral("raw"));
     Input in;
     if (parser.isSet(QStringLiteral("session")))
         in.session = bytes(parser.value(QStringLiteral("session")));
@@ -888,8 +1154,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
             throw UsageError{"more than one input file"};
         if (in.session && !parser.positionalArguments().isEmpty())
             throw UsageError{"--session and a table FILE cannot be combined"};
-        if (summary && raw)
-            throw UsageError{"--raw and --summary cannot be combined"};
+        checkOutputChoice(parser);
         settings = settingsFrom(parser);
         rejects = rejectList(parser);
         plot = plotRequest(parser);
@@ -915,8 +1180,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
     const NumberFormat fmt = NumberFormat::forExport(env.locale);
     LeftOut leftOut;
     try {
-        leftOut = keepChosen(state, parser);
-        applyRejections(state, rejects.xs);
+        leftOut = prepareRun(state, parser, rejects.xs, in, result.err);
         if (plot && plot->perAnalyte && !state.named)
             throw UsageError{"--plot: %a needs a table with a names line"};
     } catch (const UsageError& e) {
@@ -932,7 +1196,8 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
                 analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
     A_PLOT(state, fmt, Drawing::Skip,
-           summary || report ? LeaveOneOutErrors::Compute : LeaveOneOutErrors::Skip);
+           needsLeaveOneOut(parser, state.settings) ? LeaveOneOutErrors::Compute
+                                                    : LeaveOneOutErrors::Skip);
     appendRunMessages(result.err, state);
     if (state.settings.weightByErrors)
         for (const Analyte& analyte : state.analytes)
@@ -1009,12 +1274,7 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliEnvironment
             return cannotWrite(*report, *error);
     }
 
-    if (summary)
-        result.out = summaryText(state, fmt);
-    else if (raw)
-        result.out = exportText(state, fmt);
-    else
-        result.out = withLineFeeds(exportText(state, fmt));
+    result.out = outputText(state, fmt, parser);
     return result;
 }
 

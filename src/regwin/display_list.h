@@ -85,6 +85,17 @@ struct TickLabel {
     TwipsRect rect;  // in pict2's twips
 };
 
+// A sample of a run table at its X: the painter marks it with a small triangle under the X
+// axis, pointing up at its position; a check standard's line in a colour of its own.
+struct SampleMark {
+    int x = 0;
+    bool check = false;
+    bool operator==(const SampleMark&) const = default;
+};
+inline constexpr Rgb kSampleMarkColour{0, 128, 128};
+inline constexpr Rgb kCheckMarkColour{128, 0, 128};
+inline constexpr double kSampleMarkTwips = 75;  // a mark's height under the axis
+
 inline constexpr int kXLabels = 21;  // lblX(0..20)
 inline constexpr int kYLabels = 11;  // lblY(0..10)
 
@@ -101,6 +112,9 @@ struct PlotDisplay {
     Layer pict2;
     std::array<TickLabel, kXLabels> lblX;
     std::array<TickLabel, kYLabels> lblY;
+    // The samples of the analyte shown, in text order (none without a run table); those
+    // outside pict1's X range are not drawn.
+    std::vector<SampleMark> sampleMarks;
     double markDX = 0;  // half-width of a point mark, user X units
     double markDY = 0;  // half-height of a point mark, user Y units (square on screen)
     double plotLeft = 0;

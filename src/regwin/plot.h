@@ -11,12 +11,19 @@ namespace kalibrix {
 // sizes, the data points, axes, ticks, tick labels and the curve of every fitted method,
 // in their run order, each as the method table says. The values no fit takes (X = 0, Y <= 0)
 // are drawn first, grey and dotted.
+// With a run table the picture also marks the samples of the analyte shown (sampleMarks).
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 // The picture of one analyte, as buildPlot draws the analyte shown. The band of
 // settings.bandMethod (its curve or new reading, at the chosen level) is drawn when
 // "Show confidence band" is ticked and that method was fitted.
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
                       const StudentTable& student);
+
+// The samples of run analyte `name` at their X, in text order: the lines that do not match
+// the standard's pattern (settings.standardPattern, the most frequent ID when empty) where
+// the analyte has a reading, those matching settings.checkPattern marked as check lines.
+// None without a run or such an analyte.
+std::vector<SampleMark> sampleMarksOf(const State& state, const std::string& name);
 
 // The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
 // errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of

@@ -1,5 +1,6 @@
 #include "regwin/plot.h"
 #include "regwin/plot_scale.h"
+#include "regwin/run_split.h"
 
 #include "fit/method_table.h"
 
@@ -251,9 +252,33 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
     return plot;
 }
 
+std::vector<SampleMark> sampleMarksOf(const State& state, const std::string& name)
+{
+    std::vector<SampleMark> marks;
+    if (!state.run)
+        return marks;
+    const RunTable& run = *state.run;
+    const auto analyte = std::find(run.analytes.begin(), run.analytes.end(), name);
+    if (analyte == run.analytes.end())
+        return marks;
+    const auto& readings = run.reading[static_cast<std::size_t>(analyte - run.analytes.begin())];
+    const std::string standard = standardPatternOf(run, state.settings.standardPattern);
+    const std::string& check = state.settings.checkPattern;
+    for (std::size_t i = 0; i < run.lines.size() && i < readings.size(); ++i) {
+        const RunLine& line = run.lines[i];
+        if (!readings[i] || idMatches(standard, line.id))
+            continue;
+        marks.push_back({line.x, !check.empty() && idMatches(check, line.id)});
+    }
+    return marks;
+}
+
 PlotDisplay buildPlot(const State& state, const NumberFormat& fmt)
 {
-    return buildPlot(state.analytes[state.selected], state.settings, fmt, state.student);
+    const Analyte& shown = state.analytes[state.selected];
+    PlotDisplay plot = buildPlot(shown, state.settings, fmt, state.student);
+    plot.sampleMarks = sampleMarksOf(state, shown.name);
+    return plot;
 }
 
 }  // namespace kalibrix

@@ -3,7 +3,9 @@
 #include "fit/method_table.h"
 #include "model/user_message.h"
 #include "model/version.h"
+#include "regwin/known_values.h"
 #include "regwin/paste_table.h"
+#include "regwin/run_split.h"
 #include "regwin/save_file.h"
 
 #include <QJsonArray>
@@ -235,6 +237,69 @@ QJsonArray names(const std::vector<int>& values, bool show)
     return list;
 }
 
+// Known values by analyte name ("" for every analyte): {"Cu": {"u": 0.2, "value": 1000}}.
+QJsonObject knownObject(const std::map<std::string, KnownValue>& known)
+{
+    QJsonObject o;
+    for (const auto& [name, value] : known) {
+        QJsonObject entry{{"value", value.value}};
+        if (value.u)
+            entry["u"] = *value.u;
+        o[qstr(name)] = entry;
+    }
+    return o;
+}
+
+// The known values of `f`; those of the standard (`kind` given) such as that correction
+// takes.
+std::map<std::string, KnownValue> readKnown(const Field& f,
+                                            std::optional<CorrectionKind> kind = std::nullopt)
+{
+    std::map<std::string, KnownValue> known;
+    const QJsonObject byName = f.object();
+    for (auto it = byName.begin(); it != byName.end(); ++it) {
+        const Field entry(it.value(), f.path() + "." + quoted(it.key()));
+        KnownValue value{entry["value"].number(), std::nullopt};
+        if (entry.has("u")) {
+            value.u = entry["u"].number();
+            if (*value.u < 0)
+                damaged(entry["u"].path() + " is " + number(*value.u) + ", below 0");
+        }
+        if (const auto problem = kind ? knownValueProblem(*kind, value) : std::nullopt)
+            damaged(entry["value"].path() + " is " + number(value.value) + ", but " + *problem);
+        known[it.key().toStdString()] = value;
+    }
+    return known;
+}
+
+// The settings of a run table's samples; sessions of before them lack these keys, and theirs
+// are the defaults.
+void readRunSettings(const Field& f, Settings& s)
+{
+    if (f.has("standardPattern"))
+        s.standardPattern = f["standardPattern"].text().toStdString();
+    if (f.has("checkPattern"))
+        s.checkPattern = f["checkPattern"].text().toStdString();
+    if (f.has("correction"))
+        s.correction = static_cast<CorrectionKind>(f["correction"].choice(kCorrectionNames));
+    if (f.has("correctWith")) {
+        const Field with = f["correctWith"];
+        s.correctWith = with.text().toStdString();
+        if (s.correctWith != "best" && !methodNamed(s.correctWith))
+            damaged(with.path() + " names the method " + quoted(with.text()) + ", not one of " +
+                    methodNames() + ", best");
+    }
+    if (f.has("maxGap") && !f["maxGap"].value().isNull()) {
+        s.maxGap = f["maxGap"].number();
+        if (!(*s.maxGap > 0))
+            damaged(f["maxGap"].path() + " is " + number(*s.maxGap) + ", not above 0");
+    }
+    if (f.has("known"))
+        s.known = readKnown(f["known"], s.correction);
+    if (f.has("checkKnown"))
+        s.checkKnown = readKnown(f["checkKnown"]);
+}
+
 QJsonObject settingsObject(const Settings& s)
 {
     QJsonObject o;
@@ -252,6 +317,13 @@ QJsonObject settingsObject(const Settings& s)
     o["xScale"] = QLatin1String(kScaleNames[s.scaleXFull ? 0 : 1]);
     o["yScale"] = QLatin1String(kScaleNames[s.scaleYFull ? 0 : 1]);
     o["yScalingAtRejection"] = QLatin1String(kYScalingNames[s.allData ? 0 : 1]);
+    o["standardPattern"] = qstr(s.standardPattern);
+    o["checkPattern"] = qstr(s.checkPattern);
+    o["correction"] = QLatin1String(correctionName(s.correction));
+    o["correctWith"] = qstr(s.correctWith);
+    o["maxGap"] = s.maxGap ? QJsonValue(*s.maxGap) : QJsonValue(QJsonValue::Null);
+    o["known"] = knownObject(s.known);
+    o["checkKnown"] = knownObject(s.checkKnown);
     return o;
 }
 
@@ -290,6 +362,7 @@ Settings readSettings(const Field& f)
                                 : UncertaintyKind::Reading;
     if (f.has("weights"))
         s.weightByErrors = f["weights"].choice(kWeightsNames) == 1;
+    readRunSettings(f, s);
     return s;
 }
 
@@ -356,6 +429,16 @@ SessionContents read(const Field& top)
                       (pasted.message ? refusalOf(*pasted.message) : std::string())};
     c.analytes = std::move(pasted.table->analytes);
     c.named = pasted.table->named;
+    c.run = std::move(pasted.table->run);
+    if (c.run && !c.settings.standardPattern.empty()) {
+        RunSplit split = standardsOf(*c.run, c.settings.standardPattern);
+        if (!split.analytes)
+            throw Refusal{"The session's table is refused: " +
+                          (split.message ? refusalOf(*split.message)
+                                         : "no line matches the standard " +
+                                               quoted(qstr(c.settings.standardPattern)))};
+        c.analytes = std::move(*split.analytes);
+    }
 
     auto analyteNamed = [&](const QString& name) {
         return std::find_if(c.analytes.begin(), c.analytes.end(),
@@ -463,6 +546,7 @@ void applySession(State& state, SessionContents contents)
 {
     state.analytes = std::move(contents.analytes);
     state.named = contents.named;
+    state.run = std::move(contents.run);
     state.selected = contents.selected;
     state.source = std::move(contents.source);
     state.settings = std::move(contents.settings);

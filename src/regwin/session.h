@@ -52,14 +52,17 @@ struct SessionContents {
     TableSource source;
     std::vector<Analyte> analytes;
     bool named = false;
+    std::optional<RunTable> run;  // a run table's lines, samples included
     std::size_t selected = 0;
     Settings settings;
 };
 
 // Reads the bytes of a session file and checks everything in it: the format and its version,
 // every field and its type, the method names, the level, the locale, the table (read again as
-// a paste in that locale) and that every rejection is of an analyte of the table at an X with
-// a standard with Y > 0. On refusal, one line saying what is wrong, such as
+// a paste in that locale; of a run, its standards taken by the session's standard pattern),
+// the known values (a correction refuses some) and that every rejection is of an analyte of
+// the table at an X with a standard with Y > 0. Keys a session of an older version lacks
+// take their defaults. On refusal, one line saying what is wrong, such as
 // "The session is damaged: \"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8."
 // Unknown keys are passed over. Any bytes may be given: more than kMaxSessionBytes, or more
 // values or lists and objects than a session holds, are refused before they are parsed.

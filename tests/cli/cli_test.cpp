@@ -122,11 +122,32 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
 
 TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
 {
-    for (const char* args :
-         {"--level 97", "--show foo", "--show none,log", "--export ", "--reject 2.5",
-          "--reject 30001", "--bogus", "--raw --summary", "a.txt b.txt", "--plot p.bmp",
-          "--plot p.png --size 0x10", "--size 100x100", "--uncertainty both", "--weights yes",
-          "--band band"}) {
+    for (const char* args : {"--level 97",
+                             "--show foo",
+                             "--show none,log",
+                             "--export ",
+                             "--reject 2.5",
+                             "--reject 30001",
+                             "--bogus",
+                             "--raw --summary",
+                             "a.txt b.txt",
+                             "--plot p.bmp",
+                             "--plot p.png --size 0x10",
+                             "--size 100x100",
+                             "--uncertainty both",
+                             "--weights yes",
+                             "--band band",
+                             "--correction ratios",
+                             "--max-gap 0",
+                             "--max-gap x",
+                             "--reference x",
+                             "--reference Cu=",
+                             "--reference =5",
+                             "--reference 5\u00b1-1",
+                             "--reference 1,2",
+                             "--reference Cu=1,Cu=2",
+                             "--samples --summary",
+                             "--raw --samples"}) {
         SCOPED_TRACE(args);
         expectFailure(cli(QString(args).split(u' ')), 2, "Usage: kalibrix-cli");
     }
@@ -134,6 +155,26 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
     expectFailure(cli({"--uncertainty", "reading"}), 2,
                   "--uncertainty: 'reading' is not one of curve, new, none");
     expectFailure(cli({"--band", "poly9"}), 2, "--band: unknown method 'poly9'");
+    // The correction's options: refused with what is wrong, before anything is written.
+    QTemporaryDir dir;
+    const QString session = dir.filePath("s.kalibrix");
+    for (const auto& [args, message] :
+         {std::pair{QStringList{"--correct-with", "poly9"},
+                    "--correct-with: unknown method 'poly9'"},
+          {{"--reference", "0"}, "--reference: 0: a ratio needs a known value above 0"},
+          {{"--correction", "delta", "--reference", "-1000+-2"},
+           "--reference: -1000\u00b12: a delta needs a known value above -1000"},
+          {{"--reference", "5,Cu=1"},
+           "--reference: the table has no names line, so no analyte 'Cu'"},
+          {{"--reference", "1 +- 0.1 +- 2"}, "--reference: '1 +- 0.1 +- 2' is not VALUE"},
+          {{"--samples"}, "--samples: the table has no ID column"},
+          {{"--standard", "STD"}, "--standard: the table has no ID column"}}) {
+        expectFailure(cli(args + QStringList{"--save-session", session}), 2, message);
+        EXPECT_FALSE(QFile::exists(session));
+    }
+    // A difference or a delta takes any known value a ratio refuses, "+-" as "\u00b1".
+    EXPECT_EQ(cli({"--correction", "difference", "--reference", "-5+-0.5"}).status, 0);
+    EXPECT_EQ(cli({"--correction", "delta", "--reference", "-999"}).status, 0);
 
     const Outcome help = cli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -278,6 +319,104 @@ TEST(Cli, NamedTablesByAnalyte)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
               QStringList({"p-Cu.png", "p-Pb.png", "p-Zn_66.png"}));
     expectFailure(cli({"--plot", dir.filePath("%a.png")}), 2, "%a needs a table with a names line");
+}
+
+// A run table: the standard "STD" (Cu = 100 + 10 X, Zn = 50 + 5 X, both fitted exactly by
+// the line), samples between and after its lines and a check standard "QC".
+const QByteArray kRun =
+    "Pos\tID\tCu\tCu err\tZn\n1\tSTD\t110\t\t55\n2\tA\t60\t0.5\t30\n"
+    "3\tSTD\t130\t\t65\n4\tQC\t130\t\t65\n5\tSTD\t150\t\t75\n"
+    "6\tA\t75\t\t35\n7\tSTD\t170\t\t85\n8\tB\t180\t\t90\n";
+
+// The cell under `title` of the --samples line of `analyte` and `id` at X = `x`.
+QString sampleCell(const Outcome& r, const QString& analyte, const QString& id, int x,
+                   const QString& title)
+{
+    const QStringList lines = r.lines();
+    const qsizetype column = lines.value(0).split(u'\t').indexOf(title);
+    for (const QString& line : lines.mid(1)) {
+        const QStringList cells = line.split(u'\t');
+        if (cells.value(0) == analyte && cells.value(1) == id && cells.value(2).toInt() == x)
+            return column < 0 ? QStringLiteral("no column") : cells.value(column);
+    }
+    return QStringLiteral("no line");
+}
+
+// --samples corrects every sample of every analyte with the chosen standard, method, kind and
+// known values; the standard defaults to the most frequent ID, said on standard error; the
+// summary gets the check standard's rows; a session keeps it all.
+TEST(Cli, RunTablesGiveTheirCorrectedSamples)
+{
+    const QStringList options{"--samples", "--correct-with", "linear", "--reference", "Cu=2"};
+    const Outcome r = cli(options, kRun);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.startsWith("Analyte\tID\tX\tReading\tReading err\tStandard\t"
+                         "Standard \u00b1\tCorrected\tCorrected \u00b1\tMethod\tFlag\n"))
+        << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains('\r'));
+    EXPECT_EQ(r.err.toStdString(),
+              "kalibrix-cli: standard input: the standard is 'STD', the most "
+              "frequent ID (--standard chooses another)\n");
+    // Cu at X = 2: 60 * 2 / (100 + 10 * 2); Zn at X = 6 (known value 1): 35 / 80; B beyond the
+    // last standard: extrapolated.
+    EXPECT_NEAR(sampleCell(r, "Cu", "A", 2, "Corrected").toDouble(), 1.0, 1e-12);
+    EXPECT_NEAR(sampleCell(r, "Cu", "A", 2, "Standard").toDouble(), 120.0, 1e-10);
+    EXPECT_EQ(sampleCell(r, "Cu", "A", 2, "Reading err"), "0.5");
+    EXPECT_NEAR(sampleCell(r, "Zn", "A", 6, "Corrected").toDouble(), 35.0 / 80, 1e-12);
+    EXPECT_EQ(sampleCell(r, "Cu", "B", 8, "Flag"), "extrapolated");
+    EXPECT_EQ(sampleCell(r, "Cu", "A", 6, "Flag"), "");
+    EXPECT_NEAR(sampleCell(cli(options + QStringList{"--correction", "difference"}, kRun), "Cu",
+                           "A", 2, "Corrected")
+                    .toDouble(),
+                60.0 - 120 + 2, 1e-10);
+    // The standard by its ID or a pattern: the same samples, nothing said; a pattern that
+    // matches no line is refused.
+    for (const char* pattern : {"STD", "S?D", "S*"}) {
+        const Outcome chosen = cli(options + QStringList{"--standard", pattern}, kRun);
+        EXPECT_EQ(chosen.out, r.out) << pattern;
+        EXPECT_TRUE(chosen.err.isEmpty()) << chosen.err.toStdString();
+    }
+    expectFailure(cli(options + QStringList{"--standard", "X*"}, kRun), 2,
+                  "--standard: No line's ID matches the standard \"X*\".");
+    // What the paste took otherwise than written is said of the chosen standard's values.
+    const QByteArray twice = "Pos\tID\tCu\n1\tSTD\t10\n2\tB\t5\n2\tB\t6\n3\tSTD\t12\n";
+    EXPECT_FALSE(cli({}, twice).err.contains("replaced"));
+    EXPECT_TRUE(cli({"--standard", "B"}, twice)
+                    .err.contains("1 value replaced by a later line of the same X (line 3 by line "
+                                  "4: Cu at X 2)"));
+    expectFailure(cli({"--reference", "Fe=2"}, kRun), 2,
+                  "--reference: the table has no analyte 'Fe'");
+
+    // The check standard "QC" at X = 4: Cu 130 * 2 / 140 against its known value 2.
+    const QStringList check{"--check",        "QC",     "--check-reference", "Cu=2",
+                            "--correct-with", "linear", "--reference",       "Cu=2"};
+    const QStringList summary = cli(QStringList{"--summary"} + check, kRun).lines();
+    EXPECT_TRUE(summary.contains("Cu\tCheck count:\t1") &&
+                summary.contains("Cu\tCheck mean:\t1.857") &&
+                summary.contains("Cu\tCheck bias:\t-0.1429"))
+        << summary.join(u'|').toStdString();
+    EXPECT_FALSE(cli({"--summary"}, kRun).out.contains("Check"));
+
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("run.kalibrix");
+    const QStringList all = check + QStringList{"--standard", "S?D", "--max-gap", "0.5"};
+    const Outcome first = cli(all + QStringList{"--samples", "--save-session", saved}, kRun);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_EQ(sampleCell(first, "Cu", "A", 6, "Flag"), "gap");  // 1 from either standard
+    EXPECT_EQ(cli({"--session", saved, "--samples"}, "").out, first.out);
+    EXPECT_EQ(
+        cli({"--session", saved, "--samples", "--max-gap", "none", "--reference", "1"}, "").out,
+        cli(check.mid(0, 6) + QStringList{"--samples", "--reference", "1"}, kRun).out);
+    // Another standard for a session: its rejections stay where that one has a standard.
+    ASSERT_EQ(cli({"--reject", "5", "--save-session", saved}, kRun).status, 0);
+    for (const auto& [pattern, rejected] : {std::pair{"S?D", "Cu\tRejected:\t1"},
+                                            {"*", "Cu\tRejected:\t1"},
+                                            {"QC", "Cu\tRejected:\t0"}})
+        EXPECT_TRUE(cli({"--session", saved, "--standard", pattern, "--summary"}, "")
+                        .lines()
+                        .contains(rejected))
+            << pattern;
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)

@@ -7,6 +7,10 @@
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_widget.h"
 #include "regwin/qt/reg_window.h"
+#include "regwin/qt/run_panel.h"
+#include "regwin/rounding.h"
+#include "regwin/samples.h"
+#include "regwin/status_text.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -137,7 +141,8 @@ private slots:
         QVERIFY(about.size() == 1 && about[0].title == "KALIBRIX" &&
                 about[0].icon == MessageIcon::Exclamation &&
                 about[0].text.starts_with("KALIBRIX is a desktop program that calculates "));
-        for (const char* today : {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte"})
+        for (const char* today :
+             {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte", "Ctrl+Shift+C"})
             QVERIFY2(about[0].text.find(today) != std::string::npos, today);
 
         // The window's own texts are spelt right.
@@ -409,6 +414,216 @@ private slots:
         click("cmdPaste");
         QVERIFY(!analyte->isVisible() && !child("cmdRestore")->toolTip().contains("analyte"));
         QCOMPARE(messages(), 0u);
+    }
+
+    // A run table (a column of IDs): the run's controls and the samples table of the analyte
+    // shown, its rows those of the correction; a rejection and its undo change them; the
+    // copy and the plot's marks follow; refusals change nothing; a plain table hides it all.
+    void runTableCorrectsSamples()
+    {
+        auto* panel = child("runPanel");
+        auto* grid = child<QTableView>("grdSamples");
+        QVERIFY(!panel->isVisible() && m_state->plot.sampleMarks.empty());
+        QGuiApplication::clipboard()->setText(
+            "Pos\tID\tCu\tZn\n1\tSTD\t100\t50\n2\tA\t210\t49\n3\tSTD\t102\t51\n"
+            "4\tB\t190\t52\n5\tSTD\t104\t50\n6\tQC\t105\t51\n7\tSTD\t150\t52\n"
+            "8\tC\t205\t50\n9\tSTD\t108\t53\n");
+        click("cmdPaste");
+        QCOMPARE(messages(), 0u);
+        QVERIFY(panel->isVisible() && m_state->run);
+        QVERIFY(panel->geometry().top() >= child("cmdAbout")->geometry().bottom());
+        auto* standard = child<QComboBox>("cboStandard");
+        QCOMPARE(standard->currentText(), "STD");
+        QCOMPARE(standard->itemText(0), "STD");
+
+        // The rows are the correction's, with no "nan" anywhere; the plot marks their X.
+        auto cell = [grid](int row, int column) {
+            return grid->model()->index(row, column).data().toString();
+        };
+        auto rowOf = [&](const QString& id) {
+            for (int row = 0; row < grid->model()->rowCount(); ++row)
+                if (cell(row, SamplesModel::kId) == id)
+                    return row;
+            return -1;
+        };
+        const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
+        auto rowsMatch = [&] {
+            const AnalyteSamples samples = correctSamples(*m_state, m_state->selected);
+            QCOMPARE(grid->model()->rowCount(), int(samples.samples.size()));
+            std::vector<SampleMark> marks;
+            for (int row = 0; row < int(samples.samples.size()); ++row) {  // in text order
+                const CorrectedSample& s = samples.samples[std::size_t(row)];
+                QCOMPARE(cell(row, SamplesModel::kId), QString::fromStdString(s.id));
+                QCOMPARE(cell(row, SamplesModel::kX), QString::number(s.x));
+                QCOMPARE(cell(row, SamplesModel::kCorrected).section(QString::fromUtf8(" \u00b1 "), 0, 0),
+                         QString::fromStdString(Rounding(s.corrected, fmt)));
+                QCOMPARE(cell(row, SamplesModel::kFlag), QString::fromStdString(flagText(s.flags)));
+                marks.push_back({s.x, s.check});
+            }
+            for (int row = 0; row < grid->model()->rowCount(); ++row)
+                for (int column = 0; column < SamplesModel::kColumns; ++column)
+                    QVERIFY(!cell(row, column).contains("nan", Qt::CaseInsensitive));
+            QCOMPARE(m_state->plot.sampleMarks, marks);
+        };
+        rowsMatch();
+        QCOMPARE(grid->model()->rowCount(), 4);  // A, B, QC and C
+        QVERIFY(!cell(rowOf("C"), SamplesModel::kCorrected).isEmpty());
+
+        // Corrected with the linear fit, chosen by its label: rejecting the outlier at X = 7
+        // changes C's value at the next run, and undo brings it back.
+        auto* with = child<QComboBox>("cboCorrectWith");
+        const FitMethod& linear = fitMethods()[*methodNamed("linear")];
+        with->setCurrentIndex(with->findText(
+            QString::fromStdString(methodCaption(linear, m_state->settings.degreeText))));
+        emit with->activated(with->currentIndex());
+        QVERIFY(m_state->settings.correctWith == "linear");
+        const QString before = cell(rowOf("C"), SamplesModel::kCorrected);
+        clickPoint(7);
+        QCOMPARE(cell(rowOf("C"), SamplesModel::kCorrected), before);  // only marked yet
+        click("cmdPlot");
+        QVERIFY(cell(rowOf("C"), SamplesModel::kCorrected) != before);
+        rowsMatch();
+        focusWindow();
+        child("ComboBox1")->setFocus();
+        keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(cell(rowOf("C"), SamplesModel::kCorrected), before);
+
+        // Copy samples, by its shortcut: the samples text, and the status line says so.
+        QGuiApplication::clipboard()->clear();
+        keys(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+        QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
+                 samplesClipboardText(*m_state, m_state->selected, fmt.forExport()));
+        QCOMPARE(status(), "Copied 4 samples of Cu to the clipboard");
+
+        // The analyte shown: its samples and marks.
+        keys(Qt::Key_PageDown);
+        QCOMPARE(m_state->analytes[m_state->selected].name, "Zn");
+        rowsMatch();
+        keys(Qt::Key_PageUp);
+
+        // Known values: a ratio refuses one of 0 or less; one that passes corrects anew.
+        auto enter = [this](const char* field, const QString& text) {
+            auto* combo = m_window->findChild<QComboBox*>(field);
+            auto* edit = combo ? combo->lineEdit() : child<QLineEdit>(field);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        const Settings settings = m_state->settings;
+        for (const char* refused : {"-1", "abc", "5 \u00b1 -1"})
+            enter("txtKnown", QString::fromUtf8(refused));
+        enter("txtMaxGap", "x");
+        enter("cboStandard", "Z*");  // no line has such an ID
+        QCOMPARE(messages(), 5u);
+        QVERIFY(m_state->settings == settings);
+        QCOMPARE(standard->currentText(), "STD");
+        QCOMPARE(cell(rowOf("C"), SamplesModel::kCorrected), before);
+        enter("txtKnown", "1000 \u00b1 2");
+        QCOMPARE(m_state->settings.known.at("Cu"), (KnownValue{1000, 2.0}));
+        QVERIFY(cell(rowOf("C"), SamplesModel::kCorrected) != before);
+        rowsMatch();
+        // A difference takes -1, which a ratio then refuses to take over.
+        auto* kind = child<QComboBox>("cboCorrection");
+        kind->setCurrentIndex(kind->findText("difference"));
+        emit kind->activated(kind->currentIndex());
+        QCOMPARE(child<QLineEdit>("txtKnown")->placeholderText(), "0");  // a difference's
+        enter("txtKnown", "-1");
+        QCOMPARE(m_state->settings.known.at("Cu").value, -1.0);
+        kind->setCurrentIndex(kind->findText("ratio"));
+        emit kind->activated(kind->currentIndex());
+        QCOMPARE(messages(), 1u);
+        QCOMPARE(kind->currentText(), "difference");
+        QVERIFY(m_state->settings.correction == CorrectionKind::Difference);
+
+        // "Max. gap" flags and the check standard's summary line.
+        enter("txtMaxGap", "0.5");
+        QCOMPARE(m_state->settings.maxGap.value_or(0), 0.5);
+        QVERIFY(cell(rowOf("B"), SamplesModel::kFlag).contains("gap"));
+        QVERIFY(!child("lblCheck")->isVisible());
+        enter("txtCheckPattern", "QC");
+        enter("txtCheckKnown", "1");
+        QCOMPARE(m_state->settings.checkKnown.at("Cu").value, 1.0);
+        QVERIFY(child("lblCheck")->isVisible());
+        QVERIFY(text("lblCheck").startsWith("Check standard QC: 1 result"));
+        QVERIFY(m_state->plot.sampleMarks[2].check);  // QC, third of the samples
+        rowsMatch();
+
+        const QModelIndex qc = grid->model()->index(rowOf("QC"), SamplesModel::kCorrected);
+        QVERIFY(qc.data(Qt::FontRole).value<QFont>().italic());
+        QVERIFY(qc.data(Qt::ToolTipRole).toString().startsWith("A line of the check standard: "));
+
+        // Another standard is one undoable step, rejections and all. A copy before the run
+        // says the mark is not in it.
+        clickPoint(3);
+        keys(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+        QVERIFY(status().endsWith("1 mark is not applied yet (press Plot and calculate)"));
+        click("cmdPlot");
+        enter("cboStandard", "Q?");
+        QVERIFY(m_state->settings.standardPattern == "Q?");
+        QCOMPARE(m_state->table().nY, 1);
+        rowsMatch();
+        keys(Qt::CTRL | Qt::Key_Z);
+        QVERIFY(m_state->settings.standardPattern.empty());
+        QCOMPARE(standard->currentText(), "STD");
+        QCOMPARE(m_state->table().rejFlag[3], 1);
+        QCOMPARE(messages(), 0u);
+
+        // The saved session opens to the same samples, byte for byte.
+        const std::string copied =
+            samplesClipboardText(*m_state, m_state->selected, fmt.forExport());
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(m_window->saveSessionFile(dir.filePath("run.kalibrix"), &error),
+                 qPrintable(error));
+        QVERIFY(m_window->openFile(dir.filePath("run.kalibrix")));
+        QVERIFY(panel->isVisible() && m_state->run && grid->model()->rowCount() == 4);
+        QVERIFY(samplesClipboardText(*m_state, m_state->selected, fmt.forExport()) == copied);
+        rowsMatch();
+
+        QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
+        click("cmdPaste");
+        QVERIFY(!panel->isVisible() && !m_state->run && m_state->plot.sampleMarks.empty());
+        child("ComboBox1")->setFocus();
+        keys(Qt::CTRL | Qt::Key_Z);  // the run comes back, with its rejection
+        QVERIFY(panel->isVisible() && m_state->run && m_state->table().rejFlag[3] == 1);
+        rowsMatch();
+    }
+
+    // A known value as typed: a number of the user's locale (or with "." as decimal point),
+    // optionally ± its uncertainty; written back so that it reads the same.
+    void knownValuesAreReadAsTyped()
+    {
+        struct Case {
+            const char* locale;
+            const char* text;
+            std::optional<double> value;  // none: refused
+            std::optional<double> u;
+        };
+        const Case cases[] = {
+            {"C", "1000", 1000, {}},
+            {"C", " 1000 \u00b1 0.2 ", 1000, 0.2},
+            {"C", "50+-0.5", 50, 0.5},
+            {"C", "-3 +/- 1e-3", -3, 1e-3},
+            {"de_DE", "1000,5 \u00b1 0,2", 1000.5, 0.2},
+            {"de_DE", "0.25", 0.25, {}},  // not German, but a number
+            {"C", "abc", {}, {}},
+            {"C", "5 \u00b1", {}, {}},
+            {"C", "5 \u00b1 -1", {}, {}},
+            {"C", "5 \u00b1 x", {}, {}},
+        };
+        for (const Case& c : cases) {
+            const QLocale locale(QString::fromUtf8(c.locale));
+            const auto read = readLocaleKnownValue(QString::fromUtf8(c.text), locale);
+            const auto* known = std::get_if<std::optional<KnownValue>>(&read);
+            QVERIFY2(bool(known) == bool(c.value), c.text);
+            if (!known)
+                continue;
+            QVERIFY2(*known && (**known == KnownValue{*c.value, c.u}), c.text);
+            QVERIFY2(readLocaleKnownValue(localeKnownValueText(**known, locale), locale) == read, c.text);
+        }
+        const auto empty = readLocaleKnownValue(" ", QLocale::c());
+        QVERIFY(std::get<std::optional<KnownValue>>(empty) == std::nullopt);
     }
 
     // Every change to the data can be undone and redone, wherever the focus is: a click's mark,

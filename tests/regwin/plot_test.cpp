@@ -1,5 +1,6 @@
 #include "fit/data_stat.h"
 #include "regwin/driver.h"
+#include "regwin/paste_table.h"
 #include "regwin/plot.h"
 #include "regwin/plot_scale.h"
 #include "regwin/rejection.h"
@@ -205,6 +206,34 @@ TEST(PlotPoints, MarksErrorBarsAndRejection)
     }
     EXPECT_TRUE(std::none_of(p.pict1.shapes.begin(), p.pict1.shapes.end(),
                              [](const Shape& sh) { return sh.colour == kRed; }));
+}
+
+// A run's samples, marked under the X axis: the lines not of the standard where the analyte
+// has a reading, in text order, a check standard's marked as such (a line of the standard
+// stays a standard); the picture of a run marks those of the analyte shown, no other none.
+TEST(PlotPoints, SamplesOfARunMarkedAtTheirX)
+{
+    PasteResult pasted = Paste_Table("X\tID\tCu\tZn\n1\tSTD\t100\t50\n2\tA\t210\t\n"
+                                     "3\tSTD\t102\t51\n4\tQC\t105\t52\n5\tSTD\t104\t50\n"
+                                     "6\tSTD2\t99\t49\n",
+                                     QLocale::c());
+    ASSERT_TRUE(pasted.table && pasted.table->run);
+    State s = kalibrix::test::startedState();
+    s.replaceAnalytes(pasted.table->analytes, true, pasted.table->run);
+    using M = SampleMark;
+    EXPECT_THAT(sampleMarksOf(s, "Cu"), ElementsAre(M{2, false}, M{4, false}, M{6, false}));
+    EXPECT_THAT(sampleMarksOf(s, "Zn"), ElementsAre(M{4, false}, M{6, false}));
+    EXPECT_TRUE(sampleMarksOf(s, "Fe").empty());
+    s.settings.standardPattern = "STD*";
+    s.settings.checkPattern = "Q?";
+    EXPECT_THAT(sampleMarksOf(s, "Cu"), ElementsAre(M{2, false}, M{4, true}));
+    s.settings.checkPattern = "*";
+    EXPECT_THAT(sampleMarksOf(s, "Cu"), ElementsAre(M{2, true}, M{4, true}));
+
+    s.selected = 1;
+    A_PLOT(s, NumberFormat{});
+    EXPECT_EQ(s.plot.sampleMarks, sampleMarksOf(s, "Zn"));
+    EXPECT_TRUE(plotOf(stateOf(demonstrationTable())).sampleMarks.empty());
 }
 
 TEST(PlotCurves, OrderNodesBandAndLogStart)

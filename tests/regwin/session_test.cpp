@@ -4,9 +4,13 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/run_split.h"
+#include "regwin/samples.h"
 #include "regwin/session.h"
 #include "support/test_support.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -18,16 +22,25 @@ namespace {
 const std::string kNamed =
     "Pos\tCu\tCu err\tZn/66\n5\t980\t9\t50\n10\t770\t8\t\n"
     "15\t700\t\t60\n25\t550\t5\t70\n27\t500\t5\t80\n";
+// A run: the standard "STD" and, with "S?D", also "SXD"; samples "A" and "B", a check "QC".
+const std::string kRun =
+    "Pos\tID\tCu\tZn/66\n1\tSTD\t110\t55\n2\tA\t60\t30\n3\tSXD\t130\t65\n"
+    "4\tQC\t130\t65\n5\tSTD\t150\t75\n6\tB\t75\t35\n7\tSTD\t170\t85\n";
 const std::string kGerman = "5\t980,5\r\n10\t770,25\r\n15\t700\r\n25\t550\r\n27\t500\r\n";
 
-// The started state with `text` pasted in `locale`, the rejections and the analyte shown.
+// The started state with `text` pasted in `locale`, the standard of a run matching `pattern`,
+// the rejections and the analyte shown.
 State pasted(const std::string& text, const char* locale, std::vector<std::pair<int, int>> rejected,
-             std::size_t shown)
+             std::size_t shown, const std::string& pattern = "")
 {
     State s = test::startedState();
     PasteResult r = Paste_Table(text, QLocale(QString::fromLatin1(locale)));
     EXPECT_TRUE(r.table);
-    s.replaceAnalytes(std::move(r.table->analytes), r.table->named);
+    s.replaceAnalytes(std::move(r.table->analytes), r.table->named, std::move(r.table->run));
+    if (!pattern.empty()) {
+        s.settings.standardPattern = pattern;
+        s.analytes = std::move(*standardsOf(*s.run, pattern).analytes);
+    }
     s.source = {text, locale, "clipboard"};
     for (auto [analyte, x] : rejected)
         s.analytes[static_cast<std::size_t>(analyte)].table.rejFlag[static_cast<std::size_t>(x)] =
@@ -65,10 +78,18 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
     changed.weightByErrors = changed.exportUncertainties = true;
     changed.bandMethod = "poly3";
     changed.uncertaintyKind = UncertaintyKind::Reading;
+    changed.standardPattern = "S?D";
+    changed.checkPattern = "QC*";
+    changed.correction = CorrectionKind::Delta;
+    changed.correctWith = "poly2";
+    changed.maxGap = 2.5;
+    changed.known = {{"", {-999.5, std::nullopt}}, {"Cu", {0.1, 1e-17}}};
+    changed.checkKnown = {{"Zn/66", {-3, 0.25}}};
     auto choices = [](const Settings& s) {
         return std::tie(s.show, s.exported, s.showBand, s.degreeText, s.level, s.scaleYFull,
                         s.scaleXFull, s.allData, s.weightByErrors, s.bandMethod, s.uncertaintyKind,
-                        s.exportUncertainties);
+                        s.exportUncertainties, s.standardPattern, s.checkPattern, s.correction,
+                        s.correctWith, s.maxGap, s.known, s.checkKnown);
     };
     const std::string bom = "\xEF\xBB\xBF";
     std::tuple<State, const char*, bool> cases[] = {
@@ -77,7 +98,9 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
         {pasted(kNamed, "C", {{0, 15}, {1, 5}}, 1), "abc", true},
         {pasted(kNamed, "de_DE", {}, 0), "4", false},
         {pasted(bom + kDemonstrationText, "C", {{0, 10}}, 0), "6", false},
-        {pasted(bom + kNamed, "C", {{0, 10}}, 0), "6", true}};
+        {pasted(bom + kNamed, "C", {{0, 10}}, 0), "6", true},
+        {pasted(kRun, "C", {{0, 3}}, 1, "S?D"), "6", true},
+        {pasted(kRun, "C", {{1, 7}}, 0), "6", false}};
     QTemporaryDir dir;
     for (auto& [saved, degree, change] : cases) {
         SCOPED_TRACE(saved.source.text + degree);
@@ -93,9 +116,11 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
         EXPECT_TRUE(choices(back.settings) == choices(saved.settings));
         for (std::size_t a = 0; a < saved.analytes.size(); ++a)
             EXPECT_EQ(back.analytes[a].table.rejFlag, saved.analytes[a].table.rejFlag);
-        A_PLOT(saved, NumberFormat{});
-        A_PLOT(back, NumberFormat{});
+        EXPECT_EQ(back.run, saved.run);
+        A_PLOT(saved, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+        A_PLOT(back, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
         EXPECT_EQ(exportText(back, NumberFormat{}), exportText(saved, NumberFormat{}));
+        EXPECT_EQ(samplesText(back, NumberFormat{}), samplesText(saved, NumberFormat{}));
     }
 }
 
@@ -103,6 +128,7 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
 {
     State named = pasted(kNamed, "C", {{0, 5}, {1, 15}}, 1);
     named.settings.show[method("poly")] = kTicked;
+    named.settings.known = {{"Cu", {1000, 0.25}}};
     const std::string good = sessionText(named);
     auto changed = [&good](std::string_view from, std::string_view to) {
         std::string s = good;
@@ -151,6 +177,28 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
         {changed("\"xScale\": \"full\"", "\"xScale\": \"wide\""),
          damaged +
              std::string("\"settings\".\"xScale\" is \"wide\", not one of \"full\", \"zoom\".")},
+        {changed("\"correction\": \"ratio\"", "\"correction\": \"sum\""),
+         damaged + std::string("\"settings\".\"correction\" is \"sum\", not one of \"ratio\", "
+                               "\"difference\", \"delta\".")},
+        {changed("\"correctWith\": \"best\"", "\"correctWith\": \"poly9\""),
+         damaged +
+             std::string("\"settings\".\"correctWith\" names the method \"poly9\", not one "
+                         "of ") +
+             [] {
+                 std::string names;
+                 for (const FitMethod& m : fitMethods())
+                     names += m.name + std::string(", ");
+                 return names + "best.";
+             }()},
+        {changed("\"maxGap\": null", "\"maxGap\": 0"),
+         damaged + std::string("\"settings\".\"maxGap\" is 0, not above 0.")},
+        {changed("\"value\": 1000", "\"value\": 0"),
+         damaged + std::string("\"settings\".\"known\".\"Cu\".\"value\" is 0, but a ratio "
+                               "needs a known value above 0.")},
+        {changed("\"u\": 0.25", "\"u\": -1"),
+         damaged + std::string("\"settings\".\"known\".\"Cu\".\"u\" is -1, below 0.")},
+        {changed("\"checkPattern\": \"\"", "\"checkPattern\": []"),
+         damaged + std::string("\"settings\".\"checkPattern\" is a list, not a text.")},
         {changed("\"locale\": \"C\"", "\"locale\": \"xx_YY\""),
          damaged +
              std::string(
@@ -172,6 +220,12 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
              return s.replace(s.find("    5\n"), 6, "    0\n");
          }(),
          damaged + std::string("\"rejected\" is 0, not a whole number from 1 to 30000.")},
+        // A run's standard that matches none of its lines.
+        {[] {
+             std::string s = sessionText(pasted(kRun, "C", {}, 0, "S?D"));
+             return s.replace(s.find("\"S?D\""), 5, "\"X*\"");
+         }(),
+         "The session's table is refused: No line's ID matches the standard \"X*\"."},
         {changed("\"shown\": \"Zn/66\"", "\"shown\": \"Fe\""),
          damaged + std::string("\"shown\" is \"Fe\", which the table does not have.")},
     };
@@ -206,6 +260,36 @@ TEST(Session, ASessionWithoutTheUncertaintyKeysOpensWithTheirDefaults)
         return std::tie(s.weightByErrors, s.exportUncertainties, s.bandMethod, s.uncertaintyKind);
     };
     EXPECT_TRUE(keys(opened(old).settings) == keys(defaultSettings()));
+}
+
+// A session saved before run tables, without the keys of their samples, opens with their
+// defaults.
+TEST(Session, ASessionWithoutTheSampleKeysOpensWithTheirDefaults)
+{
+    State saved = pasted(kNamed, "C", {}, 0);
+    Settings& s = saved.settings;
+    s.standardPattern = "S*";
+    s.checkPattern = "QC";
+    s.correction = CorrectionKind::Difference;
+    s.correctWith = "log";
+    s.maxGap = 3;
+    s.known = {{"Cu", {5, std::nullopt}}};
+    s.checkKnown = {{"", {6, 0.5}}};
+    QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(sessionText(saved))).object();
+    QJsonObject settings = root["settings"].toObject();
+    for (const char* key : {"standardPattern", "checkPattern", "correction", "correctWith",
+                            "maxGap", "known", "checkKnown"}) {
+        EXPECT_TRUE(settings.contains(QLatin1String(key))) << key;
+        settings.remove(QLatin1String(key));
+    }
+    root["settings"] = settings;
+    auto keys = [](const Settings& s) {
+        return std::tie(s.standardPattern, s.checkPattern, s.correction, s.correctWith, s.maxGap,
+                        s.known, s.checkKnown);
+    };
+    const Settings back = opened(QJsonDocument(root).toJson().toStdString()).settings;
+    EXPECT_TRUE(keys(back) == keys(defaultSettings()));
 }
 
 // Sessions are parsed in bounded memory: more bytes, values or lists and objects than the

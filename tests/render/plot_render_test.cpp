@@ -78,6 +78,30 @@ TEST(PlotRender, DemonstrationPlotPainted)
         }
     }
 
+    // A run's samples: a triangle under the X axis at each sample's X, a check standard's in
+    // its own colour; none beyond the plot's X range (it would cover the Y axis's labels).
+    {
+        PlotDisplay marked = plot;
+        marked.sampleMarks = {{10, false}, {20, true}, {-5, false}};
+        const QSize size = designedPlotSize();
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        paintPlot(painter, marked, size, PlotColours{});
+        painter.end();
+        const PixelRect r = PlotGeometry(marked, size.width(), size.height()).pict1();
+        auto count = [&](Rgb c, int left, int right) {
+            int n = 0;
+            for (int y = int(r.top + r.height); y < int(r.top + r.height) + 6; ++y)
+                for (int x = left; x < right; ++x)
+                    n += image.pixel(x, y) == qRgb(c.r, c.g, c.b);
+            return n;
+        };
+        const int left = int(r.left);
+        EXPECT_GE(count(kSampleMarkColour, left, int(r.left + r.width)), 6);
+        EXPECT_GE(count(kCheckMarkColour, left, int(r.left + r.width)), 6);
+        EXPECT_EQ(count(kSampleMarkColour, 0, left - 1), 0);
+    }
+
     // A PDF page in vectors: paths, no picture of pixels.
     QTemporaryDir dir;  // the window's save dialog offers any name
     QString error;

@@ -5,6 +5,8 @@
 #include "regwin/driver.h"
 #include "regwin/paste_table.h"
 #include "regwin/qt/report.h"
+#include "regwin/rounding.h"
+#include "regwin/samples.h"
 #include "support/test_support.h"
 
 #include <QFileInfo>
@@ -131,6 +133,59 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     EXPECT_TRUE(namedPages[0].contains(
         " Uncertainty: of the curve; level 0.025 95%; weighted by the errors "));
     EXPECT_TRUE(namedPages[1].contains(notWeighted));
+
+    // Nothing of samples in a report of a table without IDs.
+    for (const char* pdfName : {"demo", "named"})
+        for (const QString& page : pagesOf(dir.filePath(QString("%1.pdf").arg(pdfName))))
+            EXPECT_FALSE(page.contains(" Samples ") || page.contains(" Correction: "));
+
+    // A run of 240 lines, the standard at odd X: each analyte's settings name how its samples
+    // were corrected, and its samples fill further pages, the title row atop each.
+    std::string text = "Pos\tID\tCu\tZn\n";
+    for (int x = 1; x <= 240; ++x)
+        text += std::to_string(x) +
+                (x % 2         ? "\tSTD\t"
+                 : x % 10 == 0 ? "\tQC\t"
+                               : "\tS\t") +
+                std::to_string(1000 + 2 * x + x % 3) + "\t" + std::to_string(50 + x % 7) + "\n";
+    State run = test::startedState();
+    PasteResult pastedRun = Paste_Table(text, QLocale::c());
+    ASSERT_TRUE(pastedRun.table);
+    run.replaceAnalytes(std::move(pastedRun.table->analytes), true,
+                        std::move(pastedRun.table->run));
+    run.settings.correctWith = "linear";
+    run.settings.checkPattern = "QC";
+    run.settings.known = {{"Cu", {2, 0.01}}};
+    A_PLOT(run, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
+    const QString runFile = dir.filePath("run.pdf");
+    ASSERT_EQ(writeReport(run, fmt, runFile.toStdString(), "clipboard", when), std::nullopt);
+    const QString all = pagesOf(runFile).join(u' ');
+    const QString titles = QStringLiteral(" ID X Reading S(X) \u00b1 u Corrected \u00b1 u Flag ");
+    EXPECT_GT(all.count(titles), 2) << all.toStdString();
+    EXPECT_TRUE(
+        all.contains(" Correction: ratio with the known value 2\u00b10.01; correct with: "
+                     "linear (Linear regression); standard: STD; check standard: QC "));
+    EXPECT_TRUE(all.contains(" Correction: ratio with the known value 1; "));  // Zn
+    for (std::size_t a = 0; a < run.analytes.size(); ++a) {
+        const AnalyteSamples samples = correctSamples(run, a);
+        ASSERT_EQ(samples.samples.size(), 120u);
+        ASSERT_TRUE(samples.check);
+        EXPECT_TRUE(
+            all.contains(QStringLiteral(" Check standard: %1 corrected; mean %2;")
+                             .arg(samples.check->count)
+                             .arg(QString::fromStdString(Rounding(samples.check->mean, fmt)))));
+        for (const CorrectedSample& sample : samples.samples) {
+            auto shown = [&fmt](const std::optional<double>& v, const std::optional<double>& hw) {
+                return Rounding(v, fmt) + (hw ? " \u00b1 " + Rounding(hw, fmt) : "");
+            };
+            const std::string row = " " + sample.id + " " + std::to_string(sample.x) + " " +
+                                    Rounding(sample.reading, fmt) + " " +
+                                    shown(sample.standard, sample.standardHalfWidth) + " " +
+                                    shown(sample.corrected, sample.correctedHalfWidth) + " " +
+                                    (sample.flags ? flagText(sample.flags) + " " : "");
+            EXPECT_TRUE(all.contains(QString::fromStdString(row))) << row;
+        }
+    }
 
     // A failed write says why and leaves no file.
     const QString missing = dir.filePath("missing/report.pdf");

@@ -28,13 +28,40 @@ std::size_t bytesOf(const Analyte& a)
            bytesOf(r.looErrors) + bytesOf(r.suggested);
 }
 
+std::size_t bytesOf(const std::vector<Analyte>& analytes)
+{
+    return std::accumulate(analytes.begin(), analytes.end(), std::size_t{0},
+                           [](std::size_t sum, const Analyte& a) { return sum + bytesOf(a); });
+}
+
+std::size_t bytesOf(const RunTable& run)
+{
+    std::size_t cells = 0;
+    for (const auto& column : run.reading)
+        cells += bytesOf(column);
+    for (const auto& column : run.error)
+        cells += bytesOf(column);
+    std::size_t ids = 0;
+    for (const RunLine& line : run.lines)
+        ids += line.id.capacity();
+    return sizeof(RunTable) + bytesOf(run.lines) + ids + cells;
+}
+
+// The analytes a command keeps aside: their fits follow again when they come back.
+void forgetResults(std::vector<Analyte>& analytes)
+{
+    for (Analyte& kept : analytes)
+        kept.results = RunResults{};
+}
+
 }  // namespace
 
 NewTableCommand::NewTableCommand(State& state, std::vector<Analyte> analytes, bool named,
-                                 TableSource source, DataChanged changed, const QString& text)
+                                 TableSource source, DataChanged changed, const QString& text,
+                                 std::optional<RunTable> run)
     : DataCommand(text), m_state(state), m_analytes(std::move(analytes)), m_named(named),
-      m_selected(state.keptSelection(m_analytes, named)), m_source(std::move(source)),
-      m_changed(std::move(changed))
+      m_run(std::move(run)), m_selected(state.keptSelection(m_analytes, named)),
+      m_source(std::move(source)), m_changed(std::move(changed))
 {
 }
 
@@ -42,18 +69,40 @@ void NewTableCommand::swap()
 {
     std::swap(m_state.analytes, m_analytes);
     std::swap(m_state.named, m_named);
+    std::swap(m_state.run, m_run);
+    std::swap(m_state.settings.standardPattern, m_standardPattern);
     std::swap(m_state.selected, m_selected);
     std::swap(m_state.source, m_source);
-    for (Analyte& kept : m_analytes)
-        kept.results = RunResults{};  // the fits follow again when it comes back
+    forgetResults(m_analytes);
     m_changed(m_state.selected, DataChange::Table);
 }
 
 std::size_t NewTableCommand::bytes() const
 {
-    return std::accumulate(m_analytes.begin(), m_analytes.end(),
-                           sizeof(*this) + m_source.text.capacity(),
-                           [](std::size_t sum, const Analyte& a) { return sum + bytesOf(a); });
+    return bytesOf(m_analytes) + sizeof(*this) + m_source.text.capacity() +
+           (m_run ? bytesOf(*m_run) : 0);
+}
+
+StandardCommand::StandardCommand(State& state, std::vector<Analyte> analytes, std::string pattern,
+                                 DataChanged changed, const QString& text)
+    : DataCommand(text), m_state(state), m_analytes(std::move(analytes)),
+      m_pattern(std::move(pattern)), m_selected(state.keptSelection(m_analytes, state.named)),
+      m_changed(std::move(changed))
+{
+}
+
+void StandardCommand::swap()
+{
+    std::swap(m_state.analytes, m_analytes);
+    std::swap(m_state.settings.standardPattern, m_pattern);
+    std::swap(m_state.selected, m_selected);
+    forgetResults(m_analytes);
+    m_changed(m_state.selected, DataChange::Table);
+}
+
+std::size_t StandardCommand::bytes() const
+{
+    return bytesOf(m_analytes) + sizeof(*this) + m_pattern.capacity();
 }
 
 RestoreCommand::RestoreCommand(State& state, std::size_t analyte, DataChanged changed,

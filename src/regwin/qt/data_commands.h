@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kalibrix {
@@ -33,12 +34,15 @@ public:
     virtual std::size_t bytes() const = 0;
 };
 
-// A new table: its analytes, names, shown analyte and source replace the current ones; the
-// command keeps the other table, so undo brings back the previous one with its rejections.
+// A new table: its analytes, names, run (of a table with IDs), shown analyte and source
+// replace the current ones, and a run's standard is again its most frequent ID; the command
+// keeps the other table, so undo brings back the previous one with its rejections and its
+// standard's pattern.
 class NewTableCommand : public DataCommand {
 public:
     NewTableCommand(State& state, std::vector<Analyte> analytes, bool named, TableSource source,
-                    DataChanged changed, const QString& text);
+                    DataChanged changed, const QString& text,
+                    std::optional<RunTable> run = std::nullopt);
     void undo() override { swap(); }
     void redo() override { swap(); }
     std::size_t bytes() const override;
@@ -49,8 +53,31 @@ private:
     State& m_state;
     std::vector<Analyte> m_analytes;
     bool m_named;
+    std::optional<RunTable> m_run;
+    std::string m_standardPattern;  // a new table starts from the most frequent ID
     std::size_t m_selected = 0;
     TableSource m_source;
+    DataChanged m_changed;
+};
+
+// Another standard of the run: the analytes rebuilt from the lines that match `pattern`
+// (without rejections, as a paste gives them) and the pattern replace the current ones; the
+// command keeps the others, so undo brings back the previous standard with its rejections.
+class StandardCommand : public DataCommand {
+public:
+    StandardCommand(State& state, std::vector<Analyte> analytes, std::string pattern,
+                    DataChanged changed, const QString& text);
+    void undo() override { swap(); }
+    void redo() override { swap(); }
+    std::size_t bytes() const override;
+
+private:
+    void swap();
+
+    State& m_state;
+    std::vector<Analyte> m_analytes;
+    std::string m_pattern;
+    std::size_t m_selected = 0;
     DataChanged m_changed;
 };
 

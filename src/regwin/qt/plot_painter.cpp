@@ -102,6 +102,33 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
     }
 }
 
+// The samples' triangles under the X axis, each pointing up at its X; those outside pict1's
+// X range are left out.
+void drawSampleMarks(QPainter& painter, const PlotDisplay& plot, const PlotGeometry& map)
+{
+    if (plot.sampleMarks.empty())
+        return;
+    const PixelRect& p1 = map.pict1();
+    const double bottom = p1.top + p1.height;
+    const double height = kSampleMarkTwips * map.pixelsPerTwipY();
+    const double half = 0.6 * height;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const SampleMark& mark : plot.sampleMarks) {
+        const double x = map.userToPixels({static_cast<double>(mark.x), 0}).x;
+        if (x < p1.left || x > p1.left + p1.width)
+            continue;
+        const Rgb c = mark.check ? kCheckMarkColour : kSampleMarkColour;
+        const QColor colour(c.r, c.g, c.b);
+        painter.setPen(QPen(colour, 0));
+        painter.setBrush(colour);
+        const QPointF corners[3] = {{x, bottom}, {x - half, bottom + height},
+                                    {x + half, bottom + height}};
+        painter.drawPolygon(corners, 3);
+    }
+    painter.restore();
+}
+
 template <size_t N>
 void drawLabels(QPainter& painter, const std::array<TickLabel, N>& labels, const PlotGeometry& map,
                 Qt::Alignment alignment)
@@ -138,6 +165,7 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
     drawLayer(
         painter, plot.pict2, colours.text, [&](PointF p) { return qt(map.twipsToPixels(p)); },
         PixelSnap(painter, false));
+    drawSampleMarks(painter, plot, map);
 
     QFont font = painter.font();
     font.setStyleHint(QFont::SansSerif);

@@ -5,7 +5,9 @@
 #include "regwin/driver.h"
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
+#include "regwin/plot.h"
 #include "regwin/qt/report.h"
+#include "regwin/qt/run_panel.h"
 #include "regwin/session.h"
 #include "regwin/qt/data_commands.h"
 #include "regwin/qt/fitting_label.h"
@@ -14,6 +16,9 @@
 #include "regwin/qt/plot_widget.h"
 #include "regwin/qt/wrapping_buttons.h"
 #include "regwin/rejection.h"
+#include "regwin/run_split.h"
+#include "regwin/sample_texts.h"
+#include "regwin/samples.h"
 #include "regwin/status_text.h"
 
 #include <QApplication>
@@ -63,10 +68,13 @@ constexpr const char* kAboutText =
     "clusters of standards.\n\n"
     "Input: paste a table from the clipboard (Ctrl+V), open a table or session file (Ctrl+O) "
     "or drop one on the window. First column: X, 2nd column: Y, a 3rd column: the error of "
-    "Y. A first line of names makes every named column an analyte of its own.\n\n"
+    "Y. A first line of names makes every named column an analyte of its own; a column named "
+    "ID (or Sample) makes the table a run: the lines of the standard's ID are the standards, "
+    "the others samples, corrected in the samples table below the plot.\n\n"
     "Mouse click on data point marks it for rejection; [Plot and calculate] refits with the "
     "marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
-    "Output: copy the interpolated values to the clipboard (Ctrl+C), save the session "
+    "Output: copy the interpolated values to the clipboard (Ctrl+C) or a run's corrected "
+    "samples (Ctrl+Shift+C), save the session "
     "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
@@ -78,6 +86,7 @@ const QKeySequence kSavePlotKeys(Qt::CTRL | Qt::Key_S);
 const QKeySequence kSaveSessionKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
 const QKeySequence kOpenKeys(Qt::CTRL | Qt::Key_O);
 const QKeySequence kReportKeys(Qt::CTRL | Qt::Key_P);
+const QKeySequence kCopySamplesKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
 constexpr const char* kSessionSuffix = "kalibrix";
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
@@ -86,6 +95,9 @@ constexpr int kFontPixels = 11;         // the designed 8 pt at 96 dots per inch
 const QSize kSmallestWindow(320, 240);  // below this nothing can be read anyway
 constexpr double kRowHeight = 225;
 constexpr double kBoxSize = 240;
+// The run panel's height below the designed controls, in twips.
+constexpr double kRunPanelHeight = 2700;
+
 
 // Colours as designed, written &H00BBGGRR.
 QColor designColour(unsigned bgr)
@@ -231,6 +243,7 @@ RegWindow::RegWindow(State& state, QWidget* parent)
     m_canvas->installEventFilter(this);  // its resizing lays the controls out
     setMinimumSize(kSmallestWindow);
     resize(designedClientSize());
+    showRunPanel();
     layoutControls();
     m_savedSettings = m_state.settings;
     refreshTitle();
@@ -241,10 +254,16 @@ void RegWindow::place(QWidget* widget, const TwipsRect& designed, Growth growth)
     m_placed.push_back({widget, designed, growth});
 }
 
+// The designed controls take the canvas; with a run table, all but the run panel's height
+// at its bottom, which the panel takes over the whole width.
 void RegWindow::layoutControls()
 {
+    QSize area = m_canvas->size();
+    const int panel = m_runPanel->isHidden() ? 0 : designedPixels(kRunPanelHeight);
+    area.rheight() -= panel;
     for (const Placed& p : m_placed)
-        p.widget->setGeometry(placeInWindow(p.designed, p.growth, m_canvas->size()));
+        p.widget->setGeometry(placeInWindow(p.designed, p.growth, area));
+    m_runPanel->setGeometry(0, area.height(), area.width(), panel);
 }
 
 namespace {
@@ -392,6 +411,9 @@ void RegWindow::buildControls()
                      {11640 + kLooColumnWidth, 7680, 1095, 1095});
     cmdCopy->setToolTip(tr("Copy interpolated values to clipboard (Ctrl+C)"));
     cmdClose = button("cmdClose", "Close", {11640 + kLooColumnWidth, 9000, 1095, 615});
+
+    m_runPanel = new RunPanel(m_state, m_fmt, m_canvas);
+    m_runPanel->hide();
 }
 
 // One row per fit method, made from its row in the method table and the grid's columns.
@@ -610,6 +632,10 @@ void RegWindow::connectHandlers()
         showAnalyte(m_state, m_fmt, static_cast<std::size_t>(index));
         showCaptions();
         showRejectedCount();
+        if (m_state.run) {
+            m_runPanel->showSettings();
+            m_runPanel->showSamples();
+        }
         m_plot->update();
         showStatus(shownText(m_state.analytes[m_state.selected].name, m_state.selected,
                              m_state.analytes.size()));
@@ -642,6 +668,17 @@ void RegWindow::connectHandlers()
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &RegWindow::redo);
     connect(new QShortcut(kPasteKeys, this), &QShortcut::activated, cmdPaste, &QPushButton::click);
     connect(new QShortcut(kCopyKeys, this), &QShortcut::activated, cmdCopy, &QPushButton::click);
+    m_copySamples = new QShortcut(kCopySamplesKeys, this);
+    connect(m_copySamples, &QShortcut::activated, this, &RegWindow::copySamples);
+    connect(m_runPanel, &RunPanel::copyRequested, this, &RegWindow::copySamples);
+    connect(m_runPanel, &RunPanel::standardChosen, this, &RegWindow::chooseStandard);
+    connect(m_runPanel, &RunPanel::settingsChanged, this, [this] {
+        // The check standard's marks change colour with its pattern.
+        m_state.plot.sampleMarks =
+            sampleMarksOf(m_state, m_state.analytes[m_state.selected].name);
+        m_plot->update();
+        refreshTitle();
+    });
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
     connect(cmdReport, &QPushButton::clicked, this, &RegWindow::reportAs);
@@ -812,6 +849,10 @@ void RegWindow::A_PLOT()
         showStatus(calculatedText(m_state.results(), shownName()));
     if (m_hoverText)
         showHover();  // of this run
+    if (m_state.run) {
+        m_runPanel->showSettings();  // "Correct with" lists the methods shown now
+        m_runPanel->showSamples();
+    }
     refreshStatus();
     refreshTitle();
 }
@@ -1022,7 +1063,7 @@ void RegWindow::takeTable(PastedTable table, TableSource source)
     const std::string said = pastedText(table);
     m_sessionFile.clear();  // the report's source is this table now
     push(new NewTableCommand(m_state, std::move(table.analytes), table.named, std::move(source),
-                             dataChanged(), tr("the paste")));
+                             dataChanged(), tr("the paste"), std::move(table.run)));
     showStatus(said);
 }
 
@@ -1033,6 +1074,7 @@ DataChanged RegWindow::dataChanged()
         if (change == DataChange::Table) {
             m_state.selected = std::min(analyte, m_state.analytes.size() - 1);
             showAnalyteChoice();
+            showRunPanel();
             A_PLOT();
             return;
         }
@@ -1281,6 +1323,7 @@ bool RegWindow::openFile(const QString& file)
         m_savedSettings = m_state.settings;
         showSettings();
         showAnalyteChoice();
+        showRunPanel();
         A_PLOT();
         showStatus(tr("Opened the session %1").arg(file).toStdString());
         return true;
@@ -1310,6 +1353,66 @@ void RegWindow::dropEvent(QDropEvent* event)
         event->acceptProposedAction();
         openFile(urls.front().toLocalFile());
     }
+}
+
+// The run panel is there only for a run table. When it comes, the window grows by its
+// height (as far as the screen allows) rather than take it from the plot.
+void RegWindow::showRunPanel()
+{
+    const bool run = m_state.run.has_value();
+    const bool was = !m_runPanel->isHidden();
+    const int panel = designedPixels(kRunPanelHeight);
+    m_runPanel->setVisible(run);
+    m_copySamples->setEnabled(run);
+    m_canvas->setMinimumSize(smallestControlsSize() + QSize(0, run ? panel : 0));
+    if (run) {
+        m_runPanel->showSettings();
+        m_runPanel->showSamples();
+    }
+    if (run && !was && !isMaximized() && !isFullScreen()) {
+        const int wanted = designedClientSize().height() + panel;
+        if (height() < wanted)
+            resize(width(), wanted);
+        if (m_fittedToScreen)
+            fitToScreen();
+    }
+    layoutControls();
+}
+
+// Another standard for the run: the analytes rebuilt from its lines as one undoable step,
+// then a run; a pattern no line matches is refused and changes nothing.
+void RegWindow::chooseStandard(const QString& pattern)
+{
+    if (!m_state.run)
+        return;
+    const std::string chosen = pattern.toStdString();
+    RunSplit split = standardsOf(*m_state.run, chosen);
+    if (!split.analytes) {
+        MessageBoxes::show(this, split.message ? *split.message
+                                               : UserMessage{tr("No line of the run has the ID "
+                                                                "%1.")
+                                                                 .arg(pattern)
+                                                                 .toStdString(),
+                                                             MessageIcon::Exclamation, kAppTitle});
+        m_runPanel->showSettings();
+        return;
+    }
+    push(new StandardCommand(m_state, std::move(*split.analytes), chosen, dataChanged(),
+                             tr("the standard %1").arg(pattern)));
+    showStatus(standardChosenText(chosen));
+}
+
+// The samples table of the analyte shown, as tab-separated text with one title line.
+void RegWindow::copySamples()
+{
+    if (!m_state.run)
+        return;
+    const std::string text = samplesClipboardText(m_state, m_state.selected, m_fmt.forExport());
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(QString::fromStdString(text));
+    showStatus(copiedSamplesText(correctSamples(m_state, m_state.selected).samples.size(),
+                                 shownName(), pendingMarks(m_state)));
 }
 
 // The controls show the settings (after a session brought its own), without running.

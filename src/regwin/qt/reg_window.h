@@ -30,6 +30,7 @@ namespace kalibrix {
 class ChoiceBox;
 class FittingLabel;
 class PlotWidget;
+class RunPanel;
 
 // frm_Reg, the program's window: writes every change of a control into the settings of the
 // state and runs A_PLOT after every change of data or option. Every control is named as in
@@ -118,6 +119,9 @@ private:
     void reportAs();
     void showSettings();
     void takeTable(PastedTable table, TableSource source);
+    void showRunPanel();
+    void chooseStandard(const QString& pattern);
+    void copySamples();
 
     State& m_state;
     const NumberFormat m_fmt;
@@ -154,6 +158,9 @@ private:
     QLabel* lblAnalyte = nullptr;
     QComboBox* cboAnalyte = nullptr;  // the analyte shown; only for a named table
     QShortcut *m_previousAnalyte = nullptr, *m_nextAnalyte = nullptr;
+    // A run table's controls and samples table, below the designed controls; only for one.
+    RunPanel* m_runPanel = nullptr;
+    QShortcut* m_copySamples = nullptr;
 };
 
 }  // namespace kalibrix

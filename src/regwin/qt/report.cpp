@@ -5,6 +5,10 @@
 #include "model/user_message.h"
 #include "model/version.h"
 #include "regwin/captions.h"
+#include "regwin/known_values.h"
+#include "regwin/rounding.h"
+#include "regwin/run_split.h"
+#include "regwin/samples.h"
 #include "regwin/plot.h"
 #include "regwin/qt/plot_painter.h"
 #include "regwin/save_file.h"
@@ -265,6 +269,147 @@ void settingsLines(Sheet& sheet, const Settings& s, const Analyte& analyte)
         sheet.paragraph(line, font);
 }
 
+// A table of texts in the table font: a bold title row, then the rows, every column as wide
+// as its widest text and a gap before it (the font smaller where the page is too narrow),
+// the title row again at the top of every further page. `right`: the columns aligned right.
+void textTable(Sheet& sheet, const std::vector<QString>& titles,
+               const std::vector<std::vector<QString>>& rows, const std::vector<bool>& right)
+{
+    auto gapAt = [&](double points) {
+        return QFontMetricsF(fontOf(points, true), sheet.device())
+            .horizontalAdvance(QStringLiteral("  "));
+    };
+    auto widthsAt = [&](double points) {
+        const QFontMetricsF metrics(fontOf(points, true), sheet.device());
+        const double gap = gapAt(points);
+        std::vector<double> widths(titles.size(), gap);
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            widths[i] += metrics.horizontalAdvance(titles[i]);
+        for (const std::vector<QString>& row : rows)
+            for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
+                widths[i] = std::max(widths[i], metrics.horizontalAdvance(row[i]) + gap);
+        return widths;
+    };
+    double points = kTablePoints;
+    std::vector<double> widths = widthsAt(points);
+    for (int tries = 0; tries < 8 && std::reduce(widths.begin(), widths.end()) > sheet.width();
+         ++tries) {
+        points *= 0.97 * sheet.width() / std::reduce(widths.begin(), widths.end());
+        widths = widthsAt(points);
+    }
+    // The room left over widens the columns alike.
+    const double spare = std::max(0.0, sheet.width() - std::reduce(widths.begin(), widths.end())) /
+                         double(widths.size());
+    for (double& width : widths)
+        width += spare;
+    const double rowHeight = QFontMetricsF(fontOf(points), sheet.device()).height() * 1.2;
+    QPainter& p = sheet.painter();
+    p.setPen(Qt::black);
+    const double gap = gapAt(points);
+    auto line = [&](const std::vector<QString>& cells, bool bold) {
+        p.setFont(fontOf(points, bold));
+        double left = -gap;  // the first column needs no gap before it
+        for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
+            const Qt::Alignment align = right[i] ? Qt::AlignRight : Qt::AlignLeft;
+            p.drawText(QRectF(left + gap, sheet.y(), widths[i] - gap, rowHeight),
+                       align | Qt::AlignVCenter | Qt::TextDontClip, cells[i]);
+            left += widths[i];
+        }
+        sheet.skip(rowHeight);
+    };
+    sheet.room(2 * rowHeight);
+    line(titles, true);
+    for (const std::vector<QString>& row : rows) {
+        sheet.room(rowHeight);
+        if (sheet.y() == 0)
+            line(titles, true);
+        line(row, false);
+    }
+}
+
+// A value and its half-width as the report shows them: "0.9987 ± 0.0021".
+QString withHalfWidth(const std::optional<double>& value, const std::optional<double>& halfWidth,
+                      const NumberFormat& fmt)
+{
+    QString text = qstr(Rounding(value, fmt));
+    if (value && halfWidth)
+        text += QStringLiteral(" \u00b1 ") + qstr(Rounding(halfWidth, fmt));
+    return text;
+}
+
+// The known value analyte `name` is corrected with: its own, that of every analyte, or the
+// correction's default.
+KnownValue knownOf(const Settings& s, const std::string& name)
+{
+    for (const std::string& key : {name, std::string()})
+        if (const auto it = s.known.find(key); it != s.known.end())
+            return it->second;
+    return {defaultKnownValue(s.correction), std::nullopt};
+}
+
+// How the samples of a run were corrected: the kind, the known value, the method (and which
+// one "best" was), the standard's and the check standard's IDs and the largest gap.
+QString correctionLine(const State& state, const Analyte& analyte, const AnalyteSamples& samples,
+                       const NumberFormat& fmt)
+{
+    const Settings& s = state.settings;
+    QString method = qstr(s.correctWith);
+    if (samples.method)
+        method += QStringLiteral(" (%1)").arg(
+            methodLabel(fitMethods()[*samples.method], analyte.results.degreeText));
+    QString line = QStringLiteral(
+                       "Correction: %1 with the known value %2; correct with: %3; "
+                       "standard: %4")
+                       .arg(QLatin1String(correctionName(s.correction)),
+                            qstr(knownValueText(knownOf(s, analyte.name))), method,
+                            qstr(standardPatternOf(*state.run, s.standardPattern)));
+    if (!s.checkPattern.empty())
+        line += QStringLiteral("; check standard: ") + qstr(s.checkPattern);
+    if (s.maxGap)
+        line += QStringLiteral("; max. gap: ") + qstr(Rounding(s.maxGap, fmt));
+    return line;
+}
+
+// The check standard's figures: how many of its lines were corrected, their mean, standard
+// deviation, bias from its known value and z.
+QString checkLine(const CheckSummary& c, const NumberFormat& fmt)
+{
+    auto figure = [&fmt](const std::optional<double>& v) {
+        return v ? qstr(Rounding(v, fmt)) : QStringLiteral("none");
+    };
+    return QStringLiteral("Check standard: %1 corrected; mean %2; SD %3; bias %4; z %5")
+        .arg(c.count)
+        .arg(figure(c.mean), figure(c.sd), figure(c.bias), figure(c.z));
+}
+
+// Of a run table: the check standard's figures and every corrected sample of an analyte
+// (ID, X, reading, S(X) ± u, corrected ± u, flag), on as many pages as they need.
+void samplesPart(Sheet& sheet, const AnalyteSamples& samples, const NumberFormat& fmt)
+{
+    const QFont text = fontOf(kTextPoints);
+    sheet.skip(sheet.mm(kGapMm));
+    sheet.paragraph(QStringLiteral("Samples"), fontOf(kTextPoints, true));
+    if (samples.check)
+        sheet.paragraph(checkLine(*samples.check, fmt), text);
+    if (samples.samples.empty()) {
+        sheet.paragraph(QStringLiteral("No samples corrected."), text);
+        return;
+    }
+    std::vector<std::vector<QString>> rows;
+    for (const CorrectedSample& sample : samples.samples)
+        rows.push_back({qstr(sample.id), QString::number(sample.x),
+                        qstr(Rounding(sample.reading, fmt)),
+                        withHalfWidth(sample.standard, sample.standardHalfWidth, fmt),
+                        withHalfWidth(sample.corrected, sample.correctedHalfWidth, fmt),
+                        qstr(flagText(sample.flags))});
+    sheet.skip(sheet.mm(kGapMm));
+    textTable(sheet,
+              {QStringLiteral("ID"), QStringLiteral("X"), QStringLiteral("Reading"),
+               QStringLiteral("S(X) \u00b1 u"), QStringLiteral("Corrected \u00b1 u"),
+               QStringLiteral("Flag")},
+              rows, {false, true, true, true, true, false});
+}
+
 void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFormat& fmt,
                  const QString& head)
 {
@@ -315,11 +460,17 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
         text);
     sheet.skip(sheet.mm(kGapMm));
     settingsLines(sheet, state.settings, analyte);
+    const std::optional<AnalyteSamples> samples =
+        state.run ? std::optional(correctSamples(state, a)) : std::nullopt;
+    if (samples)
+        sheet.paragraph(correctionLine(state, analyte, *samples, fmt), text);
     sheet.skip(sheet.mm(kGapMm));
     for (const FitMethod& m : fitMethods())
         if (m.listsParameters)
             listing(sheet, QStringLiteral("Parameters of ") + methodLabel(m, results.degreeText),
                     c.listing);
+    if (samples)
+        samplesPart(sheet, *samples, fmt);
 }
 
 }  // namespace

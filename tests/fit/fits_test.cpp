@@ -1,6 +1,5 @@
 // The fits' worked figures on the demonstration table, computed independently, and the
 // edges of each fit.
-#include "fit/confidence.h"
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
@@ -30,14 +29,6 @@ TEST(Fits, DemonstrationTableWorkedFigures)
                                29.16608,  1370.828,   -103.0014,  5.396920, -0.1031042, 8.380083};
     for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_NEAR(actual[i].value_or(NAN), expected[i], 1e-6 * std::abs(expected[i])) << i;
-
-    // The 95 % band: t = 3.18245, s = 49.76616, mean X 16.4, SSX 359.2.
-    const auto band = Confidence_Calc(t, 5, *lin.a, *lin.b, 3.18245);
-    ASSERT_TRUE(band);
-    for (int at : {0, 5, 16, 27}) {
-        const double h = 3.18245 * 49.76616 * std::sqrt(0.2 + (at - 16.4) * (at - 16.4) / 359.2);
-        EXPECT_NEAR(band->halfWidth(at), h, 2e-6 * h) << at;
-    }
 }
 
 // Equal values keep the line Y = y but have no r, also where rounding leaves the sum of

@@ -6,12 +6,13 @@
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
 #include "fit/polynomial.h"
+#include "support/test_support.h"
+#include "support/wide_fit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <string>
@@ -22,19 +23,8 @@ using namespace kalibrix;
 namespace {
 
 // At least 64 bits of mantissa (binary128 on some targets): far beyond the tolerances below.
-using Wide = long double;
+using test::Wide;
 using Column = std::vector<Wide>;
-
-// Deterministic noise in [-1, 1) (splitmix64).
-auto noise(std::uint64_t state)
-{
-    return [state]() mutable {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-52 - 1.0;
-    };
-}
 
 // Standards at increasing X.
 struct Series {
@@ -50,52 +40,18 @@ double drift(double t) { return 10000 + 1500 * t - 900 * t * t + 120 * std::sin(
 std::vector<Series> driftSeries()
 {
     std::vector<Series> all{{"spread", {}, {}}, {"clustered", {}, {}}};
-    auto jitter = noise(11);
+    test::Random jitter(11);
     for (int k = 0; k < 120; ++k)
-        all[0].x.push_back(1 + k * 251 + static_cast<int>(40 * (1 + jitter())));
+        all[0].x.push_back(1 + k * 251 + static_cast<int>(80 * jitter.uniform()));
     for (int k = 0; k < 300; ++k)
         all[1].x.push_back(1 + k / 3 * 300 + 2 * (k % 3));
     std::uint64_t seed = 12;
     for (Series& s : all) {
-        auto next = noise(seed++);
+        test::Random next(seed++);
         for (double x : s.x)
-            s.y.push_back(drift(x / kMaxX) * (1 + 0.003 * next()));
+            s.y.push_back(drift(x / kMaxX) * (1 + 0.003 * next.signedUniform()));
     }
     return all;
-}
-
-// Fitted values at the points of the least-squares polynomial of degree m in t: y projected
-// onto the powers of t mapped onto [-1, 1], made orthogonal over the points by modified
-// Gram-Schmidt, twice over.
-Column referenceFit(const Column& t, const std::vector<double>& y, int m)
-{
-    const size_t n = t.size();
-    std::vector<Column> basis(static_cast<size_t>(m) + 1, Column(n, 1));
-    for (size_t j = 1; j < basis.size(); ++j)
-        for (size_t k = 0; k < n; ++k)
-            basis[j][k] =
-                basis[j - 1][k] * (2 * t[k] - t.front() - t.back()) / (t.back() - t.front());
-    // Takes from v its part along q, adding it to `into`.
-    auto removeAlong = [n](const Column& q, Column& v, Column& into) {
-        Wide qv = 0, qq = 0;
-        for (size_t k = 0; k < n; ++k) {
-            qv += q[k] * v[k];
-            qq += q[k] * q[k];
-        }
-        for (size_t k = 0; k < n; ++k) {
-            v[k] -= qv / qq * q[k];
-            into[k] += qv / qq * q[k];
-        }
-    };
-    Column residual(y.begin(), y.end()), fitted(n, 0), unused(n);
-    for (int pass = 0; pass < 2; ++pass) {
-        for (size_t j = 0; j < basis.size(); ++j)
-            for (size_t i = 0; i < j; ++i)
-                removeAlong(basis[i], basis[j], unused);
-        for (const auto& q : basis)
-            removeAlong(q, residual, fitted);
-    }
-    return fitted;
 }
 
 // `fit` of degree m at the points x agrees with the extended-precision fit to `tolerance`.
@@ -104,10 +60,12 @@ void expectAgreement(const std::vector<double>& x, const std::vector<double>& y,
 {
     const PolynomialFit fit = Polynomial(x, y, m);
     ASSERT_EQ(fit.outcome, PolyOutcome::Fitted);
-    const Column reference = referenceFit(Column(x.begin(), x.end()), y, m);
+    const Column t(x.begin(), x.end());
+    const test::WideFit reference = test::wideFit(t, y, Column(x.size(), 1), m);
     Wide worst = 0;
     for (size_t k = 0; k < x.size(); ++k)
-        worst = std::max(worst, std::abs(evaluatePolynomial(fit.coef, x[k]) / reference[k] - 1));
+        worst = std::max(worst,
+                         std::abs(evaluatePolynomial(fit.coef, x[k]) / reference.value(t[k]) - 1));
     EXPECT_LT(worst, tolerance);
 }
 
@@ -173,12 +131,13 @@ TEST(PolynomialAccuracy, DegreesTwoToEightAgreeWithExtendedPrecisionLeastSquares
 // last bit, do not depend on the scale of each equation (without, these are 7e-12 off).
 TEST(PolynomialAccuracy, DegreeTwelveAndTheScaleOfEachEquation)
 {
-    auto next = noise(1399);
+    test::Random next(1399);
     std::vector<double> x, y;
     for (int k = 0; k < 30; ++k)
-        x.push_back(k - 14.5 + 0.45 * next());
+        x.push_back(k - 14.5 + 0.45 * next.signedUniform());
     for (double v : x)
-        y.push_back(drift((v - x.front()) / (x.back() - x.front())) * (1 + 0.003 * next()));
+        y.push_back(drift((v - x.front()) / (x.back() - x.front())) *
+                    (1 + 0.003 * next.signedUniform()));
     expectAgreement(x, y, 12, 1e-12);
 
     // The same normal equations, row i also multiplied by 2^(90 (i mod 4) - 40 i).

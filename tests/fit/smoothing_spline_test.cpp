@@ -8,47 +8,32 @@
 #include "fit/smoothing_fit.h"
 #include "fit/smoothing_spline.h"
 #include "support/test_support.h"
+#include "support/wide_fit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <random>
 #include <vector>
 
 using namespace kalibrix;
+using kalibrix::test::relativelyNear;
+using kalibrix::test::Standards;
+using kalibrix::test::student;
+using kalibrix::test::Wide;
 
 namespace {
 
-using Wide = long double;
 using Matrix = std::vector<std::vector<Wide>>;
 
-Matrix inverse(Matrix a)
+// The inverse of a symmetric matrix, a column at a time.
+Matrix inverse(const Matrix& a)
 {
-    const std::size_t n = a.size();
-    Matrix inv(n, std::vector<Wide>(n, 0));
-    for (std::size_t i = 0; i < n; ++i)
-        inv[i][i] = 1;
-    for (std::size_t c = 0; c < n; ++c) {
-        std::size_t pivot = c;
-        for (std::size_t r = c + 1; r < n; ++r)
-            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
-                pivot = r;
-        std::swap(a[c], a[pivot]);
-        std::swap(inv[c], inv[pivot]);
-        const Wide p = a[c][c];
-        for (std::size_t k = 0; k < n; ++k) {
-            a[c][k] /= p;
-            inv[c][k] /= p;
-        }
-        for (std::size_t r = 0; r < n; ++r)
-            if (r != c && a[r][c] != 0) {
-                const Wide f = a[r][c];
-                for (std::size_t k = 0; k < n; ++k) {
-                    a[r][k] -= f * a[c][k];
-                    inv[r][k] -= f * inv[c][k];
-                }
-            }
+    Matrix inv;
+    for (std::size_t j = 0; j < a.size(); ++j) {
+        std::vector<Wide> e(a.size(), 0);
+        e[j] = 1;
+        inv.push_back(test::solve(a, e));
     }
     return inv;
 }
@@ -78,8 +63,8 @@ struct Dense {
     std::vector<Wide> x, g, gamma, h;
     Matrix cov;  // of (g_0..g_(n-1), gamma_0..gamma_(n-1)), 2n square
 
-    Dense(const std::vector<double>& xs, const std::vector<double>& y,
-          const std::vector<double>& w, double lambda)
+    Dense(const std::vector<double>& xs, const std::vector<double>& y, const std::vector<double>& w,
+          double lambda)
     {
         const std::size_t n = xs.size(), m = n - 2;
         x.assign(xs.begin(), xs.end());
@@ -189,11 +174,6 @@ Case randomCase(std::mt19937_64& rng, std::size_t n, bool weighted)
     return k;
 }
 
-double relative(double got, Wide want)
-{
-    return static_cast<double>(std::fabs((got - want) / (std::fabs(want) + 1e-300L)));
-}
-
 }  // namespace
 
 // Values, leverages and variances at the points, between them and beyond the ends, for
@@ -205,19 +185,19 @@ TEST(SmoothingSpline, AgreesWithTheDenseComputation)
         for (bool weighted : {false, true})
             for (double lambda : {0.05, 3.0, 400.0, 1e5}) {
                 const Case k = randomCase(rng, n, weighted);
-                SCOPED_TRACE(testing::Message() << "n " << n << " weighted " << weighted
-                                                << " lambda " << lambda);
+                SCOPED_TRACE(testing::Message()
+                             << "n " << n << " weighted " << weighted << " lambda " << lambda);
                 const std::optional<SmoothingSpline> s =
                     SmoothingSpline::fit(k.x, k.y, k.w, lambda);
                 ASSERT_TRUE(s);
                 const Dense d(k.x, k.y, k.w, lambda);
                 Wide edf = 0;
                 for (std::size_t i = 0; i < n; ++i) {
-                    EXPECT_LT(relative(s->fitted()[i], d.g[i]), 1e-11);
-                    EXPECT_LT(relative(s->leverage()[i], d.h[i]), 1e-9);
+                    EXPECT_TRUE(relativelyNear(s->fitted()[i], d.g[i], 1e-11));
+                    EXPECT_TRUE(relativelyNear(s->leverage()[i], d.h[i], 1e-9));
                     edf += d.h[i];
                 }
-                EXPECT_LT(relative(s->effectiveDof(), edf), 1e-9);
+                EXPECT_TRUE(relativelyNear(s->effectiveDof(), edf, 1e-9));
                 std::vector<double> at = {k.x.front() - 3, k.x.back() + 5};
                 for (std::size_t i = 0; i + 1 < n; ++i) {
                     at.push_back(k.x[i]);
@@ -226,8 +206,8 @@ TEST(SmoothingSpline, AgreesWithTheDenseComputation)
                 at.push_back(k.x.back());
                 for (double t : at) {
                     SCOPED_TRACE(testing::Message() << "at " << t);
-                    EXPECT_LT(relative(s->value(t), d.value(t)), 1e-11);
-                    EXPECT_LT(relative(s->variance(t), d.variance(t)), 1e-8);
+                    EXPECT_TRUE(relativelyNear(s->value(t), d.value(t), 1e-11));
+                    EXPECT_TRUE(relativelyNear(s->variance(t), d.variance(t), 1e-8));
                 }
             }
 }
@@ -256,8 +236,7 @@ TEST(SmoothingSpline, LeaveOneOutIsExactAndChoosesTheSmoothing)
             const std::optional<SmoothingSpline> other =
                 SmoothingSpline::fit(rest.x, rest.y, rest.w, lambda);
             const double e = k.y[left] - other->value(k.x[left]);
-            const double quick =
-                (k.y[left] - s->fitted()[left]) / (1 - s->leverage()[left]);
+            const double quick = (k.y[left] - s->fitted()[left]) / (1 - s->leverage()[left]);
             if (lambda == s->lambda()) {
                 EXPECT_NEAR(e, quick, 1e-9 * std::fabs(e) + 1e-12);
             }
@@ -289,29 +268,6 @@ TEST(SmoothingSpline, KeepsAStraightLine)
                                       std::vector<double>{1, 1, 1}, 1.0));
 }
 
-namespace {
-
-struct Standards {
-    DataTable table;
-    DataStats stats;
-    Settings settings = defaultSettings();
-    explicit Standards(DataTable t, bool weighted = false) : table(std::move(t))
-    {
-        stats = Data_Stat(table, true);
-        settings.level = kDefaultLevel;
-        settings.weightByErrors = weighted;
-    }
-    FitInput input(const StudentTable& student) const { return {table, stats, student, settings}; }
-};
-
-const StudentTable& student()
-{
-    static const State state = test::startedState();
-    return state.student;
-}
-
-}  // namespace
-
 // As a method of the run: Y of 2^600 give the values, uncertainties and leave-one-out
 // errors of Y of 1 times 2^600 (no square overflows); the errors of Y weigh the fit and give
 // its MSWD; too few standards give no result.
@@ -327,31 +283,30 @@ TEST(SmoothingSplineFit, ScalesWeighsAndNeedsFourStandards)
     }
     plain.nData = huge.nData = 90;
     const Standards a(plain), b(huge);
-    const FitResult fa = *fitSmoothingSpline(a.input(student())).result;
-    const FitResult fb = *fitSmoothingSpline(b.input(student())).result;
+    const FitResult fa = *fitSmoothingSpline(a.input()).result;
+    const FitResult fb = *fitSmoothingSpline(b.input()).result;
     for (double x : {1.0, 44.5, 90.0, 95.0}) {
         EXPECT_DOUBLE_EQ(std::ldexp(*fa.value(x), 600), *fb.value(x));
         EXPECT_DOUBLE_EQ(std::ldexp(fa.uncertainty(x)->curve, 600), fb.uncertainty(x)->curve);
     }
     LooWorkspace wa(a.table), wb(b.table);
-    const std::vector<std::optional<double>> la(looSmoothingSpline(a.input(student()), wa).begin(),
-                                                looSmoothingSpline(a.input(student()), wa).end());
-    const LooErrors lb = looSmoothingSpline(b.input(student()), wb);
+    const std::vector<std::optional<double>> la(looSmoothingSpline(a.input(), wa).begin(),
+                                                looSmoothingSpline(a.input(), wa).end());
+    const LooErrors lb = looSmoothingSpline(b.input(), wb);
     ASSERT_EQ(la.size(), lb.size());
     for (std::size_t i = 0; i < la.size(); ++i)
         EXPECT_DOUBLE_EQ(std::ldexp(*la[i], 600), *lb[i]);
 
     const Standards weighted(plain, true);
-    const FitResult fw = *fitSmoothingSpline(weighted.input(student())).result;
+    const FitResult fw = *fitSmoothingSpline(weighted.input()).result;
     EXPECT_TRUE(fw.weighted);
     ASSERT_TRUE(fw.mswd);
     EXPECT_GT(fw.mswd->value, fw.mswd->low());  // errors of 2, scatter of 2
     EXPECT_LT(fw.mswd->value, fw.mswd->high());
     EXPECT_NEAR(*fw.value(44), *fa.value(44), 1e-9);  // equal weights: the same spline
 
-    EXPECT_FALSE(fitSmoothingSpline(Standards(test::tableOf({{1, 5}, {4, 6}, {9, 5}}))
-                                        .input(student()))
-                     .result);
+    EXPECT_FALSE(
+        fitSmoothingSpline(Standards(test::tableOf({{1, 5}, {4, 6}, {9, 5}})).input()).result);
 }
 
 // Its 95 % curve interval holds a smooth drift at a random X in about 95 % of simulated runs
@@ -372,7 +327,7 @@ TEST(SmoothingSplineFit, IntervalsCoverOnSimulatedRuns)
         for (int i = 1; i <= n; ++i)
             t.y[3 * i] = drift(3 * i) + sigma * noise(rng);
         t.nData = 3 * n;
-        const FitResult f = *fitSmoothingSpline(Standards(t).input(student())).result;
+        const FitResult f = *fitSmoothingSpline(Standards(t).input()).result;
         const double x = std::uniform_real_distribution<double>(3, 3 * n)(rng);
         const std::optional<Uncertainty> u = f.uncertainty(x);
         ASSERT_TRUE(u) << "run " << run << " n " << n << " edf " << f.edf.value_or(-1);

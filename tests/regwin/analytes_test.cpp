@@ -99,9 +99,7 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
               "at X 2); 1 line with cells beyond the table's columns (line 4: cell 5 not used)");
 
     // A first line with a number in it is a data line, as always; names need two cells.
-    const PasteResult plain = Paste_Table("1\tCu\n2\t3\n3\t4\n", kEnglish);
-    EXPECT_EQ(plain.message->text.substr(plain.message->text.find('\n') + 1),
-              "Line 1, cell 2: \"Cu\" is not a number.");
+    EXPECT_EQ(refusal("1\tCu\n2\t3\n3\t4\n"), "Line 1, cell 2: \"Cu\" is not a number.");
     EXPECT_EQ(refusal("Cu\n1\t2\n2\t3\n3\t4\n"),
               "Line 1 has only one cell; X and Y must be separated by a tab.");
 }
@@ -227,40 +225,36 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
     const std::size_t kLinear = test::method("linear");
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
-        const int analytes = 2 + round % 29;
+        const std::size_t analytes = 2 + round % 29;
         const int lines = 4 + static_cast<int>(rng() % 30);
-        std::vector<bool> errors(static_cast<std::size_t>(analytes));
-        std::string header = "X";
-        for (int a = 0; a < analytes; ++a) {
-            header += "\tA" + std::to_string(a);
-            if ((errors[static_cast<std::size_t>(a)] = chance(40)))
-                header += "\tA" + std::to_string(a) + " err";
+        std::vector<bool> errors(analytes);
+        std::string named = "X";
+        for (std::size_t a = 0; a < analytes; ++a) {
+            named += "\tA" + std::to_string(a);
+            if ((errors[a] = chance(40)))
+                named += "\tA" + std::to_string(a) + " err";
         }
-        // cells[line][a] = "Y" or "Y\terr" or empty; xs[line]
-        std::vector<int> xs;
-        std::vector<std::vector<std::string>> cells;
-        std::string named = header + "\n";
+        // Each analyte's own plain paste: its lines with a value, an empty error cell as 0.
+        std::vector<std::string> plain(analytes);
         for (int i = 0; i < lines; ++i) {
-            xs.push_back(1 + static_cast<int>(rng() % 60));
-            cells.emplace_back();
-            named += std::to_string(xs.back());
-            for (int a = 0; a < analytes; ++a) {
+            const std::string x = std::to_string(1 + rng() % 60);
+            named += "\n" + x;
+            for (std::size_t a = 0; a < analytes; ++a) {
                 std::string y, err;
                 const bool silent = round % 4 == 0 && a == 1;  // a column without values
                 if (!silent && !chance(25)) {
                     y = std::to_string(static_cast<int>(rng() % 2000) - (chance(10) ? 1900 : 0));
-                    if (errors[static_cast<std::size_t>(a)] && !chance(10))
+                    if (errors[a] && !chance(10))
                         err = std::to_string(static_cast<int>(rng() % 50));
                 }
-                named += "\t" + y + (errors[static_cast<std::size_t>(a)] ? "\t" + err : "");
-                cells.back().push_back(y.empty() ? ""
-                                                 : y + (errors[static_cast<std::size_t>(a)]
-                                                            ? "\t" + (err.empty() ? "0" : err)
-                                                            : ""));
+                named += "\t" + y + (errors[a] ? "\t" + err : "");
+                if (!y.empty())
+                    plain[a] +=
+                        x + "\t" + y + (errors[a] ? "\t" + (err.empty() ? "0" : err) : "") + "\n";
             }
-            named += "\n";
         }
-        Settings settings = started.settings;
+        State state = started;
+        Settings& settings = state.settings;
         for (std::size_t m = 0; m < settings.show.size(); ++m) {
             if (m != kLinear)
                 settings.show[m] = chance(50) ? kTicked : kUnticked;
@@ -270,19 +264,14 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
         settings.exportUncertainties = chance(50);
         settings.uncertaintyKind = chance(50) ? UncertaintyKind::Curve : UncertaintyKind::Reading;
 
-        State state = started;
-        state.settings = settings;
-        PasteResult pasted = Paste_Table(named, kEnglish);
+        PasteResult pasted = Paste_Table(named + "\n", kEnglish);
         ASSERT_TRUE(pasted.table) << pasted.message->text << "\n" << named;
         state.replaceAnalytes(std::move(pasted.table->analytes), true);
         const int nData = state.analytes[0].table.nData;
-        std::vector<std::vector<int>> rejected(static_cast<std::size_t>(analytes));
-        for (int a = 0; a < analytes; ++a)
+        for (Analyte& analyte : state.analytes)
             for (int x = 1; x <= nData; ++x)
-                if (state.analytes[static_cast<std::size_t>(a)].table.y[x] && chance(15)) {
-                    state.analytes[static_cast<std::size_t>(a)].table.rejFlag[x] = 1;
-                    rejected[static_cast<std::size_t>(a)].push_back(x);
-                }
+                if (analyte.table.y[x] && chance(15))
+                    analyte.table.rejFlag[x] = 1;
         A_PLOT(state, NumberFormat{}, Drawing::Skip);
         const QStringList got =
             QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
@@ -298,12 +287,8 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
                              !(m == kLinear && settings.uncertaintyKind == UncertaintyKind::Curve)
                          ? 1
                          : 0);
-        for (int a = 0; a < analytes; ++a) {
-            std::string text;
-            for (int i = 0; i < lines; ++i)
-                if (!cells[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)].empty())
-                    text += std::to_string(xs[static_cast<std::size_t>(i)]) + "\t" +
-                            cells[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)] + "\n";
+        for (std::size_t a = 0; a < analytes; ++a) {
+            std::string text = plain[a];
             if (text.empty())
                 continue;  // an analyte without values adds nothing
             if (std::count(text.begin(), text.end(), '\n') < 3)
@@ -314,14 +299,14 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
             ASSERT_TRUE(p.table) << p.message->text << "\n" << text;
             single.replaceAnalytes(std::move(p.table->analytes), false);
             DataTable& t = single.table();
+            const DataTable& mine = state.analytes[a].table;
             t.y[0].reset();
             t.yErr[0].reset();
             for (int x = 0; x <= nData; ++x)
-                if (t.y[x] && !state.analytes[static_cast<std::size_t>(a)].table.yErr[x])
+                if (t.y[x] && !mine.yErr[x])
                     t.yErr[x].reset();  // an error cell left empty is no error
             t.nData = nData;
-            for (int x : rejected[static_cast<std::size_t>(a)])
-                t.rejFlag[x] = 1;
+            t.rejFlag = mine.rejFlag;
             A_PLOT(single, NumberFormat{}, Drawing::Skip);
             QStringList lines =
                 QString::fromStdString(exportText(single, NumberFormat{})).split(u'\r');

@@ -208,7 +208,6 @@ TEST(Samples, Flags)
     EXPECT_EQ(correctSamples(state, 0).method, state.analytes[0].results.bestPredictor);
     ASSERT_TRUE(A_PLOT(state, NumberFormat{}, Drawing::Skip).ran);  // no leave-one-out
     EXPECT_FALSE(correctSamples(state, 0).method);
-    EXPECT_EQ(flagText(kFlagExtrapolated | kFlagGap | kFlagNoValue), "extrapolated, gap, no value");
 }
 
 // Generated runs with linear and quadratic drift, 150 lines of two analytes (standards at

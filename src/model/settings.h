@@ -65,6 +65,9 @@ struct Settings {
     UncertaintyKind uncertaintyKind = UncertaintyKind::Curve;
     // "Export uncertainties": each exported method's value followed by its "±" cell.
     bool exportUncertainties = false;
+    // "Residuals": the plot shows Y minus the value of the band's method at every standard,
+    // with its band about zero, instead of the data and the curves.
+    bool plotResiduals = false;
 
     // Run tables (a named table with an ID column): the standard's ID, or a pattern with
     // '*' and '?'; empty: the most frequent ID of the run.

@@ -1,0 +1,31 @@
+#include "cli/output_text.h"
+
+#include "cli/cli.h"
+#include "regwin/export.h"
+#include "regwin/residuals.h"
+#include "regwin/samples.h"
+
+#include <algorithm>
+
+namespace kalibrix::cli {
+
+std::string outputText(const State& state, const NumberFormat& fmt, OutputText output)
+{
+    switch (output) {
+    case OutputText::Summary:
+        return summaryText(state, fmt);
+    case OutputText::Samples:
+        return samplesText(state, fmt);
+    case OutputText::Residuals:
+        return residualsText(state, fmt);
+    case OutputText::Raw:
+        return exportText(state, fmt);
+    case OutputText::Export:
+        break;
+    }
+    std::string text = exportText(state, fmt);
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
+}
+
+}  // namespace kalibrix::cli

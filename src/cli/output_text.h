@@ -1,0 +1,15 @@
+#pragma once
+
+#include "cli/command_line.h"
+#include "regwin/number_format.h"
+#include "regwin/state.h"
+
+#include <string>
+
+namespace kalibrix::cli {
+
+// What standard output gets of the run: the export (with LF or, raw, CR line ends), the
+// summary, the samples or the residuals.
+std::string outputText(const State& state, const NumberFormat& fmt, OutputText output);
+
+}  // namespace kalibrix::cli

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -168,7 +169,11 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
            "--reference: the table has no names line, so no analyte 'Cu'"},
           {{"--reference", "1 +- 0.1 +- 2"}, "--reference: '1 +- 0.1 +- 2' is not VALUE"},
           {{"--samples"}, "--samples: the table has no ID column"},
-          {{"--standard", "STD"}, "--standard: the table has no ID column"}}) {
+          {{"--standard", "STD"}, "--standard: the table has no ID column"},
+          {{"--residuals", "--samples"}, "--samples and --residuals cannot be combined"},
+          {{"--residuals", "--summary"}, "--summary and --residuals cannot be combined"},
+          {{"--raw", "--residuals"}, "--raw and --residuals cannot be combined"},
+          {{"--residual-plot"}, "--residual-plot needs --plot"}}) {
         expectFailure(cli(args + QStringList{"--save-session", session}), 2, message);
         EXPECT_FALSE(QFile::exists(session));
     }
@@ -179,6 +184,41 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
     const Outcome help = cli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: kalibrix-cli") && help.err.isEmpty());
+}
+
+// The cell under `title` of the --residuals line of the standard at X = `x`.
+QString residualCell(const Outcome& r, int x, const QString& title)
+{
+    const QStringList lines = r.lines();
+    const qsizetype column = lines.value(0).split(u'\t').indexOf(title);
+    for (const QString& line : lines.mid(1))
+        if (line.split(u'\t').value(0).toInt() == x)
+            return column < 0 ? QStringLiteral("no column") : line.split(u'\t').value(column);
+    return QStringLiteral("no line");
+}
+
+// --residuals: per standard X, Y, its state and each shown method's value, residual and
+// leave-one-out residual; on an exact line every residual is 0, also without the standard.
+TEST(Cli, ResidualsOfEveryStandard)
+{
+    const Outcome r =
+        cli({"--residuals", "--show", "none", "--reject", "4"}, "1\t12\n2\t14\n3\t16\n4\t18\n");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines().value(0), "X\tY\tState\tLinear regression\tLinear regression residual\t"
+                                  "Linear regression LOO residual");
+    auto number = [&r](int x, const QString& title) {  // NaN for an empty or missing cell
+        bool ok = false;
+        const double value = residualCell(r, x, title).toDouble(&ok);
+        return ok ? value : std::nan("");
+    };
+    for (const auto& [x, state] : {std::pair{2, "standard"}, {4, "rejected"}}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(residualCell(r, x, "State"), state);
+        EXPECT_EQ(residualCell(r, x, "Y"), QString::number(10 + 2 * x));
+        EXPECT_NEAR(number(x, "Linear regression"), 10 + 2 * x, 1e-12);
+        EXPECT_NEAR(number(x, "Linear regression residual"), 0, 1e-12);
+        EXPECT_NEAR(number(x, "Linear regression LOO residual"), 0, 1e-12);
+    }
 }
 
 // The golden summaries pin the figures; here: a degree out of range, locales whose
@@ -431,6 +471,9 @@ TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)
     const QString svg = dir.filePath("plot.SVG");
     ASSERT_EQ(cli({"--plot", svg, "--size", "1200x700"}).status, 0);
     EXPECT_TRUE(contents(svg).contains("<svg"));
+    const QString residuals = dir.filePath("residuals.png");
+    ASSERT_EQ(cli({"--plot", residuals, "--residual-plot"}).status, 0);
+    EXPECT_TRUE(contents(residuals).startsWith("\x89PNG"));
     ASSERT_EQ(cli({"--plot", dir.filePath("plot.pdf")}).status, 0);
     EXPECT_TRUE(contents(dir.filePath("plot.pdf")).startsWith("%PDF-"));
     expectFailure(cli({"--plot", dir.filePath("missing/folder/p.png")}), 1, "cannot write");

@@ -48,10 +48,10 @@ void methodRows(std::string& text, const RunResults& results, const Captions& ca
                                                  captions.looError[m],
                                                  captions.looPercent[m]};
         const FitResult* fit = results.fit(m);
-        const std::string value =
+        const std::string mswdCell =
             fit && fit->weighted && fit->mswd ? Rounding(fit->mswd->value, fmt) : std::string();
         if (mswd)
-            figures.push_back(value);
+            figures.push_back(mswdCell);
         appendRow(text, lead, figures);
     }
 }

@@ -62,6 +62,14 @@ struct Layer {
     }
 };
 
+// Of a polyline given in a device's pixels, the points that draw it as all of its points do:
+// of each run of consecutive points that fall into one column of pixels (the same whole part
+// of x), the first, the lowest, the highest and the last, in their order (an M4 reduction).
+// The joins between the columns stay as they were, and within a column the reduced line
+// still covers every row the full one covers, so the pixels drawn are the same (up to the
+// shades of anti-aliasing). `keep` receives the indices of the points kept, increasing.
+void columnExtremes(std::span<const PointF> device, std::vector<std::uint32_t>& keep);
+
 // A rectangle in twips: left, top, width, height.
 struct TwipsRect {
     double left = 0;

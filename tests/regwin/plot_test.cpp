@@ -269,6 +269,26 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     EXPECT_EQ(red.pict1.pointsOf(red.pict1.shapes[10])[0].x, 10 - red.markDX);
 }
 
+// Of each run of nodes in one column of device pixels a curve keeps the first, the lowest,
+// the highest and the last, in their order; a node back in a column left before starts a
+// new run there.
+TEST(PlotCurves, ReducedToTheExtremesOfEachPixelColumn)
+{
+    const std::vector<PointF> device{
+        {0.1, 5},  {0.2, 3},  {0.3, 1}, {0.4, 7}, {0.5, 9}, {0.6, 6}, {0.9, 4},  // 0..6
+        {1.0, 4},                                                                // 7
+        {2.5, 3},  {2.7, 3},                                                     // 8, 9
+        {3.1, 5},  {3.2, 9},  {3.3, 1}, {3.4, 4}, {3.5, 2},                      // 10..14
+        {1.5, 0},                                                                // 15
+        {-0.5, 2}, {-0.2, 8},                                                    // 16, 17
+    };
+    std::vector<std::uint32_t> keep;
+    columnExtremes(device, keep);
+    EXPECT_THAT(keep, ElementsAre(0, 2, 4, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17));
+    columnExtremes({}, keep);
+    EXPECT_TRUE(keep.empty());
+}
+
 // The band belongs to the method and kind the settings name: value +/- t * u at every X; a
 // method not shown, or the band not ticked, draws none.
 TEST(PlotCurves, BandOfAnyMethodAndKind)

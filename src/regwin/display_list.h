@@ -128,6 +128,11 @@ struct PlotDisplay {
     double plotLeft = 0;
     double plotBottom = 0;
     double yUnit = 1;
+    // The residual view (Settings::plotResiduals): the method whose residuals are shown, and
+    // its value at each standard's X (index X), none where it has none: a standard is marked
+    // at its Y less that value, and not at all without one. No method: the data view.
+    std::optional<std::size_t> residualMethod;
+    std::vector<std::optional<double>> residualBase;
 
     // A measured value (or curve value) in pict1's Y units; one that leaves the doubles
     // there is held at a quarter of the largest double, far outside the plot, so that a

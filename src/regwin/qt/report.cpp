@@ -307,8 +307,9 @@ void textTable(Sheet& sheet, const std::vector<QString>& titles,
     QPainter& p = sheet.painter();
     p.setPen(Qt::black);
     const double gap = gapAt(points);
+    const QFont plainFont = fontOf(points), boldFont = fontOf(points, true);
     auto line = [&](const std::vector<QString>& cells, bool bold) {
-        p.setFont(fontOf(points, bold));
+        p.setFont(bold ? boldFont : plainFont);
         double left = -gap;  // the first column needs no gap before it
         for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
             const Qt::Alignment align = right[i] ? Qt::AlignRight : Qt::AlignLeft;

@@ -539,12 +539,8 @@ BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->A
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<true>)->Name("samples")->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<false>)->Name("export run")->Arg(60)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Report)
-    ->Name("report")
-    ->Arg(60)
-    ->Iterations(1)
-    ->Repetitions(1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Report)->Name("report")->Arg(60)->Iterations(1)->Repetitions(1)->Unit(
+    benchmark::kMillisecond);
 BENCHMARK(BM_SmoothingSpline)->Name("smoothing spline")->Apply(sizes);
 
 // The console table with only the median of each case (all rows when the run has no

@@ -128,9 +128,11 @@ struct PlotDisplay {
     double plotLeft = 0;
     double plotBottom = 0;
     double yUnit = 1;
-    // The residual view (Settings::plotResiduals): the method whose residuals are shown, and
-    // its value at each standard's X (index X), none where it has none: a standard is marked
-    // at its Y less that value, and not at all without one. No method: the data view.
+    // The residual view (Settings::plotResiduals): the method whose residuals are shown
+    // (none when no method was fitted) and its value at each standard's X (index X), none
+    // where it has none: a standard is marked at its Y less that value, and not at all
+    // without one.
+    bool residuals = false;
     std::optional<std::size_t> residualMethod;
     std::vector<std::optional<double>> residualBase;
 

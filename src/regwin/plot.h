@@ -19,7 +19,8 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 // With settings.plotResiduals the picture shows the residuals of settings.bandMethod (of the
 // linear fit when that method has no result) instead of the data and the curves: each
 // standard (Y above 0) at its Y less the method's value at its X, marked as in the data view
-// (rejected ones red, suggested ones ringed; none where the method has no value), a line at
+// (rejected ones red, suggested ones ringed; none where the method has no value, none at
+// all when not even the linear fit has a result), a line at
 // zero and, when the band is shown, the method's band of a new reading about zero; the Y
 // axis spans the residuals and the band (the Zoom scale, whatever settings.scaleYFull says).
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,

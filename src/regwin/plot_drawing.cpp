@@ -249,6 +249,7 @@ void DrawResiduals(PlotDisplay& plot, const Analyte& analyte, const Settings& se
             stats.yMax = std::max(stats.yMax, y);
         }
     };
+    plot.residuals = true;
     plot.residualMethod = residualMethodOf(res, settings);
     const FitResult* fit = plot.residualMethod ? res.fit(*plot.residualMethod) : nullptr;
     std::vector<std::optional<double>> halfWidths;
@@ -295,7 +296,7 @@ std::optional<double> plottedY(const PlotDisplay& plot, const DataTable& table, 
     if (!table.hasValue(x))
         return std::nullopt;
     const double y = *table.y[x];
-    if (!plot.residualMethod)
+    if (!plot.residuals)
         return y;
     const std::size_t at = static_cast<std::size_t>(x);
     if (at >= plot.residualBase.size() || !plot.residualBase[at])

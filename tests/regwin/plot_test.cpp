@@ -398,6 +398,14 @@ TEST(PlotResiduals, StandardsAtTheirResidualsWithTheBandAboutZero)
     EXPECT_TRUE(std::any_of(p.pict1.shapes.begin(), p.pict1.shapes.end(), [](const Shape& sh) {
         return sh.colour == fitMethods()[method("poly2")].pen;
     }));
+
+    // A single standard: no fit, so no residual to mark (and no mark at its Y).
+    s.table() = tableOf({{3, 6}});
+    A_PLOT(s, NumberFormat{});
+    const PlotDisplay none = plotOf(s);
+    EXPECT_EQ(none.residualMethod, std::nullopt);
+    EXPECT_TRUE(std::none_of(none.pict1.shapes.begin(), none.pict1.shapes.end(),
+                             [](const Shape& sh) { return sh.kind == ShapeKind::Rectangle; }));
 }
 
 // The fuzz target checks that every coordinate is finite and the scale not empty.

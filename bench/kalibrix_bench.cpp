@@ -41,6 +41,11 @@
 // kalibrix-cli --samples writes); "export run" the exportText of the same run, which the
 // samples should take at most 1.5 times as long as.
 //
+// "report" writes the PDF report (writeReport) of the named table of "analytes" with 60
+// analytes after their run with the leave-one-out errors (not timed): per analyte a page
+// with its plot of 6000 standards and the pages of their residuals; once (the residuals'
+// 360000 rows take most of a minute), the file's size as its label.
+//
 // "smoothing spline" fits the smoothing spline to a standard at every 5th position (60,
 // 600 and 6000 standards), the choice of its smoothing by the leave-one-out error included,
 // and gives its leave-one-out errors: what the method adds to a run.
@@ -61,6 +66,7 @@
 #include "regwin/plot.h"
 #include "regwin/samples.h"
 #include "regwin/qt/plot_painter.h"
+#include "regwin/qt/report.h"
 
 #include <benchmark/benchmark.h>
 
@@ -68,8 +74,11 @@
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <cmath>
+#include <filesystem>
+#include <optional>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -395,6 +404,32 @@ void BM_Analytes(benchmark::State& st)
         analytes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+void BM_Report(benchmark::State& st)
+{
+    const std::string text = namedPasteText(static_cast<int>(st.range(0)));
+    State state = benchState(1);
+    state.settings = defaultSettings();  // as kalibrix-cli --report draws it
+    state.settings.level = kDefaultLevel;
+    PasteResult pasted = Paste_Table(text, QLocale(QLocale::English, QLocale::UnitedStates));
+    if (!pasted.table) {
+        st.SkipWithError("the text was refused");
+        return;
+    }
+    state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
+    A_PLOT(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
+    const QTemporaryDir dir;
+    const std::filesystem::path file = dir.filePath(QStringLiteral("report.pdf")).toStdString();
+    const QDateTime when(QDate(2024, 5, 17), QTime(9, 41));
+    for (auto _ : st) {
+        if (const std::optional<std::string> error =
+                writeReport(state, benchFormat(), file, "bench", when)) {
+            st.SkipWithError(error->c_str());
+            return;
+        }
+    }
+    st.SetLabel(std::to_string(std::filesystem::file_size(file) / (1024 * 1024)) + " MiB");
+}
+
 // The run of "samples": 6000 lines, every third the standard "STD", the others samples, and
 // `analytes` analytes each on its own level; the analytes hold the standards.
 State runState(int analytes)
@@ -504,6 +539,8 @@ BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->A
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<true>)->Name("samples")->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<false>)->Name("export run")->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Report)->Name("report")->Arg(60)->Iterations(1)->Repetitions(1)->Unit(
+    benchmark::kMillisecond);
 BENCHMARK(BM_SmoothingSpline)->Name("smoothing spline")->Apply(sizes);
 
 // The console table with only the median of each case (all rows when the run has no

@@ -62,6 +62,14 @@ struct Layer {
     }
 };
 
+// Of a polyline given in a device's pixels, the points that draw it as all of its points do:
+// of each run of consecutive points that fall into one column of pixels (the same whole part
+// of x), the first, the lowest, the highest and the last, in their order (an M4 reduction).
+// The joins between the columns stay as they were, and within a column the reduced line
+// still covers every row the full one covers, so the pixels drawn are the same (up to the
+// shades of anti-aliasing). `keep` receives the indices of the points kept, increasing.
+void columnExtremes(std::span<const PointF> device, std::vector<std::uint32_t>& keep);
+
 // A rectangle in twips: left, top, width, height.
 struct TwipsRect {
     double left = 0;
@@ -120,6 +128,13 @@ struct PlotDisplay {
     double plotLeft = 0;
     double plotBottom = 0;
     double yUnit = 1;
+    // The residual view (Settings::plotResiduals): the method whose residuals are shown
+    // (none when no method was fitted) and its value at each standard's X (index X), none
+    // where it has none: a standard is marked at its Y less that value, and not at all
+    // without one.
+    bool residuals = false;
+    std::optional<std::size_t> residualMethod;
+    std::vector<std::optional<double>> residualBase;
 
     // A measured value (or curve value) in pict1's Y units; one that leaves the doubles
     // there is held at a quarter of the largest double, far outside the plot, so that a

@@ -16,6 +16,13 @@ PlotDisplay buildPlot(const State& state, const NumberFormat& fmt);
 // The picture of one analyte, as buildPlot draws the analyte shown. The band of
 // settings.bandMethod (its curve or new reading, at the chosen level) is drawn when
 // "Show confidence band" is ticked and that method was fitted.
+// With settings.plotResiduals the picture shows the residuals of settings.bandMethod (of the
+// linear fit when that method has no result) instead of the data and the curves: each
+// standard (Y above 0) at its Y less the method's value at its X, marked as in the data view
+// (rejected ones red, suggested ones ringed; none where the method has no value, none at
+// all when not even the linear fit has a result), a line at
+// zero and, when the band is shown, the method's band of a new reading about zero; the Y
+// axis spans the residuals and the band (the Zoom scale, whatever settings.scaleYFull says).
 PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const NumberFormat& fmt,
                       const StudentTable& student);
 
@@ -25,7 +32,12 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
 // None without a run or such an analyte.
 std::vector<SampleMark> sampleMarksOf(const State& state, const std::string& name);
 
-// The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it: with
+// The Y (in measured units) at which the picture marks the standard at x: its Y, or in the
+// residual view its residual; none where it draws no mark for it.
+std::optional<double> plottedY(const PlotDisplay& plot, const DataTable& table, int x);
+
+// The mark of the standard at x (a finite Y) in pict1's units, as buildPlot draws it (at
+// plottedY; where that has none, at its Y, a mark not drawn): with
 // errors (three columns) a stroke `a`-`b` across the value and the error bar `c`-`d` (of
 // length 0 without an error), else a box between the corners `a` and `b`. Clicks are matched
 // against the same lines.
@@ -36,7 +48,8 @@ struct Mark {
 Mark markOf(const PlotDisplay& plot, const DataTable& table, int x);
 
 // Draws the whole mark of the standard at x on pict1 as buildPlot draws it, in the colour of
-// its state now: red when rejected, black when in use, grey and dotted when no fit takes it.
+// its state now: red when rejected, black when in use, grey and dotted when no fit takes it;
+// nothing where plottedY has none.
 void addMark(PlotDisplay& plot, const DataTable& table, int x);
 
 }  // namespace kalibrix

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <limits>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 namespace kalibrix {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -109,22 +112,41 @@ double curveY(const PlotDisplay& plot, const std::optional<double>& v)
     return v ? plot.toPict1Y(*v) : std::numeric_limits<double>::quiet_NaN();
 }
 
-// The band of a method: its two edges, value +/- halfWidth(x), a node at every X from the
+// A band's two edges about centre(x), centre +/- halfWidth(x), a node at every X from the
 // first X to nData; a gap where either has no result.
-template <class HalfWidth>
-void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
-              HalfWidth halfWidth, PenColour colour)
+template <class Centre, class HalfWidth>
+void DrawBandAbout(PlotDisplay& plot, int firstX, int nData, Centre centre, HalfWidth halfWidth,
+                   PenColour colour)
 {
     for (const double sign : {+1.0, -1.0}) {
         addCurveNodes(
             plot.pict1, firstX, nData,
             [&](int x) {
-                const std::optional<double> v = fit.value(x);
+                const std::optional<double> v = centre(x);
                 const std::optional<double> h = v ? halfWidth(x) : std::nullopt;
                 return h ? plot.toPict1Y(*v + sign * *h) : std::numeric_limits<double>::quiet_NaN();
             },
             colour);
     }
+}
+
+// The band of a method about its value.
+template <class HalfWidth>
+void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
+              HalfWidth halfWidth, PenColour colour)
+{
+    DrawBandAbout(
+        plot, firstX, nData, [&](int x) { return fit.value(x); }, halfWidth, colour);
+}
+
+// The half-width of a method's band of a new reading at X, at the chosen level.
+std::optional<double> readingHalfWidth(const FitResult& fit, int x, const Settings& settings,
+                                       const StudentTable& student)
+{
+    const std::optional<Uncertainty> u = fit.uncertainty(x);
+    return u && settings.level
+               ? u->halfWidth(UncertaintyKind::Reading, student, *settings.level + 1)
+               : std::nullopt;
 }
 
 // The band of settings.bandMethod when "Show confidence band" is ticked and that method was
@@ -182,12 +204,111 @@ void DrawCurve(PlotDisplay& plot, const FitMethod& method, const FitResult& fit,
     }
 }
 
+// The rejected standards in red above the curves, the band and the other error bars; the
+// standards suggested for rejection, ringed above everything else.
+void DrawRejectedAndSuggested(PlotDisplay& plot, const DataTable& table, const RunResults& res)
+{
+    DrawDataPoints(plot, table, Points::Rejected);
+    for (const int x : res.suggested) {
+        const std::optional<double> at = plottedY(plot, table, x);
+        if (!at)
+            continue;
+        const double y = plot.toPict1Y(*at);
+        const double dx = kRingToMark * plot.markDX;
+        const double dy = kRingToMark * plot.markDY;
+        plot.pict1.addEllipse({x - dx, y - dy}, {x + dx, y + dy}, kSuggestedColour);
+    }
+}
+
+// The fitted method whose residuals the residual view shows: the band's, or else the linear
+// fit; none when neither was fitted.
+std::optional<std::size_t> residualMethodOf(const RunResults& res, const Settings& settings)
+{
+    for (const std::string_view name : {std::string_view(settings.bandMethod), "linear"sv})
+        if (const std::optional<std::size_t> m = methodNamed(name); m && res.fit(*m))
+            return m;
+    return std::nullopt;
+}
+
+// The residual view of buildPlot: the standards at their residuals of one method, a line at
+// zero and that method's band of a new reading about it, the Y axis over them all.
+void DrawResiduals(PlotDisplay& plot, const Analyte& analyte, const Settings& settings,
+                   const NumberFormat& fmt, const StudentTable& student)
+{
+    const DataTable& table = analyte.table;
+    const RunResults& res = analyte.results;
+    const int nData = table.nData;
+    // The Y range: zero, the residuals (of the rejected standards too with "All data") and
+    // the band.
+    DataStats stats = res.stats;
+    stats.yMin = 0;
+    stats.yMax = 0;
+    auto span = [&](double y) {
+        if (std::isfinite(y)) {
+            stats.yMin = std::min(stats.yMin, y);
+            stats.yMax = std::max(stats.yMax, y);
+        }
+    };
+    plot.residuals = true;
+    plot.residualMethod = residualMethodOf(res, settings);
+    const FitResult* fit = plot.residualMethod ? res.fit(*plot.residualMethod) : nullptr;
+    std::vector<std::optional<double>> halfWidths;
+    if (fit) {
+        plot.residualBase.assign(static_cast<std::size_t>(nData) + 1, std::nullopt);
+        for (int x = 1; x <= nData; ++x) {
+            if (!(table.y[x].value_or(0) > 0))
+                continue;
+            plot.residualBase[x] = fit->value(x);
+            if (settings.allData || table.inUse(x))
+                if (const std::optional<double> r = plottedY(plot, table, x))
+                    span(*r);
+        }
+        if (ticked(settings.showBand) && res.stats.nOK > 2) {
+            halfWidths.resize(static_cast<std::size_t>(nData) + 1);
+            for (int x = std::max(res.stats.firstX, 0); x <= nData; ++x) {
+                halfWidths[x] = readingHalfWidth(*fit, x, settings, student);
+                if (halfWidths[x]) {
+                    span(*halfWidths[x]);
+                    span(-*halfWidths[x]);
+                }
+            }
+        }
+    }
+    Settings zoomY = settings;
+    zoomY.scaleYFull = false;
+    SetPlotScale(plot, table, stats, zoomY);
+    DrawDataPoints(plot, table, Points::InUse);
+    DrawAxes(plot, table, stats, zoomY, fmt);
+    const UserScale& sc = plot.pict1Scale;
+    plot.pict1.addLine({sc.left, 0}, {sc.left + sc.width, 0}, std::nullopt);
+    if (!halfWidths.empty())
+        DrawBandAbout(
+            plot, std::max(res.stats.firstX, 0), nData,
+            [](int) { return std::optional<double>(0.0); }, [&](int x) { return halfWidths[x]; },
+            fitMethods()[*plot.residualMethod].pen);
+    DrawRejectedAndSuggested(plot, table, res);
+}
+
 }  // namespace
+
+std::optional<double> plottedY(const PlotDisplay& plot, const DataTable& table, int x)
+{
+    if (!table.hasValue(x))
+        return std::nullopt;
+    const double y = *table.y[x];
+    if (!plot.residuals)
+        return y;
+    const std::size_t at = static_cast<std::size_t>(x);
+    if (at >= plot.residualBase.size() || !plot.residualBase[at])
+        return std::nullopt;
+    const double r = y - *plot.residualBase[at];
+    return std::isfinite(r) ? std::optional(r) : std::nullopt;
+}
 
 Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
 {
     const double px = x;
-    const double y = plot.toPict1Y(*table.y[x]);
+    const double y = plot.toPict1Y(plottedY(plot, table, x).value_or(*table.y[x]));
     const double dx = plot.markDX;
     if (table.nCol > 2) {
         double err = plot.toPict1Y(table.yErr[x].value_or(0.0));
@@ -201,6 +322,8 @@ Mark markOf(const PlotDisplay& plot, const DataTable& table, int x)
 
 void addMark(PlotDisplay& plot, const DataTable& table, int x)
 {
+    if (!plottedY(plot, table, x))
+        return;
     const bool leftOut = table.leftOut(x);
     const Rgb colour = leftOut          ? kLeftOutColour
                        : table.inUse(x) ? kAcceptedColour
@@ -224,6 +347,10 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
     const DataStats& stats = res.stats;
     const int nData = table.nData;
 
+    if (settings.plotResiduals) {
+        DrawResiduals(plot, analyte, settings, fmt, student);
+        return plot;
+    }
     reservePict1(plot, table, res, settings);
     SetPlotScale(plot, table, stats, settings);
     DrawDataPoints(plot, table, Points::LeftOut);
@@ -238,17 +365,7 @@ PlotDisplay buildPlot(const Analyte& analyte, const Settings& settings, const Nu
         DrawCurve(plot, methods[m], *fit, stats, nData);
         DrawMethodBand(plot, m, *fit, stats, nData, settings, student);
     }
-    // The rejected standards in red above the curves, the band and the other error bars;
-    // the standards suggested for rejection, ringed above everything else.
-    DrawDataPoints(plot, table, Points::Rejected);
-    for (const int x : res.suggested) {
-        if (!table.hasValue(x))
-            continue;
-        const double y = plot.toPict1Y(*table.y[x]);
-        const double dx = kRingToMark * plot.markDX;
-        const double dy = kRingToMark * plot.markDY;
-        plot.pict1.addEllipse({x - dx, y - dy}, {x + dx, y + dy}, kSuggestedColour);
-    }
+    DrawRejectedAndSuggested(plot, table, res);
     return plot;
 }
 

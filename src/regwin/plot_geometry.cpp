@@ -5,15 +5,6 @@
 
 namespace kalibrix {
 
-namespace {
-
-double clampDevice(double v)
-{
-    return std::clamp(v, -PlotGeometry::kDeviceLimit, PlotGeometry::kDeviceLimit);
-}
-
-}  // namespace
-
 int designedPixels(double twips)
 {
     return static_cast<int>(std::lround(twips / kTwipsPerDesignedPixel));
@@ -35,13 +26,6 @@ PointF PlotGeometry::twipsToPixels(PointF p) const
 PixelRect PlotGeometry::twipsToPixels(const TwipsRect& r) const
 {
     return {r.left * m_sx, r.top * m_sy, r.width * m_sx, r.height * m_sy};
-}
-
-// Y grows upward: the scale's top lies at pict1's top edge.
-PointF PlotGeometry::userToPixels(PointF p) const
-{
-    return {clampDevice(m_pict1.left + (p.x - m_scale.left) / m_scale.width * m_pict1.width),
-            clampDevice(m_pict1.top + (p.y - m_scale.top) / m_scale.height * m_pict1.height)};
 }
 
 std::optional<PointF> PlotGeometry::pixelsToUser(PointF p) const

@@ -2,6 +2,7 @@
 
 #include "regwin/display_list.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kalibrix {
@@ -35,8 +36,13 @@ public:
     // pict2's twips in pixels, held within kDeviceLimit.
     PointF twipsToPixels(PointF p) const;
     PixelRect twipsToPixels(const TwipsRect& r) const;
-    // pict1's user units in pixels, held within kDeviceLimit.
-    PointF userToPixels(PointF p) const;
+    // pict1's user units in pixels, held within kDeviceLimit (inline: the painter maps every
+    // node of every curve).
+    PointF userToPixels(PointF p) const
+    {
+        return {clampDevice(m_pict1.left + (p.x - m_scale.left) / m_scale.width * m_pict1.width),
+                clampDevice(m_pict1.top + (p.y - m_scale.top) / m_scale.height * m_pict1.height)};
+    }
     // The point of pict1's user units at a pixel; none outside pict1.
     std::optional<PointF> pixelsToUser(PointF p) const;
     // pict1's rectangle in pixels.
@@ -48,6 +54,8 @@ public:
     static constexpr double kDeviceLimit = 1e6;
 
 private:
+    static double clampDevice(double v) { return std::clamp(v, -kDeviceLimit, kDeviceLimit); }
+
     double m_sx;
     double m_sy;
     UserScale m_scale;

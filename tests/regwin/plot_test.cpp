@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <optional>
 
 using namespace kalibrix;
@@ -269,6 +270,26 @@ TEST(PlotCurves, OrderNodesBandAndLogStart)
     EXPECT_EQ(red.pict1.pointsOf(red.pict1.shapes[10])[0].x, 10 - red.markDX);
 }
 
+// Of each run of nodes in one column of device pixels a curve keeps the first, the lowest,
+// the highest and the last, in their order; a node back in a column left before starts a
+// new run there.
+TEST(PlotCurves, ReducedToTheExtremesOfEachPixelColumn)
+{
+    const std::vector<PointF> device{
+        {0.1, 5},  {0.2, 3},  {0.3, 1}, {0.4, 7}, {0.5, 9}, {0.6, 6}, {0.9, 4},  // 0..6
+        {1.0, 4},                                                                // 7
+        {2.5, 3},  {2.7, 3},                                                     // 8, 9
+        {3.1, 5},  {3.2, 9},  {3.3, 1}, {3.4, 4}, {3.5, 2},                      // 10..14
+        {1.5, 0},                                                                // 15
+        {-0.5, 2}, {-0.2, 8},                                                    // 16, 17
+    };
+    std::vector<std::uint32_t> keep;
+    columnExtremes(device, keep);
+    EXPECT_THAT(keep, ElementsAre(0, 2, 4, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17));
+    columnExtremes({}, keep);
+    EXPECT_TRUE(keep.empty());
+}
+
 // The band belongs to the method and kind the settings name: value +/- t * u at every X; a
 // method not shown, or the band not ticked, draws none.
 TEST(PlotCurves, BandOfAnyMethodAndKind)
@@ -304,6 +325,87 @@ TEST(PlotCurves, BandOfAnyMethodAndKind)
     s.settings.showBand = kTicked;
     s.results().fits[method("poly2")].reset();     // not shown: not fitted
     EXPECT_EQ(plotOf(s).pict1.shapes.size(), 9u);  // 5 points, axis, zigzag, line, log
+}
+
+// The residual view: every standard at its Y less the band's method's value at its X, marked
+// as in the data view, a line at zero and the method's band of a new reading about it, the
+// Y axis over them; of a method not fitted, the linear fit's residuals.
+TEST(PlotResiduals, StandardsAtTheirResidualsWithTheBandAboutZero)
+{
+    State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
+    // Y = 2 X and the residuals 1, -2, 0, 2, -1, which leave the line through them at Y = 2 X.
+    s.table() = tableOf({{1, 3}, {2, 2}, {3, 6}, {4, 10}, {5, 9}});
+    s.settings.plotResiduals = true;
+    A_PLOT(s, NumberFormat{});
+    s.table().rejFlag[4] = 1;  // marked since the run: red, at its residual of the run
+    s.results().suggested = {2};
+
+    for (const char* band : {"linear", "poly5"}) {  // poly5 is not shown, so not fitted
+        SCOPED_TRACE(band);
+        s.settings.bandMethod = band;
+        const PlotDisplay p = plotOf(s);
+        EXPECT_EQ(p.residualMethod, method("linear"));
+        std::map<int, std::pair<double, PenColour>> marks;  // X: the centre's Y and colour
+        std::vector<PointF> rings, zero, upper;
+        for (const Shape& sh : p.pict1.shapes) {
+            const auto pts = p.pict1.pointsOf(sh);
+            for (const PointF& pt : pts)
+                EXPECT_TRUE(std::isfinite(pt.x) && std::isfinite(pt.y));
+            const PointF centre{(pts[0].x + pts[1].x) / 2, (pts[0].y + pts[1].y) / 2};
+            if (sh.kind == ShapeKind::Rectangle)
+                marks[int(std::lround(centre.x))] = {centre.y, sh.colour};
+            else if (sh.kind == ShapeKind::Ellipse)
+                rings.push_back(centre);
+            else if (sh.count == 2 && pts[0].y == 0 && pts[1].y == 0)
+                zero.assign(pts.begin(), pts.end());
+            else if (sh.count == 5 && upper.empty())
+                upper.assign(pts.begin(), pts.end());
+        }
+        const std::map<int, std::pair<double, Rgb>> expected{{1, {1, {0, 0, 0}}},
+                                                             {2, {-2, {0, 0, 0}}},
+                                                             {3, {0, {0, 0, 0}}},
+                                                             {4, {2, kRed}},
+                                                             {5, {-1, {0, 0, 0}}}};
+        ASSERT_EQ(marks.size(), expected.size());
+        for (const auto& [x, mark] : expected) {
+            EXPECT_NEAR(marks[x].first, mark.first, 1e-9) << x;
+            EXPECT_EQ(marks[x].second, mark.second) << x;
+        }
+        ASSERT_EQ(rings.size(), 1u);
+        EXPECT_NEAR(rings[0].x, 2, 1e-9);
+        EXPECT_NEAR(rings[0].y, -2, 1e-9);
+        ASSERT_EQ(zero.size(), 2u);
+        EXPECT_TRUE(zero[0].x <= 1 && zero[1].x >= 5);
+        // The band of a new reading at X = 3, t * u about zero, and the scale over it all.
+        const FitResult& line = *s.results().fit(method("linear"));
+        const double h = *line.uncertainty(3)->halfWidth(UncertaintyKind::Reading, s.student,
+                                                         *s.settings.level + 1);
+        ASSERT_EQ(upper.size(), 5u);
+        EXPECT_EQ(upper[2].x, 3);
+        EXPECT_NEAR(upper[2].y, h, 1e-9);
+        const UserScale& sc = p.pict1Scale;
+        EXPECT_GT(sc.top, std::max(2.0, h));
+        EXPECT_LT(sc.top + sc.height, std::min(-2.0, -h));
+    }
+
+    // Another method's residuals, in its own pen.
+    s.settings.bandMethod = "poly2";
+    const PlotDisplay p = plotOf(s);
+    EXPECT_EQ(p.residualMethod, method("poly2"));
+    const double r3 = 6 - *s.results().fit(method("poly2"))->value(3);
+    EXPECT_NEAR(*plottedY(p, s.table(), 3), r3, 1e-12);
+    EXPECT_NEAR(markOf(p, s.table(), 3).a.y + p.markDY, r3, 1e-9);
+    EXPECT_TRUE(std::any_of(p.pict1.shapes.begin(), p.pict1.shapes.end(), [](const Shape& sh) {
+        return sh.colour == fitMethods()[method("poly2")].pen;
+    }));
+
+    // A single standard: no fit, so no residual to mark (and no mark at its Y).
+    s.table() = tableOf({{3, 6}});
+    A_PLOT(s, NumberFormat{});
+    const PlotDisplay none = plotOf(s);
+    EXPECT_EQ(none.residualMethod, std::nullopt);
+    EXPECT_TRUE(std::none_of(none.pict1.shapes.begin(), none.pict1.shapes.end(),
+                             [](const Shape& sh) { return sh.kind == ShapeKind::Rectangle; }));
 }
 
 // The fuzz target checks that every coordinate is finite and the scale not empty.

@@ -3,6 +3,9 @@
 #include "regwin/qt/plot_painter.h"
 #include "support/test_support.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,17 +16,36 @@
 
 using namespace kalibrix;
 
-// The start-up picture (points, linear fit with band, log fit, degree-2 polynomial, zigzag),
-// painted at the designed size and twice that, without and with anti-aliasing. The CLI's
-// tests save it as PNG and SVG.
-TEST(PlotRender, DemonstrationPlotPainted)
+namespace {
+
+// The application the painting needs, made once for every test.
+void needApplication()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "plot_render_test";
     static char* argv[] = {name, nullptr};
-    const QGuiApplication app(argc, argv);
+    static const QGuiApplication app(argc, argv);
+}
+
+QImage painted(const PlotDisplay& plot, QSize size, PlotColours colours)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintPlot(painter, plot, size, colours);
+    painter.end();
+    return image;
+}
+
+}  // namespace
+
+// The start-up picture (points, linear fit with band, log fit, degree-2 polynomial, zigzag),
+// painted at the designed size and twice that, without and with anti-aliasing. The CLI's
+// tests save it as PNG and SVG.
+TEST(PlotRender, DemonstrationPlotPainted)
+{
+    needApplication();
     State s = kalibrix::test::startedState();
     A_PLOT(s, NumberFormat{});
     const PlotDisplay& plot = s.plot;
@@ -117,9 +139,76 @@ TEST(PlotRender, DemonstrationPlotPainted)
     QByteArray packed = bytes.mid(start, bytes.indexOf("endstream", start) - start);
     packed.prepend(QByteArray("\x00\x10\x00\x00", 4));  // qUncompress's size hint
     const QByteArray page = qUncompress(packed);
-    EXPECT_GE(page.count(" re\nS\n"), 5);  // the marks, stroked rectangles
-    EXPECT_GE(page.count(" l\n"), 100);    // the curves' segments
+    EXPECT_GE(page.count(" re\n") - page.count(" re\nf\n"), 5);  // the marks, stroked together
+    EXPECT_GE(page.count(" l\n"), 100);                          // the curves' segments
 
     EXPECT_FALSE(savePlot(plot, dir.filePath("plot.bmp"), designedPlotSize(), &error));
     EXPECT_FALSE(error.isEmpty() || QFileInfo::exists(dir.filePath("plot.bmp")));
+}
+
+// The largest tables, every method shown, a few standards rejected: drawn only through what
+// the pixels can show (each curve through the first, lowest, highest and last node of each
+// column of pixels, the marks of one pen together and joined), the picture is the one drawn
+// through every node and mark: the marks' pixels exactly, the curves' the same pixels with
+// anti-aliasing's shades where many nodes overlapped. At the window's size, the report's
+// and twice the window's.
+TEST(PlotRender, ReducedDrawingShowsThePixelsOfTheFullOne)
+{
+    needApplication();
+    struct Table {
+        int step;
+        bool errors;
+    } const tables[] = {{1, true}, {5, true}, {5, false}};  // 30000 or 6000 bars; 6000 squares
+    for (const Table& t : tables) {
+        State s = kalibrix::test::startedState();
+        std::fill(s.settings.show.begin(), s.settings.show.end(), kTicked);
+        DataTable table;
+        for (int x = t.step; x <= kMaxX; x += t.step) {
+            const double u = x / double(kMaxX);
+            // A drift with a wave and a noise of about 0.3 %.
+            const double y = (10000 + 1500 * u - 900 * u * u + 120 * std::sin(7 * u)) *
+                             (1 + 0.003 * std::sin(x * 12.9898));
+            table.y[size_t(x)] = y;
+            table.yErr[size_t(x)] = 0.001 * y;
+            table.nData = x;
+            ++table.nY;
+        }
+        table.nCol = t.errors ? 3 : 2;
+        for (const int x : {1000, 15000, 25000})
+            table.rejFlag[size_t(x)] = 1;
+        s.table() = std::move(table);
+        for (const bool zoom : {false, true}) {
+            s.settings.scaleYFull = !zoom;
+            A_PLOT(s, NumberFormat{});
+            PlotDisplay marks = s.plot;  // the marks and axes alone
+            std::erase_if(marks.pict1.shapes, [](const Shape& sh) { return sh.count > 2; });
+            for (const QSize size :
+                 {designedPlotSize(), designedPlotSize() * 0.875, designedPlotSize() * 2}) {
+                for (const bool antialias : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << t.step << (zoom ? " zoom " : " full ")
+                                                    << size.width() << (antialias ? " aa" : ""));
+                    PlotColours full, reduced;
+                    full.antialias = reduced.antialias = antialias;
+                    full.reduce = false;
+                    EXPECT_EQ(painted(marks, size, reduced), painted(marks, size, full));
+                    const QImage a = painted(s.plot, size, full);
+                    const QImage b = painted(s.plot, size, reduced);
+                    // Pixels drawn in one and not the other, and pixels of clearly another
+                    // colour (more than a quarter of a channel's range apart).
+                    int drawn = 0, other = 0;
+                    for (int y = 0; y < size.height(); ++y)
+                        for (int x = 0; x < size.width(); ++x) {
+                            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                            drawn += (p == qRgb(255, 255, 255)) != (q == qRgb(255, 255, 255));
+                            other += std::abs(qRed(p) - qRed(q)) > 64 ||
+                                     std::abs(qGreen(p) - qGreen(q)) > 64 ||
+                                     std::abs(qBlue(p) - qBlue(q)) > 64;
+                        }
+                    const int pixels = size.width() * size.height();
+                    EXPECT_LE(drawn, pixels / 1000);
+                    EXPECT_LE(other, pixels / 100);
+                }
+            }
+        }
+    }
 }

@@ -1,10 +1,12 @@
 // The PDF report, read back as text by pdftotext: every figure the window shows for the run,
 // one page per analyte.
+#include "fit/method_table.h"
 #include "model/version.h"
 #include "regwin/captions.h"
 #include "regwin/driver.h"
 #include "regwin/paste_table.h"
 #include "regwin/qt/report.h"
+#include "regwin/residuals.h"
 #include "regwin/rounding.h"
 #include "regwin/samples.h"
 #include "support/test_support.h"
@@ -133,6 +135,30 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     EXPECT_TRUE(namedPages[0].contains(
         " Uncertainty: of the curve; level 0.025 95%; weighted by the errors "));
     EXPECT_TRUE(namedPages[1].contains(notWeighted));
+
+    // The residuals of every standard after the figures, each shown method's columns titled
+    // as in the export: the rejected X = 15 with the residuals of the run.
+    {
+        const QString page = pagesOf(dir.filePath("demo.pdf"))[0];
+        const ResidualTable t = residualsOf(demo, 0);
+        QStringList titles{"X", "Y", "State"};
+        for (const ResidualColumn& c : t.columns) {
+            const QString title = QString::fromStdString(
+                withDegree(fitMethods()[c.method].exportTitle, demo.results().degreeText));
+            titles << title << title + " residual" << title + " LOO residual";
+        }
+        EXPECT_TRUE(page.contains(" Residuals " + titles.join(u' ') + u' '))
+            << titles.join(u'|').toStdString();
+        const auto at = std::find(t.x.begin(), t.x.end(), 15);
+        ASSERT_NE(at, t.x.end());
+        const std::size_t i = std::size_t(at - t.x.begin());
+        QStringList row{"15", QString::fromStdString(Rounding(t.y[i], fmt)), "rejected"};
+        for (const ResidualColumn& c : t.columns)
+            for (const auto* v : {&c.value[i], &c.residual[i], &c.leaveOneOut[i]})
+                row << QString::fromStdString(Rounding(*v, fmt));
+        row.removeAll(QString());
+        EXPECT_TRUE(page.contains(u' ' + row.join(u' ') + u' ')) << row.join(u'|').toStdString();
+    }
 
     // Nothing of samples in a report of a table without IDs.
     for (const char* pdfName : {"demo", "named"})

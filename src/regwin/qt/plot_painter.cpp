@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <span>
+#include <vector>
 
 namespace kalibrix {
 
@@ -30,28 +32,57 @@ constexpr int kPdfPointsPerInch = 72;
 QPointF qt(PointF p) { return {p.x, p.y}; }
 QRectF qt(const PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
 
-// Moves a point of the painter's coordinates onto the centre of its device pixel, where an
-// anti-aliased line one device pixel wide (the cosmetic pen) covers just that pixel: lines
-// along the axes, mark squares and error bars stay as crisp as drawn without anti-aliasing,
-// on the pixels that drawing would take. Off when the painter rotates or shears.
-class PixelSnap {
+// A device pixel: its column and row.
+struct Pixel {
+    int column = 0;
+    int row = 0;
+    auto operator<=>(const Pixel&) const = default;
+};
+
+// The painter's map to its device's pixels where it only scales and moves: a point of the
+// painter's coordinates moved onto the centre of its device pixel, where an anti-aliased line
+// one device pixel wide (the cosmetic pen) covers just that pixel (lines along the axes, mark
+// squares and error bars stay as crisp as drawn without anti-aliasing, on the pixels that
+// drawing would take, and cover them fully), and a point's place among the device's pixels,
+// by which a curve is drawn only through the points its pixels can show. Neither when the
+// painter rotates or shears.
+class DevicePixels {
 public:
-    PixelSnap(const QPainter& painter, bool on)
-        : m_toDevice(painter.deviceTransform()),
-          m_on(on && m_toDevice.type() <= QTransform::TxScale && m_toDevice.isInvertible()),
-          m_fromDevice(m_toDevice.inverted())
-    {}
-    bool on() const { return m_on; }
-    QPointF operator()(QPointF p) const
+    explicit DevicePixels(const QPainter& painter)
     {
-        const QPointF d = m_toDevice.map(p);
-        return m_fromDevice.map(QPointF(std::floor(d.x()) + 0.5, std::floor(d.y()) + 0.5));
+        const QTransform toDevice = painter.deviceTransform();
+        m_on = toDevice.type() <= QTransform::TxScale && toDevice.isInvertible();
+        if (!m_on)
+            return;
+        const QTransform fromDevice = toDevice.inverted();
+        // The coefficients QTransform::map applies to a transform of these types.
+        m_to = {toDevice.m11(), toDevice.m22(), toDevice.dx(), toDevice.dy()};
+        m_from = {fromDevice.m11(), fromDevice.m22(), fromDevice.dx(), fromDevice.dy()};
     }
+    bool on() const { return m_on; }
+    PointF toDevice(QPointF p) const { return m_to.map(p.x(), p.y()); }
+    // The pixel a point lies in (the device's coordinates are held within a few million).
+    Pixel pixelOf(QPointF p) const
+    {
+        const PointF d = toDevice(p);
+        return {static_cast<int>(std::floor(d.x)), static_cast<int>(std::floor(d.y))};
+    }
+    // The centre of a pixel in the painter's coordinates.
+    QPointF centre(Pixel p) const
+    {
+        const PointF c = m_from.map(p.column + 0.5, p.row + 0.5);
+        return {c.x, c.y};
+    }
+    QPointF snap(QPointF p) const { return centre(pixelOf(p)); }
 
 private:
-    QTransform m_toDevice;
-    bool m_on;
-    QTransform m_fromDevice;
+    struct Scale {
+        double sx = 1, sy = 1, dx = 0, dy = 0;
+        PointF map(double x, double y) const { return {sx * x + dx, sy * y + dy}; }
+    };
+    bool m_on = false;
+    Scale m_to;
+    Scale m_from;
 };
 
 // Whether every segment of the points runs along an axis.
@@ -63,27 +94,134 @@ bool alongAxes(std::span<const PointF> pts)
     return true;
 }
 
-// Draws the layer with the painter's anti-aliasing as set; with `snap` on, shapes along the
-// axes lie on pixel centres.
+// A curve with more points than this is drawn through the points its pixels can show.
+constexpr std::size_t kReduceAbove = 4;
+
+// The marks that follow each other in one solid pen, drawn together by flush(). Those on
+// pixel centres (snapped) cover their pixels fully in the pen's colour, so that their order
+// among themselves changes nothing and only the pixels they cover count: lines along one
+// column of pixels that overlap or touch are joined into one, as are those along one row
+// that follow each other. A large table's thousands of marks cost a few calls, and the few
+// lines their pixels need.
+class MarkBatch {
+public:
+    MarkBatch(QPainter& painter, const DevicePixels& device) : m_painter(painter), m_device(device)
+    {}
+    // A line between the centres of two pixels of a column or a row; one of no length draws
+    // nothing (as a polyline of two equal points draws nothing).
+    void snappedLine(Pixel a, Pixel b)
+    {
+        if (a == b)
+            return;
+        if (a.column == b.column) {
+            m_columns.push_back({a.column, std::min(a.row, b.row), std::max(a.row, b.row)});
+            return;
+        }
+        const Run row{a.row, std::min(a.column, b.column), std::max(a.column, b.column)};
+        if (!m_rows.empty() && m_rows.back().at == row.at && row.from <= m_rows.back().to + 1 &&
+            m_rows.back().from <= row.to + 1) {
+            m_rows.back().from = std::min(m_rows.back().from, row.from);
+            m_rows.back().to = std::max(m_rows.back().to, row.to);
+            return;
+        }
+        m_rows.push_back(row);
+    }
+    // An outline between the centres of two pixels (anti-aliased, its corners are shaded: one
+    // drawn twice is drawn twice).
+    void snappedRect(Pixel a, Pixel b)
+    {
+        m_rects.push_back(QRectF(m_device.centre(a), m_device.centre(b)).normalized());
+    }
+
+    void flush()
+    {
+        // The lines of a column joined, the columns in any order (a table's marks come in
+        // increasing X, so only those of one column need sorting).
+        if (!std::is_sorted(m_columns.begin(), m_columns.end(),
+                            [](const Run& a, const Run& b) { return a.at < b.at; }))
+            std::sort(m_columns.begin(), m_columns.end());
+        for (auto group = m_columns.begin(); group != m_columns.end();) {
+            const auto end = std::find_if(group, m_columns.end(),
+                                          [&](const Run& r) { return r.at != group->at; });
+            std::sort(group, end);
+            for (auto r = group; r != end;) {
+                Run joined = *r;
+                for (++r; r != end && r->from <= joined.to + 1; ++r)
+                    joined.to = std::max(joined.to, r->to);
+                m_lines.emplace_back(m_device.centre({joined.at, joined.from}),
+                                     m_device.centre({joined.at, joined.to}));
+            }
+            group = end;
+        }
+        for (const Run& r : m_rows)
+            m_lines.emplace_back(m_device.centre({r.from, r.at}), m_device.centre({r.to, r.at}));
+        if (!m_lines.empty())
+            m_painter.drawLines(m_lines.data(), static_cast<int>(m_lines.size()));
+        if (!m_rects.empty())
+            m_painter.drawRects(m_rects.data(), static_cast<int>(m_rects.size()));
+        m_lines.clear();
+        m_columns.clear();
+        m_rows.clear();
+        m_rects.clear();
+    }
+
+private:
+    // Pixels `from` to `to` of the column or row `at`.
+    struct Run {
+        int at;
+        int from;
+        int to;
+        auto operator<=>(const Run&) const = default;
+    };
+    QPainter& m_painter;
+    const DevicePixels& m_device;
+    std::vector<Run> m_columns;
+    std::vector<Run> m_rows;
+    std::vector<QLineF> m_lines;
+    std::vector<QRectF> m_rects;
+};
+
+// Draws a layer's shapes in their order with the painter's anti-aliasing as set; with `snap`,
+// shapes along the axes lie on pixel centres. With `reduce`, each solid curve is drawn only
+// through the points its device pixels can show (columnExtremes) and the marks in one solid
+// pen that follow each other are drawn together (MarkBatch): the same pixels, less work.
 template <class Map>
 void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, Map map,
-               const PixelSnap& snap)
+               const DevicePixels& device, bool snap, bool reduce)
 {
     QPen pen(foreground, 1);
     pen.setCosmetic(true);
     painter.setBrush(Qt::NoBrush);
+    const Shape* penOf = nullptr;  // the shape the pen was set for
+    MarkBatch batch(painter, device);
     QPolygonF poly;
+    std::vector<PointF> pixels;
+    std::vector<std::uint32_t> keep;
     for (const Shape& s : layer.shapes) {
-        pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
-        if (s.style == PenStyle::Dotted)
-            pen.setDashPattern({1, 1});  // every other pixel: a small mark still shows dots
-        else
-            pen.setStyle(Qt::SolidLine);
-        painter.setPen(pen);
+        if (!penOf || s.colour != penOf->colour || s.style != penOf->style) {
+            batch.flush();
+            pen.setColor(s.colour ? QColor(s.colour->r, s.colour->g, s.colour->b) : foreground);
+            if (s.style == PenStyle::Dotted)
+                pen.setDashPattern({1, 1});  // every other pixel: a small mark still shows dots
+            else
+                pen.setStyle(Qt::SolidLine);
+            painter.setPen(pen);
+            penOf = &s;
+        }
         const auto pts = layer.pointsOf(s);
-        const bool snapped = snap.on() && s.kind != ShapeKind::Ellipse &&
+        const bool snapped = snap && device.on() && s.kind != ShapeKind::Ellipse &&
                              (s.kind == ShapeKind::Rectangle || alongAxes(pts));
-        auto place = [&](PointF p) { return snapped ? snap(map(p)) : map(p); };
+        auto place = [&](PointF p) { return snapped ? device.snap(map(p)) : map(p); };
+        if (reduce && snapped && s.style == PenStyle::Solid && pts.size() == 2) {
+            const Pixel a = device.pixelOf(map(pts[0]));
+            const Pixel b = device.pixelOf(map(pts[1]));
+            if (s.kind == ShapeKind::Rectangle)
+                batch.snappedRect(a, b);
+            else
+                batch.snappedLine(a, b);
+            continue;
+        }
+        batch.flush();
         if (s.kind == ShapeKind::Rectangle || s.kind == ShapeKind::Ellipse) {
             if (pts.size() != 2)
                 continue;
@@ -94,12 +232,23 @@ void drawLayer(QPainter& painter, const Layer& layer, const QColor& foreground, 
                 painter.drawEllipse(box);
             continue;
         }
-        poly.clear();
-        poly.reserve(static_cast<qsizetype>(pts.size()));
-        for (const PointF& p : pts)
-            poly.append(place(p));
+        poly.resize(static_cast<qsizetype>(pts.size()));
+        QPointF* const placed = poly.data();
+        for (std::size_t i = 0; i < pts.size(); ++i)
+            placed[i] = place(pts[i]);
+        if (reduce && device.on() && s.style == PenStyle::Solid && pts.size() > kReduceAbove) {
+            pixels.resize(pts.size());
+            for (std::size_t i = 0; i < pts.size(); ++i)
+                pixels[i] = device.toDevice(placed[i]);
+            columnExtremes(pixels, keep);
+            qsizetype kept = 0;
+            for (const std::uint32_t i : keep)
+                placed[kept++] = placed[i];
+            poly.resize(kept);
+        }
         painter.drawPolyline(poly);
     }
+    batch.flush();
 }
 
 // The samples' triangles under the X axis, each pointing up at its X; those outside pict1's
@@ -158,13 +307,14 @@ void paintPlot(QPainter& painter, const PlotDisplay& plot, const QSize& target,
     painter.save();
     painter.setClipRect(qt(map.pict1()), Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, colours.antialias);
+    const DevicePixels device(painter);
     drawLayer(
         painter, plot.pict1, colours.text, [&](PointF p) { return qt(map.userToPixels(p)); },
-        PixelSnap(painter, colours.antialias));
+        device, colours.antialias, colours.reduce);
     painter.restore();
     drawLayer(
         painter, plot.pict2, colours.text, [&](PointF p) { return qt(map.twipsToPixels(p)); },
-        PixelSnap(painter, false));
+        device, false, colours.reduce);
     drawSampleMarks(painter, plot, map);
 
     QFont font = painter.font();

@@ -21,6 +21,11 @@ struct PlotColours {
     // Curves, marks, band and error bars anti-aliased (shapes along the axes kept on whole
     // pixels); off, every pixel of pict1 takes a pen's colour or none.
     bool antialias = true;
+    // Only what the device's pixels can show: each curve through the first, lowest, highest
+    // and last of its nodes in each column of pixels, the marks in one pen together, those
+    // that overlap joined. The same pixels for a fraction of the work; off, every node and
+    // every mark drawn as listed.
+    bool reduce = true;
 };
 
 // Paints `plot` into the rectangle (0, 0, target): the target shows pict2's whole

@@ -6,6 +6,7 @@
 #include "model/version.h"
 #include "regwin/captions.h"
 #include "regwin/known_values.h"
+#include "regwin/residuals.h"
 #include "regwin/rounding.h"
 #include "regwin/run_split.h"
 #include "regwin/samples.h"
@@ -306,8 +307,9 @@ void textTable(Sheet& sheet, const std::vector<QString>& titles,
     QPainter& p = sheet.painter();
     p.setPen(Qt::black);
     const double gap = gapAt(points);
+    const QFont plainFont = fontOf(points), boldFont = fontOf(points, true);
     auto line = [&](const std::vector<QString>& cells, bool bold) {
-        p.setFont(fontOf(points, bold));
+        p.setFont(bold ? boldFont : plainFont);
         double left = -gap;  // the first column needs no gap before it
         for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
             const Qt::Alignment align = right[i] ? Qt::AlignRight : Qt::AlignLeft;
@@ -410,6 +412,41 @@ void samplesPart(Sheet& sheet, const AnalyteSamples& samples, const NumberFormat
               rows, {false, true, true, true, true, false});
 }
 
+// The residuals of the analyte's last run (residualsOf): for each standard its X, Y and
+// state, and for each method shown its value, residual and leave-one-out residual, each
+// method's columns titled as in the export; on as many pages as they need.
+void residualsPart(Sheet& sheet, const State& state, std::size_t a, const NumberFormat& fmt)
+{
+    const ResidualTable t = residualsOf(state, a);
+    if (t.x.empty())
+        return;
+    const RunResults& results = state.analytes[a].results;
+    sheet.skip(sheet.mm(kGapMm));
+    sheet.paragraph(QStringLiteral("Residuals"), fontOf(kTextPoints, true));
+    std::vector<QString> titles{QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("State")};
+    std::vector<bool> right{true, true, false};
+    for (const ResidualColumn& c : t.columns) {
+        const QString title =
+            qstr(withDegree(fitMethods()[c.method].exportTitle, results.degreeText));
+        titles.insert(titles.end(), {title, title + QStringLiteral(" residual"),
+                                     title + QStringLiteral(" LOO residual")});
+        right.insert(right.end(), {true, true, true});
+    }
+    std::vector<std::vector<QString>> rows;
+    rows.reserve(t.x.size());
+    for (std::size_t i = 0; i < t.x.size(); ++i) {
+        std::vector<QString> row{QString::number(t.x[i]), qstr(Rounding(t.y[i], fmt)),
+                                 QLatin1String(stateWord(results, t.x[i], t.rejected[i]))};
+        for (const ResidualColumn& c : t.columns)
+            row.insert(row.end(),
+                       {qstr(Rounding(c.value[i], fmt)), qstr(Rounding(c.residual[i], fmt)),
+                        qstr(Rounding(c.leaveOneOut[i], fmt))});
+        rows.push_back(std::move(row));
+    }
+    sheet.skip(sheet.mm(kGapMm));
+    textTable(sheet, titles, rows, right);
+}
+
 void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFormat& fmt,
                  const QString& head)
 {
@@ -469,6 +506,7 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
         if (m.listsParameters)
             listing(sheet, QStringLiteral("Parameters of ") + methodLabel(m, results.degreeText),
                     c.listing);
+    residualsPart(sheet, state, a, fmt);
     if (samples)
         samplesPart(sheet, *samples, fmt);
 }

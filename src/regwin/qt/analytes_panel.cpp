@@ -139,7 +139,8 @@ AnalytesPanel::AnalytesPanel(const State& state, const NumberFormat& fmt, QWidge
         corner->setToolTip(tr("Every analyte"));
     QHeaderView* header = grdAnalytes->horizontalHeader();
     header->setStretchLastSection(true);
-    const int widths[AnalytesModel::kColumns] = {90, 110, 60, 70, 70, 120};
+    // The best method's column holds the zigzag's name whole.
+    const int widths[AnalytesModel::kColumns] = {90, 215, 60, 70, 70, 120};
     for (int c = 0; c < AnalytesModel::kColumns; ++c)
         header->resizeSection(c, widths[c]);
     layout->addWidget(grdAnalytes);

@@ -107,9 +107,27 @@ std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analy
 
 std::string calculatedText(const RunResults& results, const std::string& analyte)
 {
-    return (analyte.empty() ? "Calculated" : analyte + ": calculated") + " with " +
-           counted(static_cast<std::size_t>(results.stats.nOK), "standard", "standards") +
-           " in use, " + std::to_string(results.rejected.size()) + " rejected";
+    std::string text =
+        (analyte.empty() ? "Calculated" : analyte + ": calculated") + " with " +
+        counted(static_cast<std::size_t>(results.stats.nOK), "standard", "standards") +
+        " in use, " + std::to_string(results.rejected.size()) + " rejected";
+    if (const std::string best = bestPredictorText(results); !best.empty())
+        text += ". " + best;
+    return text;
+}
+
+std::string bestPredictorText(const RunResults& results, std::optional<std::size_t> meanMethod)
+{
+    if (!meanMethod || results.bestPredictor != meanMethod)
+        return {};
+    return "The mean predicts best: the drift does not exceed the scatter of the standards.";
+}
+
+std::string markedEveryText(int x, bool rejected, std::size_t analytes)
+{
+    return "X = " + std::to_string(x) +
+           (rejected ? " marked for rejection in " : " taken back in ") +
+           counted(analytes, "analyte", "analytes") + ": press Plot and calculate to refit";
 }
 
 std::string shownText(const std::string& analyte, std::size_t index, std::size_t count)

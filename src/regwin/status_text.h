@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fit/fit_method.h"
+#include "fit/method_table.h"
 #include "model/data_table.h"
 #include "model/fit_result.h"
 #include "model/run_results.h"
@@ -10,6 +11,7 @@
 #include "regwin/paste_table.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace kalibrix {
@@ -38,8 +40,18 @@ std::string copiedText(std::size_t lines, std::size_t methods, std::size_t analy
                        std::size_t pendingMarks = 0);
 
 // After a run: "Calculated with 4 standards in use, 1 rejected" of the analyte shown
-// (`analyte` leads it for a named table).
+// (`analyte` leads it for a named table), followed by what bestPredictorText says.
 std::string calculatedText(const RunResults& results, const std::string& analyte);
+
+// After a run whose method that predicts best (the bold leave-one-out figure) is the mean of
+// the standards, `meanMethod` in the method table: "The mean predicts best: the drift does
+// not exceed the scatter of the standards." Empty otherwise, and without a mean method.
+std::string bestPredictorText(const RunResults& results,
+                              std::optional<std::size_t> meanMethod = methodNamed("mean"));
+
+// A Shift+click's mark of the standards at X of every analyte that has one there: "X = 10
+// marked for rejection in 3 analytes: press Plot and calculate to refit" (or "taken back").
+std::string markedEveryText(int x, bool rejected, std::size_t analytes);
 
 // "Showing Zn (2 of 3 analytes)".
 std::string shownText(const std::string& analyte, std::size_t index, std::size_t count);

@@ -3,6 +3,7 @@
 #include "fit/method_table.h"
 #include "regwin/captions.h"
 #include "regwin/export.h"
+#include "regwin/qt/analytes_panel.h"
 #include "regwin/qt/data_commands.h"
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_widget.h"
@@ -142,7 +143,7 @@ private slots:
                 about[0].icon == MessageIcon::Exclamation &&
                 about[0].text.starts_with("KALIBRIX is a desktop program that calculates "));
         for (const char* today :
-             {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte", "Ctrl+Shift+C"})
+             {"Ctrl+O", "Ctrl+Z", "session", "PDF report", "analyte", "Ctrl+Shift+C", "Shift+click"})
             QVERIFY2(about[0].text.find(today) != std::string::npos, today);
 
         // The window's own texts are spelt right.
@@ -413,6 +414,82 @@ private slots:
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
         QVERIFY(!analyte->isVisible() && !child("cmdRestore")->toolTip().contains("analyte"));
+        QCOMPARE(messages(), 0u);
+    }
+
+    // Several analytes: a table of all of them below the grid, its rows those of the last run
+    // (after a calculation and after an undo); its chosen row and the selector always name the
+    // analyte shown. One analyte, or a plain table, has no such table.
+    void analytesTableFollowsRunsAndSelector()
+    {
+        auto* panel = child("analytesPanel");
+        auto* grid = child<QTableView>("grdAnalytes");
+        auto* selector = child<QComboBox>("cboAnalyte");
+        QVERIFY(!panel->isVisible());
+        focusWindow();
+        QGuiApplication::clipboard()->setText("Pos\tCu\n5\t980\n10\t770\n15\t700\n25\t550\n");
+        click("cmdPaste");
+        QVERIFY(!panel->isVisible());
+        QGuiApplication::clipboard()->setText(
+            "Pos\tCu\tZn\tFe\n5\t980\t50\t7\n10\t770\t60\t8\n15\t700\t70\t\n"
+            "20\t650\t75\t9\n25\t550\t80\t10\n27\t500\t85\t11\n");
+        click("cmdPaste");
+        QVERIFY(panel->isVisible());
+        QVERIFY(panel->geometry().top() >= child("cmdAbout")->geometry().bottom());
+        auto cell = [grid](int row, int column) {
+            return grid->model()->index(row, column).data().toString();
+        };
+        auto rowOf = [&](const QString& analyte) {
+            for (int row = 0; row < grid->model()->rowCount(); ++row)
+                if (cell(row, AnalytesModel::kAnalyte) == analyte)
+                    return row;
+            return -1;
+        };
+        QCOMPARE(grid->model()->rowCount(), 3);
+        // The row of the analyte shown says what its grid says: the bold method and its figure.
+        auto rowMatchesGrid = [&] {
+            const RunResults& shown = m_state->results();
+            const int row = rowOf(selector->currentText());
+            QCOMPARE(grid->currentIndex().row(), row);
+            QVERIFY(shown.bestPredictor.has_value());
+            const FitMethod& best = fitMethods()[*shown.bestPredictor];
+            QCOMPARE(cell(row, AnalytesModel::kBest),
+                     QString::fromStdString(methodLabel(best, m_state->settings.degreeText)));
+            QCOMPARE(cell(row, AnalytesModel::kLoo),
+                     text(qPrintable(QString("lblLoo_%1").arg(best.name))));
+            QCOMPARE(cell(row, AnalytesModel::kStandards), QString::number(shown.stats.nOK));
+            QCOMPARE(cell(row, AnalytesModel::kRejected), text("lblRej"));
+            for (int r = 0; r < grid->model()->rowCount(); ++r)
+                for (int c = 0; c < AnalytesModel::kColumns; ++c)
+                    QVERIFY(!cell(r, c).contains("nan", Qt::CaseInsensitive));
+        };
+        rowMatchesGrid();
+
+        // Choosing a row shows its analyte, as the selector would.
+        const int zn = rowOf("Zn");
+        grid->setFocus();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(zn, AnalytesModel::kRejected))
+                              .center());
+        QCOMPARE(selector->currentText(), "Zn");
+        QCOMPARE(m_state->analytes[m_state->selected].name, "Zn");
+        QCOMPARE(status(), "Showing Zn (2 of 3 analytes)");
+        rowMatchesGrid();
+        keys(Qt::Key_PageDown);  // and the selector's choice chooses the row
+        QCOMPARE(selector->currentText(), "Fe");
+        rowMatchesGrid();
+        keys(Qt::Key_PageUp);
+
+        // The rows are those of the last run: a mark waits for it, an undo runs it.
+        clickPoint(25);
+        QCOMPARE(cell(zn, AnalytesModel::kRejected), "0");
+        click("cmdPlot");
+        QCOMPARE(cell(zn, AnalytesModel::kRejected), "1");
+        QCOMPARE(cell(zn, AnalytesModel::kStandards), "5");
+        rowMatchesGrid();
+        keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(cell(zn, AnalytesModel::kRejected), "0");
+        rowMatchesGrid();
         QCOMPARE(messages(), 0u);
     }
 
@@ -687,6 +764,50 @@ private slots:
         QCOMPARE(messages(), 0u);
     }
 
+    // Shift+click marks the standards at that X in every analyte that has one, as what a
+    // click makes of the one shown; one undo brings back each analyte's own mark. A plain
+    // click still marks the analyte shown alone.
+    void shiftClickMarksEveryAnalyte()
+    {
+        focusWindow();
+        QGuiApplication::clipboard()->setText(
+            "Pos\tCu\tZn\tFe\n5\t980\t50\t7\n10\t770\t60\t\n15\t700\t70\t9\n"
+            "25\t550\t80\t10\n");
+        click("cmdPaste");
+        auto marks = [this](int x) {
+            QString m;
+            for (const Analyte& a : m_state->analytes)
+                m += QString::number(a.table.rejFlag[std::size_t(x)]);
+            return m;
+        };
+        keys(Qt::Key_PageDown);
+        clickPoint(15);  // Zn's own mark
+        QCOMPARE(marks(15), "010");
+        keys(Qt::Key_PageUp);
+        QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, pointPos(15));
+        QCOMPARE(marks(15), "111");
+        QCOMPARE(status(), "X = 15 marked for rejection in 3 analytes: press Plot and calculate "
+                           "to refit");
+        QCOMPARE(text("lblRej"), "1");
+        QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, pointPos(10));
+        QCOMPARE(marks(10), "110");  // Fe has no standard there
+        click("cmdPlot");
+        QCOMPARE(m_state->analytes[1].results.stats.nOK, 2);
+        keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(marks(10), "000");
+        keys(Qt::CTRL | Qt::Key_Z);  // one step, each analyte's mark as it was
+        QCOMPARE(marks(15), "010");
+        QCOMPARE(status(), "Undid the mark at X = 15 in every analyte");
+        QCOMPARE(m_state->analytes[0].results.stats.nOK, 4);  // and the fits follow
+        keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(marks(15), "111");
+        QTest::mouseClick(plot(), Qt::LeftButton, Qt::ShiftModifier, pointPos(15));
+        QCOMPARE(marks(15), "000");  // what the click makes of Cu's: taken back everywhere
+        clickPoint(5);
+        QCOMPARE(marks(5), "100");
+        QCOMPARE(messages(), 0u);
+    }
+
     // A mark taken back after a run, by a click or by a redo: its whole mark, error bar
     // included, turns back at once and the count follows; an undo or redo runs the fits.
     void unmarkAfterRefit()
@@ -951,6 +1072,9 @@ private slots:
         QString error;
         const QString first = dir.filePath("a.kalibrix"), second = dir.filePath("b.kalibrix");
         QVERIFY2(m_window->saveSessionFile(first, &error), qPrintable(error));
+        auto* residuals = child<QCheckBox>("chkResiduals");
+        residuals->click();  // after the save: the session opened shows the data again
+        QVERIFY(m_state->settings.plotResiduals);
         const std::string exported =
             exportText(*m_state, NumberFormat::forExport(QLocale::system()));
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
@@ -960,6 +1084,7 @@ private slots:
         QCOMPARE(messages(), 1u);
         QCOMPARE(m_state->analytes[0].table.rejFlag[3], 1);
         QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked());
+        QVERIFY(!residuals->isChecked() && !m_state->settings.plotResiduals);
         QVERIFY(m_window->saveSessionFile(second, &error));
         QFile a(first), b(second);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

@@ -131,6 +131,53 @@ void MarkCommand::flip()
     m_changed(m_analyte, std::exchange(m_clicked, false) ? DataChange::Mark : DataChange::Table);
 }
 
+namespace {
+
+// A standard a click can mark: X within the table, with a value above 0.
+bool markable(const DataTable& table, int x)
+{
+    const auto at = static_cast<std::size_t>(x);
+    return x >= 1 && at < table.y.size() && at < table.rejFlag.size() && table.y[at] &&
+           *table.y[at] > 0;
+}
+
+}  // namespace
+
+MarkEveryAnalyteCommand::MarkEveryAnalyteCommand(State& state, std::size_t analyte, int x,
+                                                 DataChanged changed, const QString& text)
+    : DataCommand(text), m_state(state), m_analyte(analyte), m_x(x),
+      m_rejects(state.analytes[analyte].table.inUse(x)), m_changed(std::move(changed))
+{
+    for (std::size_t a = 0; a < state.analytes.size(); ++a)
+        if (const DataTable& t = state.analytes[a].table; markable(t, x))
+            m_before.emplace_back(a, t.rejFlag[static_cast<std::size_t>(x)]);
+}
+
+// The analyte of the click is shown first, so that its mark lands on its picture.
+void MarkEveryAnalyteCommand::redo()
+{
+    m_changed(m_analyte, DataChange::Show);
+    for (const auto& [a, before] : m_before) {
+        DataTable& t = m_state.analytes[a].table;
+        const std::uint8_t mark = m_rejects ? 1 : 0;
+        if (a == m_analyte && (t.rejFlag[static_cast<std::size_t>(m_x)] < 1) == m_rejects)
+            flipPoint(m_state, m_x);  // draws its mark, as a click does
+        else
+            t.rejFlag[static_cast<std::size_t>(m_x)] = mark;
+    }
+    m_changed(m_analyte, std::exchange(m_clicked, false) ? DataChange::Mark : DataChange::Table);
+}
+
+void MarkEveryAnalyteCommand::undo()
+{
+    m_changed(m_analyte, DataChange::Show);
+    for (const auto& [a, before] : m_before)
+        m_state.analytes[a].table.rejFlag[static_cast<std::size_t>(m_x)] = before;
+    m_changed(m_analyte, DataChange::Table);
+}
+
+std::size_t MarkEveryAnalyteCommand::bytes() const { return sizeof(*this) + bytesOf(m_before); }
+
 UndoHistory::UndoHistory(std::size_t budget, std::size_t steps)
     : m_budget(budget), m_stepLimit(std::max<std::size_t>(steps, 1))
 {}

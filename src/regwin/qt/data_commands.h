@@ -117,6 +117,32 @@ private:
     DataChanged m_changed;
 };
 
+// A Shift+click's mark: the standards at X of every analyte that has one there all become
+// what a click makes of the one of `analyte` (rejected when it is in use, else in use again),
+// as one step. Like a click it only marks; its undo brings back each analyte's own mark and,
+// like its redo, runs the fits.
+class MarkEveryAnalyteCommand : public DataCommand {
+public:
+    MarkEveryAnalyteCommand(State& state, std::size_t analyte, int x, DataChanged changed,
+                            const QString& text);
+    void undo() override;
+    void redo() override;
+    std::size_t bytes() const override;
+
+    bool rejects() const { return m_rejects; }
+    // The analytes with a standard at X, the one shown included.
+    std::size_t marked() const { return m_before.size(); }
+
+private:
+    State& m_state;
+    std::size_t m_analyte;
+    int m_x;
+    bool m_rejects;
+    std::vector<std::pair<std::size_t, std::uint8_t>> m_before;  // analyte, its mark before
+    bool m_clicked = true;  // the first redo is the click itself
+    DataChanged m_changed;
+};
+
 // The undo history: at most `steps` commands and about `budget` bytes of them (a paste's
 // step keeps the whole previous table, up to a megabyte an analyte); beyond either the
 // oldest steps go first. The step last pushed always stays.

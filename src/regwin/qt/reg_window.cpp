@@ -6,6 +6,7 @@
 #include "regwin/export.h"
 #include "regwin/paste_table.h"
 #include "regwin/plot.h"
+#include "regwin/qt/analytes_panel.h"
 #include "regwin/qt/report.h"
 #include "regwin/qt/run_panel.h"
 #include "regwin/session.h"
@@ -36,6 +37,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -71,8 +73,8 @@ constexpr const char* kAboutText =
     "Y. A first line of names makes every named column an analyte of its own; a column named "
     "ID (or Sample) makes the table a run: the lines of the standard's ID are the standards, "
     "the others samples, corrected in the samples table below the plot.\n\n"
-    "Mouse click on data point marks it for rejection; [Plot and calculate] refits with the "
-    "marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
+    "Mouse click on data point marks it for rejection (Shift+click: at its X in every "
+    "analyte); [Plot and calculate] refits with the marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
     "Output: copy the interpolated values to the clipboard (Ctrl+C) or a run's corrected "
     "samples (Ctrl+Shift+C), save the session "
     "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
@@ -97,6 +99,8 @@ constexpr double kRowHeight = 225;
 constexpr double kBoxSize = 240;
 // The run panel's height below the designed controls, in twips.
 constexpr double kRunPanelHeight = 2700;
+// The analytes panel's height above it, in twips: its headings and four analytes.
+constexpr double kAnalytesPanelHeight = 1500;
 
 
 // Colours as designed, written &H00BBGGRR.
@@ -254,16 +258,18 @@ void RegWindow::place(QWidget* widget, const TwipsRect& designed, Growth growth)
     m_placed.push_back({widget, designed, growth});
 }
 
-// The designed controls take the canvas; with a run table, all but the run panel's height
-// at its bottom, which the panel takes over the whole width.
+// The designed controls take the canvas but for the panels below them, each over the whole
+// width: the analytes panel for several analytes, then the run panel for a run table.
 void RegWindow::layoutControls()
 {
     QSize area = m_canvas->size();
-    const int panel = m_runPanel->isHidden() ? 0 : designedPixels(kRunPanelHeight);
-    area.rheight() -= panel;
+    const int analytes = m_analytesPanel->isHidden() ? 0 : designedPixels(kAnalytesPanelHeight);
+    const int run = m_runPanel->isHidden() ? 0 : designedPixels(kRunPanelHeight);
+    area.rheight() -= analytes + run;
     for (const Placed& p : m_placed)
         p.widget->setGeometry(placeInWindow(p.designed, p.growth, area));
-    m_runPanel->setGeometry(0, area.height(), area.width(), panel);
+    m_analytesPanel->setGeometry(0, area.height(), area.width(), analytes);
+    m_runPanel->setGeometry(0, area.height() + analytes, area.width(), run);
 }
 
 namespace {
@@ -414,6 +420,7 @@ void RegWindow::buildControls()
 
     m_runPanel = new RunPanel(m_state, m_fmt, m_canvas);
     m_runPanel->hide();
+    buildAnalyteControls();
 }
 
 // One row per fit method, made from its row in the method table and the grid's columns.
@@ -690,6 +697,7 @@ void RegWindow::connectHandlers()
     for (const auto& [keys, action] : files)
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     setAcceptDrops(true);
+    connectAnalyteControls();
 }
 
 bool RegWindow::event(QEvent* event)
@@ -712,6 +720,8 @@ bool RegWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_canvas && event->type() == QEvent::Resize)
         layoutControls();
+    if (shiftClick(watched, event))
+        return true;
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
         for (const QShortcut* shortcut : findChildren<QShortcut*>(Qt::FindDirectChildrenOnly))
@@ -853,6 +863,7 @@ void RegWindow::A_PLOT()
         m_runPanel->showSettings();  // "Correct with" lists the methods shown now
         m_runPanel->showSamples();
     }
+    showAnalytesPanel();
     refreshStatus();
     refreshTitle();
 }
@@ -1361,22 +1372,34 @@ void RegWindow::showRunPanel()
 {
     const bool run = m_state.run.has_value();
     const bool was = !m_runPanel->isHidden();
-    const int panel = designedPixels(kRunPanelHeight);
     m_runPanel->setVisible(run);
     m_copySamples->setEnabled(run);
-    m_canvas->setMinimumSize(smallestControlsSize() + QSize(0, run ? panel : 0));
     if (run) {
         m_runPanel->showSettings();
         m_runPanel->showSamples();
     }
-    if (run && !was && !isMaximized() && !isFullScreen()) {
-        const int wanted = designedClientSize().height() + panel;
+    roomForPanels(run && !was);
+}
+
+// The panels below the designed controls: the canvas keeps room for them, and when one
+// came the window grows by its height (as far as the screen allows).
+void RegWindow::roomForPanels(bool came)
+{
+    m_canvas->setMinimumSize(smallestControlsSize() + QSize(0, panelsHeight()));
+    if (came && !isMaximized() && !isFullScreen()) {
+        const int wanted = designedClientSize().height() + panelsHeight();
         if (height() < wanted)
             resize(width(), wanted);
         if (m_fittedToScreen)
             fitToScreen();
     }
     layoutControls();
+}
+
+int RegWindow::panelsHeight() const
+{
+    return (m_analytesPanel->isHidden() ? 0 : designedPixels(kAnalytesPanelHeight)) +
+           (m_runPanel->isHidden() ? 0 : designedPixels(kRunPanelHeight));
 }
 
 // Another standard for the run: the analytes rebuilt from its lines as one undoable step,
@@ -1437,6 +1460,10 @@ void RegWindow::showSettings()
         box->setChecked(box == chkWeight ? settings.weightByErrors : settings.exportUncertainties);
     }
     {
+        const QSignalBlocker quiet(chkResiduals);
+        chkResiduals->setChecked(settings.plotResiduals);
+    }
+    {
         const QSignalBlocker quiet(cboBandKind);
         cboBandKind->setCurrentIndex(static_cast<int>(settings.uncertaintyKind));
     }
@@ -1458,6 +1485,74 @@ void RegWindow::showSettings()
     }
     const QSignalBlocker quiet(comboProb);
     comboProb->setCurrentIndex(settings.level.value_or(-1));
+}
+
+// The analytes panel, and the plot's choice between the data and their residuals.
+void RegWindow::buildAnalyteControls()
+{
+    m_analytesPanel = new AnalytesPanel(m_state, m_fmt, m_canvas);
+    m_analytesPanel->hide();
+    // Below the Y scaling at rejection, the last of the plot's scale controls.
+    chkResiduals = new WrappingCheckBox(QStringLiteral("Residuals"), m_canvas);
+    chkResiduals->setObjectName("chkResiduals");
+    chkResiduals->setChecked(m_state.settings.plotResiduals);
+    chkResiduals->setToolTip(
+        tr("Plot the residuals: Y minus the value of the method of \"Band of\" at every "
+           "standard, with its band about zero, instead of the data and the curves"));
+    place(chkResiduals, {120, 7935, 1815, 255});
+}
+
+void RegWindow::connectAnalyteControls()
+{
+    // The analytes table and the analyte selector always choose the same analyte.
+    connect(m_analytesPanel, &AnalytesPanel::analyteChosen, this,
+            [this](std::size_t analyte) { cboAnalyte->setCurrentIndex(static_cast<int>(analyte)); });
+    connect(cboAnalyte, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            m_analytesPanel->showSelected(static_cast<std::size_t>(index));
+    });
+    connect(chkResiduals, &QCheckBox::toggled, this, [this](bool on) {
+        m_state.settings.plotResiduals = on;
+        A_PLOT();
+    });
+}
+
+// The analytes panel is there only for several analytes; it shows their last runs.
+void RegWindow::showAnalytesPanel()
+{
+    const bool wanted = AnalytesPanel::wanted(m_state);
+    const bool was = !m_analytesPanel->isHidden();
+    m_analytesPanel->setVisible(wanted);
+    if (wanted)
+        m_analytesPanel->showAnalytes();
+    if (wanted != was)
+        roomForPanels(wanted);
+}
+
+// A Shift+click on a standard of the plot marks the standards at its X in every analyte;
+// with one analyte it is a click like any other.
+bool RegWindow::shiftClick(QObject* watched, QEvent* event)
+{
+    if (watched != m_plot || event->type() != QEvent::MouseButtonPress ||
+        m_state.analytes.size() < 2)
+        return false;
+    const auto* press = static_cast<QMouseEvent*>(event);
+    if (press->button() != Qt::LeftButton || !press->modifiers().testFlag(Qt::ShiftModifier))
+        return false;
+    if (const std::optional<int> x = m_plot->standardAt(press->position()))
+        markEveryAnalyte(*x);
+    return true;
+}
+
+void RegWindow::markEveryAnalyte(int x)
+{
+    auto* command = new MarkEveryAnalyteCommand(m_state, m_state.selected, x, dataChanged(),
+                                                tr("the mark at X = %1 in every analyte").arg(x));
+    const bool rejects = command->rejects();
+    const std::size_t marked = command->marked();
+    push(command);
+    showStatus(markedEveryText(x, rejects, marked));
+    m_statusAwaitsRun = true;
 }
 
 }  // namespace kalibrix

@@ -27,6 +27,7 @@ class QShortcut;
 
 namespace kalibrix {
 
+class AnalytesPanel;
 class ChoiceBox;
 class FittingLabel;
 class PlotWidget;
@@ -120,6 +121,13 @@ private:
     void showSettings();
     void takeTable(PastedTable table, TableSource source);
     void showRunPanel();
+    void buildAnalyteControls();
+    void connectAnalyteControls();
+    void showAnalytesPanel();
+    int panelsHeight() const;
+    void roomForPanels(bool came);
+    bool shiftClick(QObject* watched, QEvent* event);
+    void markEveryAnalyte(int x);
     void chooseStandard(const QString& pattern);
     void copySamples();
 
@@ -161,6 +169,10 @@ private:
     // A run table's controls and samples table, below the designed controls; only for one.
     RunPanel* m_runPanel = nullptr;
     QShortcut* m_copySamples = nullptr;
+    // Every analyte of a named table at a glance, below the designed controls; only for
+    // several analytes.
+    AnalytesPanel* m_analytesPanel = nullptr;
+    QCheckBox* chkResiduals = nullptr;  // "Residuals": the plot shows them instead of the data
 };
 
 }  // namespace kalibrix

@@ -63,7 +63,12 @@ std::optional<int> nearest(const DataTable& table, const PlotDisplay& shown,
     for (int x = first; x <= last; ++x) {
         if (!table.hasValue(x) || !std::isfinite(*table.y[x]) || !takes(x))
             continue;
-        const double y = shown.toPict1Y(*table.y[x]);
+        // Where the picture draws it: its Y, or in the residual view its residual; a
+        // standard drawn nowhere cannot be clicked.
+        const std::optional<double> drawnAt = plottedY(shown, table, x);
+        if (!drawnAt)
+            continue;
+        const double y = shown.toPict1Y(*drawnAt);
         const PointF centre = geometry.userToPixels({double(x), y});
         const double distance = std::hypot(centre.x - at.x, centre.y - at.y);
         if (best && !(distance < bestDistance))  // the smaller X of two as near

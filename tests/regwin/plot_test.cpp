@@ -371,6 +371,11 @@ TEST(PlotResiduals, StandardsAtTheirResidualsWithTheBandAboutZero)
             EXPECT_NEAR(marks[x].first, mark.first, 1e-9) << x;
             EXPECT_EQ(marks[x].second, mark.second) << x;
         }
+        // A click picks a standard where it is drawn, at its residual, not at its Y.
+        const PlotGeometry g(p, 1024, 512);
+        EXPECT_EQ(pointNear(s.table(), p, g, g.userToPixels({2, p.toPict1Y(-2)})), 2);
+        EXPECT_EQ(pointNear(s.table(), p, g, g.userToPixels({5, p.toPict1Y(-1)})), 5);
+        EXPECT_EQ(pointNear(s.table(), p, g, g.userToPixels({2, p.toPict1Y(2)})), std::nullopt);
         ASSERT_EQ(rings.size(), 1u);
         EXPECT_NEAR(rings[0].x, 2, 1e-9);
         EXPECT_NEAR(rings[0].y, -2, 1e-9);

@@ -27,6 +27,7 @@ constexpr std::array<const char*, 6> kLevelNames{"80", "90", "95", "98", "99", "
 
 // The choices of the option pairs, the first being the one whose setting is true.
 constexpr std::array<const char*, 2> kScaleNames{"full", "zoom"};
+constexpr std::array<const char*, 2> kPlotNames{"data", "residuals"};
 constexpr std::array<const char*, 2> kYScalingNames{"all data", "only unrejected"};
 // By UncertaintyKind, and by weightByErrors (false, true).
 constexpr std::array<const char*, 2> kUncertaintyNames{"curve", "new"};
@@ -324,6 +325,9 @@ QJsonObject settingsObject(const Settings& s)
     o["maxGap"] = s.maxGap ? QJsonValue(*s.maxGap) : QJsonValue(QJsonValue::Null);
     o["known"] = knownObject(s.known);
     o["checkKnown"] = knownObject(s.checkKnown);
+    // Only the residual view is written, so that a session of the data view reads as before.
+    if (s.plotResiduals)
+        o["plot"] = QLatin1String(kPlotNames[1]);
     return o;
 }
 
@@ -362,6 +366,8 @@ Settings readSettings(const Field& f)
                                 : UncertaintyKind::Reading;
     if (f.has("weights"))
         s.weightByErrors = f["weights"].choice(kWeightsNames) == 1;
+    if (f.has("plot"))
+        s.plotResiduals = f["plot"].choice(kPlotNames) == 1;
     readRunSettings(f, s);
     return s;
 }

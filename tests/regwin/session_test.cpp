@@ -85,11 +85,12 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
     changed.maxGap = 2.5;
     changed.known = {{"", {-999.5, std::nullopt}}, {"Cu", {0.1, 1e-17}}};
     changed.checkKnown = {{"Zn/66", {-3, 0.25}}};
+    changed.plotResiduals = true;
     auto choices = [](const Settings& s) {
         return std::tie(s.show, s.exported, s.showBand, s.degreeText, s.level, s.scaleYFull,
                         s.scaleXFull, s.allData, s.weightByErrors, s.bandMethod, s.uncertaintyKind,
                         s.exportUncertainties, s.standardPattern, s.checkPattern, s.correction,
-                        s.correctWith, s.maxGap, s.known, s.checkKnown);
+                        s.correctWith, s.maxGap, s.known, s.checkKnown, s.plotResiduals);
     };
     const std::string bom = "\xEF\xBB\xBF";
     std::tuple<State, const char*, bool> cases[] = {

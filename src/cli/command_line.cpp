@@ -137,15 +137,16 @@ QSize pictureSize(const QCommandLineParser& parser)
 }
 
 // --plot FILE (.png, .svg or .pdf) and the options that need it, --size WxH and
-// --residual-plot.
+// --residual-plot (which a report takes as well).
 std::optional<PlotRequest> plotRequest(const QCommandLineParser& parser)
 {
     const bool sized = parser.isSet(QStringLiteral("size"));
     if (!parser.isSet(QStringLiteral("plot"))) {
         if (sized)
             throw UsageError{"--size needs --plot"};
-        if (parser.isSet(QStringLiteral("residual-plot")))
-            throw UsageError{"--residual-plot needs --plot"};
+        if (parser.isSet(QStringLiteral("residual-plot")) &&
+            !parser.isSet(QStringLiteral("report")))
+            throw UsageError{"--residual-plot needs --plot or --report"};
         return std::nullopt;
     }
     const QString name = parser.value(QStringLiteral("plot"));

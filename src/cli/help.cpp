@@ -109,8 +109,9 @@ constexpr std::string_view kOutputOptions = R"(  --samples       write the corre
                   "%a" in FILE every analyte, "%a" replaced by its name
                   (characters other than letters, digits and "-_.+" as "_").
   --size WxH      size of that picture in pixels. Default: 777x433
-  --residual-plot with --plot, draw the residuals of the band's method (see
-                  --band) about zero instead of the data and the curves.
+  --residual-plot with --plot or --report, draw the residuals of the band's
+                  method (see --band) about zero instead of the data and the
+                  curves; the report then lists every standard's residuals.
   --zoom LIST     x, y or x,y: those axes of the picture on "Zoom" (the range
                   of the data) rather than "Full" (from 0).
   --session FILE  read a session (.kalibrix, as the window saves it)

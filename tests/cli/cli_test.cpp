@@ -173,7 +173,7 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
           {{"--residuals", "--samples"}, "--samples and --residuals cannot be combined"},
           {{"--residuals", "--summary"}, "--summary and --residuals cannot be combined"},
           {{"--raw", "--residuals"}, "--raw and --residuals cannot be combined"},
-          {{"--residual-plot"}, "--residual-plot needs --plot"}}) {
+          {{"--residual-plot"}, "--residual-plot needs --plot or --report"}}) {
         expectFailure(cli(args + QStringList{"--save-session", session}), 2, message);
         EXPECT_FALSE(QFile::exists(session));
     }

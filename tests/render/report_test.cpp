@@ -79,6 +79,7 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     demo.settings.degreeText = "2";
     demo.settings.weightByErrors = true;  // the demonstration table has no errors
     demo.settings.uncertaintyKind = UncertaintyKind::Reading;
+    demo.settings.plotResiduals = true;  // the residual view, and with it the residuals table
     State named = test::startedState();
     PasteResult r = Paste_Table(
         "X\tCu\tCu err\tZn\tPb\n5\t980\t9\t50\t7\n10\t770\t8\t\t6\n15\t700\t7\t60\t5\n"
@@ -136,8 +137,11 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
         " Uncertainty: of the curve; level 0.025 95%; weighted by the errors "));
     EXPECT_TRUE(namedPages[1].contains(notWeighted));
 
-    // The residuals of every standard after the figures, each shown method's columns titled
-    // as in the export: the rejected X = 15 with the residuals of the run.
+    // With the residual view, the residuals of every standard after the figures, each shown
+    // method's columns titled as in the export: the rejected X = 15 with the residuals of the
+    // run. Without it, no such table.
+    for (const QString& page : namedPages)
+        EXPECT_FALSE(page.contains(" Residuals X Y State ")) << page.toStdString();
     {
         const QString page = pagesOf(dir.filePath("demo.pdf"))[0];
         const ResidualTable t = residualsOf(demo, 0);

@@ -506,7 +506,10 @@ void analytePage(Sheet& sheet, const State& state, std::size_t a, const NumberFo
         if (m.listsParameters)
             listing(sheet, QStringLiteral("Parameters of ") + methodLabel(m, results.degreeText),
                     c.listing);
-    residualsPart(sheet, state, a, fmt);
+    // The residuals table comes with the residual view, which the picture above shows: a
+    // table of every standard is long (a run of 6000 standards fills some 80 pages).
+    if (state.settings.plotResiduals)
+        residualsPart(sheet, state, a, fmt);
     if (samples)
         samplesPart(sheet, *samples, fmt);
 }

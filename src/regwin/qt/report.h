@@ -18,9 +18,10 @@ namespace kalibrix {
 // `source` (where the table came from, such as a session's file name or "clipboard"), the
 // analyte's name, every method's row of the results grid with its leave-one-out figures, the
 // counts, the rejected standards, the parameter listing, the settings, the plot as vector
-// graphics (white plot area, black foreground) and the residuals of every standard (X, Y,
-// state, each shown method's value, residual and leave-one-out residual, on as many pages
-// as they need). Every figure is the text the window shows
+// graphics (white plot area, black foreground) and, when the picture shows the residual view
+// (Settings::plotResiduals), the residuals of every standard (X, Y, state, each shown
+// method's value, residual and leave-one-out residual, on as many pages as they need).
+// Every figure is the text the window shows
 // for that run with `fmt`. Returns the reason when the report could not be written.
 std::optional<std::string> writeReport(const State& state, const NumberFormat& fmt,
                                        const std::filesystem::path& file, std::string_view source,

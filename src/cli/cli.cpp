@@ -289,14 +289,14 @@ Settings settingsFrom(const QCommandLineParser& parser, std::optional<Settings> 
         };
         for (std::size_t m = 0; m < methods.size(); ++m)
             if (!methods[m].alwaysFitted)
-                s.show[m] = listed(methods[m].name) ? kTicked : kUnticked;
+                s.show[methods[m].name] = listed(methods[m].name) ? kTicked : kUnticked;
         s.showBand = listed(kBandName) ? kTicked : kUnticked;
     }
     if (parser.isSet(QStringLiteral("export"))) {
         const std::vector<std::string> chosen =
             methodList(parser, QStringLiteral("export"), exportNames());
         for (std::size_t m = 0; m < methods.size(); ++m)
-            s.exported[m] = std::find(chosen.begin(), chosen.end(), methods[m].name) != chosen.end()
+            s.exported[methods[m].name] = std::find(chosen.begin(), chosen.end(), methods[m].name) != chosen.end()
                                 ? kTicked
                                 : kUnticked;
     }
@@ -711,7 +711,7 @@ std::string methodOptionsHelp()
 }
 
 // A method's row in the summary: its own name for it, or its caption in the window.
-std::string summaryLabel(const FitMethod& m) { return m.summaryRow ? m.summaryRow : m.row.caption; }
+std::string summaryLabel(const FitMethod& m) { return m.summaryRow ? m.summaryRow : m.caption; }
 
 // The rows of the summary in the help, from the method table.
 std::string summaryHelp()

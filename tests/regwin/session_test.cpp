@@ -67,10 +67,11 @@ State opened(const std::string& bytes)
 TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
 {
     Settings changed = defaultSettings();
-    for (std::size_t m = 0; m < changed.show.size(); ++m) {
-        changed.show[m] =
-            ticked(changed.show[m]) && !fitMethods()[m].alwaysFitted ? kUnticked : kTicked;
-        changed.exported[m] = ticked(changed.exported[m]) ? kUnticked : kTicked;
+    for (const FitMethod& method : fitMethods()) {
+        int& show = changed.show[method.name];
+        show = ticked(show) && !method.alwaysFitted ? kUnticked : kTicked;
+        int& exported = changed.exported[method.name];
+        exported = ticked(exported) ? kUnticked : kTicked;
     }
     changed.showBand = kUnticked;
     changed.level = 5;
@@ -127,7 +128,7 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
 TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
 {
     State named = pasted(kNamed, "C", {{0, 5}, {1, 15}}, 1);
-    named.settings.show[method("poly")] = kTicked;
+    named.settings.show["poly"] = kTicked;
     named.settings.known = {{"Cu", {1000, 0.25}}};
     const std::string good = sessionText(named);
     auto changed = [&good](std::string_view from, std::string_view to) {
@@ -137,6 +138,9 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
         return at == std::string::npos ? s : s.replace(at, from.size(), to);
     };
     const char* damaged = "The session is damaged: ";
+    std::string everyName;
+    for (const FitMethod& method : fitMethods())
+        everyName += (everyName.empty() ? "" : ", ") + std::string(method.name);
     const std::pair<std::string, std::string> cases[] = {
         {"", "The file is not a KALIBRIX session (it is not JSON: "},
         {kDemonstrationText, "The file is not a KALIBRIX session (it is not JSON: "},
@@ -155,9 +159,8 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged +
              std::string("\"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8.")},
         {changed("\"poly\"", "\"poly9\""),
-         damaged +
-             std::string("\"settings\".\"show\" names the method \"poly9\", not one of linear, "
-                         "log, poly2, poly3, poly4, poly5, poly, zigzag.")},
+         std::string(damaged) +
+             "\"settings\".\"show\" names the method \"poly9\", not one of " + everyName + "."},
         {changed("\"poly\"", "\"log\""),
          damaged + std::string("\"settings\".\"show\" lists \"log\" twice.")},
         {changed("\"band\": true", "\"band\": \"yes\""),

@@ -184,8 +184,8 @@ std::string refusedImportText()
 Settings everyMethod()
 {
     Settings s = defaultSettings();
-    std::fill(s.show.begin(), s.show.end(), kTicked);
-    std::fill(s.exported.begin(), s.exported.end(), kTicked);
+    for (const FitMethod& method : fitMethods())
+        s.show[method.name] = s.exported[method.name] = kTicked;
     s.showBand = kTicked;
     s.degreeText = "6";
     s.level = kDefaultLevel;

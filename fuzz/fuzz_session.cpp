@@ -127,8 +127,8 @@ Settings settingsFrom(const Header& h)
     std::size_t showable = 0;
     for (std::size_t m = 0; m < methods.size(); ++m) {
         if (!methods[m].alwaysFitted)
-            s.show[m] = h.pick(kShow + showable++ % kShowBytes, 3);
-        s.exported[m] = h.pick(kExport + m % kExportBytes, 3);
+            s.show[methods[m].name] = h.pick(kShow + showable++ % kShowBytes, 3);
+        s.exported[methods[m].name] = h.pick(kExport + m % kExportBytes, 3);
     }
     s.scaleYFull = h.pick(kScaleY, 2) == 1;
     s.scaleXFull = h.pick(kScaleX, 2) == 1;
@@ -323,7 +323,7 @@ std::string exportTitle(const State& state)
     const std::span<const FitMethod> methods = fitMethods();
     std::size_t width = 0;
     for (std::size_t m = 0; m < methods.size(); ++m)
-        if (ticked(state.settings.exported[m]))
+        if (isExported(methods[m], state.settings))
             width += methods[m].bandColumn ? 5 : 4;
     std::string title;
     bool first = true;

@@ -136,7 +136,8 @@ constexpr std::string_view kOutputOptions = R"(  --samples       write the corre
 constexpr std::string_view kSummaryHelp = R"(Summary (tab-separated, LF line ends, an empty cell means no result; of a
 named table every row starts with the analyte's name, under "Analyte"):
   Row  a  b  r^2  Aver. diff.  %  LOO  LOO %  (and with --weights errors MSWD,
-                  empty where the fit was not weighted)
+                  empty where the fit was not weighted; with the smoothing
+                  spline shown edf, its effective degrees of freedom)
   Maximum:  <largest X>
   Number of data:  <standards with Y > 0>
   Rejected:  <how many of them are rejected>

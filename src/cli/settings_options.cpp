@@ -223,12 +223,11 @@ void tickMethods(Settings& settings, const std::optional<std::vector<std::string
     auto tick = [](const std::vector<std::string>& names, const char* name) {
         return std::find(names.begin(), names.end(), name) != names.end() ? kTicked : kUnticked;
     };
-    const std::span<const FitMethod> methods = fitMethods();
-    for (std::size_t m = 0; m < methods.size(); ++m) {
-        if (shown && !methods[m].alwaysFitted)
-            settings.show[m] = tick(*shown, methods[m].name);
+    for (const FitMethod& m : fitMethods()) {
+        if (shown && !m.alwaysFitted)
+            settings.show[m.name] = tick(*shown, m.name);
         if (exported)
-            settings.exported[m] = tick(*exported, methods[m].name);
+            settings.exported[m.name] = tick(*exported, m.name);
     }
 }
 

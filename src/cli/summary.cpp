@@ -31,9 +31,16 @@ void appendRow(std::string& text, const std::string& lead,
     text += '\n';
 }
 
-// Each method's row: its label, figures and leave-one-out figures, with `mswd` its MSWD.
+// Which of the summary's columns after "LOO %" it has: MSWD when weights were asked for, edf
+// when a smoother is shown; without them the summary keeps its bytes of before.
+struct ExtraColumns {
+    bool mswd = false;
+    bool edf = false;
+};
+
+// Each method's row: its label, figures and leave-one-out figures, then the `extra` columns.
 void methodRows(std::string& text, const RunResults& results, const Captions& captions,
-                const NumberFormat& fmt, const std::string& lead, bool mswd)
+                const NumberFormat& fmt, const std::string& lead, ExtraColumns extra)
 {
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m) {
@@ -50,8 +57,10 @@ void methodRows(std::string& text, const RunResults& results, const Captions& ca
         const FitResult* fit = results.fit(m);
         const std::string mswdCell =
             fit && fit->weighted && fit->mswd ? Rounding(fit->mswd->value, fmt) : std::string();
-        if (mswd)
+        if (extra.mswd)
             figures.push_back(mswdCell);
+        if (extra.edf)
+            figures.push_back(cells[kCellEdf]);
         appendRow(text, lead, figures);
     }
 }
@@ -73,13 +82,13 @@ void parameterRows(std::string& text, const RunResults& results, const NumberFor
 
 // One analyte's rows of the summary, each led by `lead`.
 void summaryRows(std::string& text, const RunResults& results, const NumberFormat& fmt,
-                 const std::string& lead, bool mswd)
+                 const std::string& lead, ExtraColumns extra)
 {
     const Captions captions = makeCaptions(results, fmt, Figures::Shown);
     appendRow(text, lead, {"Maximum:", captions.nData});
     appendRow(text, lead, {"Number of data:", captions.nDataOK});
     appendRow(text, lead, {"Rejected:", captions.rejected});
-    methodRows(text, results, captions, fmt, lead, mswd);
+    methodRows(text, results, captions, fmt, lead, extra);
     text += lead;
     text += "Suggested";
     for (int x : results.suggested)
@@ -110,14 +119,14 @@ void checkRows(std::string& text, const State& state, std::size_t a, const Numbe
 
 std::string summaryText(const State& state, const NumberFormat& fmt)
 {
-    // The MSWD column only when weights were asked for, so that other summaries keep their
-    // bytes.
-    const bool mswd = state.settings.weightByErrors;
-    std::string text =
-        std::string(state.named ? "Analyte\t" : "") + kSummaryHeader + (mswd ? "\tMSWD\n" : "\n");
+    ExtraColumns extra{state.settings.weightByErrors, false};
+    for (const FitMethod& m : fitMethods())
+        extra.edf = extra.edf || (m.figures[kCellEdf] && isShown(m, state.settings));
+    std::string text = std::string(state.named ? "Analyte\t" : "") + kSummaryHeader +
+                       (extra.mswd ? "\tMSWD" : "") + (extra.edf ? "\tedf\n" : "\n");
     for (std::size_t a = 0; a < state.analytes.size(); ++a) {
         const std::string lead = state.named ? state.analytes[a].name + "\t" : "";
-        summaryRows(text, state.analytes[a].results, fmt, lead, mswd);
+        summaryRows(text, state.analytes[a].results, fmt, lead, extra);
         checkRows(text, state, a, fmt, lead);
     }
     return text;

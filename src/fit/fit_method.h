@@ -60,16 +60,16 @@ enum class ExportSummary {
     NameOnly,  // nothing: the label alone, and in both head lines the group ends without tabs
 };
 
-// A method's row in the window's results grid and the names of its controls.
-struct WindowRow {
-    double top = 0;          // in twips
-    double captionLeft = 0;  // where its caption (or the degree box) stands
-    double captionWidth = 0;
-    const char* caption = nullptr;             // none: the degree box stands in its place
-    std::optional<Rgb> colour = std::nullopt;  // of caption and cells; none: the text colour
-    std::array<const char*, 5> cells{};        // a, b, r^2, Aver. diff., %; nullptr: no cell
-    const char* showBox = nullptr;             // the Show check box
-    const char* exportBox = nullptr;           // the Export check box
+// The figures of a fit that a method's row in the results grid and kalibrix-cli --summary
+// give, in the grid's order (the leave-one-out per cent follows them all).
+enum ResultCell {
+    kCellA,         // a, the intercept (the mean's level)
+    kCellB,         // b, the slope
+    kCellRSquared,  // r²
+    kCellEdf,       // the effective degrees of freedom of a smoother
+    kCellDiff,      // the average difference between data and fit
+    kCellDiffProc,  // the same in per cent of Y
+    kResultCells
 };
 
 // Leave-one-out errors, one per standard in use in increasing X (those of the workspace),
@@ -104,7 +104,14 @@ struct FitMethod {
     std::optional<Rgb> pen = std::nullopt;  // curve colour; none: the foreground colour
     CurveShape curve = CurveShape::EveryX;
     int curveBeyond = 0;  // an EveryX curve's last node lies this far beyond nData
-    WindowRow row{};
+
+    // Its row in the results grid: the caption (none: the chosen-degree polynomial's degree
+    // box stands there), the colour of caption and figures (none: the text colour), the
+    // figures it shows, and the group it is listed in under the group's heading.
+    const char* caption = nullptr;
+    std::optional<Rgb> textColour = std::nullopt;
+    std::array<bool, kResultCells> figures{};
+    const char* group = nullptr;
 };
 
 }  // namespace kalibrix

@@ -191,15 +191,13 @@ bool LeastSquaresLoo::addColumn()
 
     const double inverseNorm = 1 / std::sqrt(length);
     const double along = dot(v.data(), m_residual.data(), m_n) * inverseNorm;
-    std::vector<std::optional<double>>& errors = m_errors.emplace_back(j == 0 ? 0 : m_n);
+    std::vector<std::optional<double>>& errors = m_errors.emplace_back(m_n);
     bool refit = false;
     for (std::size_t i = 0; i < m_n; ++i) {
         const double q = v[i] * inverseNorm;
         v[i] = q;
         m_leverage[i] += q * q;
         m_residual[i] -= along * q;
-        if (j == 0)
-            continue;  // a constant is nobody's fit: no errors for degree 0
         const double freedom = 1 - m_leverage[i];
         if (freedom >= kRefitBelow)
             errors[i] =
@@ -337,7 +335,7 @@ LooErrors LeastSquaresLoo::errors(int degree)
         return m_none;
     }
     const std::size_t columns = static_cast<std::size_t>(degree) + 1;
-    if (!haveColumns(columns) || degree == 0) {  // degree 0: the constant, no method's fit
+    if (!haveColumns(columns)) {
         m_none.assign(m_n, std::nullopt);
         return m_none;
     }

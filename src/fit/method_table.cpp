@@ -2,7 +2,9 @@
 
 #include "fit/linear.h"
 #include "fit/logarithmic.h"
+#include "fit/mean.h"
 #include "fit/polynomial.h"
+#include "fit/smoothing_fit.h"
 #include "fit/zigzag.h"
 
 #include <algorithm>
@@ -14,19 +16,25 @@ namespace {
 
 constexpr Rgb kMagenta{255, 0, 255};
 constexpr Rgb kOrange{255, 128, 0};
+constexpr Rgb kSteelBlue{70, 130, 180};
+constexpr Rgb kPurple{128, 0, 128};
 
-// A polynomial of fixed degree D: its row at `top`, its pen and window colours, and the
-// controls named after it.
+constexpr const char* kPolynomials = "Polynomial regression";
+// The figures of a regression, of the mean, of a smoother and of a polynomial.
+constexpr std::array<bool, kResultCells> kLineFigures{true, true, true, false, true, true};
+constexpr std::array<bool, kResultCells> kLevelFigures{true, false, false, false, true, true};
+constexpr std::array<bool, kResultCells> kSmootherFigures{false, false, false, true, true, true};
+constexpr std::array<bool, kResultCells> kDifferences{false, false, false, false, true, true};
+
+// A polynomial of fixed degree D: its pen and text colours.
 template <int D>
-FitMethod polynomialOfDegree(int runOrder, Rgb pen, double top, Rgb colour, bool atStart)
+FitMethod polynomialOfDegree(int runOrder, Rgb pen, Rgb colour, bool atStart)
 {
     static const std::string n = std::to_string(D);
     static const std::string description = "the polynomial of degree " + n;
     static const std::string name = "poly" + n, caption = n + " ord.",
                              label = "Poly" + n + ".R. aver.diff. /diff.%",
-                             title = "Poly" + n + ".Reg.", diff = "lblDiffPoly_" + n,
-                             proc = "lblDiffProcPoly_" + n, show = "chkPoly_" + n,
-                             exported = "chkEX_" + std::to_string(D);
+                             title = "Poly" + n + ".Reg.";
     return {.name = name.c_str(),
             .description = description.c_str(),
             .minPoints = 3,
@@ -40,14 +48,10 @@ FitMethod polynomialOfDegree(int runOrder, Rgb pen, double top, Rgb colour, bool
             .exportSummary = ExportSummary::Captions,
             .exportTitle = title.c_str(),
             .pen = pen,
-            .row = {.top = top,
-                    .captionLeft = 8360,
-                    .captionWidth = 700,
-                    .caption = caption.c_str(),
-                    .colour = colour,
-                    .cells = {nullptr, nullptr, nullptr, diff.c_str(), proc.c_str()},
-                    .showBox = show.c_str(),
-                    .exportBox = exported.c_str()}};
+            .caption = caption.c_str(),
+            .textColour = colour,
+            .figures = kDifferences,
+            .group = kPolynomials};
 }
 
 // The table, made on first use (its polynomial rows' texts are made then too).
@@ -68,13 +72,8 @@ std::span<const FitMethod> table()
          .exportTitle = "Lin.Reg.",
          .bandColumn = "C.I.",
          .curve = CurveShape::Line,
-         .row = {.top = 6960,
-                 .captionLeft = 4200,
-                 .captionWidth = 1980,
-                 .caption = "Linear regression",
-                 .cells = {"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"},
-                 .showBox = "Check1",
-                 .exportBox = "chkEX_0"}},
+         .caption = "Linear regression",
+         .figures = kLineFigures},
         {.name = "log",
          .description = "the logarithmic regression",
          .minPoints = 3,
@@ -88,18 +87,28 @@ std::span<const FitMethod> table()
          .exportTitle = "Log.Reg.",
          .pen = kMagenta,
          .curveBeyond = 1,
-         .row = {.top = 7440,
-                 .captionLeft = 4200,
-                 .captionWidth = 1980,
-                 .caption = "Logarithmic regression",
-                 .colour = kMagenta,
-                 .cells = {"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"},
-                 .showBox = "chkLog",
-                 .exportBox = "chkEX_1"}},
-        polynomialOfDegree<2>(4, {0, 255, 0}, 7920, {0, 192, 0}, true),
-        polynomialOfDegree<3>(5, {0, 192, 0}, 8160, {0, 128, 0}, false),
-        polynomialOfDegree<4>(6, {0, 192, 192}, 8400, {0, 192, 192}, false),
-        polynomialOfDegree<5>(7, {128, 128, 255}, 8640, {128, 128, 255}, false),
+         .caption = "Logarithmic regression",
+         .textColour = kMagenta,
+         .figures = kLineFigures},
+        {.name = "mean",
+         .description = "the mean of the standards (no drift)",
+         .minPoints = 2,
+         .shownAtStart = true,
+         .runOrder = 8,
+         .fit = &fitMean,
+         .leaveOneOut = &looMean,
+         .exportLabel = "Mean aver.diff. /diff.%",
+         .exportSummary = ExportSummary::Captions,
+         .exportTitle = "Mean",
+         .pen = kSteelBlue,
+         .curve = CurveShape::Line,
+         .caption = "Mean (no drift)",
+         .textColour = kSteelBlue,
+         .figures = kLevelFigures},
+        polynomialOfDegree<2>(4, {0, 255, 0}, {0, 192, 0}, true),
+        polynomialOfDegree<3>(5, {0, 192, 0}, {0, 128, 0}, false),
+        polynomialOfDegree<4>(6, {0, 192, 192}, {0, 192, 192}, false),
+        polynomialOfDegree<5>(7, {128, 128, 255}, {128, 128, 255}, false),
         {.name = "poly",
          .description = "the polynomial of the degree chosen below",
          .cliNote = "(the degree of --degree)",
@@ -113,13 +122,23 @@ std::span<const FitMethod> table()
          .exportTitle = "Poly{degree}.Reg.",
          .listsParameters = true,
          .pen = Rgb{0, 0, 255},
-         .row = {.top = 9000,
-                 .captionLeft = 8360,
-                 .captionWidth = 615,
-                 .colour = Rgb{0, 0, 192},
-                 .cells = {nullptr, nullptr, nullptr, "lblDiffPoly_1", "lblDiffProcPoly_1"},
-                 .showBox = "chkPoly_1",
-                 .exportBox = "chkEX_6"}},
+         .textColour = Rgb{0, 0, 192},
+         .figures = kDifferences,
+         .group = kPolynomials},
+        {.name = "spline",
+         .description = "the smoothing spline",
+         .minPoints = kSmoothingSplineMinPoints,
+         .shownAtStart = true,
+         .runOrder = 9,
+         .fit = &fitSmoothingSpline,
+         .leaveOneOut = &looSmoothingSpline,
+         .exportLabel = "Spline aver.diff. /diff.%",
+         .exportSummary = ExportSummary::Captions,
+         .exportTitle = "Spline",
+         .pen = kPurple,
+         .caption = "Smoothing spline",
+         .textColour = kPurple,
+         .figures = kSmootherFigures},
         {.name = "zigzag",
          .description = "the zigzag between clusters of standards",
          .shownAtStart = true,
@@ -132,13 +151,8 @@ std::span<const FitMethod> table()
          .exportNodesOnly = true,
          .pen = kOrange,
          .curve = CurveShape::Nodes,
-         .row = {.top = 9480,
-                 .captionLeft = 6240,
-                 .captionWidth = 4320,
-                 .caption = "Zigzag between clusters of standards",
-                 .colour = kOrange,
-                 .showBox = "chkZigZag",
-                 .exportBox = "chkEX_7"}},
+         .caption = "Zigzag between clusters of standards",
+         .textColour = kOrange},
     };
     return methods;
 }
@@ -181,15 +195,25 @@ std::string withDegree(std::string_view text, std::string_view degree)
 
 std::string methodLabel(const FitMethod& method, std::string_view degree)
 {
-    return withDegree(method.summaryRow ? method.summaryRow : method.row.caption, degree);
+    return withDegree(method.summaryRow ? method.summaryRow : method.caption, degree);
+}
+
+bool isShown(const FitMethod& method, const Settings& settings)
+{
+    return method.alwaysFitted || ticked(boxOf(settings.show, method.name));
+}
+
+bool isExported(const FitMethod& method, const Settings& settings)
+{
+    return ticked(boxOf(settings.exported, method.name));
 }
 
 Settings defaultSettings()
 {
     Settings s;
     for (const FitMethod& m : table()) {
-        s.show.push_back(m.shownAtStart ? kTicked : kUnticked);
-        s.exported.push_back(m.exportedAtStart ? kTicked : kUnticked);
+        s.show[m.name] = m.shownAtStart ? kTicked : kUnticked;
+        s.exported[m.name] = m.exportedAtStart ? kTicked : kUnticked;
     }
     return s;
 }

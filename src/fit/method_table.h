@@ -28,6 +28,11 @@ std::string withDegree(std::string_view text, std::string_view degree);
 // in the window, the degree written in.
 std::string methodLabel(const FitMethod& method, std::string_view degree);
 
+// Whether the user's settings fit and show the method (it is always fitted or its Show box
+// is ticked), and whether they export it.
+bool isShown(const FitMethod& method, const Settings& settings);
+bool isExported(const FitMethod& method, const Settings& settings);
+
 // The settings of the window at start-up: every box as the method table says, the degree
 // "6", both scales "Full", "All data", the band shown; no level yet (the window chooses it
 // when it is set up, kalibrix-cli from its options).

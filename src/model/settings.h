@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalibrix {
@@ -13,6 +14,16 @@ inline constexpr int kTicked = 1;
 inline constexpr int kGrey = 2;
 
 inline bool ticked(int checkValue) { return checkValue == kTicked; }
+
+// The check values of the methods' boxes by method name (as in kalibrix-cli's --show).
+using MethodBoxes = std::map<std::string, int, std::less<>>;
+
+// The check value of the box of the method called `name`; unticked where it has none.
+inline int boxOf(const MethodBoxes& boxes, std::string_view name)
+{
+    const auto it = boxes.find(name);
+    return it == boxes.end() ? kUnticked : it->second;
+}
 
 // Which uncertainty of a method's value a band, the hover and the export's "±" cells give.
 enum class UncertaintyKind {
@@ -47,8 +58,8 @@ inline constexpr int kDefaultDegreeItem = 4;    // "6"
 // Every choice the user makes, in one place: the window writes each change here as it
 // happens, the batch front end fills it from its options, and a run reads it.
 struct Settings {
-    std::vector<int> show;         // check value of each method's Show box, by method
-    std::vector<int> exported;     // check value of each method's Export box, by method
+    MethodBoxes show;              // check value of each method's Show box
+    MethodBoxes exported;          // check value of each method's Export box
     int showBand = kTicked;        // "Show confidence band" of the linear fit
     std::string degreeText = "6";  // degree of the chosen-degree polynomial, as typed or chosen
     std::optional<int> level;      // position in levelItems(); none until the window is set up

@@ -54,13 +54,14 @@ Captions makeCaptions(const RunResults& results, const NumberFormat& fmt, Figure
             continue;
         const std::optional<double> rSquared =
             fit->r ? std::optional<double>(*fit->r * *fit->r) : std::nullopt;
-        const std::array<std::optional<double>, kResultCells> values = {fit->a, fit->b, rSquared,
-                                                                        fit->diff, fit->diffProc};
+        const std::array<std::optional<double>, kResultCells> values = {
+            fit->a, fit->b, rSquared, fit->edf, fit->diff, fit->diffProc};
         for (int cell = 0; cell < kResultCells; ++cell) {
-            if (!methods[m].row.cells[cell])
+            if (!methods[m].figures[cell])
                 continue;
             c.fullCells[m][cell] = fmt.general(values[cell]);
-            c.cells[m][cell] = cell == kCellRSquared   ? twoDecimals(values[cell], fmt)
+            c.cells[m][cell] = cell == kCellRSquared || cell == kCellEdf
+                                   ? twoDecimals(values[cell], fmt)
                                : cell == kCellDiffProc ? perCent(values[cell])
                                                        : rounded(values[cell]);
         }
@@ -88,7 +89,7 @@ std::string suggestionText(const RunResults& results, int x, const NumberFormat&
         return {};
     const std::optional<double>& error = results.looErrors[at - results.looX.begin()];
     const std::string name =
-        withDegree(method.summaryRow ? method.summaryRow : method.row.caption, results.degreeText);
+        withDegree(method.summaryRow ? method.summaryRow : method.caption, results.degreeText);
     return "X = " + std::to_string(x) + " is suggested for rejection: fitted to the other " +
            "standards, " + name + " misses it by " + Rounding(error, fmt) +
            ", where it typically misses by " + Rounding(results.typicalLooError, fmt) +

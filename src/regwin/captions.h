@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fit/fit_method.h"
 #include "model/run_results.h"
 #include "regwin/number_format.h"
 
@@ -8,9 +9,6 @@
 #include <vector>
 
 namespace kalibrix {
-
-// The cells of a method's row in the results grid.
-enum ResultCell { kCellA, kCellB, kCellRSquared, kCellDiff, kCellDiffProc, kResultCells };
 
 // How the captions write the figures.
 enum class Figures {

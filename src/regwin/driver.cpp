@@ -79,7 +79,7 @@ void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& s
     const FitInput input{table, res.stats, student, settings};
     for (const std::size_t m : methodsInRunOrder()) {
         const FitMethod& method = methods[m];
-        if (!method.alwaysFitted && !ticked(settings.show[m]))
+        if (!isShown(method, settings))
             continue;
         if (res.stats.nOK < method.minPoints)
             continue;

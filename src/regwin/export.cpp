@@ -29,7 +29,7 @@ public:
           m_probCol(settings.level.value_or(kDefaultLevel) + 1)
     {
         for (std::size_t m = 0; m < m_methods.size(); ++m)
-            if (ticked(settings.exported[m])) {
+            if (isExported(m_methods[m], settings)) {
                 m_exported.push_back(m);
                 // A band's column is the half-width of the curve: for that kind it is the ±.
                 m_withPlusMinus.push_back(

@@ -29,7 +29,7 @@ ResidualTable residualsOf(const State& state, std::size_t a)
     LooWorkspace workspace(table);
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m) {
-        if (!ticked(state.settings.show[m]) && !methods[m].alwaysFitted)
+        if (!isShown(methods[m], state.settings))
             continue;
         const FitResult* fit = res.fit(m);
         ResidualColumn c;

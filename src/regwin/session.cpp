@@ -204,10 +204,12 @@ std::string methodNames()
 }
 
 // The check value of every method's box from a list of method names.
-std::vector<int> ticks(const Field& names, bool show)
+MethodBoxes ticks(const Field& names, bool show)
 {
     const std::span<const FitMethod> methods = fitMethods();
-    std::vector<int> values(methods.size(), kUnticked);
+    MethodBoxes values;
+    for (const FitMethod& method : methods)
+        values[method.name] = show && method.alwaysFitted ? kTicked : kUnticked;
     std::vector<bool> listed(methods.size(), false);
     for (const QJsonValue& item : names.list()) {
         const Field name(item, names.path());
@@ -219,22 +221,17 @@ std::vector<int> ticks(const Field& names, bool show)
         if (listed[*m])
             damaged(names.path() + " lists " + quoted(text) + " twice");
         listed[*m] = true;
-        values[*m] = kTicked;
+        values[methods[*m].name] = kTicked;
     }
-    if (show)  // its Show box is ticked and cannot be changed
-        for (std::size_t m = 0; m < methods.size(); ++m)
-            if (methods[m].alwaysFitted)
-                values[m] = kTicked;
     return values;
 }
 
-QJsonArray names(const std::vector<int>& values, bool show)
+QJsonArray names(const MethodBoxes& values, bool show)
 {
-    const std::span<const FitMethod> methods = fitMethods();
     QJsonArray list;
-    for (std::size_t m = 0; m < methods.size() && m < values.size(); ++m)
-        if (ticked(values[m]) && !(show && methods[m].alwaysFitted))
-            list.append(QLatin1String(methods[m].name));
+    for (const FitMethod& method : fitMethods())
+        if (ticked(boxOf(values, method.name)) && !(show && method.alwaysFitted))
+            list.append(QLatin1String(method.name));
     return list;
 }
 

@@ -173,7 +173,7 @@ std::string warningText(const FitWarning& warning)
 
 std::string methodCaption(const FitMethod& method, const std::string& degreeText)
 {
-    return method.row.caption ? std::string(method.row.caption)
+    return method.caption ? std::string(method.caption)
                               : withDegree(method.summaryRow ? method.summaryRow : "", degreeText);
 }
 

@@ -109,21 +109,21 @@ private slots:
                 t << text(label);
             return t.join(u'|');
         };
-        QCOMPARE(texts({"lbl_LRa", "lbl_LRb", "lbl_LRr", "lblDiff", "lblDiffProc"}),
+        QCOMPARE(texts({"a_linear", "b_linear", "rSquared_linear", "diff_linear", "diffPercent_linear"}),
                  "1022|-19.63|0.95|33.24|4.383");
-        QCOMPARE(texts({"lbl_LoRa", "lbl_LoRb", "lbl_LoRr", "lblDiffLog", "lblDiffProcLog"}),
+        QCOMPARE(texts({"a_log", "b_log", "rSquared_log", "diff_log", "diffPercent_log"}),
                  "1416|-272.6|0.99|14.44|2.283");
-        QCOMPARE(texts({"lblNData", "lblnDataOK", "lblRej", "lblDiffPoly_2", "lblDiffProcPoly_2",
-                        "lblDiffPoly_3"}),
+        QCOMPARE(texts({"lblNData", "lblnDataOK", "lblRej", "diff_poly2", "diffPercent_poly2",
+                        "diff_poly3"}),
                  "27|5|0|21.36|3.177|");
-        QCOMPARE(texts({"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_poly3"}),
+        QCOMPARE(texts({"loo_linear", "loo_log", "loo_poly2", "loo_poly3"}),
                  "7.524|3.541|9.459|");
         // The method that predicts best is bold, and says so.
-        for (const char* name : {"lblLoo_linear", "lblLoo_log", "lblLoo_poly2", "lblLoo_zigzag"})
+        for (const char* name : {"loo_linear", "loo_log", "loo_poly2", "loo_zigzag"})
             QCOMPARE(
                 child<QLabel>(name)->font().bold(),
-                m_state->results().bestPredictor == methodNamed(std::string_view(name).substr(7)));
-        QVERIFY(child<QLabel>("lblLoo_log")
+                m_state->results().bestPredictor == methodNamed(std::string_view(name).substr(4)));
+        QVERIFY(child<QLabel>("loo_log")
                     ->toolTip()
                     .contains("error 23.5484588278621 (root mean square, in Y units); "
                               "3.54061930967327 % of Y"));
@@ -133,9 +133,9 @@ private slots:
         for (QWidget* w : m_window->findChildren<QWidget*>())
             if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w))
                 QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
-        QCOMPARE(child("chkEX_1")->toolTip(),
+        QCOMPARE(child("export_log")->toolTip(),
                  "Export the logarithmic regression with Copy interpolated values");
-        QVERIFY(child<QCheckBox>("Check1")->isChecked() && !child("Check1")->isEnabled());
+        QVERIFY(child<QCheckBox>("show_linear")->isChecked() && !child("show_linear")->isEnabled());
         QCOMPARE(messages(), 0u);
         click("cmdAbout");
         const std::vector<UserMessage> about = MessageBoxes::takeRecorded();
@@ -169,10 +169,15 @@ private slots:
             QCOMPARE(messages(), 0u);
             for (const FitMethod& method : fitMethods()) {
                 std::vector<QString> cells;
-                for (const char* cell : method.row.cells)
-                    if (cell && cell != method.row.cells[kCellRSquared])
-                        cells.push_back(QString::fromUtf8(cell));
-                cells.push_back(QString("lblLoo_%1").arg(method.name));
+                for (const int cell : {kCellA, kCellB, kCellDiff, kCellDiffProc})
+                    if (method.figures[cell])
+                        cells.push_back(QString("%1_%2")
+                                            .arg(cell == kCellA   ? "a"
+                                                 : cell == kCellB ? "b"
+                                                 : cell == kCellDiff ? "diff"
+                                                                     : "diffPercent")
+                                            .arg(method.name));
+                cells.push_back(QString("loo_%1").arg(method.name));
                 for (const QString& name : cells) {
                     const QLabel* cell = child<QLabel>(name.toUtf8().constData());
                     const QString shown = cell->text();
@@ -184,7 +189,7 @@ private slots:
                     QString digits = shown.section(u'E', 0, 0);
                     digits.remove(QRegularExpression("[^0-9]")).remove(QRegularExpression("^0+"));
                     QVERIFY2(digits.size() >= 4, qPrintable(name + " " + shown));
-                    if (name.startsWith("lblLoo"))
+                    if (name.startsWith("loo_"))
                         continue;
                     const double full = locale.toDouble(cell->toolTip().section(": ", -1));
                     QVERIFY2(std::abs(locale.toDouble(shown) - full) <= 5e-4 * std::abs(full),
@@ -260,17 +265,17 @@ private slots:
         click("optScaleX_0");
         QVERIFY(scale.left == full.left && scale.top == full.top);
 
-        auto* log = child<QCheckBox>("chkLog");
+        auto* log = child<QCheckBox>("show_log");
         log->click();
-        QVERIFY(text("lbl_LoRa").isEmpty());
+        QVERIFY(text("a_log").isEmpty());
         log->setCheckState(Qt::PartiallyChecked);  // grey is not ticked
-        QVERIFY(text("lbl_LoRa").isEmpty());
+        QVERIFY(text("a_log").isEmpty());
         log->setCheckState(Qt::Checked);
-        QCOMPARE(text("lbl_LoRa"), "1416");
+        QCOMPARE(text("a_log"), "1416");
 
-        click("chkPoly_4");
-        QVERIFY(!text("lblDiffPoly_4").isEmpty() && !text("lblDiffProcPoly_4").isEmpty());
-        click("chkZigZag");
+        click("show_poly4");
+        QVERIFY(!text("diff_poly4").isEmpty() && !text("diffPercent_poly4").isEmpty());
+        click("show_zigzag");
         QVERIFY(!m_state->results().fit(*methodNamed("zigzag")));
         const size_t withBand = m_state->plot.pict1.shapes.size();
         click("chkConf");
@@ -283,7 +288,7 @@ private slots:
         // Degrees 6 and up are too many for five points: every run says so once, in the
         // status line, with the degree and the standards in use; no message box.
         auto* degree = child<QComboBox>("ComboBox1");
-        click("chkPoly_1");
+        click("show_poly");
         const QString tooFew = "Too few data for polynomial regression of the requested degree.";
         QVERIFY(status().contains(tooFew + " (degree 6, 5 standards in use)"));
         degree->setCurrentIndex(10);
@@ -456,7 +461,7 @@ private slots:
             QCOMPARE(cell(row, AnalytesModel::kBest),
                      QString::fromStdString(methodLabel(best, m_state->settings.degreeText)));
             QCOMPARE(cell(row, AnalytesModel::kLoo),
-                     text(qPrintable(QString("lblLoo_%1").arg(best.name))));
+                     text(qPrintable(QString("loo_%1").arg(best.name))));
             QCOMPARE(cell(row, AnalytesModel::kStandards), QString::number(shown.stats.nOK));
             QCOMPARE(cell(row, AnalytesModel::kRejected), text("lblRej"));
             for (int r = 0; r < grid->model()->rowCount(); ++r)
@@ -875,7 +880,7 @@ private slots:
         QVERIFY(m_window->saveSessionFile(file, &error));
         QVERIFY(m_window->windowTitle().startsWith("a.kalibrix[*] - KALIBRIX"));
         QVERIFY(!m_window->isWindowModified());
-        click("chkPoly_3");
+        click("show_poly3");
         QVERIFY(m_window->isWindowModified());
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
@@ -890,9 +895,9 @@ private slots:
         QVERIFY(m_window->openFile(file));
         QCOMPARE(messages(), 1u);
         QCOMPARE(text("lblNData"), "27");
-        QVERIFY(!child<QCheckBox>("chkPoly_3")->isChecked() && !m_window->isWindowModified());
+        QVERIFY(!child<QCheckBox>("show_poly3")->isChecked() && !m_window->isWindowModified());
 
-        click("chkPoly_3");
+        click("show_poly3");
         MessageBoxes::setNextAnswer(MessageBoxes::Answer::Save);  // saved, then opened again
         QMimeData files;
         files.setUrls({QUrl::fromLocalFile(file)});
@@ -901,7 +906,7 @@ private slots:
         QCoreApplication::sendEvent(m_window.get(), &enter);
         QCoreApplication::sendEvent(m_window.get(), &drop);
         QCOMPARE(messages(), 1u);
-        QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked() && !m_window->isWindowModified());
+        QVERIFY(child<QCheckBox>("show_poly3")->isChecked() && !m_window->isWindowModified());
         QVERIFY(m_window->windowTitle().startsWith("a.kalibrix[*] - KALIBRIX"));
 
         clickPoint(10);
@@ -1021,7 +1026,7 @@ private slots:
         QVERIFY(m_state->settings.uncertaintyKind == UncertaintyKind::Reading);
         QVERIFY2(status().endsWith("(95%, new reading)") && status() != curve,
                  qPrintable(status()));
-        child<QCheckBox>(fitMethods()[poly2].row.showBox)->click();  // not shown: no band
+        child<QCheckBox>("show_poly2")->click();  // not shown: no band
         QCOMPARE(bandOf->findData("poly2"), -1);
         QVERIFY(m_state->settings.bandMethod == "poly2");
         QVERIFY(!m_state->results().fit(poly2));
@@ -1045,7 +1050,7 @@ private slots:
         QVERIFY(m_state->results().fit(linear)->weighted);
         QVERIFY(!status().contains("Not weighted"));
         const QString looTip =
-            child(qPrintable(QString("lblLoo_%1").arg(fitMethods()[linear].name)))->toolTip();
+            child(qPrintable(QString("loo_%1").arg(fitMethods()[linear].name)))->toolTip();
         QVERIFY2(looTip.contains(QRegularExpression("MSWD [0-9.]+ \\([0-9.]+ to [0-9.]+ "
                                                     "expected from scatter alone\\)")),
                  qPrintable(looTip));
@@ -1068,7 +1073,7 @@ private slots:
         keys(Qt::ControlModifier | Qt::Key_C);  // Fe has no value: its export is left out
         QCOMPARE(status(), "Copied 10 lines with 3 methods of 2 analytes to the clipboard");
         clickPoint(3);
-        click("chkPoly_3");
+        click("show_poly3");
         QString error;
         const QString first = dir.filePath("a.kalibrix"), second = dir.filePath("b.kalibrix");
         QVERIFY2(m_window->saveSessionFile(first, &error), qPrintable(error));
@@ -1083,7 +1088,7 @@ private slots:
         QVERIFY(m_window->openFile(first));
         QCOMPARE(messages(), 1u);
         QCOMPARE(m_state->analytes[0].table.rejFlag[3], 1);
-        QVERIFY(child<QCheckBox>("chkPoly_3")->isChecked());
+        QVERIFY(child<QCheckBox>("show_poly3")->isChecked());
         QVERIFY(!residuals->isChecked() && !m_state->settings.plotResiduals);
         QVERIFY(m_window->saveSessionFile(second, &error));
         QFile a(first), b(second);

@@ -255,10 +255,10 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
         }
         State state = started;
         Settings& settings = state.settings;
-        for (std::size_t m = 0; m < settings.show.size(); ++m) {
-            if (m != kLinear)
-                settings.show[m] = chance(50) ? kTicked : kUnticked;
-            settings.exported[m] = chance(50) ? kTicked : kUnticked;
+        for (const FitMethod& method : fitMethods()) {
+            if (!method.alwaysFitted)
+                settings.show[method.name] = chance(50) ? kTicked : kUnticked;
+            settings.exported[method.name] = chance(50) ? kTicked : kUnticked;
         }
         settings.showBand = chance(50) ? kTicked : kUnticked;
         settings.exportUncertainties = chance(50);
@@ -279,8 +279,8 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
         // Each analyte's own export, and the cells that stand for its groups on a full line.
         std::vector<QStringList> own;
         int fullTabs = 0;
-        for (std::size_t m = 0; m < settings.exported.size(); ++m)
-            if (ticked(settings.exported[m]))
+        for (std::size_t m = 0; m < fitMethods().size(); ++m)
+            if (isExported(fitMethods()[m], settings))
                 fullTabs +=
                     4 + (m == kLinear ? 1 : 0) +
                     (settings.exportUncertainties &&
@@ -340,10 +340,8 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
 TEST(NamedTable, AnAnalyteWithoutZigzagNodesKeepsItsBlock)
 {
     State state = test::startedState();
-    for (std::size_t m = 0; m < state.settings.exported.size(); ++m)
-        state.settings.exported[m] = kUnticked;
-    state.settings.exported[test::method("zigzag")] = kTicked;
-    state.settings.show[test::method("zigzag")] = kTicked;
+    state.settings.exported = {{"zigzag", kTicked}};
+    state.settings.show["zigzag"] = kTicked;
     // B's clusters 1-2, 5-6 and 9-10 give nodes between them; A has no Y > 0.
     PasteResult pasted = Paste_Table(
         "X\tA\tB\n1\t-1\t10\n2\t-2\t20\n5\t-5\t50\n6\t\t60\n9\t\t90\n10\t\t100\n", kEnglish);

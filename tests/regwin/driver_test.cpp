@@ -34,10 +34,12 @@ struct DriverRun {
     // The counters and the cells of method m, "|" after each.
     std::string cells(std::size_t m) const
     {
+        // The counts, then the figures or "none" when the row has none.
         std::string s = captions.nData + "|" + captions.nDataOK + "|" + captions.rejected + "|";
+        std::string figures;
         for (const std::string& c : captions.cells[m])
-            s += c + "|";
-        return s;
+            figures += c.empty() ? "" : c + "|";
+        return s + (figures.empty() ? "none" : figures);
     }
 };
 
@@ -49,16 +51,16 @@ TEST(Driver, GuardsOnTheLevelAndThePointCount)
     r.settings.level.reset();  // nothing happens before a level is chosen
     r.go();
     EXPECT_FALSE(r.report.ran || r.results.computed);
-    EXPECT_EQ(r.cells(kLinear) + r.captions.listing, "||||||||");
+    EXPECT_EQ(r.cells(kLinear) + r.captions.listing, "|||none");
 
     r.settings.level = kDefaultLevel;
     for (const char* name : {"poly", "poly2", "poly3", "poly4", "poly5"})
-        r.settings.show[method(name)] = kTicked;
+        r.settings.show[name] = kTicked;
     r.settings.degreeText = "2";
     // One point: counts written, no fit, the zigzag still built.
     r.state.table() = tableOf({{3, 50}});
     r.go();
-    EXPECT_EQ(r.cells(kLinear), "3|1|0||||||");
+    EXPECT_EQ(r.cells(kLinear), "3|1|0|none");
     EXPECT_TRUE(!r.fit(kLinear) && r.fit(kZigzag) && r.report.messages.empty());
 
     // Three points: band, log and the polynomials up to degree 2; the higher ones refused,
@@ -66,7 +68,7 @@ TEST(Driver, GuardsOnTheLevelAndThePointCount)
     r.state.table() = tableOf({{1, 10}, {2, 14}, {4, 11}});
     r.go();
     EXPECT_TRUE(r.fit(kLinear)->band && r.fit(kLog) && r.fit(kChosen) && r.fit(kPoly2));
-    EXPECT_EQ(r.cells(kPoly3), "4|3|0||||||");
+    EXPECT_EQ(r.cells(kPoly3), "4|3|0|none");
     ASSERT_EQ(r.report.messages.size(), 3u);
     EXPECT_EQ(r.report.messages[0],
               (UserMessage{kTooFewDataMessage, MessageIcon::None, kAppTitle}));
@@ -80,7 +82,7 @@ TEST(Driver, GuardsOnTheLevelAndThePointCount)
 TEST(Driver, ChosenDegree)
 {
     DriverRun r;
-    r.settings.show[kChosen] = kTicked;
+    r.settings.show["poly"] = kTicked;
     for (const char* text : {"24", "-1", "abc", "2.5", ""}) {
         r.settings.degreeText = "2";
         r.go();
@@ -88,7 +90,7 @@ TEST(Driver, ChosenDegree)
         r.settings.degreeText = text;
         r.go();
         EXPECT_FALSE(r.fit(kChosen)) << text;
-        EXPECT_EQ(r.cells(kChosen) + r.captions.listing, "27|5|0||||||") << text;
+        EXPECT_EQ(r.cells(kChosen) + r.captions.listing, "27|5|0|none") << text;
         ASSERT_EQ(r.report.messages.size(), 1u) << text;
         EXPECT_EQ(r.report.messages[0].text, kDegreeRangeMessage);
         EXPECT_EQ(r.results.warnings[0].degree, text);
@@ -105,7 +107,7 @@ TEST(Driver, ChosenDegree)
         EXPECT_TRUE(r.fit(kChosen) && r.report.messages.empty()) << item;
     }
     r.state.table() = demonstrationTable();
-    r.settings.show[kPoly3] = kTicked;
+    r.settings.show["poly3"] = kTicked;
     r.settings.degreeText = " 3 ";
     r.go();
     ASSERT_TRUE(r.fit(kChosen) && r.fit(kPoly3));
@@ -117,15 +119,15 @@ TEST(Driver, ChosenDegree)
 TEST(Driver, EveryRunStartsFromNoResult)
 {
     DriverRun r;
-    r.settings.show[kPoly3] = kTicked;
+    r.settings.show["poly3"] = kTicked;
     r.go();
     ASSERT_TRUE(r.fit(kLog) && r.fit(kPoly3));
-    r.settings.show[kLog] = kGrey;  // grey is not ticked
-    r.settings.show[kPoly3] = kUnticked;
-    r.settings.show[kZigzag] = kUnticked;
+    r.settings.show["log"] = kGrey;  // grey is not ticked
+    r.settings.show["poly3"] = kUnticked;
+    r.settings.show["zigzag"] = kUnticked;
     r.go();
     EXPECT_FALSE(r.fit(kLog) || r.fit(kPoly3) || r.fit(kZigzag));
-    EXPECT_EQ(r.cells(kLog), "27|5|0||||||");
+    EXPECT_EQ(r.cells(kLog), "27|5|0|none");
 
     // Rejections are counted at the next run; Y <= 0 never counts as rejected.
     r.state.table().rejFlag[5] = 1;
@@ -142,8 +144,8 @@ TEST(Driver, EveryRunStartsFromNoResult)
 TEST(Driver, ExportHoldsTheLatestRun)
 {
     DriverRun r;
-    r.settings.exported = {0, 0, 0, 1, 0, 0, 1, 1};  // poly3, chosen degree, zigzag
-    r.settings.show[kZigzag] = kUnticked;
+    r.settings.exported = {{"poly3", kTicked}, {"poly", kTicked}, {"zigzag", kTicked}};
+    r.settings.show["zigzag"] = kUnticked;
     r.go();
     EXPECT_TRUE(
         exportText(r.state, {})
@@ -152,8 +154,8 @@ TEST(Driver, ExportHoldsTheLatestRun)
                 "Poly3.R. aver.diff. /diff.%\t\t\t\tPoly6.R. aver.diff. /diff.%\t\t\t\tZigzag\r\r"
                 "No.\tData\tPoly3.Reg.\t\tNo.\tData\tPoly6.Reg.\t\tNo.\tData\tZigzag\r"
                 "1\t\t\t\t1\t\t\t\t1\t\t\t\t\r"));
-    r.settings.exported[kLinear] = kTicked;
-    r.settings.show[kZigzag] = kTicked;
+    r.settings.exported["linear"] = kTicked;
+    r.settings.show["zigzag"] = kTicked;
     r.settings.showBand = kUnticked;  // the band is exported whether or not it is shown
     r.go();
     const std::string before = exportText(r.state, {});
@@ -178,8 +180,8 @@ TEST(Driver, ExportHoldsTheLatestRun)
 TEST(Driver, ExportGivesEachMethodsHalfWidthOfTheKindChosen)
 {
     DriverRun r;
-    for (std::size_t m = 0; m < r.settings.exported.size(); ++m)
-        r.settings.exported[m] = r.settings.show[m] = kTicked;
+    for (const FitMethod& method : fitMethods())
+        r.settings.exported[method.name] = r.settings.show[method.name] = kTicked;
     r.settings.exportUncertainties = true;
     const NumberFormat fmt = NumberFormat{}.forExport();
     const int probCol = *r.settings.level + 1;

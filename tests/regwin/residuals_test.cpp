@@ -17,7 +17,7 @@ using kalibrix::test::method;
 TEST(Residuals, LeaveOneOutAgainstARefitAndTheRunsRejections)
 {
     State state = test::startedState();  // X = 5, 10, 15, 25, 27
-    state.settings.show.assign(state.settings.show.size(), kUnticked);
+    state.settings.show.clear();
     state.table().rejFlag[27] = 1;
     A_PLOT(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     state.table().rejFlag[10] = 1;  // marked after the run: not in the table below
@@ -47,8 +47,7 @@ TEST(Residuals, EveryAnalyteHasTheSameColumnsAndAGlance)
                                            QLocale::c());
     ASSERT_TRUE(pasted.table);
     state.replaceAnalytes(pasted.table->analytes, true);
-    std::fill(state.settings.show.begin(), state.settings.show.end(), kUnticked);
-    state.settings.show[method("poly3")] = kTicked;  // Zn's three standards cannot take it
+    state.settings.show = {{"poly3", kTicked}};  // Zn's three standards cannot take it
     A_PLOT(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     const std::string text = residualsText(state, NumberFormat{});
     EXPECT_EQ(text.substr(0, text.find('\n')),

@@ -67,10 +67,11 @@ State opened(const std::string& bytes)
 TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
 {
     Settings changed = defaultSettings();
-    for (std::size_t m = 0; m < changed.show.size(); ++m) {
-        changed.show[m] =
-            ticked(changed.show[m]) && !fitMethods()[m].alwaysFitted ? kUnticked : kTicked;
-        changed.exported[m] = ticked(changed.exported[m]) ? kUnticked : kTicked;
+    for (const FitMethod& method : fitMethods()) {
+        int& show = changed.show[method.name];
+        show = ticked(show) && !method.alwaysFitted ? kUnticked : kTicked;
+        int& exported = changed.exported[method.name];
+        exported = ticked(exported) ? kUnticked : kTicked;
     }
     changed.showBand = kUnticked;
     changed.level = 5;
@@ -128,7 +129,7 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
 TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
 {
     State named = pasted(kNamed, "C", {{0, 5}, {1, 15}}, 1);
-    named.settings.show[method("poly")] = kTicked;
+    named.settings.show["poly"] = kTicked;
     named.settings.known = {{"Cu", {1000, 0.25}}};
     const std::string good = sessionText(named);
     auto changed = [&good](std::string_view from, std::string_view to) {
@@ -138,6 +139,9 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
         return at == std::string::npos ? s : s.replace(at, from.size(), to);
     };
     const char* damaged = "The session is damaged: ";
+    std::string everyName;
+    for (const FitMethod& method : fitMethods())
+        everyName += (everyName.empty() ? "" : ", ") + std::string(method.name);
     const std::pair<std::string, std::string> cases[] = {
         {"", "The file is not a KALIBRIX session (it is not JSON: "},
         {kDemonstrationText, "The file is not a KALIBRIX session (it is not JSON: "},
@@ -156,9 +160,8 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged +
              std::string("\"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8.")},
         {changed("\"poly\"", "\"poly9\""),
-         damaged +
-             std::string("\"settings\".\"show\" names the method \"poly9\", not one of linear, "
-                         "log, poly2, poly3, poly4, poly5, poly, zigzag.")},
+         std::string(damaged) +
+             "\"settings\".\"show\" names the method \"poly9\", not one of " + everyName + "."},
         {changed("\"poly\"", "\"log\""),
          damaged + std::string("\"settings\".\"show\" lists \"log\" twice.")},
         {changed("\"band\": true", "\"band\": \"yes\""),
@@ -166,8 +169,8 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
         {changed("\"degree\": \"6\",", ""),
          damaged + std::string("\"settings\".\"degree\" is missing.")},
         {changed("\"bandOf\": \"linear\"", "\"bandOf\": \"band\""),
-         damaged + std::string("\"settings\".\"bandOf\" names the method \"band\", not one of "
-                               "linear, log, poly2, poly3, poly4, poly5, poly, zigzag.")},
+         damaged + std::string("\"settings\".\"bandOf\" names the method \"band\", not one of ") +
+             everyName + "."},
         {changed("\"uncertainty\": \"curve\"", "\"uncertainty\": \"reading\""),
          damaged + std::string("\"settings\".\"uncertainty\" is \"reading\", not one of "
                                "\"curve\", \"new\".")},
@@ -185,12 +188,7 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged +
              std::string("\"settings\".\"correctWith\" names the method \"poly9\", not one "
                          "of ") +
-             [] {
-                 std::string names;
-                 for (const FitMethod& m : fitMethods())
-                     names += m.name + std::string(", ");
-                 return names + "best.";
-             }()},
+             everyName + ", best."},
         {changed("\"maxGap\": null", "\"maxGap\": 0"),
          damaged + std::string("\"settings\".\"maxGap\" is 0, not above 0.")},
         {changed("\"value\": 1000", "\"value\": 0"),

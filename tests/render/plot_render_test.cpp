@@ -161,7 +161,8 @@ TEST(PlotRender, ReducedDrawingShowsThePixelsOfTheFullOne)
     } const tables[] = {{1, true}, {5, true}, {5, false}};  // 30000 or 6000 bars; 6000 squares
     for (const Table& t : tables) {
         State s = kalibrix::test::startedState();
-        std::fill(s.settings.show.begin(), s.settings.show.end(), kTicked);
+        for (const FitMethod& m : fitMethods())
+            s.settings.show[m.name] = kTicked;
         DataTable table;
         for (int x = t.step; x <= kMaxX; x += t.step) {
             const double u = x / double(kMaxX);

@@ -75,7 +75,7 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
 
     State demo = test::startedState();
     demo.table().rejFlag[15] = 1;
-    demo.settings.show[test::method("poly")] = kTicked;
+    demo.settings.show["poly"] = kTicked;
     demo.settings.degreeText = "2";
     demo.settings.weightByErrors = true;  // the demonstration table has no errors
     demo.settings.uncertaintyKind = UncertaintyKind::Reading;

@@ -15,6 +15,7 @@
 #include "regwin/qt/message_boxes.h"
 #include "regwin/qt/plot_painter.h"
 #include "regwin/qt/plot_widget.h"
+#include "regwin/qt/results_grid.h"
 #include "regwin/qt/wrapping_buttons.h"
 #include "regwin/rejection.h"
 #include "regwin/run_split.h"
@@ -96,7 +97,6 @@ const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
 constexpr int kFontPixels = 11;         // the designed 8 pt at 96 dots per inch
 const QSize kSmallestWindow(320, 240);  // below this nothing can be read anyway
 constexpr double kRowHeight = 225;
-constexpr double kBoxSize = 240;
 // The run panel's height below the designed controls, in twips.
 constexpr double kRunPanelHeight = 2700;
 // The analytes panel's height above it, in twips: its headings and four analytes.
@@ -112,25 +112,6 @@ const QColor kPolyHeadingColour = designColour(0x00008000);
 const QColor kValueBackground = designColour(0x00FFFFFF);
 
 QColor colourOf(const std::optional<Rgb>& c) { return c ? QColor(c->r, c->g, c->b) : QColor(); }
-
-// The results grid: its headings, and the columns of the cells of a method's row.
-constexpr double kHeadingTop = 6720;
-struct GridColumn {
-    const char* heading;
-    double headingLeft, headingWidth;
-    double cellLeft, cellWidth;
-};
-constexpr GridColumn kGridColumns[kResultCells] = {{"a:", 6480, 600, 6240, 900},
-                                                   {"b:", 7560, 600, 7200, 1020},
-                                                   {"r^2:", 8400, 600, 8280, 780},
-                                                   {"Aver. diff.:", 9120, 900, 9120, 780},
-                                                   {"%:", 10080, 420, 9960, 600}};
-constexpr double kColLoo = 10560;  // the leave-one-out per cent, right of "%:"
-constexpr double kColShow = 10680 + kLooColumnWidth;
-constexpr double kColExport = 11160 + kLooColumnWidth;
-// The degree box stands a little above its row and is taller than a cell.
-constexpr double kDegreeBoxRaise = 30;
-constexpr double kDegreeBoxHeight = 315;
 
 QRect inFrame(const TwipsRect& r) { return toPixels(r); }
 
@@ -426,84 +407,105 @@ void RegWindow::buildControls()
 // One row per fit method, made from its row in the method table and the grid's columns.
 void RegWindow::buildResultsGrid()
 {
-    for (const GridColumn& c : kGridColumns) {
-        place(newCaption(m_canvas, QString::fromUtf8(c.heading), QColor()),
-              {c.headingLeft, kHeadingTop, c.headingWidth, kRowHeight});
+    for (int cell = 0; cell < kResultCells; ++cell) {
+        const GridColumn& c = gridColumn(cell);
+        if (c.heading)
+            place(newCaption(m_canvas, QString::fromUtf8(c.heading), QColor()),
+                  {c.headingLeft, kGridHeadingTop, c.headingWidth, kGridRowHeight});
     }
     place(newCaption(m_canvas, QStringLiteral("Show"), QColor()),
-          {10560 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
+          {showColumnLeft() - 120, kGridHeadingTop, 600, kGridRowHeight});
     place(newCaption(m_canvas, QStringLiteral("Export"), QColor()),
-          {11160 + kLooColumnWidth, kHeadingTop, 600, kRowHeight});
+          {exportColumnLeft(), kGridHeadingTop, 600, kGridRowHeight});
     m_looHeading = newCaption(m_canvas, QStringLiteral("LOO %:"), QColor());
     m_looHeading->setObjectName("lblLooHeading");
     m_looHeading->setToolTip(
         tr("Leave-one-out error: how far, in per cent of Y on average, each method misses a "
            "standard when it is fitted to the other standards; the smallest (bold) marks the "
            "method that predicts best."));
-    place(m_looHeading, {kColLoo + 45, kHeadingTop, kLooColumnWidth - 45, kRowHeight});
-    QLabel* polynomials =
-        newCaption(m_canvas, QStringLiteral("Polynomial regression"), kPolyHeadingColour);
-    polynomials->setWordWrap(true);
-    place(polynomials, {7080, 8250, 1200, 435});  // left of the polynomial rows
-
-    auto box = [this](const char* name, double left, double top, int value) {
-        auto* c = new QCheckBox(m_canvas);
-        c->setObjectName(QString::fromUtf8(name));
-        c->setCheckState(value == kTicked ? Qt::Checked
-                         : value == kGrey ? Qt::PartiallyChecked
-                                          : Qt::Unchecked);
-        place(c, {left, top, kBoxSize, kBoxSize});
-        return c;
-    };
+    place(m_looHeading,
+          {looColumnLeft() + 45, kGridHeadingTop, kLooColumnWidth - 45, kGridRowHeight});
 
     const std::span<const FitMethod> methods = fitMethods();
-    const Settings& settings = m_state.settings;
+    const std::vector<GridRow> rows = gridRows(methods);
     m_rows.resize(methods.size());
     for (std::size_t m = 0; m < methods.size(); ++m) {
         const FitMethod& method = methods[m];
-        const WindowRow& row = method.row;
-        const QColor colour = colourOf(row.colour);
-        if (row.caption)
-            place(newCaption(m_canvas, QString::fromUtf8(row.caption), colour),
-                  {row.captionLeft, row.top, row.captionWidth, kRowHeight});
-        MethodRow& controls = m_rows[m];
-        // A figure's cell: white, in the row's colour, its text never cut.
-        auto figure = [&](const QString& name, const TwipsRect& at) {
-            auto* l = newValueLabel<FittingLabel>(m_canvas, name, colour);
-            place(l, at);
-            return l;
-        };
-        for (int cell = 0; cell < kResultCells; ++cell) {
-            if (!row.cells[cell])
-                continue;
-            const GridColumn& column = kGridColumns[cell];
-            controls.cells[cell] = figure(QString::fromUtf8(row.cells[cell]),
-                                          {column.cellLeft, row.top, column.cellWidth, kRowHeight});
+        const GridRow& row = rows[m];
+        const QColor colour = colourOf(method.textColour);
+        const bool firstOfGroup =
+            method.group && (m == 0 || !methods[m - 1].group ||
+                             std::string_view(methods[m - 1].group) != method.group);
+        if (firstOfGroup) {
+            QLabel* heading = newCaption(m_canvas, QString::fromUtf8(method.group),
+                                         kPolyHeadingColour);
+            heading->setWordWrap(true);
+            place(heading, groupHeading(row));
         }
-        controls.loo = figure(QStringLiteral("lblLoo_%1").arg(method.name),
-                              {kColLoo, row.top, kLooColumnWidth - 90, kRowHeight});
-        controls.show =
-            box(row.showBox, kColShow, row.top, method.alwaysFitted ? kTicked : settings.show[m]);
-        controls.show->setEnabled(!method.alwaysFitted);
-        if (!row.caption) {
-            ComboBox1 = new ChoiceBox(m_canvas);
-            ComboBox1->setObjectName("ComboBox1");
-            place(ComboBox1,
-                  {row.captionLeft, row.top - kDegreeBoxRaise, row.captionWidth, kDegreeBoxHeight});
-            QFont bold = font();
-            bold.setBold(true);
-            ComboBox1->setFont(bold);
-            setTextColour(ComboBox1, colour);
-            // The degree may also be typed; the level box takes only its list items, so the
-            // level it shows is the one in force.
-            ComboBox1->setEditable(true);
-            ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-            ComboBox1->setCompleter(nullptr);  // typed text stays as typed
-        }
+        if (method.caption)
+            place(newCaption(m_canvas, QString::fromUtf8(method.caption), colour), row.caption);
+        else
+            buildDegreeBox(row.caption, colour);
+        buildMethodRow(m, row.top, colour);
     }
-    for (std::size_t m = 0; m < methods.size(); ++m)
-        m_rows[m].exported =
-            box(methods[m].row.exportBox, kColExport, methods[m].row.top, settings.exported[m]);
+}
+
+// The controls of method m's row at `top`: its figures' cells in `colour`, its
+// leave-one-out per cent and its Show and Export boxes, named after the method.
+void RegWindow::buildMethodRow(std::size_t m, double top, const QColor& colour)
+{
+    static constexpr const char* kCellNames[kResultCells] = {"a",   "b",    "rSquared",
+                                                             "edf", "diff", "diffPercent"};
+    const FitMethod& method = fitMethods()[m];
+    const QString name = QString::fromUtf8(method.name);
+    MethodRow& controls = m_rows[m];
+    // A figure's cell: white, in the row's colour, its text never cut.
+    auto figure = [&](const QString& cellName, const TwipsRect& at) {
+        auto* l = newValueLabel<FittingLabel>(m_canvas, cellName + u'_' + name, colour);
+        place(l, at);
+        return l;
+    };
+    for (int cell = 0; cell < kResultCells; ++cell) {
+        if (!method.figures[cell])
+            continue;
+        const GridColumn& column = gridColumn(cell);
+        controls.cells[cell] = figure(QString::fromUtf8(kCellNames[cell]),
+                                      {column.cellLeft, top, column.cellWidth, kGridRowHeight});
+    }
+    controls.loo =
+        figure(QStringLiteral("loo"), {looColumnLeft(), top, kLooColumnWidth - 90, kGridRowHeight});
+    const Settings& settings = m_state.settings;
+    auto box = [this](const QString& boxName, double left, double top, int value) {
+        auto* c = new QCheckBox(m_canvas);
+        c->setObjectName(boxName);
+        c->setCheckState(value == kTicked ? Qt::Checked
+                         : value == kGrey ? Qt::PartiallyChecked
+                                          : Qt::Unchecked);
+        place(c, {left, top, kGridBoxSize, kGridBoxSize});
+        return c;
+    };
+    controls.show = box(QStringLiteral("show_") + name, showColumnLeft(), top,
+                        method.alwaysFitted ? kTicked : boxOf(settings.show, method.name));
+    controls.show->setEnabled(!method.alwaysFitted);
+    controls.exported =
+        box(QStringLiteral("export_") + name, exportColumnLeft(), top, boxOf(settings.exported, method.name));
+}
+
+// The degree box of the chosen-degree polynomial, in place of its caption.
+void RegWindow::buildDegreeBox(const TwipsRect& at, const QColor& colour)
+{
+    ComboBox1 = new ChoiceBox(m_canvas);
+    ComboBox1->setObjectName("ComboBox1");
+    place(ComboBox1, at);
+    QFont bold = font();
+    bold.setBold(true);
+    ComboBox1->setFont(bold);
+    setTextColour(ComboBox1, colour);
+    // The degree may also be typed; the level box takes only its list items, so the
+    // level it shows is the one in force.
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setCompleter(nullptr);  // typed text stays as typed
 }
 
 // What every control does, in its tooltip.
@@ -546,6 +548,8 @@ void RegWindow::setToolTips()
     cmdRestore->setToolTip(tr("Take back every rejection"));
 
     const char* cellTips[kResultCells] = {"a (intercept) of %1", "b (slope) of %1", "r² of %1",
+                                          "Effective degrees of freedom of %1: the trace of "
+                                          "its hat matrix",
                                           "Average difference between data and %1",
                                           "Average difference between data and %1, in per "
                                           "cent of Y"};
@@ -579,12 +583,12 @@ void RegWindow::connectHandlers()
         QCheckBox* show = m_rows[m].show;
         if (show->isEnabled())
             connect(show, &QCheckBox::stateChanged, this, [this, &settings, m, show] {
-                settings.show[m] = checkValue(show);
+                settings.show[fitMethods()[m].name] = checkValue(show);
                 A_PLOT();
             });
         QCheckBox* exported = m_rows[m].exported;
         connect(exported, &QCheckBox::stateChanged, this, [this, &settings, m, exported] {
-            settings.exported[m] = checkValue(exported);
+            settings.exported[fitMethods()[m].name] = checkValue(exported);
             refreshTitle();
         });
     }
@@ -875,7 +879,7 @@ void RegWindow::showBandChoice()
     cboBandOf->clear();
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < methods.size(); ++m)
-        if (methods[m].alwaysFitted || ticked(m_state.settings.show[m]))
+        if (isShown(methods[m], m_state.settings))
             cboBandOf->addItem(
                 QString::fromStdString(methodCaption(methods[m], m_state.settings.degreeText)),
                 QString::fromUtf8(methods[m].name));
@@ -1141,9 +1145,10 @@ void RegWindow::cmdCopy_Click()
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(QString::fromStdString(text));
-    std::size_t methods = 0;
-    for (const int exported : m_state.settings.exported)
-        methods += ticked(exported) ? 1 : 0;
+    const std::size_t methods = static_cast<std::size_t>(
+        std::ranges::count_if(fitMethods(), [this](const FitMethod& method) {
+            return isExported(method, m_state.settings);
+        }));
     const auto copied = std::count_if(m_state.analytes.begin(), m_state.analytes.end(),
                                       [](const Analyte& a) { return a.table.anyValue(); });
     // The copy holds the fits of the last run: marks made since are not in it yet.
@@ -1451,8 +1456,8 @@ void RegWindow::showSettings()
     const std::span<const FitMethod> methods = fitMethods();
     for (std::size_t m = 0; m < m_rows.size(); ++m) {
         if (!methods[m].alwaysFitted)
-            check(m_rows[m].show, settings.show[m]);
-        check(m_rows[m].exported, settings.exported[m]);
+            check(m_rows[m].show, boxOf(settings.show, methods[m].name));
+        check(m_rows[m].exported, boxOf(settings.exported, methods[m].name));
     }
     check(chkConf, settings.showBand);
     for (QCheckBox* box : {chkWeight, chkExportUnc}) {

@@ -74,7 +74,7 @@ private:
     };
     // The controls of one method's row in the results grid.
     struct MethodRow {
-        std::array<FittingLabel*, 5> cells{};  // a, b, r^2, Aver. diff., %; nullptr: no cell
+        std::array<FittingLabel*, kResultCells> cells{};  // by ResultCell; nullptr: no cell
         FittingLabel* loo = nullptr;           // the leave-one-out per cent
         QCheckBox* show = nullptr;
         QCheckBox* exported = nullptr;
@@ -82,6 +82,8 @@ private:
 
     void buildControls();
     void buildResultsGrid();
+    void buildMethodRow(std::size_t m, double top, const QColor& colour);
+    void buildDegreeBox(const TwipsRect& at, const QColor& colour);
     void setToolTips();
     void place(QWidget* widget, const TwipsRect& designed, Growth growth = Growth::Fixed);
     void layoutControls();

@@ -57,7 +57,7 @@ QFont fontOf(double points, bool bold = false)
 // A method's name in the report: its row of the summary, or its caption in the window.
 QString methodLabel(const FitMethod& m, const std::string& degree)
 {
-    const QString label = qstr(withDegree(m.summaryRow ? m.summaryRow : m.row.caption, degree));
+    const QString label = qstr(withDegree(m.summaryRow ? m.summaryRow : m.caption, degree));
     return std::string_view(m.name).starts_with("poly") ? QStringLiteral("Polynomial ") + label
                                                         : label;
 }
@@ -184,7 +184,7 @@ void resultsTable(Sheet& sheet, const RunResults& results, const Captions& c)
     p.setPen(Qt::black);
     row(0, false);
     for (std::size_t m = 0; m < methods.size(); ++m) {
-        const std::optional<Rgb>& colour = methods[m].row.colour;
+        const std::optional<Rgb>& colour = methods[m].textColour;
         p.setPen(colour ? QColor(colour->r, colour->g, colour->b) : QColor(Qt::black));
         row(m + 1, results.bestPredictor == m);
     }
@@ -221,13 +221,12 @@ void listing(Sheet& sheet, const QString& heading, const std::string& text)
     sheet.skip(double(rows) * lineHeight);
 }
 
-QString methodsTicked(const std::vector<int>& values, const std::string& degree)
+QString methodsTicked(const MethodBoxes& values, const std::string& degree)
 {
-    const std::span<const FitMethod> methods = fitMethods();
     QStringList names;
-    for (std::size_t m = 0; m < methods.size() && m < values.size(); ++m)
-        if (ticked(values[m]))
-            names.append(methodLabel(methods[m], degree));
+    for (const FitMethod& method : fitMethods())
+        if (ticked(boxOf(values, method.name)))
+            names.append(methodLabel(method, degree));
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 

@@ -368,7 +368,7 @@ void RunPanel::showSettings()
         cboCorrectWith->addItem(tr("best"), QStringLiteral("best"));
         const std::span<const FitMethod> methods = fitMethods();
         for (std::size_t m = 0; m < methods.size(); ++m)
-            if (methods[m].alwaysFitted || ticked(settings.show[m]))
+            if (isShown(methods[m], settings))
                 cboCorrectWith->addItem(
                     QString::fromStdString(methodCaption(methods[m], settings.degreeText)),
                     QString::fromUtf8(methods[m].name));

@@ -1,6 +1,8 @@
 #include "regwin/qt/window_layout.h"
 
+#include "fit/method_table.h"
 #include "regwin/plot_scale.h"
+#include "regwin/qt/results_grid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +17,10 @@ constexpr double kListingRight = kListingLeft + 2655 + 120;
 constexpr double kListingRoom = kListingRight - kDesignedClientWidth;
 
 int pixels(double twips) { return designedPixels(twips); }
+
+// The designed area's height: more than designed when the method table has more rows than
+// the designed grid holds.
+double designedHeight() { return designedHeightFor(gridRows(fitMethods())); }
 
 // pict1 within pict2, in pict2's twips.
 TwipsRect pict1InPict2(const PlotDisplay& plot)
@@ -44,19 +50,19 @@ Extra extraFor(const PlotDisplay& plot, QSize size)
 
 QSize designedClientSize()
 {
-    return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight + kStatusLineHeight)};
+    return {pixels(kDesignedClientWidth), pixels(designedHeight() + kStatusLineHeight)};
 }
 
 QSize designedControlsSize()
 {
-    return {pixels(kDesignedClientWidth), pixels(kDesignedClientHeight)};
+    return {pixels(kDesignedClientWidth), pixels(designedHeight())};
 }
 
 QSize smallestControlsSize()
 {
     const TwipsRect plot = PlotDisplay{}.pict2Rect;
     return {pixels(kDesignedClientWidth),
-            pixels(kDesignedClientHeight - kPlotShrink * (plot.top + plot.height))};
+            pixels(designedHeight() - kPlotShrink * (plot.top + plot.height))};
 }
 
 QRect toPixels(const TwipsRect& r)
@@ -72,7 +78,7 @@ QRect placeInWindow(const TwipsRect& designed, Growth growth, QSize client)
     const double plotBottom = plot.top + plot.height;
     const double extraWidth = std::max(0.0, client.width() * kTwips - kDesignedClientWidth);
     const double extraHeight =
-        std::max(-kPlotShrink * plotBottom, client.height() * kTwips - kDesignedClientHeight);
+        std::max(-kPlotShrink * plotBottom, client.height() * kTwips - designedHeight());
     const double plotWidth = extraWidth - std::min(extraWidth, kListingRoom);
 
     TwipsRect r = designed;

@@ -15,6 +15,7 @@ inline constexpr double kLooColumnWidth = 690;
 // The regression window's client area as designed, in twips.
 inline constexpr double kDesignedClientWidth = 12825 + kLooColumnWidth;
 inline constexpr double kListingLeft = 12840 + kLooColumnWidth;  // Label2, the parameter listing
+// The height of the designed area with the designed results grid; more rows take more.
 inline constexpr double kDesignedClientHeight = 9795;
 
 // The status line below the designed area, and its height in twips.

@@ -53,20 +53,20 @@
 // By default each case runs 7 times and only the median is printed; any --benchmark_*
 // option given on the command line takes precedence over these defaults.
 
-#include "app/memory.h"
-#include "app/app_path.h"
-#include "app/startup.h"
-#include "fit/data_stat.h"
-#include "fit/leave_one_out.h"
-#include "fit/smoothing_fit.h"
-#include "regwin/number_format.h"
-#include "regwin/driver.h"
-#include "regwin/export.h"
-#include "regwin/paste_table.h"
-#include "regwin/plot.h"
-#include "regwin/samples.h"
-#include "regwin/qt/plot_painter.h"
-#include "regwin/qt/report.h"
+#include "startup/memory.h"
+#include "startup/app_path.h"
+#include "startup/startup.h"
+#include "engine/data_stat.h"
+#include "engine/leave_one_out.h"
+#include "engine/smoothing_fit.h"
+#include "run/number_format.h"
+#include "run/driver.h"
+#include "run/export.h"
+#include "run/paste_table.h"
+#include "run/plot.h"
+#include "run/samples.h"
+#include "render/plot_painter.h"
+#include "render/report.h"
 
 #include <benchmark/benchmark.h>
 

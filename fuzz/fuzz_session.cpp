@@ -23,17 +23,17 @@
 //     line holds the names of the analytes with values, each at the start of its block.
 // A violated check aborts, which libFuzzer reports as a finding.
 
-#include "app/startup.h"
-#include "app/student_file.h"
+#include "startup/startup.h"
+#include "startup/student_file.h"
 #include "fuzz_support.h"
-#include "fit/method_table.h"
-#include "regwin/captions.h"
-#include "regwin/driver.h"
-#include "regwin/export.h"
-#include "regwin/paste_table.h"
-#include "regwin/rejection.h"
-#include "regwin/run_split.h"
-#include "regwin/status_text.h"
+#include "engine/method_table.h"
+#include "run/captions.h"
+#include "run/driver.h"
+#include "run/export.h"
+#include "run/paste_table.h"
+#include "run/rejection.h"
+#include "run/run_split.h"
+#include "run/status_text.h"
 
 #include <QLocale>
 

@@ -6,10 +6,10 @@
 // session that saves to the very same bytes. A violated check aborts, which libFuzzer
 // reports as a finding.
 
-#include "app/student_file.h"
+#include "startup/student_file.h"
 #include "fuzz_support.h"
-#include "regwin/driver.h"
-#include "regwin/session.h"
+#include "run/driver.h"
+#include "run/session.h"
 
 #include <cstdint>
 #include <cstdio>

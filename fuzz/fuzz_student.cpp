@@ -4,7 +4,7 @@
 // positive, increasing along each row and not increasing down each column; otherwise the
 // error names the file ("student.dat: ...").
 
-#include "app/student_file.h"
+#include "startup/student_file.h"
 
 #include <cmath>
 #include <cstdint>

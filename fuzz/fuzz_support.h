@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/student_file.h"
+#include "startup/student_file.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // KALIBRIX: loads the t table and opens the regression window with the demonstration table.
-#include "app/memory.h"
-#include "app/app_path.h"
-#include "app/startup.h"
+#include "startup/memory.h"
+#include "startup/app_path.h"
+#include "startup/startup.h"
 #include "model/user_message.h"
-#include "regwin/qt/reg_window.h"
+#include "window/reg_window.h"
 
 #include <QApplication>
 #include <QMessageBox>

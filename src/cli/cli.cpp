@@ -7,7 +7,7 @@
 #include "cli/output_text.h"
 #include "cli/run_setup.h"
 #include "cli/settings_options.h"
-#include "regwin/driver.h"
+#include "run/driver.h"
 
 #include <QCommandLineParser>
 

@@ -2,9 +2,9 @@
 
 #include "model/run_results.h"
 #include "model/student_table.h"
-#include "regwin/display_list.h"
-#include "regwin/number_format.h"
-#include "regwin/state.h"
+#include "run/display_list.h"
+#include "run/number_format.h"
+#include "run/state.h"
 
 #include <QLocale>
 #include <QSize>

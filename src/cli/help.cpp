@@ -2,7 +2,7 @@
 
 #include "cli/messages.h"
 #include "cli/settings_options.h"
-#include "fit/method_table.h"
+#include "engine/method_table.h"
 
 #include <span>
 #include <string>

@@ -2,10 +2,10 @@
 
 #include "cli/messages.h"
 #include "cli/settings_options.h"
-#include "regwin/paste_table.h"
-#include "regwin/run_split.h"
-#include "regwin/session.h"
-#include "regwin/status_text.h"
+#include "run/paste_table.h"
+#include "run/run_split.h"
+#include "run/session.h"
+#include "run/status_text.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
-#include "regwin/state.h"
+#include "run/state.h"
 
 #include <QCommandLineParser>
 

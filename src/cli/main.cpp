@@ -1,9 +1,9 @@
-#include "app/memory.h"
-#include "app/app_path.h"
-#include "app/student_file.h"
+#include "startup/memory.h"
+#include "startup/app_path.h"
+#include "startup/student_file.h"
 #include "cli/cli.h"
-#include "regwin/qt/plot_painter.h"
-#include "regwin/qt/report.h"
+#include "render/plot_painter.h"
+#include "render/report.h"
 
 #include <QGuiApplication>
 

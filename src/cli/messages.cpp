@@ -1,7 +1,7 @@
 #include "cli/messages.h"
 
-#include "fit/weights.h"
-#include "regwin/driver.h"
+#include "engine/weights.h"
+#include "run/driver.h"
 
 namespace kalibrix::cli {
 

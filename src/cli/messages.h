@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "model/user_message.h"
-#include "regwin/state.h"
+#include "run/state.h"
 
 #include <string>
 

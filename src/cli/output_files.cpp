@@ -1,8 +1,8 @@
 #include "cli/output_files.h"
 
 #include "cli/messages.h"
-#include "regwin/driver.h"
-#include "regwin/session.h"
+#include "run/driver.h"
+#include "run/session.h"
 
 #include <QList>
 #include <QString>

@@ -3,8 +3,8 @@
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "cli/run_setup.h"
-#include "regwin/number_format.h"
-#include "regwin/state.h"
+#include "run/number_format.h"
+#include "run/state.h"
 
 #include <cstddef>
 #include <string>

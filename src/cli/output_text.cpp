@@ -1,9 +1,9 @@
 #include "cli/output_text.h"
 
 #include "cli/cli.h"
-#include "regwin/export.h"
-#include "regwin/residuals.h"
-#include "regwin/samples.h"
+#include "run/export.h"
+#include "run/residuals.h"
+#include "run/samples.h"
 
 #include <algorithm>
 

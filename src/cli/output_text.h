@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/command_line.h"
-#include "regwin/number_format.h"
-#include "regwin/state.h"
+#include "run/number_format.h"
+#include "run/state.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "cli/run_setup.h"
 
 #include "cli/messages.h"
-#include "regwin/known_values.h"
-#include "regwin/run_split.h"
+#include "run/known_values.h"
+#include "run/run_split.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/command_line.h"
-#include "regwin/state.h"
+#include "run/state.h"
 
 #include <cstddef>
 #include <string>

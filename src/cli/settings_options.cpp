@@ -2,9 +2,9 @@
 
 #include "cli/command_line.h"
 #include "cli/messages.h"
-#include "fit/method_table.h"
-#include "regwin/known_values.h"
-#include "regwin/session.h"
+#include "engine/method_table.h"
+#include "run/known_values.h"
+#include "run/session.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 #include "cli/cli.h"
 
-#include "fit/method_table.h"
-#include "regwin/captions.h"
-#include "regwin/rounding.h"
-#include "regwin/samples.h"
+#include "engine/method_table.h"
+#include "run/captions.h"
+#include "run/rounding.h"
+#include "run/samples.h"
 
 #include <span>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The export and the summary of a few tables with every method, byte for byte as they were
 // when each method's figures had been checked against independent computations: whatever
 // is reshaped inside, what the user copies and reads stays the same.
-#include "app/student_file.h"
+#include "startup/student_file.h"
 #include "cli/cli.h"
 
 #include <gtest/gtest.h>

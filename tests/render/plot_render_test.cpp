@@ -1,6 +1,6 @@
-#include "regwin/driver.h"
-#include "regwin/plot_geometry.h"
-#include "regwin/qt/plot_painter.h"
+#include "run/driver.h"
+#include "run/plot_geometry.h"
+#include "render/plot_painter.h"
 #include "support/test_support.h"
 
 #include <algorithm>

@@ -1,14 +1,14 @@
 // The PDF report, read back as text by pdftotext: every figure the window shows for the run,
 // one page per analyte.
-#include "fit/method_table.h"
+#include "engine/method_table.h"
 #include "model/version.h"
-#include "regwin/captions.h"
-#include "regwin/driver.h"
-#include "regwin/paste_table.h"
-#include "regwin/qt/report.h"
-#include "regwin/residuals.h"
-#include "regwin/rounding.h"
-#include "regwin/samples.h"
+#include "run/captions.h"
+#include "run/driver.h"
+#include "run/paste_table.h"
+#include "render/report.h"
+#include "run/residuals.h"
+#include "run/rounding.h"
+#include "run/samples.h"
 #include "support/test_support.h"
 
 #include <QFileInfo>

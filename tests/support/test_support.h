@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/startup.h"
-#include "fit/data_stat.h"
-#include "fit/method_table.h"
+#include "startup/startup.h"
+#include "engine/data_stat.h"
+#include "engine/method_table.h"
 #include "model/data_table.h"
 
 #include <gtest/gtest.h>

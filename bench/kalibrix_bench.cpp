@@ -2,9 +2,9 @@
 // and at a tenth and a hundredth of that size so that the growth shows.
 //
 // Every case but "import refused" takes nData = 300, 3000 and 30000 (the largest X):
-//   import       Paste_Table of a 3-column text (CR LF) with a standard at every 5th
+//   import       parseTable of a 3-column text (CR LF) with a standard at every 5th
 //                position, so 60, 600 and 6000 lines (6000 is the most a paste takes);
-//   import refused  Paste_Table under a German locale of the largest text it takes, 6000
+//   import refused  parseTable under a German locale of the largest text it takes, 6000
 //                lines of 100 cells, each cell read both with the decimal point and in the
 //                locale ("-123.456e-07"), the last cell not a number;
 //   calculate    one plot-and-calculate without the picture, a standard at every position
@@ -239,10 +239,10 @@ void BM_Import(benchmark::State& st)
     const std::string text = pasteText(static_cast<int>(st.range(0)));
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     for (auto _ : st) {
-        PasteResult r = Paste_Table(text, locale);
+        PasteResult r = parseTable(text, locale);
         benchmark::DoNotOptimize(r.table);
     }
-    if (!Paste_Table(text, locale).table)
+    if (!parseTable(text, locale).table)
         st.SkipWithError("the text was refused");
     st.SetLabel(std::to_string(st.range(0) / kImportSpacing) + " lines");
 }
@@ -252,10 +252,10 @@ void BM_ImportRefused(benchmark::State& st)
     const std::string text = refusedImportText();
     const QLocale locale(QLocale::German, QLocale::Germany);
     for (auto _ : st) {
-        PasteResult r = Paste_Table(text, locale);
+        PasteResult r = parseTable(text, locale);
         benchmark::DoNotOptimize(r.message);
     }
-    const PasteResult r = Paste_Table(text, locale);
+    const PasteResult r = parseTable(text, locale);
     if (!r.message || r.message->text.find("\nLine 6000, cell 100: ") == std::string::npos)
         st.SkipWithError("the text was not refused at its last cell");
     st.SetLabel(std::to_string(text.size() / 1000) + " kB");
@@ -265,20 +265,22 @@ void BM_Calculate(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip);
+        RunReport r = plotAndCalculate(state, benchFormat(), Drawing::Skip);
         benchmark::DoNotOptimize(r);
     }
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
 }
 
 void BM_CalculateWithLoo(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute);
+        RunReport r =
+            plotAndCalculate(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute);
         benchmark::DoNotOptimize(r);
     }
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute),
+               st);
 }
 
 void BM_CalculateWeighted(benchmark::State& st)
@@ -286,10 +288,10 @@ void BM_CalculateWeighted(benchmark::State& st)
     State state = benchState(static_cast<int>(st.range(0)));
     state.settings.weightByErrors = true;
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Skip);
+        RunReport r = plotAndCalculate(state, benchFormat(), Drawing::Skip);
         benchmark::DoNotOptimize(r);
     }
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
     if (!state.results().fit(*methodNamed("linear"))->weighted)
         st.SkipWithError("the run was not weighted");
 }
@@ -300,16 +302,16 @@ void BM_Run(benchmark::State& st)
     State state = benchState(static_cast<int>(st.range(0)));
     state.settings.weightByErrors = Weighted;
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build, Loo);
+        RunReport r = plotAndCalculate(state, benchFormat(), Drawing::Build, Loo);
         benchmark::DoNotOptimize(r);
     }
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Build, Loo), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Build, Loo), st);
 }
 
 void BM_DisplayList(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
     for (auto _ : st) {
         PlotDisplay plot = buildPlot(state, benchFormat());
         benchmark::DoNotOptimize(plot);
@@ -319,7 +321,7 @@ void BM_DisplayList(benchmark::State& st)
 void BM_Paint(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Build), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Build), st);
     QImage image(kImageSize, QImage::Format_RGB32);
     for (auto _ : st) {
         paintInto(image, state.plot);
@@ -332,7 +334,7 @@ void BM_Replot(benchmark::State& st)
     State state = benchState(static_cast<int>(st.range(0)));
     QImage image(kImageSize, QImage::Format_RGB32);
     for (auto _ : st) {
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build);
+        RunReport r = plotAndCalculate(state, benchFormat(), Drawing::Build);
         benchmark::DoNotOptimize(r);
         paintInto(image, state.plot);
         benchmark::ClobberMemory();
@@ -345,14 +347,14 @@ void BM_Export(benchmark::State& st)
     State state = benchState(static_cast<int>(st.range(0)));
     state.settings.exportUncertainties = withUncertainties;
     state.settings.uncertaintyKind = UncertaintyKind::Reading;  // the line's "±" too
-    requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+    requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
     std::size_t bytes = 0;
     for (auto _ : st) {
         // A fresh run before each export, as kalibrix-cli and the window have: the factorisations
         // the uncertainties make on the first X asked are timed, and both cases find the memory
         // as a run leaves it (without the run the export alone would keep reusing its own pages).
         st.PauseTiming();
-        requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+        requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
         st.ResumeTiming();
         std::string text = exportText(state, benchFormat());
         bytes = text.size();
@@ -367,7 +369,7 @@ void BM_Uncertainty(benchmark::State& st)
     const int column = *state.settings.level + 1;
     for (auto _ : st) {
         st.PauseTiming();
-        requireRun(A_PLOT(state, benchFormat(), Drawing::Skip), st);
+        requireRun(plotAndCalculate(state, benchFormat(), Drawing::Skip), st);
         st.ResumeTiming();
         double sum = 0;
         for (const std::optional<FitResult>& fit : state.results().fits) {
@@ -389,13 +391,14 @@ void BM_Analytes(benchmark::State& st)
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     State state = benchState(1);
     for (auto _ : st) {
-        PasteResult pasted = Paste_Table(text, locale);
+        PasteResult pasted = parseTable(text, locale);
         if (!pasted.table) {
             st.SkipWithError("the text was refused");
             return;
         }
         state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
-        RunReport r = A_PLOT(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
+        RunReport r =
+            plotAndCalculate(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
         std::string out = exportText(state, benchFormat());
         benchmark::DoNotOptimize(r);
         benchmark::DoNotOptimize(out);
@@ -410,13 +413,13 @@ void BM_Report(benchmark::State& st)
     State state = benchState(1);
     state.settings = defaultSettings();  // as kalibrix-cli --report draws it
     state.settings.level = kDefaultLevel;
-    PasteResult pasted = Paste_Table(text, QLocale(QLocale::English, QLocale::UnitedStates));
+    PasteResult pasted = parseTable(text, QLocale(QLocale::English, QLocale::UnitedStates));
     if (!pasted.table) {
         st.SkipWithError("the text was refused");
         return;
     }
     state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named);
-    A_PLOT(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
+    plotAndCalculate(state, benchFormat(), Drawing::Build, LeaveOneOutErrors::Compute);
     const QTemporaryDir dir;
     const std::filesystem::path file = dir.filePath(QStringLiteral("report.pdf")).toStdString();
     const QDateTime when(QDate(2024, 5, 17), QTime(9, 41));
@@ -483,7 +486,8 @@ void BM_RunOutput(benchmark::State& st)
     std::size_t bytes = 0;
     for (auto _ : st) {
         st.PauseTiming();
-        requireRun(A_PLOT(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
+        requireRun(
+            plotAndCalculate(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
         st.ResumeTiming();
         std::string text =
             Samples ? samplesText(state, benchFormat()) : exportText(state, benchFormat());
@@ -502,7 +506,7 @@ void BM_SmoothingSpline(benchmark::State& st)
     for (int x = 5; x <= nData; x += 5)
         table.y[static_cast<size_t>(x)] = driftValue(x, noise);
     table.nData = nData;
-    const DataStats stats = Data_Stat(table, true);
+    const DataStats stats = computeDataStats(table, true);
     for (auto _ : st) {
         const FitInput input{table, stats, state.student, state.settings};
         const FitOutcome fit = fitSmoothingSpline(input);

@@ -367,7 +367,7 @@ void checkExport(const std::string& text, int nData, const std::string& title)
 
 void run(State& state, const NumberFormat& fmt, LeaveOneOutErrors loo = LeaveOneOutErrors::Skip)
 {
-    const RunReport report = A_PLOT(state, fmt, Drawing::Build, loo);
+    const RunReport report = plotAndCalculate(state, fmt, Drawing::Build, loo);
     check(report.ran, "the run took place");
     for (const Analyte& analyte : state.analytes) {
         checkCaptions(makeCaptions(analyte.results, fmt));
@@ -390,12 +390,12 @@ void click(State& state, std::uint8_t kind, std::uint8_t a, std::uint8_t b)
         while (x < t.nData && !t.hasValue(x))
             ++x;
         if (t.hasValue(x)) {
-            pict1_MouseDown(state, button, x, state.plot.toPict1Y(*t.y[x]));
+            clickOnPlot(state, button, x, state.plot.toPict1Y(*t.y[x]));
             return;
         }
     }
     const UserScale& s = state.plot.pict1Scale;
-    pict1_MouseDown(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
+    clickOnPlot(state, button, s.left + s.width * a / 255.0, s.top + s.height * b / 255.0);
 }
 
 // Another standard of a run, as the window's "Standard" list chooses it: its analytes replace
@@ -427,7 +427,7 @@ void pasteRound(State& state, const Header& h, std::string_view text, const QLoc
                 const NumberFormat& fmt)
 {
     const State before = state;
-    PasteResult pasted = Paste_Table(text, locale);
+    PasteResult pasted = parseTable(text, locale);
     check(pasted.table.has_value() != pasted.message.has_value(), "a table or a message");
     const bool accepted = pasted.table.has_value();
     if (accepted) {

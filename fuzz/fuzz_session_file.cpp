@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!state)
         return 0;
     const NumberFormat fmt;
-    check(A_PLOT(*state, fmt, Drawing::Build, LeaveOneOutErrors::Compute).ran,
+    check(plotAndCalculate(*state, fmt, Drawing::Build, LeaveOneOutErrors::Compute).ran,
           "the run took place");
     const std::string saved = sessionText(*state);
     std::optional<State> again = opened(saved);

@@ -49,14 +49,14 @@ bool needsLeaveOneOut(const CliOptions& options, const Settings& settings)
 void runFits(State& state, const CliOptions& options, const NumberFormat& fmt)
 {
     if (options.rejections.suggested) {
-        A_PLOT(state, fmt, Drawing::Skip, LeaveOneOutErrors::Compute);
+        plotAndCalculate(state, fmt, Drawing::Skip, LeaveOneOutErrors::Compute);
         for (Analyte& analyte : state.analytes)
             for (int x : analyte.results.suggested)
                 analyte.table.rejFlag[static_cast<size_t>(x)] = 1;
     }
-    A_PLOT(state, fmt, Drawing::Skip,
-           needsLeaveOneOut(options, state.settings) ? LeaveOneOutErrors::Compute
-                                                     : LeaveOneOutErrors::Skip);
+    plotAndCalculate(state, fmt, Drawing::Skip,
+                     needsLeaveOneOut(options, state.settings) ? LeaveOneOutErrors::Compute
+                                                               : LeaveOneOutErrors::Skip);
 }
 
 // The run of a command line, its messages gathered in `result`.

@@ -69,7 +69,7 @@ std::string usageText();
 std::string summaryText(const State& state, const NumberFormat& fmt);
 
 // Reads the open file `fd` to its end, or only as far as the paste limits allow (the text
-// kept then ends just past them, for Paste_Table to refuse), so that an endless input is
+// kept then ends just past them, for parseTable to refuse), so that an endless input is
 // refused without being read whole. Returns nullopt and the reason in `error` on failure.
 std::optional<std::string> readTable(int fd, std::string& error);
 

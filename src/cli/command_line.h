@@ -69,8 +69,8 @@ struct CliOptions {
     std::optional<std::string> report;      // --report's file name
     OutputText output = OutputText::Export;
     std::optional<std::vector<std::string>> analytes;  // --analyte's names, in its order
-    std::optional<std::string> needsRunTable;  // the first option given that needs one
-    bool standardGiven = false;                // --standard
+    std::optional<std::string> needsRunTable;          // the first option given that needs one
+    bool standardGiven = false;                        // --standard
 };
 
 // Sets up the parser with every option of kalibrix-cli.

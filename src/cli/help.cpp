@@ -35,7 +35,8 @@ whatever their encoding.
 )";
 
 // The options after --show and --export: how the run is fitted and corrected.
-constexpr std::string_view kFitOptions = R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
+constexpr std::string_view kFitOptions =
+    R"(  --degree TEXT   degree of "poly", as typed into the window. Default: 6
   --level L       confidence level in per cent: 80, 90, 95, 98, 99 or 99.8.
                   Default: 95
   --uncertainty K after each exported method's value, its half-width at the
@@ -89,7 +90,8 @@ constexpr std::string_view kFitOptions = R"(  --degree TEXT   degree of "poly", 
 )";
 
 // The options of what is written.
-constexpr std::string_view kOutputOptions = R"(  --samples       write the corrected samples of a run table instead of the
+constexpr std::string_view kOutputOptions =
+    R"(  --samples       write the corrected samples of a run table instead of the
                   export (see Samples below).
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
@@ -133,7 +135,8 @@ constexpr std::string_view kOutputOptions = R"(  --samples       write the corre
 )";
 
 // The summary's first rows; the rest comes from the method table.
-constexpr std::string_view kSummaryHelp = R"(Summary (tab-separated, LF line ends, an empty cell means no result; of a
+constexpr std::string_view kSummaryHelp =
+    R"(Summary (tab-separated, LF line ends, an empty cell means no result; of a
 named table every row starts with the analyte's name, under "Analyte"):
   Row  a  b  r^2  Aver. diff.  %  LOO  LOO %  (and with --weights errors MSWD,
                   empty where the fit was not weighted; with the smoothing

@@ -116,7 +116,7 @@ void takeSession(State& state, const std::string& contents, const std::string& n
 void takeTable(State& state, std::string contents, const Input& input, const QLocale& locale,
                std::string& err)
 {
-    PasteResult pasted = Paste_Table(contents, locale);
+    PasteResult pasted = parseTable(contents, locale);
     if (pasted.message)
         appendMessage(err, *pasted.message);
     if (!pasted.table)
@@ -124,8 +124,8 @@ void takeTable(State& state, std::string contents, const Input& input, const QLo
     if (const auto refusal = takePastedStandard(*pasted.table, state.settings.standardPattern))
         throw UsageError{"--standard: " + *refusal};
     if (pasted.table->notes.any())  // what the window's status line says after the paste
-        err += std::string(kProgram) + ": " + input.name() + ": " +
-               pasteNotesText(*pasted.table) + "\n";
+        err += std::string(kProgram) + ": " + input.name() + ": " + pasteNotesText(*pasted.table) +
+               "\n";
     state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named,
                           std::move(pasted.table->run));
     state.source = {std::move(contents), locale.name().toStdString(), input.name()};

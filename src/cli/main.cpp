@@ -50,7 +50,7 @@ try {
     QGuiApplication app(qtArgc, argv);
     const kalibrix::cli::CliResult result = kalibrix::cli::runCli(
         arguments,
-        {[] { return kalibrix::Load_Student(kalibrix::studentFolder(kalibrix::appPath())); },
+        {[] { return kalibrix::loadStudentTable(kalibrix::studentFolder(kalibrix::appPath())); },
          kalibrix::cli::readStdin, QLocale::system(), writePlot, writeReport});
     return kalibrix::cli::emitResult(result, stdout, stderr);
 } catch (const std::bad_alloc&) {

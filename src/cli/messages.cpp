@@ -7,7 +7,8 @@ namespace kalibrix::cli {
 
 CliResult usageFailure(const std::string& text)
 {
-    return {kExitUsage, {},
+    return {kExitUsage,
+            {},
             std::string(kProgram) + ": " + text + "\nUsage: " + kProgram +
                 " [OPTIONS] [FILE]\nTry '" + kProgram + " --help' for more information.\n"};
 }

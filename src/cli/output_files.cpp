@@ -68,13 +68,12 @@ void refuseOneFileTwice(const State& state, const std::vector<OutputFile>& files
             if (!oneFile(files[j].file, files[i].file))
                 continue;
             const std::string& file = files[i].file;
-            throw UsageError{
-                std::string_view(files[i].option) == files[j].option
-                    ? "--plot: analytes '" + state.analytes[files[j].analyte].name + "' and '" +
-                          state.analytes[files[i].analyte].name + "' would both be drawn into " +
-                          file
-                    : std::string(files[j].option) + " and " + files[i].option +
-                          " name one file: " + file};
+            throw UsageError{std::string_view(files[i].option) == files[j].option
+                                 ? "--plot: analytes '" + state.analytes[files[j].analyte].name +
+                                       "' and '" + state.analytes[files[i].analyte].name +
+                                       "' would both be drawn into " + file
+                                 : std::string(files[j].option) + " and " + files[i].option +
+                                       " name one file: " + file};
         }
 }
 

@@ -125,8 +125,8 @@ void rejectInAnalyte(State& state, const std::string& name, int x)
     if (it == state.analytes.end())
         throw UsageError{"--reject: no analyte '" + name + "' among those fitted"};
     if (it->table.y[static_cast<std::size_t>(x)].value_or(0) <= 0)
-        throw UsageError{"--reject: " + name + " has no standard with Y > 0 at X = " +
-                         std::to_string(x)};
+        throw UsageError{"--reject: " + name +
+                         " has no standard with Y > 0 at X = " + std::to_string(x)};
     it->table.rejFlag[static_cast<std::size_t>(x)] = 1;
 }
 

@@ -128,9 +128,9 @@ void takeMethodOptions(const QCommandLineParser& parser, Settings& settings)
         methodList(parser, QStringLiteral("export"), exportNames());
     tickMethods(settings, shown, exported);
     if (shown)
-        settings.showBand =
-            std::find(shown->begin(), shown->end(), kBandName) != shown->end() ? kTicked
-                                                                               : kUnticked;
+        settings.showBand = std::find(shown->begin(), shown->end(), kBandName) != shown->end()
+                                ? kTicked
+                                : kUnticked;
 }
 
 // --zoom: the picture's axes on "Zoom".

@@ -8,8 +8,8 @@
 
 namespace kalibrix {
 
-std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, double a, double b,
-                                              double tValue)
+std::optional<ConfidenceBand> confidenceBand(const DataTable& table, int nOK, double a, double b,
+                                             double tValue)
 {
     ConfidenceBand band;
     band.tValue = tValue;

@@ -12,8 +12,8 @@ namespace kalibrix {
 // or no result when it is undefined (SSX of zero) or beyond the range of a double: where
 // it exists, halfWidth is finite at every X from 0 to nData, and above 0 wherever a point
 // lies off the line.
-std::optional<ConfidenceBand> Confidence_Calc(const DataTable& table, int nOK, double a, double b,
-                                              double tValue);
+std::optional<ConfidenceBand> confidenceBand(const DataTable& table, int nOK, double a, double b,
+                                             double tValue);
 
 // The band of the line weighted by 1 / err^2 over the fitted points x (each with an error
 // above 0; weights[k] = (unit / err)^2), evaluated from X = 0 to nData: t * sqrt(c) * sqrt(1 / sum w + (X - weighted mean X)^2 / weighted SSX), the

@@ -28,11 +28,11 @@ struct CorrectedValue {
 
 // What goes into one correction.
 struct CorrectionInput {
-    double reading = 0;                 // the sample's reading
-    std::optional<double> readingU;     // its own standard uncertainty (its error cell)
-    double standard = 0;                // S(X), the method's value at the sample's X
+    double reading = 0;                    // the sample's reading
+    std::optional<double> readingU;        // its own standard uncertainty (its error cell)
+    double standard = 0;                   // S(X), the method's value at the sample's X
     std::optional<Uncertainty> standardU;  // the method's uncertainty there (its curve part)
-    KnownValue known;                   // R and its standard uncertainty
+    KnownValue known;                      // R and its standard uncertainty
 };
 
 // Corrects one reading (first-order propagation of the three uncertainties in quadrature):

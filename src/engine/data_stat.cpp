@@ -2,7 +2,7 @@
 
 namespace kalibrix {
 
-DataStats Data_Stat(const DataTable& table, bool allData)
+DataStats computeDataStats(const DataTable& table, bool allData)
 {
     DataStats s;
     for (int x = 1; x <= table.nData; ++x) {

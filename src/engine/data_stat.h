@@ -7,6 +7,6 @@ namespace kalibrix {
 
 // Returns the counts of `table`. With allData, firstX/yMax/yMin cover every point that has
 // a value, rejected ones included (the plot keeps its scale); otherwise only points in use.
-DataStats Data_Stat(const DataTable& table, bool allData);
+DataStats computeDataStats(const DataTable& table, bool allData);
 
 }  // namespace kalibrix

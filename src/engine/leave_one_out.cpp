@@ -287,9 +287,9 @@ std::optional<LeverageBasis> LeastSquaresLoo::leverageBasis(int degree)
     LeverageBasis basis;
     basis.low = m_low;
     basis.high = m_high;
-    basis.takenOut.assign(m_takenOutFlat.begin(),
-                          m_takenOutFlat.begin() +
-                              static_cast<std::ptrdiff_t>(columns * (columns - 1) / 2));
+    basis.takenOut.assign(
+        m_takenOutFlat.begin(),
+        m_takenOutFlat.begin() + static_cast<std::ptrdiff_t>(columns * (columns - 1) / 2));
     basis.inverseLength.assign(m_inverseLength.begin(),
                                m_inverseLength.begin() + static_cast<std::ptrdiff_t>(columns));
     return basis;
@@ -407,7 +407,7 @@ LooErrors refitLeaveOneOut(const FitMethod& method, const FitInput& in, LooWorks
     for (std::size_t i = 0; i < workspace.x().size(); ++i) {
         const int x = static_cast<int>(workspace.x()[i]);
         without.rejFlag[static_cast<std::size_t>(x)] = 1;
-        const DataStats stats = Data_Stat(without, in.settings.allData);
+        const DataStats stats = computeDataStats(without, in.settings.allData);
         std::optional<double> predicted;
         if (stats.nOK >= method.minPoints) {
             const FitOutcome outcome = method.fit({without, stats, in.student, in.settings});

@@ -21,8 +21,8 @@ namespace kalibrix {
 // What the leverage at any t needs of the factorisation of one degree: the mapping of t
 // onto [-1, 1] and how each orthonormal column came out of the Chebyshev polynomial T_j.
 struct LeverageBasis {
-    double low = 0, high = 0;        // the smallest and largest t of the points
-    std::vector<double> takenOut;    // column j's amounts of columns 0..j-1, column by column
+    double low = 0, high = 0;           // the smallest and largest t of the points
+    std::vector<double> takenOut;       // column j's amounts of columns 0..j-1, column by column
     std::vector<double> inverseLength;  // 1 / the length each column was divided by
 
     // h(t) = sum_j q_j(t)^2; no result beyond a double.
@@ -57,12 +57,12 @@ private:
     std::optional<double> refitAt(std::size_t left, std::size_t columns) const;
 
     std::size_t m_n;
-    int m_yExponent;                 // the points' y are taken divided by 2^m_yExponent
-    double m_yUnit;                  // 2^m_yExponent
-    std::vector<double> m_scale;     // the row scales; empty: every row 1
-    double m_low = 0, m_high = 0;    // the smallest and largest t, mapped onto -1 and 1
-    std::vector<double> m_s;         // t mapped onto [-1, 1]
-    std::vector<double> m_chebyshev; // T_(j-1) and T_j at every point, pairwise
+    int m_yExponent;                       // the points' y are taken divided by 2^m_yExponent
+    double m_yUnit;                        // 2^m_yExponent
+    std::vector<double> m_scale;           // the row scales; empty: every row 1
+    double m_low = 0, m_high = 0;          // the smallest and largest t, mapped onto -1 and 1
+    std::vector<double> m_s;               // t mapped onto [-1, 1]
+    std::vector<double> m_chebyshev;       // T_(j-1) and T_j at every point, pairwise
     std::vector<std::vector<double>> m_q;  // the orthonormal columns
     // How each column came out of T_j: the amounts of the earlier columns taken out of it
     // (over both passes; those of column j follow those of column j - 1) and 1 / the
@@ -74,7 +74,7 @@ private:
     std::vector<double> m_leverage;  // sum of the squares of each row of the columns
     std::vector<std::vector<std::optional<double>>> m_errors;  // by degree
     std::vector<std::optional<double>> m_none;                 // for a degree beyond them
-    bool m_complete = false;         // no further column is independent of the others
+    bool m_complete = false;  // no further column is independent of the others
 };
 
 // The standards in use (X and Y in increasing X, with their errors) and the least-squares
@@ -116,8 +116,7 @@ LooErrors leastSquaresLoo(const FitInput& input, LooWorkspace& workspace, bool i
 
 // The leave-one-out errors of any method, found by fitting it again without each standard
 // in use in turn (for a method without a quicker way); aligned with `workspace`.
-LooErrors refitLeaveOneOut(const FitMethod& method, const FitInput& input,
-                           LooWorkspace& workspace);
+LooErrors refitLeaveOneOut(const FitMethod& method, const FitInput& input, LooWorkspace& workspace);
 
 // The root mean square of the errors and the mean of |error| / y in per cent over the points
 // that have an error; no result with fewer than two of them.

@@ -36,7 +36,7 @@ RegressionFit twoPointLine(const DataTable& table)
 
 }  // namespace
 
-RegressionFit Lin_Regression(const DataTable& table, int nOK)
+RegressionFit linearRegression(const DataTable& table, int nOK)
 {
     if (nOK == 2)
         return twoPointLine(table);
@@ -51,15 +51,15 @@ FitOutcome fitLinear(const FitInput& in)
         weighted ? fitWeightedLine(
                        in.table, [](int x) { return static_cast<double>(x); },
                        sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
-                 : Lin_Regression(in.table, nOK);
+                 : linearRegression(in.table, nOK);
     FitResult result = lineResult(line, [](double x) { return x; });
     result.weighted = weighted;
     if (nOK > 2 && line.a && line.b)
         addLeastSquaresUncertainty(result, in, false, 1, line.sEst, line.chiSquare);
     if (nOK > 2 && line.a && line.b && in.settings.level) {
         if (!weighted) {
-            result.band = Confidence_Calc(in.table, nOK, *line.a, *line.b,
-                                          in.student.lookup(*in.settings.level + 1, nOK));
+            result.band = confidenceBand(in.table, nOK, *line.a, *line.b,
+                                         in.student.lookup(*in.settings.level + 1, nOK));
         } else {
             const bool scaled = result.mswd && result.mswd->scales();
             const std::shared_ptr<LooWorkspace> ws = sharedWorkspace(in);

@@ -9,7 +9,7 @@
 
 namespace kalibrix {
 
-RegressionFit Log_Regression(const DataTable& table, int nOK)
+RegressionFit logRegression(const DataTable& table, int nOK)
 {
     // ln X of every fitted X, taken once: the sums and the residuals both need it.
     std::vector<double> lnX(static_cast<size_t>(table.nData) + 1);
@@ -26,7 +26,7 @@ FitOutcome fitLogarithmic(const FitInput& in)
         weighted ? fitWeightedLine(
                        in.table, [](int x) { return std::log(static_cast<double>(x)); },
                        sharedWorkspace(in)->weights(), sharedWorkspace(in)->errorUnit())
-                 : Log_Regression(in.table, in.stats.nOK);
+                 : logRegression(in.table, in.stats.nOK);
     FitResult result = lineResult(line, [](double x) { return std::log(x); });
     result.weighted = weighted;
     if (line.a && line.b)

@@ -88,7 +88,6 @@ LooErrors looPolynomialOfDegree(const FitInput& input, LooWorkspace& workspace)
 {
     return looPolynomial(input, workspace, Degree);
 }
-LooErrors looChosenPolynomial(const FitInput& input,
-                                                       LooWorkspace& workspace);
+LooErrors looChosenPolynomial(const FitInput& input, LooWorkspace& workspace);
 
 }  // namespace kalibrix

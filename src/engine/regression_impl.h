@@ -148,8 +148,7 @@ RegressionFit fitLine(const DataTable& table, int nOK, Transform transform, Tran
 
 template <class Transform, class TransformY>
 RegressionFit fitWeightedLine(const DataTable& table, Transform transform,
-                              std::span<const double> weights, double unit,
-                              TransformY transformY)
+                              std::span<const double> weights, double unit, TransformY transformY)
 {
     struct Point {
         double t, y, w;

@@ -95,8 +95,7 @@ FitOutcome fitSmoothingSpline(const FitInput& in)
             if (const std::optional<double> m = finiteOrNone(chi * toErr * toErr / residualDof))
                 result.mswd = Mswd{*m, dof};
             const bool scales = result.mswd && result.mswd->scales();
-            const double scale =
-                ws->errorUnit() * (scales ? std::sqrt(result.mswd->value) : 1.0);
+            const double scale = ws->errorUnit() * (scales ? std::sqrt(result.mswd->value) : 1.0);
             const std::optional<int> tDof = scales ? std::optional<int>(dof) : std::nullopt;
             result.uncertaintyAt = [spline = scaled.spline, readings = sharedReadings(in), scale,
                                     tDof](double t) -> std::optional<Uncertainty> {

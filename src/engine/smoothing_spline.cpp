@@ -91,8 +91,8 @@ bool factor(Bands& b, std::span<const double> y, double lambda, std::vector<doub
             b.l1[c + 1] = (b.r1[c] + lambda * b.m1[c] - b.l2[c + 1] * l1 * d1) * inverse;
         if (c + 2 < m)
             b.l2[c + 2] = lambda * b.m2[c] * inverse;
-        const double v = (y[c] * b.q0[c] + y[c + 1] * b.q1[c] + y[c + 2] * b.q2[c]) - l1 * z1 -
-                         l2 * z2;
+        const double v =
+            (y[c] * b.q0[c] + y[c + 1] * b.q1[c] + y[c + 2] * b.q2[c]) - l1 * z1 - l2 * z2;
         z[c] = v;
         z2 = z1;
         z1 = v;
@@ -239,8 +239,8 @@ bool secondDifferences(std::span<const double> x, std::span<const double> w, Ban
     b.m2.assign(b.m, 0.0);
     for (std::size_t c = 0; c < b.m; ++c) {
         b.r0[c] = (b.h[c] + b.h[c + 1]) / 3;
-        b.m0[c] = b.q0[c] * b.q0[c] / w[c] + b.q1[c] * b.q1[c] / w[c + 1] +
-                  b.q2[c] * b.q2[c] / w[c + 2];
+        b.m0[c] =
+            b.q0[c] * b.q0[c] / w[c] + b.q1[c] * b.q1[c] / w[c + 1] + b.q2[c] * b.q2[c] / w[c + 2];
         if (c + 1 < b.m) {
             b.r1[c] = b.h[c + 1] / 6;
             b.m1[c] = b.q1[c] * b.q0[c + 1] / w[c + 1] + b.q2[c] * b.q1[c + 1] / w[c + 2];
@@ -407,9 +407,7 @@ double SmoothingSpline::variance(double t) const
     return std::max(v, 0.0);
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<SmoothingSpline> smoothingSplineByLeaveOneOut(std::span<const double> x,
                                                             std::span<const double> y,

@@ -24,8 +24,7 @@ class SmoothingSpline {
 public:
     // x increasing and distinct (three or more), w above 0, lambda above 0. No result when
     // the factorisation fails or a figure is not a finite number.
-    static std::optional<SmoothingSpline> fit(std::span<const double> x,
-                                              std::span<const double> y,
+    static std::optional<SmoothingSpline> fit(std::span<const double> x, std::span<const double> y,
                                               std::span<const double> w, double lambda);
 
     double lambda() const { return m_lambda; }
@@ -48,9 +47,9 @@ private:
 
     double m_lambda = 0;
     std::vector<double> m_x;
-    std::vector<double> m_g;       // fitted values
-    std::vector<double> m_gamma;   // second derivatives, 0 at both ends
-    std::vector<double> m_h;       // leverages
+    std::vector<double> m_g;      // fitted values
+    std::vector<double> m_gamma;  // second derivatives, 0 at both ends
+    std::vector<double> m_h;      // leverages
     double m_edf = 0;
     // Per unit variance: Var g_i, Cov(g_i, g_(i+1)), Var gamma_i, Cov(gamma_i, gamma_(i+1)),
     // Cov(g_i, gamma_j) for j = i-1 .. i+1 (the only ones a value between two points needs).

@@ -74,10 +74,7 @@ ZigZagClusters zigzagClusters(const DataTable& table, bool weighted)
     return clusters;
 }
 
-std::vector<ZigZagNode> ZigZag(const DataTable& table)
-{
-    return zigzagClusters(table).nodes;
-}
+std::vector<ZigZagNode> ZigZag(const DataTable& table) { return zigzagClusters(table).nodes; }
 
 std::optional<double> zigzagValue(std::span<const ZigZagNode> nodes, double x)
 {
@@ -231,8 +228,7 @@ LooErrors looZigZag(const FitInput& in, LooWorkspace& workspace)
             }
             if (c + 1 < nodes.size())
                 around[count++] = nodes[c + 1];
-            const std::optional<double> predicted =
-                zigzagValue(std::span(around).first(count), x);
+            const std::optional<double> predicted = zigzagValue(std::span(around).first(count), x);
             errors.push_back(predicted ? finiteOrNone(y - *predicted) : std::nullopt);
             sumX += w * x;
             sumY += w * y;

@@ -52,8 +52,8 @@ const std::vector<std::string>& levelItems();   // "0.1    80%" .. "0.001  99.8"
 const std::vector<std::string>& degreeItems();  // "2" .. kHighestDegreeItem
 // The highest degree the list offers: the highest the polynomial fit takes.
 inline constexpr int kHighestDegreeItem = 23;
-inline constexpr int kDefaultLevel = 2;         // "0.025  95%"
-inline constexpr int kDefaultDegreeItem = 4;    // "6"
+inline constexpr int kDefaultLevel = 2;       // "0.025  95%"
+inline constexpr int kDefaultDegreeItem = 4;  // "6"
 
 // Every choice the user makes, in one place: the window writes each change here as it
 // happens, the batch front end fills it from its options, and a run reads it.

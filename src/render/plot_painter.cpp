@@ -271,8 +271,8 @@ void drawSampleMarks(QPainter& painter, const PlotDisplay& plot, const PlotGeome
         const QColor colour(c.r, c.g, c.b);
         painter.setPen(QPen(colour, 0));
         painter.setBrush(colour);
-        const QPointF corners[3] = {{x, bottom}, {x - half, bottom + height},
-                                    {x + half, bottom + height}};
+        const QPointF corners[3] = {
+            {x, bottom}, {x - half, bottom + height}, {x + half, bottom + height}};
         painter.drawPolygon(corners, 3);
     }
     painter.restore();

@@ -68,7 +68,7 @@ void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& s
     RunResults& res = analyte.results;
     res = RunResults{};
     res.computed = true;
-    res.stats = Data_Stat(table, settings.allData);
+    res.stats = computeDataStats(table, settings.allData);
     res.nData = table.nData;
     res.nY = table.nY;
     res.degreeText = settings.degreeText;
@@ -95,7 +95,8 @@ void runAnalyte(Analyte& analyte, const StudentTable& student, const Settings& s
         leaveOneOut(res, input);
 }
 
-RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing, LeaveOneOutErrors loo)
+RunReport plotAndCalculate(State& state, const NumberFormat& fmt, Drawing drawing,
+                           LeaveOneOutErrors loo)
 {
     RunReport report;
     if (!state.settings.level)

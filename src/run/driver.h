@@ -35,8 +35,8 @@ enum class LeaveOneOutErrors {
 // from no result, so each analyte's results hold exactly what this run computed. The
 // messages are those of the selected analyte (the others' stay in their results' warnings).
 // Does nothing while no confidence level is chosen.
-RunReport A_PLOT(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build,
-                 LeaveOneOutErrors loo = LeaveOneOutErrors::Skip);
+RunReport plotAndCalculate(State& state, const NumberFormat& fmt, Drawing drawing = Drawing::Build,
+                           LeaveOneOutErrors loo = LeaveOneOutErrors::Skip);
 
 // Shows another analyte: selects analyte `index` and, once a run has been, rebuilds the
 // picture from what the last run computed for it and its rejections since. Fits nothing.

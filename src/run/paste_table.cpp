@@ -618,7 +618,7 @@ bool PasteIntake::add(std::string_view piece)
 //      of writing numbers reads ends the paste;
 //   6. a text both ways read, to different values somewhere, is refused as ambiguous;
 //   7. per line, the range of X in the way chosen.
-PasteResult Paste_Table(std::string_view text, const QLocale& locale)
+PasteResult parseTable(std::string_view text, const QLocale& locale)
 {
     cleanVectorState();
     if (text.empty())

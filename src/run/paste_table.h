@@ -22,9 +22,9 @@ inline constexpr int kMaxPasteCells = 100;
 inline constexpr std::size_t kMaxPasteBytes = 32'000'000;
 
 // Takes a text piece by piece, as a reader gets it, and says as soon as the text is certainly
-// beyond what Paste_Table takes: more than kMaxPasteBytes bytes, or a character after the
+// beyond what parseTable takes: more than kMaxPasteBytes bytes, or a character after the
 // line end (CR LF, LF or CR) of the kMaxPasteLines-th line below a names line. The text kept then ends just past the limit,
-// so that Paste_Table refuses it with its limit message; a reader can stop reading there.
+// so that parseTable refuses it with its limit message; a reader can stop reading there.
 class PasteIntake {
 public:
     // Appends `piece`; false once the text is over the limits (nothing more is kept).
@@ -118,6 +118,6 @@ struct PasteResult {
 // The table's notes count what was taken otherwise than written or set aside.
 // On refusal `message` is set (a format error says on its second line where the problem
 // is) and the caller keeps its table unchanged.
-PasteResult Paste_Table(std::string_view text, const QLocale& locale);
+PasteResult parseTable(std::string_view text, const QLocale& locale);
 
 }  // namespace kalibrix

@@ -132,8 +132,8 @@ void DrawBandAbout(PlotDisplay& plot, int firstX, int nData, Centre centre, Half
 
 // The band of a method about its value.
 template <class HalfWidth>
-void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit,
-              HalfWidth halfWidth, PenColour colour)
+void DrawBand(PlotDisplay& plot, int firstX, int nData, const FitResult& fit, HalfWidth halfWidth,
+              PenColour colour)
 {
     DrawBandAbout(
         plot, firstX, nData, [&](int x) { return fit.value(x); }, halfWidth, colour);
@@ -159,19 +159,21 @@ void DrawMethodBand(PlotDisplay& plot, std::size_t m, const FitResult& fit, cons
         return;
     const PenColour colour = fitMethods()[m].pen;
     if (fit.band && settings.uncertaintyKind == UncertaintyKind::Curve) {
-        DrawBand(plot, stats.firstX, nData, fit,
-                 [&](int x) { return std::optional<double>(fit.band->halfWidth(x)); }, colour);
+        DrawBand(
+            plot, stats.firstX, nData, fit,
+            [&](int x) { return std::optional<double>(fit.band->halfWidth(x)); }, colour);
         return;
     }
     if (!settings.level)
         return;
-    DrawBand(plot, stats.firstX, nData, fit,
-             [&](int x) -> std::optional<double> {
-                 const std::optional<Uncertainty> u = fit.uncertainty(x);
-                 return u ? u->halfWidth(settings.uncertaintyKind, student, *settings.level + 1)
-                          : std::nullopt;
-             },
-             colour);
+    DrawBand(
+        plot, stats.firstX, nData, fit,
+        [&](int x) -> std::optional<double> {
+            const std::optional<Uncertainty> u = fit.uncertainty(x);
+            return u ? u->halfWidth(settings.uncertaintyKind, student, *settings.level + 1)
+                     : std::nullopt;
+        },
+        colour);
 }
 
 // The curve of one fitted method, as its row in the method table says: a straight line from

@@ -96,8 +96,8 @@ std::optional<int> leftOutNear(const DataTable& table, const PlotDisplay& shown,
     return nearest(table, shown, geometry, at, 0, [&](int x) { return table.leftOut(x); });
 }
 
-std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotDisplay& shown,
-                                   const PlotGeometry& geometry, PointF at)
+std::optional<int> clickOnPlot(State& state, MouseButton button, const PlotDisplay& shown,
+                               const PlotGeometry& geometry, PointF at)
 {
     if (button != MouseButton::Left)
         return std::nullopt;
@@ -109,12 +109,12 @@ std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotD
     return x;
 }
 
-std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y)
+std::optional<int> clickOnPlot(State& state, MouseButton button, double x, double y)
 {
     const PlotDisplay& plot = state.plot;
     const PlotGeometry geometry(plot, designedPixels(plot.pict2Rect.width),
                                 designedPixels(plot.pict2Rect.height));
-    return pict1_MouseDown(state, button, plot, geometry, geometry.userToPixels({x, y}));
+    return clickOnPlot(state, button, plot, geometry, geometry.userToPixels({x, y}));
 }
 
 void flipPoint(State& state, int x)

@@ -32,12 +32,12 @@ std::optional<int> leftOutNear(const DataTable& table, const PlotDisplay& shown,
 // A left click at the pixel `at`: flips the one standard pointNear picks between in use and
 // rejected and draws its mark on state.plot (red when rejected, the foreground colour when
 // taken back); the fits follow at the next run. Returns the X flipped, none when nothing was.
-std::optional<int> pict1_MouseDown(State& state, MouseButton button, const PlotDisplay& shown,
-                                   const PlotGeometry& geometry, PointF at);
+std::optional<int> clickOnPlot(State& state, MouseButton button, const PlotDisplay& shown,
+                               const PlotGeometry& geometry, PointF at);
 
 // The same for a click at (x, y) in pict1's user units (Y in units of plot.yUnit) on the
 // plot at its designed size.
-std::optional<int> pict1_MouseDown(State& state, MouseButton button, double x, double y);
+std::optional<int> clickOnPlot(State& state, MouseButton button, double x, double y);
 
 // Flips the standard at X of the analyte shown between in use and rejected and draws its
 // whole mark (box, or stroke and error bar) on the picture anew, as a run would draw it.

@@ -50,7 +50,7 @@ struct CheckSummary {
 
 // One analyte's corrected samples, from its last run.
 struct AnalyteSamples {
-    std::optional<std::size_t> method;  // the method that corrected; none: no run or no such
+    std::optional<std::size_t> method;     // the method that corrected; none: no run or no such
     std::vector<CorrectedSample> samples;  // the sample lines where the analyte has a reading,
                                            // in text order
     std::optional<CheckSummary> check;     // with a check standard

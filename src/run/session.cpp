@@ -426,7 +426,7 @@ SessionContents read(const Field& top)
     if (locale.name().toStdString() != c.source.locale)
         damaged(table["locale"].path() + " is " + quoted(qstr(c.source.locale)) +
                 ", which is no locale this KALIBRIX knows");
-    PasteResult pasted = Paste_Table(c.source.text, locale);
+    PasteResult pasted = parseTable(c.source.text, locale);
     if (!pasted.table)
         throw Refusal{"The session's table is refused: " +
                       (pasted.message ? refusalOf(*pasted.message) : std::string())};

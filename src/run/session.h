@@ -70,7 +70,7 @@ std::variant<SessionContents, std::string> readSessionText(std::string_view byte
 
 // Puts a session into the state: its table, where it came from, the rejections, the settings
 // and the analyte shown; nothing is computed and the picture is empty until the caller runs
-// A_PLOT.
+// plotAndCalculate.
 void applySession(State& state, SessionContents contents);
 
 }  // namespace kalibrix

@@ -31,8 +31,8 @@ struct State {
     // A named table with an ID column: every line of the run, samples included; the
     // analytes hold its standards only.
     std::optional<RunTable> run;
-    std::size_t selected = 0;                                 // the analyte the window shows
-    TableSource source;  // of the table the analytes were read from
+    std::size_t selected = 0;  // the analyte the window shows
+    TableSource source;        // of the table the analytes were read from
     Settings settings = defaultSettings();
     PlotDisplay plot;  // the picture of the selected analyte's last run, plus click marks since
 

@@ -138,9 +138,9 @@ std::string shownText(const std::string& analyte, std::size_t index, std::size_t
 
 std::string restoredText(const std::string& analyte)
 {
-    return analyte.empty() ? "Every rejection taken back"
-                           : "Every rejection of " + analyte +
-                                 " taken back; the other analytes keep theirs";
+    return analyte.empty()
+               ? "Every rejection taken back"
+               : "Every rejection of " + analyte + " taken back; the other analytes keep theirs";
 }
 
 std::string appliedMarksText(std::size_t pendingMarks)
@@ -174,7 +174,7 @@ std::string warningText(const FitWarning& warning)
 std::string methodCaption(const FitMethod& method, const std::string& degreeText)
 {
     return method.caption ? std::string(method.caption)
-                              : withDegree(method.summaryRow ? method.summaryRow : "", degreeText);
+                          : withDegree(method.summaryRow ? method.summaryRow : "", degreeText);
 }
 
 std::string mswdText(const Mswd& mswd, const NumberFormat& fmt)
@@ -213,8 +213,7 @@ std::string unweightedText(const DataTable& table, const Settings& settings)
     if (!settings.weightByErrors || table.nCol < 3)
         return {};
     const std::optional<int> x = firstStandardWithoutError(table);
-    return x ? "Not weighted: the standard at X = " + std::to_string(*x) +
-                   " has no error above 0"
+    return x ? "Not weighted: the standard at X = " + std::to_string(*x) + " has no error above 0"
              : std::string();
 }
 

@@ -8,7 +8,7 @@ namespace kalibrix {
 StartUp Main(const std::filesystem::path& appPath)
 {
     StartUp result;
-    StudentLoad load = Load_Student(studentFolder(appPath));
+    StudentLoad load = loadStudentTable(studentFolder(appPath));
     if (!load.table) {
         result.error = load.error;
         return result;

@@ -200,7 +200,7 @@ StudentLoad parseStudentText(std::string_view text)
     return StudentLoad{table, {}};
 }
 
-StudentLoad Load_Student(const fs::path& appPath)
+StudentLoad loadStudentTable(const fs::path& appPath)
 {
     const fs::path file = appPath / kStudentFileName;
     std::error_code ec;

@@ -21,6 +21,6 @@ inline constexpr std::size_t kStudentMaxBytes = 1 << 20;  // the shipped file ha
 StudentLoad parseStudentText(std::string_view text);
 
 // Reads appPath / student.dat: a regular file of at most kStudentMaxBytes.
-StudentLoad Load_Student(const std::filesystem::path& appPath);
+StudentLoad loadStudentTable(const std::filesystem::path& appPath);
 
 }  // namespace kalibrix

@@ -62,8 +62,7 @@ NewTableCommand::NewTableCommand(State& state, std::vector<Analyte> analytes, bo
     : DataCommand(text), m_state(state), m_analytes(std::move(analytes)), m_named(named),
       m_run(std::move(run)), m_selected(state.keptSelection(m_analytes, named)),
       m_source(std::move(source)), m_changed(std::move(changed))
-{
-}
+{}
 
 void NewTableCommand::swap()
 {
@@ -88,8 +87,7 @@ StandardCommand::StandardCommand(State& state, std::vector<Analyte> analytes, st
     : DataCommand(text), m_state(state), m_analytes(std::move(analytes)),
       m_pattern(std::move(pattern)), m_selected(state.keptSelection(m_analytes, state.named)),
       m_changed(std::move(changed))
-{
-}
+{}
 
 void StandardCommand::swap()
 {

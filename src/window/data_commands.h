@@ -174,7 +174,7 @@ private:
     std::size_t m_budget;
     std::size_t m_stepLimit;
     std::deque<std::unique_ptr<DataCommand>> m_steps;
-    std::size_t m_done = 0;                // steps done; those after it are undone
+    std::size_t m_done = 0;                  // steps done; those after it are undone
     std::optional<std::size_t> m_clean = 0;  // none: the clean state is gone
 };
 

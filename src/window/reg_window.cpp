@@ -75,7 +75,8 @@ constexpr const char* kAboutText =
     "ID (or Sample) makes the table a run: the lines of the standard's ID are the standards, "
     "the others samples, corrected in the samples table below the plot.\n\n"
     "Mouse click on data point marks it for rejection (Shift+click: at its X in every "
-    "analyte); [Plot and calculate] refits with the marks. Ctrl+Z and Ctrl+Y undo and redo every change of the data.\n\n"
+    "analyte); [Plot and calculate] refits with the marks. Ctrl+Z and Ctrl+Y undo and redo every "
+    "change of the data.\n\n"
     "Output: copy the interpolated values to the clipboard (Ctrl+C) or a run's corrected "
     "samples (Ctrl+Shift+C), save the session "
     "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
@@ -101,7 +102,6 @@ constexpr double kRowHeight = 225;
 constexpr double kRunPanelHeight = 2700;
 // The analytes panel's height above it, in twips: its headings and four analytes.
 constexpr double kAnalytesPanelHeight = 1500;
-
 
 // Colours as designed, written &H00BBGGRR.
 QColor designColour(unsigned bgr)
@@ -201,7 +201,7 @@ private:
 RegWindow::RegWindow(State& state, QWidget* parent)
     : QWidget(parent), m_state(state), m_fmt(NumberFormat::fromLocale(QLocale::system()))
 {
-    setObjectName("frm_Reg");
+    setObjectName("regWindow");
     QFont f = font();
     f.setPixelSize(kFontPixels);
     setFont(f);
@@ -338,11 +338,11 @@ void RegWindow::buildControls()
     m_plot = new PlotWidget(m_state, m_canvas);
     m_plot->setObjectName("pict2");
     place(m_plot, PlotDisplay{}.pict2Rect, Growth::Plot);
-    Label2 = newValueLabel(m_canvas, "Label2", QColor());
-    place(Label2, {kListingLeft, 120, 2655, 9135}, Growth::Listing);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setWordWrap(true);
-    Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblParameters = newValueLabel(m_canvas, "lblParameters", QColor());
+    place(lblParameters, {kListingLeft, 120, 2655, 9135}, Growth::Listing);
+    lblParameters->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblParameters->setWordWrap(true);
+    lblParameters->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // Counters.
     const char* counters[] = {"Maximum:", "Number of data:", "Rejected:"};
@@ -351,7 +351,7 @@ void RegWindow::buildControls()
     for (int i = 0; i < 3; ++i) {
         const double top = 6960 + 240 * i;
         QLabel* c = newCaption(m_canvas, QString::fromUtf8(counters[i]), QColor(), Qt::AlignRight);
-        c->setObjectName(QString("lblRizsa_%1").arg(6 + i));
+        c->setObjectName(QString("%1Caption").arg(counterNames[i]));
         place(c, {2040, top, 1380, kRowHeight});
         *counterValues[i] = newValueLabel(m_canvas, counterNames[i], QColor());
         place(*counterValues[i], {3480, top, 615, kRowHeight});
@@ -365,12 +365,12 @@ void RegWindow::buildControls()
     chkConf->setObjectName("chkConf");
     chkConf->setChecked(ticked(settings.showBand));
     chkConf->setGeometry(inFrame({120, 120, 1815, 435}));
-    comboProb = new ChoiceBox(frame4);
-    comboProb->setObjectName("comboProb");
+    cboLevel = new ChoiceBox(frame4);
+    cboLevel->setObjectName("cboLevel");
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPixelSize(kFontPixels);
-    comboProb->setFont(fixed);
-    comboProb->setGeometry(inFrame({120, 600, 1815, 315}));
+    cboLevel->setFont(fixed);
+    cboLevel->setGeometry(inFrame({120, 600, 1815, 315}));
     QLabel* bandOf = newCaption(frame4, tr("Band of"), QColor());
     bandOf->setObjectName("lblBandOf");
     bandOf->setGeometry(inFrame({120, 1020, 720, kRowHeight}));
@@ -437,8 +437,8 @@ void RegWindow::buildResultsGrid()
             method.group && (m == 0 || !methods[m - 1].group ||
                              std::string_view(methods[m - 1].group) != method.group);
         if (firstOfGroup) {
-            QLabel* heading = newCaption(m_canvas, QString::fromUtf8(method.group),
-                                         kPolyHeadingColour);
+            QLabel* heading =
+                newCaption(m_canvas, QString::fromUtf8(method.group), kPolyHeadingColour);
             heading->setWordWrap(true);
             place(heading, groupHeading(row));
         }
@@ -487,25 +487,25 @@ void RegWindow::buildMethodRow(std::size_t m, double top, const QColor& colour)
     controls.show = box(QStringLiteral("show_") + name, showColumnLeft(), top,
                         method.alwaysFitted ? kTicked : boxOf(settings.show, method.name));
     controls.show->setEnabled(!method.alwaysFitted);
-    controls.exported =
-        box(QStringLiteral("export_") + name, exportColumnLeft(), top, boxOf(settings.exported, method.name));
+    controls.exported = box(QStringLiteral("export_") + name, exportColumnLeft(), top,
+                            boxOf(settings.exported, method.name));
 }
 
 // The degree box of the chosen-degree polynomial, in place of its caption.
 void RegWindow::buildDegreeBox(const TwipsRect& at, const QColor& colour)
 {
-    ComboBox1 = new ChoiceBox(m_canvas);
-    ComboBox1->setObjectName("ComboBox1");
-    place(ComboBox1, at);
+    cboDegree = new ChoiceBox(m_canvas);
+    cboDegree->setObjectName("cboDegree");
+    place(cboDegree, at);
     QFont bold = font();
     bold.setBold(true);
-    ComboBox1->setFont(bold);
-    setTextColour(ComboBox1, colour);
+    cboDegree->setFont(bold);
+    setTextColour(cboDegree, colour);
     // The degree may also be typed; the level box takes only its list items, so the
     // level it shows is the one in force.
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setCompleter(nullptr);  // typed text stays as typed
+    cboDegree->setEditable(true);
+    cboDegree->setInsertPolicy(QComboBox::NoInsert);
+    cboDegree->setCompleter(nullptr);  // typed text stays as typed
 }
 
 // What every control does, in its tooltip.
@@ -525,7 +525,7 @@ void RegWindow::setToolTips()
          "(Ctrl+P)"},
         {cmdClose, "Close KALIBRIX"},
         {chkConf, "Show the band of the method chosen below at the level below"},
-        {comboProb, "Confidence level of the band"},
+        {cboLevel, "Confidence level of the band"},
         {cboBandOf,
          "The shown method whose band is drawn and whose value the plot tells under the mouse"},
         {cboBandKind,
@@ -535,19 +535,21 @@ void RegWindow::setToolTips()
          "Weigh each standard by 1 / error² (only with a column of errors; every standard in "
          "use needs an error above 0)"},
         {chkExportUnc, "Copy interpolated values gives each method's ± half-width after its value"},
-        {ComboBox1,
+        {cboDegree,
          "Degree of the polynomial below: pick one or type a whole number from 0 "
          "to 23, then Plot and calculate"},
         {lblNData, "Largest X of the table"},
         {lblnDataOK, "Standards with Y above 0"},
         {lblRej, "Standards rejected"},
-        {Label2, "Parameters of the polynomial of the chosen degree"},
+        {lblParameters, "Parameters of the polynomial of the chosen degree"},
     };
     for (const auto& [widget, tip] : tips)
         widget->setToolTip(tr(tip));
     cmdRestore->setToolTip(tr("Take back every rejection"));
 
-    const char* cellTips[kResultCells] = {"a (intercept) of %1", "b (slope) of %1", "r² of %1",
+    const char* cellTips[kResultCells] = {"a (intercept) of %1",
+                                          "b (slope) of %1",
+                                          "r² of %1",
                                           "Effective degrees of freedom of %1: the trace of "
                                           "its hat matrix",
                                           "Average difference between data and %1",
@@ -568,15 +570,15 @@ void RegWindow::setToolTips()
 
 void RegWindow::connectHandlers()
 {
-    connect(cmdPaste, &QPushButton::clicked, this, &RegWindow::cmdPaste_Click);
+    connect(cmdPaste, &QPushButton::clicked, this, &RegWindow::pasteFromClipboard);
     connect(cmdPlot, &QPushButton::clicked, this, [this] {
-        A_PLOT();
+        plotAndCalculate();
         showStatus(calculatedText(m_state.results(), shownName()));
     });
-    connect(cmdRestore, &QPushButton::clicked, this, &RegWindow::cmdRestore_Click);
-    connect(cmdCopy, &QPushButton::clicked, this, &RegWindow::cmdCopy_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &RegWindow::cmdAbout_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &RegWindow::cmdClose_Click);
+    connect(cmdRestore, &QPushButton::clicked, this, &RegWindow::restoreEveryStandard);
+    connect(cmdCopy, &QPushButton::clicked, this, &RegWindow::copyResults);
+    connect(cmdAbout, &QPushButton::clicked, this, &RegWindow::showAbout);
+    connect(cmdClose, &QPushButton::clicked, this, &RegWindow::closeFromButton);
 
     Settings& settings = m_state.settings;
     for (std::size_t m = 0; m < m_rows.size(); ++m) {
@@ -584,7 +586,7 @@ void RegWindow::connectHandlers()
         if (show->isEnabled())
             connect(show, &QCheckBox::stateChanged, this, [this, &settings, m, show] {
                 settings.show[fitMethods()[m].name] = checkValue(show);
-                A_PLOT();
+                plotAndCalculate();
             });
         QCheckBox* exported = m_rows[m].exported;
         connect(exported, &QCheckBox::stateChanged, this, [this, &settings, m, exported] {
@@ -594,19 +596,19 @@ void RegWindow::connectHandlers()
     }
     connect(chkConf, &QCheckBox::stateChanged, this, [this, &settings] {
         settings.showBand = checkValue(chkConf);
-        A_PLOT();
+        plotAndCalculate();
     });
     connect(cboBandOf, &QComboBox::currentIndexChanged, this, [this, &settings] {
         settings.bandMethod = cboBandOf->currentData().toString().toStdString();
-        A_PLOT();
+        plotAndCalculate();
     });
     connect(cboBandKind, &QComboBox::currentIndexChanged, this, [this, &settings](int kind) {
         settings.uncertaintyKind = static_cast<UncertaintyKind>(kind);
-        A_PLOT();
+        plotAndCalculate();
     });
     connect(chkWeight, &QCheckBox::toggled, this, [this, &settings](bool on) {
         settings.weightByErrors = on;
-        A_PLOT();
+        plotAndCalculate();
     });
     connect(chkExportUnc, &QCheckBox::toggled, this, [this, &settings](bool on) {
         settings.exportUncertainties = on;
@@ -624,17 +626,18 @@ void RegWindow::connectHandlers()
                         if (!on)
                             return;
                         *setting = first->isChecked();
-                        A_PLOT();
+                        plotAndCalculate();
                     });
     }
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, [this, &settings](const QString& text) {
-        settings.degreeText = text.toStdString();
-        refreshTitle();
-    });
-    ComboBox1->onItemChosen([this] { A_PLOT(); });
-    comboProb->onItemChosen([this, &settings] {
-        settings.level = comboProb->currentIndex();
-        A_PLOT();
+    connect(cboDegree, &QComboBox::currentTextChanged, this,
+            [this, &settings](const QString& text) {
+                settings.degreeText = text.toStdString();
+                refreshTitle();
+            });
+    cboDegree->onItemChosen([this] { plotAndCalculate(); });
+    cboLevel->onItemChosen([this, &settings] {
+        settings.level = cboLevel->currentIndex();
+        plotAndCalculate();
     });
 
     connect(cboAnalyte, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -685,8 +688,7 @@ void RegWindow::connectHandlers()
     connect(m_runPanel, &RunPanel::standardChosen, this, &RegWindow::chooseStandard);
     connect(m_runPanel, &RunPanel::settingsChanged, this, [this] {
         // The check standard's marks change colour with its pattern.
-        m_state.plot.sampleMarks =
-            sampleMarksOf(m_state, m_state.analytes[m_state.selected].name);
+        m_state.plot.sampleMarks = sampleMarksOf(m_state, m_state.analytes[m_state.selected].name);
         m_plot->update();
         refreshTitle();
     });
@@ -707,7 +709,7 @@ void RegWindow::connectHandlers()
 bool RegWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
+        setUpOnFirstActivation();
     const bool handled = QWidget::event(event);
     // The window manager may add its frame only after the window was shown: fit it again.
     const QEvent::Type type = event->type();
@@ -740,7 +742,7 @@ void RegWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!std::exchange(m_fittedToScreen, true))
         fitToScreen();
-    Form_Activate();
+    setUpOnFirstActivation();
 }
 
 QMargins RegWindow::windowFrame() const
@@ -783,16 +785,16 @@ void RegWindow::resizeEvent(QResizeEvent* event)
 
 // The set-up of the first activation. Later activations (coming back from the spreadsheet)
 // leave the chosen level and degree alone.
-void RegWindow::Form_Activate()
+void RegWindow::setUpOnFirstActivation()
 {
     if (std::exchange(m_activated, true))
         return;
-    fill(ComboBox1, degreeItems());
-    ComboBox1->setCurrentIndex(kDefaultDegreeItem);  // runs ComboBox1's handler
-    fill(comboProb, levelItems());
-    comboProb->setCurrentIndex(kDefaultLevel);  // sets the level and runs A_PLOT
+    fill(cboDegree, degreeItems());
+    cboDegree->setCurrentIndex(kDefaultDegreeItem);  // runs cboDegree's handler
+    fill(cboLevel, levelItems());
+    cboLevel->setCurrentIndex(kDefaultLevel);  // sets the level and runs plotAndCalculate
     m_state.settings.level = kDefaultLevel;
-    A_PLOT();
+    plotAndCalculate();
     m_savedSettings = m_state.settings;  // the start is no unsaved work
     refreshTitle();
     if (m_state.source.origin == "demonstration table")
@@ -816,7 +818,7 @@ void RegWindow::showCaptions()
             if (FittingLabel* label = m_rows[m].cells[cell])
                 label->setFigure(QString::fromStdString(c.cells[m][cell]),
                                  QString::fromStdString(c.fullCells[m][cell]));
-    show(Label2, c.listing);
+    show(lblParameters, c.listing);
 
     // The leave-one-out column: the method with the smallest per cent as shown in bold, every
     // cell's figures in full and its error in Y units in its tooltip.
@@ -841,10 +843,10 @@ void RegWindow::showCaptions()
     }
 }
 
-void RegWindow::A_PLOT()
+void RegWindow::plotAndCalculate()
 {
     const RunReport report =
-        kalibrix::A_PLOT(m_state, m_fmt, Drawing::Build, LeaveOneOutErrors::Compute);
+        kalibrix::plotAndCalculate(m_state, m_fmt, Drawing::Build, LeaveOneOutErrors::Compute);
     if (!report.ran)
         return;
     showCaptions();
@@ -896,8 +898,8 @@ void RegWindow::showHover()
     if (m_hoverStandard >= 0)
         m_hoverText = pointText(m_state.table(), m_hoverStandard, m_fmt);
     else if (m_hoverX >= 0 && m_state.results().computed)
-        m_hoverText = bandValueText(m_state.results(), m_state.settings, m_state.student,
-                                    m_hoverX, m_fmt);
+        m_hoverText =
+            bandValueText(m_state.results(), m_state.settings, m_state.student, m_hoverX, m_fmt);
     refreshStatus();
 }
 
@@ -965,9 +967,10 @@ void RegWindow::refreshStatus()
 void RegWindow::refreshTitle()
 {
     const QString title = QString::fromUtf8(kWindowTitle);
-    setWindowTitle(m_sessionFile.isEmpty()
-                       ? title + QStringLiteral("[*]")
-                       : QStringLiteral("%1[*] - %2").arg(QFileInfo(m_sessionFile).fileName(), title));
+    setWindowTitle(
+        m_sessionFile.isEmpty()
+            ? title + QStringLiteral("[*]")
+            : QStringLiteral("%1[*] - %2").arg(QFileInfo(m_sessionFile).fileName(), title));
     setWindowModified(unsavedWork());
 }
 
@@ -1058,15 +1061,15 @@ void RegWindow::stepAnalyte(int step)
         cboAnalyte->setCurrentIndex(index);
 }
 
-void RegWindow::cmdPaste_Click()
+void RegWindow::pasteFromClipboard()
 {
     const std::string text = QGuiApplication::clipboard()->text().toStdString();
     const QLocale locale = QLocale::system();
-    PasteResult pasted = Paste_Table(text, locale);
+    PasteResult pasted = parseTable(text, locale);
     if (!pasted.table) {
         if (pasted.message)
             MessageBoxes::show(this, *pasted.message);
-        A_PLOT();
+        plotAndCalculate();
         return;
     }
     takeTable(std::move(*pasted.table), {text, locale.name().toStdString(), "clipboard"});
@@ -1090,7 +1093,7 @@ DataChanged RegWindow::dataChanged()
             m_state.selected = std::min(analyte, m_state.analytes.size() - 1);
             showAnalyteChoice();
             showRunPanel();
-            A_PLOT();
+            plotAndCalculate();
             return;
         }
         if (change == DataChange::Show)  // the selector shows it, as if chosen there
@@ -1123,32 +1126,31 @@ void RegWindow::redo()
     showStatus(tr("Redid %1").arg(what).toStdString());
 }
 
-void RegWindow::cmdRestore_Click()
+void RegWindow::restoreEveryStandard()
 {
     const std::vector<std::uint8_t>& flags = m_state.table().rejFlag;
     if (std::find(flags.begin(), flags.end(), 1) == flags.end()) {
-        A_PLOT();  // nothing to take back: a run all the same
+        plotAndCalculate();  // nothing to take back: a run all the same
         return;
     }
     const std::string analyte = shownName();
-    push(new RestoreCommand(m_state, m_state.selected, dataChanged(),
-                            analyte.empty() ? tr("Restore all data")
-                                            : tr("Restore all data of %1")
-                                                  .arg(QString::fromStdString(analyte))));
+    push(new RestoreCommand(
+        m_state, m_state.selected, dataChanged(),
+        analyte.empty() ? tr("Restore all data")
+                        : tr("Restore all data of %1").arg(QString::fromStdString(analyte))));
     showStatus(restoredText(analyte));
 }
 
-void RegWindow::cmdCopy_Click()
+void RegWindow::copyResults()
 {
     const WaitCursor hourglass;
     const std::string text = exportText(m_state, m_fmt);
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(QString::fromStdString(text));
-    const std::size_t methods = static_cast<std::size_t>(
-        std::ranges::count_if(fitMethods(), [this](const FitMethod& method) {
-            return isExported(method, m_state.settings);
-        }));
+    const std::size_t methods = static_cast<std::size_t>(std::ranges::count_if(
+        fitMethods(),
+        [this](const FitMethod& method) { return isExported(method, m_state.settings); }));
     const auto copied = std::count_if(m_state.analytes.begin(), m_state.analytes.end(),
                                       [](const Analyte& a) { return a.table.anyValue(); });
     // The copy holds the fits of the last run: marks made since are not in it yet.
@@ -1156,13 +1158,13 @@ void RegWindow::cmdCopy_Click()
                           methods, static_cast<std::size_t>(copied), pendingMarks(m_state)));
 }
 
-void RegWindow::cmdAbout_Click()
+void RegWindow::showAbout()
 {
     MessageBoxes::show(this, {kAboutText, MessageIcon::Exclamation, kAppTitle});
 }
 
 // Close asks first about unsaved work, as closing the window does.
-void RegWindow::cmdClose_Click()
+void RegWindow::closeFromButton()
 {
     if (!close())
         return;
@@ -1225,7 +1227,7 @@ bool RegWindow::saveSessionFile(const QString& file, QString* error)
 {
     const std::size_t pending = pendingMarks(m_state);
     if (pending > 0)
-        A_PLOT();
+        plotAndCalculate();
     if (const std::optional<std::string> failed = saveSession(m_state, pathOf(file))) {
         if (error)
             *error = tr("The session could not be saved to %1: %2")
@@ -1261,7 +1263,7 @@ bool RegWindow::saveReportFile(const QString& file, QString* error)
     const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
     const std::size_t pending = pendingMarks(m_state);
     if (pending > 0)
-        A_PLOT();
+        plotAndCalculate();
     const std::string source =
         m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
     if (const std::optional<std::string> failed =
@@ -1340,12 +1342,12 @@ bool RegWindow::openFile(const QString& file)
         showSettings();
         showAnalyteChoice();
         showRunPanel();
-        A_PLOT();
+        plotAndCalculate();
         showStatus(tr("Opened the session %1").arg(file).toStdString());
         return true;
     }
     const QLocale locale = QLocale::system();
-    PasteResult pasted = Paste_Table(text, locale);
+    PasteResult pasted = parseTable(text, locale);
     if (!pasted.table) {
         MessageBoxes::show(this, *pasted.message);
         return false;
@@ -1483,13 +1485,13 @@ void RegWindow::showSettings()
         (*options)[first ? 0 : 1]->setChecked(true);
     }
     {
-        const QSignalBlocker quiet(ComboBox1);
-        const int item = ComboBox1->findText(QString::fromStdString(settings.degreeText));
-        ComboBox1->setCurrentIndex(item);
-        ComboBox1->setEditText(QString::fromStdString(settings.degreeText));
+        const QSignalBlocker quiet(cboDegree);
+        const int item = cboDegree->findText(QString::fromStdString(settings.degreeText));
+        cboDegree->setCurrentIndex(item);
+        cboDegree->setEditText(QString::fromStdString(settings.degreeText));
     }
-    const QSignalBlocker quiet(comboProb);
-    comboProb->setCurrentIndex(settings.level.value_or(-1));
+    const QSignalBlocker quiet(cboLevel);
+    cboLevel->setCurrentIndex(settings.level.value_or(-1));
 }
 
 // The analytes panel, and the plot's choice between the data and their residuals.
@@ -1510,15 +1512,16 @@ void RegWindow::buildAnalyteControls()
 void RegWindow::connectAnalyteControls()
 {
     // The analytes table and the analyte selector always choose the same analyte.
-    connect(m_analytesPanel, &AnalytesPanel::analyteChosen, this,
-            [this](std::size_t analyte) { cboAnalyte->setCurrentIndex(static_cast<int>(analyte)); });
+    connect(m_analytesPanel, &AnalytesPanel::analyteChosen, this, [this](std::size_t analyte) {
+        cboAnalyte->setCurrentIndex(static_cast<int>(analyte));
+    });
     connect(cboAnalyte, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             m_analytesPanel->showSelected(static_cast<std::size_t>(index));
     });
     connect(chkResiduals, &QCheckBox::toggled, this, [this](bool on) {
         m_state.settings.plotResiduals = on;
-        A_PLOT();
+        plotAndCalculate();
     });
 }
 

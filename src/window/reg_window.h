@@ -33,8 +33,8 @@ class FittingLabel;
 class PlotWidget;
 class RunPanel;
 
-// frm_Reg, the program's window: writes every change of a control into the settings of the
-// state and runs A_PLOT after every change of data or option. Every control is named as in
+// RegWindow, the program's window: writes every change of a control into the settings of the
+// state and runs plotAndCalculate after every change of data or option. Every control is named as in
 // the window's design (cmdPaste, chkPoly_2, lblDiffPoly_2, optScale_0, ...), so it can be
 // found by name; the results grid has one row per fit method of the method table.
 class RegWindow : public QWidget {
@@ -75,7 +75,7 @@ private:
     // The controls of one method's row in the results grid.
     struct MethodRow {
         std::array<FittingLabel*, kResultCells> cells{};  // by ResultCell; nullptr: no cell
-        FittingLabel* loo = nullptr;           // the leave-one-out per cent
+        FittingLabel* loo = nullptr;                      // the leave-one-out per cent
         QCheckBox* show = nullptr;
         QCheckBox* exported = nullptr;
     };
@@ -96,8 +96,8 @@ private:
     void showRejectedCount();
     void connectHandlers();
 
-    void Form_Activate();
-    void A_PLOT();
+    void setUpOnFirstActivation();
+    void plotAndCalculate();
     void showCaptions();
     void showStatus(std::string message);
     void showHover();
@@ -107,14 +107,14 @@ private:
     std::string shownName() const;
     void showAnalyteChoice();
     void stepAnalyte(int step);
-    void cmdPaste_Click();
+    void pasteFromClipboard();
     DataChanged dataChanged();
     void undo();
     void redo();
-    void cmdRestore_Click();
-    void cmdCopy_Click();
-    void cmdAbout_Click();
-    void cmdClose_Click();
+    void restoreEveryStandard();
+    void copyResults();
+    void showAbout();
+    void closeFromButton();
     void savePlotAs();
     void saveSessionAs();
     bool saveSessionChosen();
@@ -148,10 +148,10 @@ private:
     QCheckBox* chkConf = nullptr;
     QComboBox *cboBandOf = nullptr, *cboBandKind = nullptr;  // "Band of", "curve / new reading"
     QCheckBox *chkWeight = nullptr, *chkExportUnc = nullptr;
-    ChoiceBox *comboProb = nullptr, *ComboBox1 = nullptr;
+    ChoiceBox *cboLevel = nullptr, *cboDegree = nullptr;
     std::vector<MethodRow> m_rows;  // by method
     QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
-    QLabel* Label2 = nullptr;
+    QLabel* lblParameters = nullptr;
     QLabel* m_looHeading = nullptr;
     QString m_sessionFile;            // the session last opened or saved, for the report
     UndoHistory m_undo;               // every change to the data, to undo and redo

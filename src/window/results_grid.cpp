@@ -8,18 +8,16 @@ namespace kalibrix {
 
 namespace {
 
-constexpr GridColumn kColumns[kResultCells] = {{"a:", 6480, 600, 6240, 900},
-                                               {"b:", 7560, 600, 7200, 1020},
-                                               {"r^2:", 8400, 600, 8280, 780},
-                                               {nullptr, 0, 0, 6240, 900},
-                                               {"Aver. diff.:", 9120, 900, 9120, 780},
-                                               {"%:", 10080, 420, 9960, 600}};
+constexpr GridColumn kColumns[kResultCells] = {
+    {"a:", 6480, 600, 6240, 900},           {"b:", 7560, 600, 7200, 1020},
+    {"r^2:", 8400, 600, 8280, 780},         {nullptr, 0, 0, 6240, 900},
+    {"Aver. diff.:", 9120, 900, 9120, 780}, {"%:", 10080, 420, 9960, 600}};
 
 constexpr double kFirstRowTop = 6960;
-constexpr double kInGroup = 240;       // from one row of a group to the next
-constexpr double kToDegreeBox = 360;   // from a group's row to its degree box
-constexpr double kMinimumGap = 15;     // between one row's bottom and the next row's top
-constexpr double kBottomMargin = 90;   // below the last row, within the designed area
+constexpr double kInGroup = 240;      // from one row of a group to the next
+constexpr double kToDegreeBox = 360;  // from a group's row to its degree box
+constexpr double kMinimumGap = 15;    // between one row's bottom and the next row's top
+constexpr double kBottomMargin = 90;  // below the last row, within the designed area
 constexpr double kApart[] = {480, 360, 300, 240};  // between rows not of one group
 
 // The degree box stands a little above its row and is taller than a cell.

@@ -12,7 +12,7 @@ namespace kalibrix {
 namespace {
 
 constexpr double kTwips = kTwipsPerDesignedPixel;
-// Label2 (kListingLeft, 120, 2655, 9135) with the usual 120 twips margin to its right.
+// lblParameters (kListingLeft, 120, 2655, 9135) with the usual 120 twips margin to its right.
 constexpr double kListingRight = kListingLeft + 2655 + 120;
 constexpr double kListingRoom = kListingRight - kDesignedClientWidth;
 
@@ -53,10 +53,7 @@ QSize designedClientSize()
     return {pixels(kDesignedClientWidth), pixels(designedHeight() + kStatusLineHeight)};
 }
 
-QSize designedControlsSize()
-{
-    return {pixels(kDesignedClientWidth), pixels(designedHeight())};
-}
+QSize designedControlsSize() { return {pixels(kDesignedClientWidth), pixels(designedHeight())}; }
 
 QSize smallestControlsSize()
 {

@@ -14,7 +14,8 @@ inline constexpr double kLooColumnWidth = 690;
 
 // The regression window's client area as designed, in twips.
 inline constexpr double kDesignedClientWidth = 12825 + kLooColumnWidth;
-inline constexpr double kListingLeft = 12840 + kLooColumnWidth;  // Label2, the parameter listing
+inline constexpr double kListingLeft =
+    12840 + kLooColumnWidth;  // lblParameters, the parameter listing
 // The height of the designed area with the designed results grid; more rows take more.
 inline constexpr double kDesignedClientHeight = 9795;
 
@@ -39,13 +40,13 @@ QRect toPixels(const TwipsRect& designed);
 enum class Growth {
     Fixed,    // keeps its size; moves down with the plot's bottom edge when it lies below
               // the plot, and right with its right edge when it ends there
-    Plot,     // pict2: takes the extra width left after Label2 and all the extra height
-    Listing,  // Label2: stays right of the plot and takes the extra height
+    Plot,     // pict2: takes the extra width left after lblParameters and all the extra height
+    Listing,  // lblParameters: stays right of the plot and takes the extra height
 };
 
 // Maps a control's designed rectangle (twips, in the controls' area) to pixels in an area of
 // `client` pixels. At the designed size everything lies exactly where designed. Extra width
-// first brings Label2, just beyond the designed right edge, into view, and the rest widens
+// first brings lblParameters, just beyond the designed right edge, into view, and the rest widens
 // the plot; extra height makes the plot taller and moves the controls below it down. Less
 // height (down to smallestControlsSize) makes the plot shorter and moves the controls below
 // it up; the controls left of the plot then keep their sizes and order in a shorter column.

@@ -219,8 +219,9 @@ TEST(Cli, ResidualsOfEveryStandard)
     const Outcome r =
         cli({"--residuals", "--show", "none", "--reject", "4"}, "1\t12\n2\t14\n3\t16\n4\t18\n");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.lines().value(0), "X\tY\tState\tLinear regression\tLinear regression residual\t"
-                                  "Linear regression LOO residual");
+    EXPECT_EQ(r.lines().value(0),
+              "X\tY\tState\tLinear regression\tLinear regression residual\t"
+              "Linear regression LOO residual");
     auto number = [&r](int x, const QString& title) {  // NaN for an empty or missing cell
         bool ok = false;
         const double value = residualCell(r, x, title).toDouble(&ok);
@@ -253,7 +254,8 @@ TEST(Cli, SummaryOfADegreeOutOfRangeAndInLocales)
     const QStringList demo = cli({"--summary"}).lines();
     bool isNumber = false;
     const double edf = summaryCell(demo, "Smoothing spline", "edf").toDouble(&isNumber);
-    EXPECT_TRUE(isNumber && edf >= 2 && edf <= 5) << summaryRow(demo, "Smoothing spline").toStdString();
+    EXPECT_TRUE(isNumber && edf >= 2 && edf <= 5)
+        << summaryRow(demo, "Smoothing spline").toStdString();
     EXPECT_EQ(summaryCell(demo, "Linear regression", "edf"), "");
     EXPECT_EQ(summaryCell(high, "Row", "edf"), "no column");
     // Counts near 2.5e10 and concentrations near 2.5e-6 (the demonstration table scaled):

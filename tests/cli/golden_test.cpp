@@ -42,7 +42,7 @@ TEST(Golden, ExportsAndSummariesStayAsTheyWere)
         }
         const std::string table = contents(kGolden / (std::string(name) + ".txt"));
         kalibrix::cli::CliEnvironment env;
-        env.loadStudent = [] { return kalibrix::Load_Student(KALIBRIX_BIN_DIR); };
+        env.loadStudent = [] { return kalibrix::loadStudentTable(KALIBRIX_BIN_DIR); };
         env.readStdin = [&] { return std::optional<std::string>(table); };
         env.locale = QLocale(QString::fromStdString(locale));
         for (const char* kind : {"export", "summary"}) {

@@ -16,7 +16,7 @@ using Nodes = std::vector<ZigZagNode>;
 TEST(Fits, DemonstrationTableWorkedFigures)
 {
     const DataTable t = demonstrationTable();
-    const RegressionFit lin = Lin_Regression(t, 5), log = Log_Regression(t, 5);
+    const RegressionFit lin = linearRegression(t, 5), log = logRegression(t, 5);
     const std::vector<double> x{5, 10, 15, 25, 27}, y{980, 770, 700, 550, 500};
     const PolynomialFit p2 = Polynomial(x, y, 2), p3 = Polynomial(x, y, 3);
     ASSERT_TRUE(p2.coef.size() == 3 && p3.coef.size() == 4);
@@ -36,7 +36,7 @@ TEST(Fits, DemonstrationTableWorkedFigures)
 TEST(Fits, EqualValuesKeepTheLineButHaveNoR)
 {
     const RegressionFit f =
-        Lin_Regression(tableOf({{1, .1}, {2, .1}, {5, .1}, {9, .1}, {12, .1}}), 5);
+        linearRegression(tableOf({{1, .1}, {2, .1}, {5, .1}, {9, .1}, {12, .1}}), 5);
     EXPECT_FALSE(f.r);
     EXPECT_NEAR(*f.b, 0, 1e-13);
     EXPECT_NEAR(f.a.value_or(NAN), .1, 1e-13);
@@ -55,8 +55,8 @@ TEST(Fits, LineInLnYFindsAnExponentialDrift)
     table.nData = 27;
     auto asX = [](int x) { return static_cast<double>(x); };
     auto ln = [](double y) { return std::log(y); };
-    for (const RegressionFit& fit : {fitLine(table, 6, asX, ln),
-                                     fitWeightedLine(table, asX, weights, 1.0, ln)}) {
+    for (const RegressionFit& fit :
+         {fitLine(table, 6, asX, ln), fitWeightedLine(table, asX, weights, 1.0, ln)}) {
         ASSERT_TRUE(fit.a && fit.b && fit.r);
         EXPECT_NEAR(*fit.a, std::log(800.0), 1e-12);
         EXPECT_NEAR(*fit.b, -0.02, 1e-14);

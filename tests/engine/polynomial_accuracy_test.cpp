@@ -201,7 +201,7 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
                 continue;
             SCOPED_TRACE(logarithmic ? "logarithmic" : "linear");
             const RegressionFit fit =
-                logarithmic ? Log_Regression(table, n) : Lin_Regression(table, n);
+                logarithmic ? logRegression(table, n) : linearRegression(table, n);
             Column t;
             for (double x : s.x)
                 t.push_back(logarithmic ? std::log(Wide(x)) : Wide(x));
@@ -229,7 +229,7 @@ TEST(PolynomialAccuracy, FitsGiveTheTrueValueOrNoResult)
             // The band around the line as fitted, at every X the plot and the export use.
             if (!fit.a || !fit.b)
                 continue;
-            const auto band = Confidence_Calc(table, n, *fit.a, *fit.b, t95);
+            const auto band = confidenceBand(table, n, *fit.a, *fit.b, t95);
             const Wide xMean = std::accumulate(s.x.begin(), s.x.end(), Wide(0)) / n;
             Wide sse = 0, ssx = 0;
             for (int k = 0; k < n; ++k) {

@@ -47,7 +47,7 @@ TEST(PlotRender, DemonstrationPlotPainted)
 {
     needApplication();
     State s = kalibrix::test::startedState();
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     const PlotDisplay& plot = s.plot;
     QSet<QRgb> pens{qRgb(255, 255, 255), qRgb(0, 0, 0)};  // pict1's background, foreground
     for (const Shape& sh : plot.pict1.shapes)
@@ -180,7 +180,7 @@ TEST(PlotRender, ReducedDrawingShowsThePixelsOfTheFullOne)
         s.table() = std::move(table);
         for (const bool zoom : {false, true}) {
             s.settings.scaleYFull = !zoom;
-            A_PLOT(s, NumberFormat{});
+            plotAndCalculate(s, NumberFormat{});
             PlotDisplay marks = s.plot;  // the marks and axes alone
             std::erase_if(marks.pict1.shapes, [](const Shape& sh) { return sh.count > 2; });
             for (const QSize size :

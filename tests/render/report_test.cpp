@@ -81,7 +81,7 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
     demo.settings.uncertaintyKind = UncertaintyKind::Reading;
     demo.settings.plotResiduals = true;  // the residual view, and with it the residuals table
     State named = test::startedState();
-    PasteResult r = Paste_Table(
+    PasteResult r = parseTable(
         "X\tCu\tCu err\tZn\tPb\n5\t980\t9\t50\t7\n10\t770\t8\t\t6\n15\t700\t7\t60\t5\n"
         "25\t550\t6\t70\t4\n27\t500\t5\t80\t3\n",
         QLocale::c());
@@ -95,7 +95,7 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
                 *y *= scale;
     for (auto [s, pdfName] :
          {std::pair{&demo, "demo"}, {&named, "named"}, {&large, "large"}, {&small, "small"}}) {
-        A_PLOT(*s, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
+        plotAndCalculate(*s, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
         const QString file = dir.filePath(QString("%1.pdf").arg(pdfName));
         ASSERT_EQ(writeReport(*s, fmt, file.toStdString(), "clipboard", when), std::nullopt);
         const QStringList pages = pagesOf(file);
@@ -179,14 +179,14 @@ TEST(Report, HoldsEveryFigureOfTheWindowOnAPagePerAnalyte)
                                : "\tS\t") +
                 std::to_string(1000 + 2 * x + x % 3) + "\t" + std::to_string(50 + x % 7) + "\n";
     State run = test::startedState();
-    PasteResult pastedRun = Paste_Table(text, QLocale::c());
+    PasteResult pastedRun = parseTable(text, QLocale::c());
     ASSERT_TRUE(pastedRun.table);
     run.replaceAnalytes(std::move(pastedRun.table->analytes), true,
                         std::move(pastedRun.table->run));
     run.settings.correctWith = "linear";
     run.settings.checkPattern = "QC";
     run.settings.known = {{"Cu", {2, 0.01}}};
-    A_PLOT(run, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
+    plotAndCalculate(run, fmt, Drawing::Build, LeaveOneOutErrors::Compute);
     const QString runFile = dir.filePath("run.pdf");
     ASSERT_EQ(writeReport(run, fmt, runFile.toStdString(), "clipboard", when), std::nullopt);
     const QString all = pagesOf(runFile).join(u' ');

@@ -59,7 +59,7 @@ std::string cellsOf(const std::vector<std::optional<double>>& cells)
 
 std::string refusal(const std::string& text)
 {
-    const PasteResult r = Paste_Table(text, kEnglish);
+    const PasteResult r = parseTable(text, kEnglish);
     EXPECT_FALSE(r.table.has_value());
     return r.message ? r.message->text.substr(r.message->text.find('\n') + 1) : "";
 }
@@ -71,7 +71,7 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
     // Error columns only right after their analyte, in any case; "Pb SD" before "Pb" is an
     // analyte of its own. Empty cells are no value, short lines end in empty cells, a later
     // line with the same X replaces only where it has a value, nData is the largest X.
-    const PasteResult r = Paste_Table(
+    const PasteResult r = parseTable(
         " Pos \t Cu \tCu ERR\tZn\tZn \u00b1\tPb SD\tPb\tNi\tNi sd\tCo\tCo Error\n"
         "1\t10\t0.5\t\t\t7\t1\t5\t0.1\t3\t0.3\n"
         "2\t20\t\t0.2\t0.01\n"
@@ -91,7 +91,7 @@ TEST(NamedTable, NamesErrorColumnsAndEmptyCells)
     // Values, not lines, are counted where a line holds one per analyte; the first is named
     // by its line and analyte.
     const PasteResult notes =
-        Paste_Table("X\tCu\tCu err\tZn\n1\t-1\t0.1\t5\n2\t\t0.2\t0\n3\t4\t\t6\t9\n", kEnglish);
+        parseTable("X\tCu\tCu err\tZn\n1\t-1\t0.1\t5\n2\t\t0.2\t0\n3\t4\t\t6\t9\n", kEnglish);
     ASSERT_TRUE(notes.table) << notes.message->text;
     EXPECT_EQ(pastedText(*notes.table),
               "Pasted 3 standards of 2 analytes (Cu, Zn), X 1 to 3, from 3 lines; 2 values left "
@@ -141,7 +141,7 @@ TEST(NamedTable, RefusedNamesAndLines)
 // pattern, splits the same run otherwise.
 TEST(NamedTable, RunTableSplitsIntoStandardsAndSamples)
 {
-    const PasteResult r = Paste_Table(
+    const PasteResult r = parseTable(
         "X\t sample id \tCu\tCu err\tZn\n"
         "1\tStd\t10\t0.5\t5\n"
         "2\tS1\t11\t\t6\n"
@@ -264,7 +264,7 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
         settings.exportUncertainties = chance(50);
         settings.uncertaintyKind = chance(50) ? UncertaintyKind::Curve : UncertaintyKind::Reading;
 
-        PasteResult pasted = Paste_Table(named + "\n", kEnglish);
+        PasteResult pasted = parseTable(named + "\n", kEnglish);
         ASSERT_TRUE(pasted.table) << pasted.message->text << "\n" << named;
         state.replaceAnalytes(std::move(pasted.table->analytes), true);
         const int nData = state.analytes[0].table.nData;
@@ -272,7 +272,7 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
             for (int x = 1; x <= nData; ++x)
                 if (analyte.table.y[x] && chance(15))
                     analyte.table.rejFlag[x] = 1;
-        A_PLOT(state, NumberFormat{}, Drawing::Skip);
+        plotAndCalculate(state, NumberFormat{}, Drawing::Skip);
         const QStringList got =
             QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
 
@@ -295,7 +295,7 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
                 text += "0\t1\n0\t1\n";  // X = 0 is no standard: only the paste minimum
             State single = started;
             single.settings = settings;
-            PasteResult p = Paste_Table(text, kEnglish);
+            PasteResult p = parseTable(text, kEnglish);
             ASSERT_TRUE(p.table) << p.message->text << "\n" << text;
             single.replaceAnalytes(std::move(p.table->analytes), false);
             DataTable& t = single.table();
@@ -307,7 +307,7 @@ TEST(NamedTable, ExportIsEachAnalytesOwnExportSideBySide)
                     t.yErr[x].reset();  // an error cell left empty is no error
             t.nData = nData;
             t.rejFlag = mine.rejFlag;
-            A_PLOT(single, NumberFormat{}, Drawing::Skip);
+            plotAndCalculate(single, NumberFormat{}, Drawing::Skip);
             QStringList lines =
                 QString::fromStdString(exportText(single, NumberFormat{})).split(u'\r');
             lines[0] = "A" + QString::number(a);
@@ -343,11 +343,11 @@ TEST(NamedTable, AnAnalyteWithoutZigzagNodesKeepsItsBlock)
     state.settings.exported = {{"zigzag", kTicked}};
     state.settings.show["zigzag"] = kTicked;
     // B's clusters 1-2, 5-6 and 9-10 give nodes between them; A has no Y > 0.
-    PasteResult pasted = Paste_Table(
+    PasteResult pasted = parseTable(
         "X\tA\tB\n1\t-1\t10\n2\t-2\t20\n5\t-5\t50\n6\t\t60\n9\t\t90\n10\t\t100\n", kEnglish);
     ASSERT_TRUE(pasted.table);
     state.replaceAnalytes(std::move(pasted.table->analytes), true);
-    A_PLOT(state, NumberFormat{}, Drawing::Skip);
+    plotAndCalculate(state, NumberFormat{}, Drawing::Skip);
     const QStringList lines =
         QString::fromStdString(exportText(state, NumberFormat{})).split(u'\r');
     ASSERT_EQ(lines.size(), 4 + 10 + 1);

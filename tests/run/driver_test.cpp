@@ -1,4 +1,4 @@
-// A_PLOT's guards, what a run leaves behind and how its captions round; the figures
+// plotAndCalculate's guards, what a run leaves behind and how its captions round; the figures
 // themselves are in the golden exports and summaries.
 #include "run/captions.h"
 #include "run/driver.h"
@@ -27,7 +27,7 @@ struct DriverRun {
 
     void go()
     {
-        report = A_PLOT(state, NumberFormat{});
+        report = plotAndCalculate(state, NumberFormat{});
         captions = makeCaptions(results, NumberFormat{}, Figures::Shown);
     }
     const FitResult* fit(std::size_t m) const { return results.fit(m); }

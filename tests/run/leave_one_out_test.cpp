@@ -64,9 +64,9 @@ TEST(LeaveOneOut, AgreesWithRefitsWithoutEachStandard)
 {
     State s = startedState();
     s.settings.degreeText = "6";
-    const std::pair<const char*, int> leastSquares[] = {
-        {"mean", 0},  {"linear", 1}, {"log", 1}, {"poly2", 2},
-        {"poly3", 3}, {"poly4", 4},  {"poly5", 5}, {"poly", 6}};
+    const std::pair<const char*, int> leastSquares[] = {{"mean", 0},  {"linear", 1}, {"log", 1},
+                                                        {"poly2", 2}, {"poly3", 3},  {"poly4", 4},
+                                                        {"poly5", 5}, {"poly", 6}};
     std::mt19937 random(2024);
     int compared = 0;
     for (int round = 0; round < 120; ++round) {
@@ -75,7 +75,7 @@ TEST(LeaveOneOut, AgreesWithRefitsWithoutEachStandard)
         for (int x = 0; x <= s.table().nData; ++x)
             s.table().yErr[x] = 0.5 + x % 7;
         const DataTable& t = s.table();
-        const DataStats stats = Data_Stat(t, true);
+        const DataStats stats = computeDataStats(t, true);
         const FitInput input{t, stats, s.student, s.settings};
         LooWorkspace workspace(t);
         const std::span<const double> xs = workspace.x(), ys = workspace.y(), err = workspace.err();
@@ -104,8 +104,7 @@ TEST(LeaveOneOut, AgreesWithRefitsWithoutEachStandard)
                         static_cast<double>(ys[i] - wideFit(ts, rest, w, degree).value(tOf(i)));
                     // The mean's is a sum of n values: exact but for its rounding.
                     const double tolerance = degree == 0 ? 1e-12 : 1e-9;
-                    EXPECT_NEAR(*errors[i], expected,
-                                tolerance * std::max(std::abs(expected), 1.0))
+                    EXPECT_NEAR(*errors[i], expected, tolerance * std::max(std::abs(expected), 1.0))
                         << name << " at X = " << xs[i];
                     ++compared;
                 }
@@ -136,20 +135,20 @@ TEST(LeaveOneOut, ErrorPercentAndSuggestedOutliers)
         for (int x = 1; x <= 20; ++x)
             s.table().y[x] = drift(x) * (x == planted ? 1.2 : 1 + 0.001 * std::sin(7.0 * x));
         s.table().nData = s.table().nY = 20;
-        A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+        plotAndCalculate(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
         EXPECT_EQ(s.results().suggested, std::vector<int>{planted}) << planted;
     }
 
     // The RMS and mean relative error of the zigzag on isolated standards: without one, the
     // line joins its neighbours (Y = X but 7 at X = 5); the ends have no prediction.
     s.table() = test::tableOf({{1, 1}, {3, 3}, {5, 7}, {7, 7}, {9, 9}});
-    A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+    plotAndCalculate(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     const LeaveOneOut& zigzag = *s.results().fit(method("zigzag"))->loo;
     EXPECT_DOUBLE_EQ(*zigzag.error, std::sqrt(2.0));
     EXPECT_DOUBLE_EQ(*zigzag.percent, (1.0 / 3 + 2.0 / 7 + 1.0 / 7) / 3 * 100);
     // Every standard predicted exactly: an error of 0, not no result.
     s.table() = test::tableOf({{1, 5}, {3, 5}, {5, 5}, {7, 5}});
-    A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+    plotAndCalculate(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     EXPECT_EQ(s.results().fit(method("zigzag"))->loo->error, 0.0);
 
     // Gaussian noise alone: at most 5 % of the tables get any suggestion. The method that
@@ -162,7 +161,7 @@ TEST(LeaveOneOut, ErrorPercentAndSuggestedOutliers)
         for (int x = 1; x <= 20; ++x)
             s.table().y[x] = drift(x) + noise(random);
         s.table().nData = s.table().nY = 20;
-        A_PLOT(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+        plotAndCalculate(s, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
         withSuggestion += !s.results().suggested.empty();
         const Captions c = makeCaptions(s.results(), NumberFormat{}, Figures::Shown);
         ASSERT_TRUE(s.results().bestPredictor);

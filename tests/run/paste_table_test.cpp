@@ -98,7 +98,7 @@ TEST(PasteTable, AcceptedTexts)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
-        const PasteResult r = Paste_Table(c.text, c.locale);
+        const PasteResult r = parseTable(c.text, c.locale);
         ASSERT_TRUE(r.table.has_value()) << r.message->text;
         EXPECT_FALSE(r.message.has_value());
         ASSERT_EQ(r.table->analytes.size(), 1u);
@@ -112,7 +112,7 @@ TEST(PasteTable, AcceptedTexts)
         EXPECT_EQ(r.table->notes.any(), !c.notes.empty());
     }
     // The status line: the standards' X, then the notes.
-    const PasteResult r = Paste_Table("2\t1\n4\t0\n5\t-1\n2\t3\n", kEnglish);
+    const PasteResult r = parseTable("2\t1\n4\t0\n5\t-1\n2\t3\n", kEnglish);
     EXPECT_EQ(pastedText(*r.table), "Pasted 1 standard, X 2 to 2, from 4 lines; 1 line" + replaced +
                                         "(line 1 by line 4: X 2); 2 lines" + leftOut +
                                         "(line 2: X 4)");
@@ -169,7 +169,7 @@ TEST(PasteTable, RefusedTexts)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
-        const PasteResult r = Paste_Table(c.text, c.locale);
+        const PasteResult r = parseTable(c.text, c.locale);
         EXPECT_FALSE(r.table.has_value());
         ASSERT_TRUE(r.message.has_value());
         EXPECT_EQ(*r.message, (UserMessage{c.message, MessageIcon::Exclamation, ""}));
@@ -187,7 +187,7 @@ TEST(PasteIntake, StopsJustPastTheLimits)
     const struct {
         std::vector<std::string_view> pieces;
         std::size_t kept;     // bytes kept when over
-        std::string message;  // Paste_Table's, when over
+        std::string message;  // parseTable's, when over
     } cases[] = {
         {{all}, 0, ""},
         {{cr.substr(0, cr.size() - 1)}, 0, ""},  // no line end after the last line
@@ -209,7 +209,7 @@ TEST(PasteIntake, StopsJustPastTheLimits)
         EXPECT_EQ(intake.text(), intake.over() ? text.substr(0, c.kept) : text);
         if (intake.over()) {
             EXPECT_FALSE(intake.add("1"));
-            EXPECT_EQ(Paste_Table(intake.text(), kEnglish).message->text, c.message);
+            EXPECT_EQ(parseTable(intake.text(), kEnglish).message->text, c.message);
         }
     }
 }

@@ -29,7 +29,7 @@ State stateOf(const DataTable& t, bool allData = true)
 {
     State s;
     s.table() = t;
-    s.results().stats = Data_Stat(t, allData);
+    s.results().stats = computeDataStats(t, allData);
     return s;
 }
 
@@ -214,10 +214,11 @@ TEST(PlotPoints, MarksErrorBarsAndRejection)
 // stays a standard); the picture of a run marks those of the analyte shown, no other none.
 TEST(PlotPoints, SamplesOfARunMarkedAtTheirX)
 {
-    PasteResult pasted = Paste_Table("X\tID\tCu\tZn\n1\tSTD\t100\t50\n2\tA\t210\t\n"
-                                     "3\tSTD\t102\t51\n4\tQC\t105\t52\n5\tSTD\t104\t50\n"
-                                     "6\tSTD2\t99\t49\n",
-                                     QLocale::c());
+    PasteResult pasted = parseTable(
+        "X\tID\tCu\tZn\n1\tSTD\t100\t50\n2\tA\t210\t\n"
+        "3\tSTD\t102\t51\n4\tQC\t105\t52\n5\tSTD\t104\t50\n"
+        "6\tSTD2\t99\t49\n",
+        QLocale::c());
     ASSERT_TRUE(pasted.table && pasted.table->run);
     State s = kalibrix::test::startedState();
     s.replaceAnalytes(pasted.table->analytes, true, pasted.table->run);
@@ -232,7 +233,7 @@ TEST(PlotPoints, SamplesOfARunMarkedAtTheirX)
     EXPECT_THAT(sampleMarksOf(s, "Cu"), ElementsAre(M{2, true}, M{4, true}));
 
     s.selected = 1;
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     EXPECT_EQ(s.plot.sampleMarks, sampleMarksOf(s, "Zn"));
     EXPECT_TRUE(plotOf(stateOf(demonstrationTable())).sampleMarks.empty());
 }
@@ -240,7 +241,7 @@ TEST(PlotPoints, SamplesOfARunMarkedAtTheirX)
 TEST(PlotCurves, OrderNodesBandAndLogStart)
 {
     State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     RunResults& r = s.results();
 
     const PlotDisplay p = plotOf(s);
@@ -296,7 +297,7 @@ TEST(PlotCurves, BandOfAnyMethodAndKind)
 {
     State s = kalibrix::test::startedState();  // linear with band, log, degree 2, zigzag
     s.settings.bandMethod = "poly2";
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     const FitResult& fit = *s.results().fit(method("poly2"));
     const int probCol = *s.settings.level + 1;
     const auto count = [&](const PlotDisplay& p, PenColour pen) {
@@ -336,7 +337,7 @@ TEST(PlotResiduals, StandardsAtTheirResidualsWithTheBandAboutZero)
     // Y = 2 X and the residuals 1, -2, 0, 2, -1, which leave the line through them at Y = 2 X.
     s.table() = tableOf({{1, 3}, {2, 2}, {3, 6}, {4, 10}, {5, 9}});
     s.settings.plotResiduals = true;
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     s.table().rejFlag[4] = 1;  // marked since the run: red, at its residual of the run
     s.results().suggested = {2};
 
@@ -406,7 +407,7 @@ TEST(PlotResiduals, StandardsAtTheirResidualsWithTheBandAboutZero)
 
     // A single standard: no fit, so no residual to mark (and no mark at its Y).
     s.table() = tableOf({{3, 6}});
-    A_PLOT(s, NumberFormat{});
+    plotAndCalculate(s, NumberFormat{});
     const PlotDisplay none = plotOf(s);
     EXPECT_EQ(none.residualMethod, std::nullopt);
     EXPECT_TRUE(std::none_of(none.pict1.shapes.begin(), none.pict1.shapes.end(),
@@ -471,20 +472,20 @@ TEST(PlotScale, DegenerateTablesKeepTheDataInViewAndTwoLabels)
     }
 }
 
-// Clicks on the plot (pict1_MouseDown). The window's tests click with every button and
+// Clicks on the plot (clickOnPlot). The window's tests click with every button and
 // "Restore all data".
 TEST(Rejection, LeftClickFlipsAndMarksThePoint)
 {
     // At the designed size: 0.705 pixels per X unit, 0.385 per Y unit.
     State s = clickableState(tableOf({{100, 500}, {300, 600}}));
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 103, 497), 100);
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 103, 497), 100);
     EXPECT_EQ(s.table().rejFlag[100], 1);
     ASSERT_EQ(s.plot.pict1.shapes.size(), 1u);
     EXPECT_EQ(s.plot.pict1.shapes[0].kind, ShapeKind::Rectangle);
     EXPECT_EQ(s.plot.pict1.shapes[0].colour, (Rgb{255, 0, 0}));
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[0], (PointF{97, 496}));
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Right, 100, 500), std::nullopt);  // no flip
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 100);            // taken back
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Right, 100, 500), std::nullopt);  // no flip
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 100, 500), 100);            // taken back
     EXPECT_EQ(s.table().rejFlag[100], 0);
     EXPECT_EQ(s.plot.pict1.shapes[1].colour, (Rgb{0, 0, 0}));  // as a run draws it in use
 
@@ -495,7 +496,7 @@ TEST(Rejection, LeftClickFlipsAndMarksThePoint)
     withErrors.yErr[100] = 20;
     withErrors.rejFlag[100] = 1;
     s = clickableState(withErrors);
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 500), 100);
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 100, 500), 100);
     ASSERT_EQ(s.plot.pict1.shapes.size(), 2u);
     for (const Shape& shape : s.plot.pict1.shapes)
         EXPECT_TRUE(shape.kind == ShapeKind::Polyline && shape.colour == (Rgb{0, 0, 0}));
@@ -506,7 +507,7 @@ TEST(Rejection, LeftClickFlipsAndMarksThePoint)
     const double unit = std::ldexp(1.0, -1020);
     s = clickableState(tableOf({{100, 500 * unit}}));
     s.plot.yUnit = unit;
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 100, 503), 100);
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 100, 503), 100);
     EXPECT_EQ(s.plot.pict1.pointsOf(s.plot.pict1.shapes[0])[1], (PointF{103, 504}));
 
     // 30000 standards, some 45 to a pixel: one click, one standard.
@@ -516,13 +517,13 @@ TEST(Rejection, LeftClickFlipsAndMarksThePoint)
     full.nData = kMaxX;
     s = stateOf(full);
     s.plot = plotOf(s);
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 15000, 500), 15000);
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 15000, 500), 15000);
     EXPECT_EQ(rejectedCount(s.table()), 1);
     // 5 pixels, some 220 X, beside a lone standard.
     s = stateOf(tableOf({{1000, 500}, {kMaxX, 500}}));
     s.plot = plotOf(s);
     const double fivePixels = 5 * s.plot.pict1Scale.width / designedPixels(s.plot.pict1Rect.width);
-    EXPECT_EQ(pict1_MouseDown(s, MouseButton::Left, 1000 - fivePixels, 500), 1000);
+    EXPECT_EQ(clickOnPlot(s, MouseButton::Left, 1000 - fivePixels, 500), 1000);
 }
 
 // Which standard a click picks: the one nearest within kPickPixels, or the one whose mark
@@ -568,9 +569,8 @@ TEST(Rejection, ClickPicksTheNearestStandardWithinReachOrUnderItsMark)
             EXPECT_EQ(leftOutNear(s.table(), s.plot, geometry, geometry.userToPixels(c.at)),
                       c.over);
         }
-        EXPECT_EQ(
-            pict1_MouseDown(s, MouseButton::Left, s.plot, geometry, geometry.userToPixels(c.at)),
-            c.picked);
+        EXPECT_EQ(clickOnPlot(s, MouseButton::Left, s.plot, geometry, geometry.userToPixels(c.at)),
+                  c.picked);
         EXPECT_EQ(rejectedCount(s.table()), c.picked ? 1 : 0);
     }
 }

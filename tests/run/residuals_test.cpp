@@ -19,7 +19,7 @@ TEST(Residuals, LeaveOneOutAgainstARefitAndTheRunsRejections)
     State state = test::startedState();  // X = 5, 10, 15, 25, 27
     state.settings.show.clear();
     state.table().rejFlag[27] = 1;
-    A_PLOT(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+    plotAndCalculate(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     state.table().rejFlag[10] = 1;  // marked after the run: not in the table below
     const ResidualTable t = residualsOf(state, 0);
     ASSERT_EQ(t.x, (std::vector<int>{5, 10, 15, 25, 27}));
@@ -33,7 +33,7 @@ TEST(Residuals, LeaveOneOutAgainstARefitAndTheRunsRejections)
         without.rejFlag.assign(without.rejFlag.size(), 0);
         without.rejFlag[27] = 1;
         without.rejFlag[static_cast<std::size_t>(t.x[i])] = 1;
-        const RegressionFit refit = Lin_Regression(without, t.rejected[i] ? 4 : 3);
+        const RegressionFit refit = linearRegression(without, t.rejected[i] ? 4 : 3);
         EXPECT_NEAR(*line.leaveOneOut[i], t.y[i] - (*refit.a + *refit.b * t.x[i]), 1e-9)
             << "X = " << t.x[i];
     }
@@ -42,13 +42,14 @@ TEST(Residuals, LeaveOneOutAgainstARefitAndTheRunsRejections)
 TEST(Residuals, EveryAnalyteHasTheSameColumnsAndAGlance)
 {
     State state = test::startedState();
-    const PasteResult pasted = Paste_Table("X\tCu\tZn\r\n1\t10\t5\r\n2\t11\t5.5\r\n3\t12.5\t6\r\n"
-                                           "4\t12\t\r\n5\t14\t\r\n6\t14.5\t\r\n7\t16\t\r\n",
-                                           QLocale::c());
+    const PasteResult pasted = parseTable(
+        "X\tCu\tZn\r\n1\t10\t5\r\n2\t11\t5.5\r\n3\t12.5\t6\r\n"
+        "4\t12\t\r\n5\t14\t\r\n6\t14.5\t\r\n7\t16\t\r\n",
+        QLocale::c());
     ASSERT_TRUE(pasted.table);
     state.replaceAnalytes(pasted.table->analytes, true);
     state.settings.show = {{"poly3", kTicked}};  // Zn's three standards cannot take it
-    A_PLOT(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+    plotAndCalculate(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
     const std::string text = residualsText(state, NumberFormat{});
     EXPECT_EQ(text.substr(0, text.find('\n')),
               "Analyte\tX\tY\tState\tLinear regression\tLinear regression residual\t"

@@ -56,7 +56,8 @@ State stateOf(const RunTable& run, const char* correctWith)
 
 void run(State& state)
 {
-    ASSERT_TRUE(A_PLOT(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute).ran);
+    ASSERT_TRUE(
+        plotAndCalculate(state, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute).ran);
 }
 
 // The least-squares polynomial through the standards in use, in long double: S(X), the
@@ -206,7 +207,7 @@ TEST(Samples, Flags)
     state.settings.correctWith = "best";
     ASSERT_TRUE(state.analytes[0].results.bestPredictor);
     EXPECT_EQ(correctSamples(state, 0).method, state.analytes[0].results.bestPredictor);
-    ASSERT_TRUE(A_PLOT(state, NumberFormat{}, Drawing::Skip).ran);  // no leave-one-out
+    ASSERT_TRUE(plotAndCalculate(state, NumberFormat{}, Drawing::Skip).ran);  // no leave-one-out
     EXPECT_FALSE(correctSamples(state, 0).method);
 }
 

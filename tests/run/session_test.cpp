@@ -34,7 +34,7 @@ State pasted(const std::string& text, const char* locale, std::vector<std::pair<
              std::size_t shown, const std::string& pattern = "")
 {
     State s = test::startedState();
-    PasteResult r = Paste_Table(text, QLocale(QString::fromLatin1(locale)));
+    PasteResult r = parseTable(text, QLocale(QString::fromLatin1(locale)));
     EXPECT_TRUE(r.table);
     s.replaceAnalytes(std::move(r.table->analytes), r.table->named, std::move(r.table->run));
     if (!pattern.empty()) {
@@ -119,8 +119,8 @@ TEST(Session, SavedOpenedAndSavedAgainIsTheSame)
         for (std::size_t a = 0; a < saved.analytes.size(); ++a)
             EXPECT_EQ(back.analytes[a].table.rejFlag, saved.analytes[a].table.rejFlag);
         EXPECT_EQ(back.run, saved.run);
-        A_PLOT(saved, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
-        A_PLOT(back, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+        plotAndCalculate(saved, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
+        plotAndCalculate(back, NumberFormat{}, Drawing::Skip, LeaveOneOutErrors::Compute);
         EXPECT_EQ(exportText(back, NumberFormat{}), exportText(saved, NumberFormat{}));
         EXPECT_EQ(samplesText(back, NumberFormat{}), samplesText(saved, NumberFormat{}));
     }
@@ -160,8 +160,8 @@ TEST(Session, DamagedTruncatedAndForeignFilesAreRefusedSayingWhatIsWrong)
          damaged +
              std::string("\"settings\".\"level\" is 97, not one of 80, 90, 95, 98, 99, 99.8.")},
         {changed("\"poly\"", "\"poly9\""),
-         std::string(damaged) +
-             "\"settings\".\"show\" names the method \"poly9\", not one of " + everyName + "."},
+         std::string(damaged) + "\"settings\".\"show\" names the method \"poly9\", not one of " +
+             everyName + "."},
         {changed("\"poly\"", "\"log\""),
          damaged + std::string("\"settings\".\"show\" lists \"log\" twice.")},
         {changed("\"band\": true", "\"band\": \"yes\""),

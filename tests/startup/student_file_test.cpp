@@ -23,7 +23,7 @@ namespace {
 // Each quantile of the shipped file within half a unit of its last printed digit.
 TEST(StudentTable, ShippedFileMatchesTheDistributionsAtItsPrintedPrecision)
 {
-    const StudentLoad load = Load_Student(KALIBRIX_BIN_DIR);
+    const StudentLoad load = loadStudentTable(KALIBRIX_BIN_DIR);
     ASSERT_TRUE(load.table) << load.error;
     std::ifstream in(std::filesystem::path(KALIBRIX_SOURCE_DIR) / "data" / kStudentFileName);
     std::string line, text;
@@ -171,7 +171,7 @@ TEST(StudentTable, FoundBesideTheExecutableOrInstalledAndReadOrRefused)
         fs::remove_all(bin);
         fs::create_directories(bin);
         c.make();
-        const StudentLoad load = Load_Student(bin);
+        const StudentLoad load = loadStudentTable(bin);
         if (c.reason.empty())
             EXPECT_TRUE(load.table) << load.error;
         else

@@ -44,9 +44,8 @@ inline State startedState()
     for (const FitMethod& method : fitMethods()) {
         const std::string_view name = method.name;
         started.state->settings.show[method.name] =
-            method.alwaysFitted || name == "log" || name == "poly2" || name == "zigzag"
-                ? kTicked
-                : kUnticked;
+            method.alwaysFitted || name == "log" || name == "poly2" || name == "zigzag" ? kTicked
+                                                                                        : kUnticked;
     }
     return std::move(*started.state);
 }
@@ -65,7 +64,7 @@ struct Standards {
     DataStats stats;
     Settings settings = defaultSettings();
     explicit Standards(DataTable t, bool weighted = false)
-        : table(std::move(t)), stats(Data_Stat(table, true))
+        : table(std::move(t)), stats(computeDataStats(table, true))
     {
         settings.level = kDefaultLevel;
         settings.weightByErrors = weighted;

@@ -20,7 +20,8 @@ Fits a table of standards as the regression window does at start-up and writes
 the value of every exported fit at every X as tab-separated text.
 
 The table (X, Y and an optional error per line, as pasted into the window) is
-read from FILE, or from standard input when FILE is absent or "-", or is the
+read from FILE (cells separated by tabs, commas or semicolons; UTF-8 or UTF-16),
+or from standard input when FILE is absent or "-", or is the
 table of a session (--session). A first line of names makes it a named table:
 X, then one column per analyte, each followed by its errors where a column is
 named after it with " err", " error", " sd" or " ±"; an empty cell is no

@@ -6,6 +6,10 @@
 #include "run/run_split.h"
 #include "run/session.h"
 #include "run/status_text.h"
+#include "run/table_file.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -51,36 +55,56 @@ std::optional<std::string> readUpTo(int fd, std::size_t limit, std::string& erro
     return read ? std::optional<std::string>(std::move(text)) : std::nullopt;
 }
 
-// A table file as far as the paste limits allow, or a session file as far as a session may
-// be long (one byte more, for the reader to refuse).
-std::optional<std::string> readFile(const std::string& name, std::string& error, bool session)
+[[noreturn]] void cannotRead(const std::string& name, const std::string& error)
 {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::optional<std::string> text =
-        session ? readUpTo(fd, kMaxSessionBytes + 1, error) : readTable(fd, error);
-    ::close(fd);
-    return text;
+    throw RunFailure{std::string(kProgram) + ": cannot read " + name + ": " + error + "\n"};
 }
 
-// The bytes of the input: of the session file, the table file or standard input.
-std::string inputBytes(const Input& input, const CliEnvironment& env)
+// Reads the file `name` with `read` (the open file, the reason of a failure), which says
+// whether it could.
+template <class Read>
+void readFile(const std::string& name, Read&& read)
 {
-    if (!input.session && (input.file.empty() || input.file == "-")) {
-        std::optional<std::string> read = env.readStdin ? env.readStdin() : std::nullopt;
-        if (!read)
-            throw RunFailure{std::string(kProgram) + ": cannot read standard input\n"};
-        return std::move(*read);
-    }
-    const std::string& name = input.session ? *input.session : input.file;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        cannotRead(name, std::strerror(errno));
     std::string error;
-    std::optional<std::string> read = readFile(name, error, input.session.has_value());
+    const bool done = read(fd, error);
+    ::close(fd);
+    if (!done)
+        cannotRead(name, error);
+}
+
+// A session file as far as a session may be long (one byte more, for the reader to refuse).
+std::string sessionBytes(const std::string& name)
+{
+    std::optional<std::string> text;
+    readFile(name, [&](int fd, std::string& error) {
+        text = readUpTo(fd, kMaxSessionBytes + 1, error);
+        return text.has_value();
+    });
+    return std::move(*text);
+}
+
+// Standard input as far as the paste limits allow.
+std::string stdinBytes(const CliEnvironment& env)
+{
+    std::optional<std::string> read = env.readStdin ? env.readStdin() : std::nullopt;
     if (!read)
-        throw RunFailure{std::string(kProgram) + ": cannot read " + name + ": " + error + "\n"};
+        throw RunFailure{std::string(kProgram) + ": cannot read standard input\n"};
     return std::move(*read);
+}
+
+// The table of the file `name`, read as far as the paste limits allow; a refusal names the
+// file without its folder.
+TableFileResult tableOfFile(const std::string& name, const QLocale& locale)
+{
+    TableFileIntake intake;
+    readFile(name, [&](int fd, std::string& error) {
+        return readPieces(fd, error, [&](std::string_view piece) { return intake.add(piece); });
+    });
+    return intake.finish(QFileInfo(QFile::decodeName(name.c_str())).fileName().toStdString(),
+                         locale);
 }
 
 // Of a run pasted, the analytes whose standards are the lines matching `pattern` (none: the
@@ -112,23 +136,42 @@ void takeSession(State& state, const std::string& contents, const std::string& n
     state.settings = settingsFrom(parser, std::move(state.settings));
 }
 
-// The table pasted from `contents`, with what its paste said.
-void takeTable(State& state, std::string contents, const Input& input, const QLocale& locale,
+// The table read from `source`, with what its reading said.
+void takeTable(State& state, PastedTable table, TableSource source, const Input& input,
                std::string& err)
+{
+    if (const auto refusal = takePastedStandard(table, state.settings.standardPattern))
+        throw UsageError{"--standard: " + *refusal};
+    if (table.notes.any())  // what the window's status line says after the paste
+        err += std::string(kProgram) + ": " + input.name() + ": " + pasteNotesText(table) + "\n";
+    state.replaceAnalytes(std::move(table.analytes), table.named, std::move(table.run));
+    state.source = std::move(source);
+}
+
+// The table pasted from `contents` (standard input), by the clipboard's rules.
+void takePasted(State& state, std::string contents, const Input& input, const QLocale& locale,
+                std::string& err)
 {
     PasteResult pasted = parseTable(contents, locale);
     if (pasted.message)
         appendMessage(err, *pasted.message);
     if (!pasted.table)
         throw RunFailure{};
-    if (const auto refusal = takePastedStandard(*pasted.table, state.settings.standardPattern))
-        throw UsageError{"--standard: " + *refusal};
-    if (pasted.table->notes.any())  // what the window's status line says after the paste
-        err += std::string(kProgram) + ": " + input.name() + ": " + pasteNotesText(*pasted.table) +
-               "\n";
-    state.replaceAnalytes(std::move(pasted.table->analytes), pasted.table->named,
-                          std::move(pasted.table->run));
-    state.source = {std::move(contents), locale.name().toStdString(), input.name()};
+    takeTable(state, std::move(*pasted.table),
+              {std::move(contents), locale.name().toStdString(), input.name()}, input, err);
+}
+
+// The table of the file FILE.
+void takeFile(State& state, const Input& input, const QLocale& locale, std::string& err)
+{
+    TableFileResult read = tableOfFile(input.file, locale);
+    if (const UserMessage* refusal = std::get_if<UserMessage>(&read)) {
+        appendMessage(err, *refusal);
+        throw RunFailure{};
+    }
+    TableFile& file = std::get<TableFile>(read);
+    file.source.origin = input.name();
+    takeTable(state, std::move(file.table), std::move(file.source), input, err);
 }
 
 }  // namespace
@@ -150,11 +193,12 @@ std::optional<std::string> readStdin()
 void takeInput(State& state, const Input& input, const QCommandLineParser& parser,
                const CliEnvironment& env, std::string& err)
 {
-    std::string contents = inputBytes(input, env);
     if (input.session)
-        takeSession(state, contents, *input.session, parser);
+        takeSession(state, sessionBytes(*input.session), *input.session, parser);
+    else if (input.file.empty() || input.file == "-")
+        takePasted(state, stdinBytes(env), input, env.locale, err);
     else
-        takeTable(state, std::move(contents), input, env.locale, err);
+        takeFile(state, input, env.locale, err);
 }
 
 }  // namespace kalibrix::cli

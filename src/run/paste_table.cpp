@@ -283,15 +283,69 @@ std::string generalForm(double v)
 // The two ways of writing numbers; a text is read in one of them throughout.
 enum Way : std::size_t { kDot, kLocale };
 
+// How the refusals of a text say where the problem is: by the lines of the clipboard's text,
+// or, for a text converted from a file, by the file's name and lines.
+class Where {
+public:
+    explicit Where(const TextOrigin* origin) : m_origin(origin) {}
+
+    // The number of text line `textLine` (from 0) as messages and notes give it.
+    std::size_t number(std::size_t textLine) const
+    {
+        return m_origin ? m_origin->fileLine(textLine) : textLine + 1;
+    }
+
+    // "Line 12" or, with a cell (from 0), "Line 12, cell 3".
+    std::string line(std::size_t textLine, std::optional<std::size_t> cell = {},
+                     bool capital = true) const
+    {
+        std::string name =
+            (capital ? "Line " : "line ") +
+            std::to_string(m_origin ? m_origin->fileLine(textLine, cell) : textLine + 1);
+        if (cell)
+            name += ", cell " + std::to_string(*cell + 1);
+        return name;
+    }
+
+    // A refusal of the text as it is: the clipboard's format error with `where` on its
+    // second line, or `where` in the file.
+    PasteResult format(const std::string& where) const
+    {
+        return m_origin ? refuse(located(where)) : refuseFormat(where);
+    }
+
+    // A refusal that needs no format error: a limit, a value out of range.
+    PasteResult plain(const std::string& text) const { return refuse(located(text)); }
+
+    bool file() const { return m_origin != nullptr; }
+    const char* taken() const { return m_origin ? "read" : "pasted"; }
+    std::string separator() const { return m_origin ? m_origin->separator : "a tab"; }
+
+private:
+    // The file's name before the text: "run.csv, line 12, ..." where the text names a line
+    // or a column, "run.csv: the table ..." otherwise.
+    std::string located(const std::string& text) const
+    {
+        if (!m_origin || text.empty())
+            return text;
+        const bool place = text.starts_with("Line ") || text.starts_with("Column ");
+        std::string out = m_origin->file + (place ? ", " : ": ");
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(text.front())));
+        out.append(text, 1);
+        return out;
+    }
+
+    const TextOrigin* m_origin;
+};
+
 struct Place {
     std::size_t line = 0;  // from 0
     int cell = 0;          // from 0
     std::string_view text;
 
-    std::string name(bool capital = true) const
+    std::string name(const Where& where, bool capital = true) const
     {
-        return (capital ? "Line " : "line ") + std::to_string(line + 1) + ", cell " +
-               std::to_string(cell + 1);
+        return where.line(line, static_cast<std::size_t>(cell), capital);
     }
     bool operator==(const Place& o) const { return line == o.line && cell == o.cell; }
 };
@@ -302,6 +356,7 @@ struct CellRules {
     std::size_t firstLine = 0;    // index in the text of the first line read, for messages
     bool emptyIsNoValue = false;  // an empty cell after the first is no value, not an error
     std::optional<std::size_t> textColumn;  // a column of text (IDs), never read as numbers
+    const Where* where = nullptr;           // how messages name a cell
 };
 
 // Where and why the cells of a text are refused; `unread` is the cell when no way of writing
@@ -321,6 +376,7 @@ std::optional<CellProblem> readCells(std::span<const std::string_view> lines, co
                                      std::vector<std::optional<double>>& cells)
 {
     const LocaleReader inLocale(locale);
+    const Where& where = *rules.where;
     std::array<std::vector<std::optional<double>>, 2> read;
     for (auto& r : read)
         r.resize(lines.size() * rules.keep);
@@ -351,7 +407,7 @@ std::optional<CellProblem> readCells(std::span<const std::string_view> lines, co
             }
             if (!alive[kDot] && !alive[kLocale]) {
                 if (core.empty())
-                    return CellProblem{place.name() + " is empty.", std::nullopt};
+                    return CellProblem{place.name(where) + " is empty.", std::nullopt};
                 // Read in the way that an earlier cell ruled out: the text mixes both.
                 const auto reads = [&](Way way) {
                     return way == kDot || inLocale.readsAsDot(core)
@@ -360,14 +416,14 @@ std::optional<CellProblem> readCells(std::span<const std::string_view> lines, co
                 };
                 for (Way way : {kDot, kLocale}) {
                     if (failed[way] != place && reads(way))
-                        return CellProblem{place.name() + ": " + quoted(place.text) +
+                        return CellProblem{place.name(where) + ": " + quoted(place.text) +
                                                " does not fit the number format of " +
-                                               failed[way].name(false) + " (" +
+                                               failed[way].name(where, false) + " (" +
                                                quoted(failed[way].text) + ").",
                                            std::nullopt};
                 }
-                return CellProblem{place.name() + ": " + quoted(place.text) + " is not a number.",
-                                   place};
+                return CellProblem{
+                    place.name(where) + ": " + quoted(place.text) + " is not a number.", place};
             }
             if (alive[kDot] && alive[kLocale] && !firstDifference &&
                 *value[kDot] != *value[kLocale]) {
@@ -380,10 +436,11 @@ std::optional<CellProblem> readCells(std::span<const std::string_view> lines, co
         }
     }
     if (alive[kDot] && alive[kLocale] && firstDifference)
-        return CellProblem{firstDifference->name() + ": " + quoted(firstDifference->text) +
+        return CellProblem{firstDifference->name(where) + ": " + quoted(firstDifference->text) +
                                " reads as " + generalForm(differentValues[kDot]) + " or as " +
-                               generalForm(differentValues[kLocale]) +
-                               "; copy the numbers without thousands separators.",
+                               generalForm(differentValues[kLocale]) + "; " +
+                               (where.file() ? "write" : "copy") +
+                               " the numbers without thousands separators.",
                            std::nullopt};
     cells = std::move(read[alive[kDot] ? kDot : kLocale]);
     return std::nullopt;
@@ -607,6 +664,25 @@ bool PasteIntake::add(std::string_view piece)
     return !m_over;
 }
 
+std::size_t TextOrigin::fileLine(std::size_t textLine, std::optional<std::size_t> cell) const
+{
+    if (lineStarts.empty())
+        return textLine + 1;
+    std::size_t line = textLine < lineStarts.size()
+                           ? lineStarts[textLine]
+                           : lineStarts.back() + (textLine + 1 - lineStarts.size());
+    if (!cell)
+        return line;
+    auto later = std::lower_bound(laterCells.begin(), laterCells.end(), textLine,
+                                  [](const LaterCell& c, std::size_t l) { return c.textLine < l; });
+    for (; later != laterCells.end() && later->textLine == textLine && later->cell <= *cell;
+         ++later)
+        line = later->fileLine;
+    return line;
+}
+
+namespace {
+
 // Order of the checks, cheapest and most global first, so the first problem reported is
 // the one that makes the rest pointless and a huge text is refused in one pass:
 //   1. empty text, then size;
@@ -618,27 +694,29 @@ bool PasteIntake::add(std::string_view piece)
 //      of writing numbers reads ends the paste;
 //   6. a text both ways read, to different values somewhere, is refused as ambiguous;
 //   7. per line, the range of X in the way chosen.
-PasteResult parseTable(std::string_view text, const QLocale& locale)
+PasteResult parseText(std::string_view text, const QLocale& locale, const TextOrigin* origin)
 {
     cleanVectorState();
+    const Where where(origin);
     if (text.empty())
-        return refuse(kEmptyClipboard);
+        return origin ? refuse(origin->file + " is empty.") : refuse(kEmptyClipboard);
     if (text.size() > kMaxPasteBytes)
-        return refuse("The copied text is larger than " +
-                      std::to_string(kMaxPasteBytes / 1'000'000) + " MB; at most " +
-                      std::to_string(kMaxPasteLines) + " lines of " +
-                      std::to_string(kMaxPasteCells) + " cells can be pasted.");
+        return refuse((origin ? origin->file + " is" : std::string("The copied text is")) +
+                      " larger than " + std::to_string(kMaxPasteBytes / 1'000'000) +
+                      " MB; at most " + std::to_string(kMaxPasteLines) + " lines of " +
+                      std::to_string(kMaxPasteCells) + " cells can be " + where.taken() + ".");
 
     const std::vector<std::string_view> lines = splitLines(text, kMaxPasteLines + 2);
     const bool named = holdsNames(lines.front(), locale);
     NamedColumns columns;
     if (named) {
         if (cellCount(lines.front()) > static_cast<std::size_t>(kMaxPasteCells))
-            return refuse("Line 1 has " + std::to_string(cellCount(lines.front())) +
-                          " cells; at most " + std::to_string(kMaxPasteCells) + " are allowed.");
+            return where.plain(where.line(0) + " has " + std::to_string(cellCount(lines.front())) +
+                               " cells; at most " + std::to_string(kMaxPasteCells) +
+                               " are allowed.");
         auto declared = analyteColumns(lines.front());
         if (const std::string* problem = std::get_if<std::string>(&declared))
-            return refuseFormat(*problem);
+            return where.format(*problem);
         columns = std::move(std::get<NamedColumns>(declared));
     } else {
         columns.analytes.push_back({"", 1, 2});
@@ -647,41 +725,44 @@ PasteResult parseTable(std::string_view text, const QLocale& locale)
     const std::string below = named ? " below its names" : "";
 
     if (data.size() > static_cast<std::size_t>(kMaxPasteLines))
-        return refuse("The table has more than " + std::to_string(kMaxPasteLines) + " lines" +
-                      below + "; at most " + std::to_string(kMaxPasteLines) + " can be pasted.");
+        return where.plain("The table has more than " + std::to_string(kMaxPasteLines) + " lines" +
+                           below + "; at most " + std::to_string(kMaxPasteLines) + " can be " +
+                           where.taken() + ".");
     if (data.size() < 3)
-        return refuseFormat("The table has " + std::to_string(data.size()) +
+        return where.format("The table has " + std::to_string(data.size()) +
                             (data.size() == 1 ? " line" : " lines") + below +
                             "; at least 3 are needed.");
 
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::size_t cells = cellCount(data[i]);
-        const std::string line = "Line " + std::to_string(i + 1 + (named ? 1 : 0));
+        const std::string line = where.line(i + (named ? 1 : 0));
         if (cells > static_cast<std::size_t>(kMaxPasteCells))
-            return refuse(line + " has " + std::to_string(cells) + " cells; at most " +
-                          std::to_string(kMaxPasteCells) + " are allowed.");
+            return where.plain(line + " has " + std::to_string(cells) + " cells; at most " +
+                               std::to_string(kMaxPasteCells) + " are allowed.");
         if (cells < 2 && trimmed(data[i]).empty())
-            return refuseFormat(line + " is empty.");
+            return where.format(line + " is empty.");
         if (cells < 2 && !named)
-            return refuseFormat(line + " has only one cell; X and Y must be separated by a tab.");
+            return where.format(line + " has only one cell; X and Y must be separated by " +
+                                where.separator() + ".");
     }
 
     // A named table keeps the cells up to its last named column; a plain one X, Y, error.
     const CellRules rules{.keep = named ? cellCount(lines.front()) : 3,
                           .firstLine = named ? std::size_t{1} : std::size_t{0},
                           .emptyIsNoValue = named,
-                          .textColumn = columns.ids};
+                          .textColumn = columns.ids,
+                          .where = &where};
     std::vector<std::optional<double>> cells;
     if (const std::optional<CellProblem> problem = readCells(data, locale, rules, cells)) {
         // Text in a column on more than one line: a column of IDs that is not taken as one.
         if (problem->unread && !columns.ids &&
             holdsTextElsewhere(data, rules.firstLine, *problem->unread, locale))
-            return refuseFormat(problem->where.substr(0, problem->where.size() - 1) + "; " +
+            return where.format(problem->where.substr(0, problem->where.size() - 1) + "; " +
                                 (named ? "a column of IDs must be named " + idNames() + "."
                                        : "a column of IDs needs a names line above the table, "
                                          "naming it " +
                                              idNames() + "."));
-        return refuseFormat(problem->where);
+        return where.format(problem->where);
     }
     const auto cell = [&](std::size_t line, std::size_t column) -> const std::optional<double>& {
         return cells[line * rules.keep + column];
@@ -691,7 +772,7 @@ PasteResult parseTable(std::string_view text, const QLocale& locale)
     pasted.named = named;
     pasted.lines = data.size();
     PasteNotes& notes = pasted.notes;
-    const auto lineNumber = [&](std::size_t i) { return i + 1 + rules.firstLine; };
+    const auto lineNumber = [&](std::size_t i) { return where.number(i + rules.firstLine); };
 
     // Every X first: the range check covers every line, and nData is the table's.
     std::vector<paste::TakenLine> taken(data.size());
@@ -700,8 +781,8 @@ PasteResult parseTable(std::string_view text, const QLocale& locale)
         const double xValue = *cell(i, 0);
         const double rounded = roundHalfEven(xValue);
         if (rounded < 0 || rounded > kMaxX)
-            return refuse("Line " + std::to_string(lineNumber(i)) + ": X = " + generalForm(xValue) +
-                          " is outside 0 to " + std::to_string(kMaxX) + ".");
+            return where.plain(where.line(i + rules.firstLine) + ": X = " + generalForm(xValue) +
+                               " is outside 0 to " + std::to_string(kMaxX) + ".");
         const int x = static_cast<int>(rounded);
         taken[i] = {static_cast<std::size_t>(x), lineNumber(i)};
         nData = std::max(nData, x);
@@ -744,10 +825,10 @@ PasteResult parseTable(std::string_view text, const QLocale& locale)
             }
         }
         if (!anyValue)
-            return refuseFormat("No cell below the names holds a value.");
+            return where.format("No cell below the names holds a value.");
         RunSplit split = standardsOf(run, "", notes);
         if (!split.analytes)
-            return refuseFormat(split.message->text);
+            return where.format(split.message->text);
         pasted.analytes = std::move(*split.analytes);
         pasted.run = std::move(run);
         return {std::move(pasted), std::nullopt};
@@ -763,8 +844,20 @@ PasteResult parseTable(std::string_view text, const QLocale& locale)
         [&](std::size_t a, std::size_t i) { return valuesOf(columns.analytes[a], i); }, notes);
     if (std::none_of(pasted.analytes.begin(), pasted.analytes.end(),
                      [](const Analyte& a) { return a.table.anyValue(); }))
-        return refuseFormat("No cell below the names holds a value.");
+        return where.format("No cell below the names holds a value.");
     return {std::move(pasted), std::nullopt};
+}
+
+}  // namespace
+
+PasteResult parseTable(std::string_view text, const QLocale& locale)
+{
+    return parseText(text, locale, nullptr);
+}
+
+PasteResult parseTable(std::string_view text, const QLocale& locale, const TextOrigin& origin)
+{
+    return parseText(text, locale, &origin);
 }
 
 }  // namespace kalibrix

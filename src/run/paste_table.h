@@ -85,6 +85,28 @@ struct PasteResult {
     std::optional<UserMessage> message;  // otherwise the message to show
 };
 
+// Where the lines of a text came from when a file was converted to it (see table_file.h),
+// so that a refusal names the file and the file's line: its messages read
+// `run.csv, line 12, cell 3: "1,2,3" is not a number.` (without the clipboard's first line),
+// and the lines of the notes and of a run are the file's.
+struct TextOrigin {
+    // A cell that starts on a later file line than its line of the text (after a quoted cell
+    // holding a line end).
+    struct LaterCell {
+        std::size_t textLine = 0;  // from 0
+        std::size_t cell = 0;      // from 0
+        std::size_t fileLine = 0;  // from 1
+    };
+
+    std::string file;                     // the file's name, as messages name it
+    std::string separator = "a tab";      // how a message names the file's separator
+    std::vector<std::size_t> lineStarts;  // file line (from 1) at which each text line starts
+    std::vector<LaterCell> laterCells;    // in text order
+
+    // The file line of text line `textLine` (from 0), or of its cell `cell` (from 0).
+    std::size_t fileLine(std::size_t textLine, std::optional<std::size_t> cell = {}) const;
+};
+
 // Checks the clipboard text and builds the new table; `locale` is the user's locale.
 //
 // Lines end at CR LF, LF or CR; cells are separated by tabs. A first line of two or more
@@ -119,5 +141,8 @@ struct PasteResult {
 // On refusal `message` is set (a format error says on its second line where the problem
 // is) and the caller keeps its table unchanged.
 PasteResult parseTable(std::string_view text, const QLocale& locale);
+
+// The same for a text converted from a file: its refusals and lines are the file's.
+PasteResult parseTable(std::string_view text, const QLocale& locale, const TextOrigin& origin);
 
 }  // namespace kalibrix

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -119,6 +120,37 @@ TEST(Cli, ReadsAFileStandardInputOrDashAndFailsWithStatusOne)
     const QString lonely = dir.filePath("kalibrix-cli");  // without student.dat beside it
     ASSERT_TRUE(QFile::copy(kBin, lonely));
     expectFailure(cli({}, kDemo, "C", lonely), 1, "student.dat");
+}
+
+TEST(Cli, ReadsTableFilesOfCommasSemicolonsOrUtf16AndNamesTheFileInRefusals)
+{
+    QTemporaryDir dir;
+    const Outcome demo = cli({"--summary"});
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* refusal;  // none: the demonstration table's summary
+    } cases[] = {
+        {"demo.csv", "\"5\",980\n10,770\n15,700\n25,550\n27,500", nullptr},
+        {"demo.txt", "5;980,0\r\n10;770\r\n15;700\r\n25;550\r\n27;500\r\n", nullptr},
+        {"demo.tab", utf16.encode(QString::fromUtf8(kDemo).replace("\n", "\r\n")), nullptr},
+        {"bad.csv", "5,980\n10,\"7,70\"\n15,700\n",
+         "bad.csv, line 2, cell 2: \"7,70\" is not a number.\n"},
+    };
+    for (const auto& c : cases) {
+        QFile file(dir.filePath(c.name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        const Outcome r = cli({"--summary", file.fileName()});
+        if (c.refusal) {
+            EXPECT_EQ(r.status, 1) << c.name;
+            EXPECT_EQ(r.err.toStdString(), c.refusal);
+        } else {
+            EXPECT_EQ(r.out, demo.out) << c.name << ": " << r.err.toStdString();
+        }
+    }
 }
 
 TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)

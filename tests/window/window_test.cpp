@@ -7,8 +7,10 @@
 #include "window/data_commands.h"
 #include "window/message_boxes.h"
 #include "window/plot_widget.h"
+#include "window/results_grid.h"
 #include "window/reg_window.h"
 #include "window/run_panel.h"
+#include "window/window_layout.h"
 #include "run/rounding.h"
 #include "run/samples.h"
 #include "run/status_text.h"
@@ -1192,6 +1194,32 @@ private slots:
             QVERIFY(child(column[i])->geometry().top() > child(column[i - 1])->geometry().bottom());
         QVERIFY(child("cmdRestore")->geometry().bottom() <
                 child("frameRejectionScaling")->geometry().top());
+    }
+
+    // Tables of 1 to 12 methods, made from the method table repeated: no row of the results
+    // grid (its caption or degree box, its cells and its boxes) reaches into the next, and
+    // all stand below the headings and within the designed area, which the method table's
+    // rows leave at its designed height.
+    void gridRowsStayApartWithinTheArea()
+    {
+        const std::span<const FitMethod> table = fitMethods();
+        for (std::size_t n = 1; n <= 12; ++n) {
+            std::vector<FitMethod> methods;
+            for (std::size_t m = 0; m < n; ++m)
+                methods.push_back(table[m % table.size()]);
+            const std::vector<GridRow> rows = gridRows(methods);
+            QCOMPARE(rows.size(), n);
+            auto bottom = [](const GridRow& row) {
+                return std::max(row.bottom(), row.top + kGridBoxSize);
+            };
+            QVERIFY(rows.front().caption.top >= kGridHeadingTop + kGridRowHeight);
+            for (std::size_t r = 1; r < n; ++r)
+                QVERIFY2(bottom(rows[r - 1]) <= rows[r].caption.top,
+                         qPrintable(QString("row %1 of %2").arg(r).arg(n)));
+            QVERIFY(bottom(rows.back()) < designedHeightFor(rows));
+            if (n <= table.size())
+                QCOMPARE(designedHeightFor(rows), kDesignedClientHeight);
+        }
     }
 
     // The window opens within the screen's free area; every control can be reached (run on

@@ -19,6 +19,7 @@ class QCheckBox;
 class QDragEnterEvent;
 class QDropEvent;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -32,11 +33,14 @@ class ChoiceBox;
 class FittingLabel;
 class PlotWidget;
 class RunPanel;
+struct Captions;
 
 // RegWindow, the program's window: writes every change of a control into the settings of the
-// state and runs plotAndCalculate after every change of data or option. Every control is named as in
-// the window's design (cmdPaste, chkPoly_2, lblDiffPoly_2, optScale_0, ...), so it can be
-// found by name; the results grid has one row per fit method of the method table.
+// state and runs plotAndCalculate after every change of data or option. Every control has an
+// object name (cmdPaste, optScaleY_0, show_poly2, diff_poly2, ...), so it can be found by
+// name; the results grid has one row per fit method of the method table, its controls named
+// after the method. Its member functions live in reg_window.cpp (construction and events)
+// and in one window_*.cpp file per job, as grouped below.
 class RegWindow : public QWidget {
     Q_OBJECT
 public:
@@ -80,58 +84,96 @@ private:
         QCheckBox* exported = nullptr;
     };
 
+    // Building the controls (window_controls.cpp).
     void buildControls();
+    void buildLeftColumn();
+    void buildPlotAndListing();
+    void buildCounters();
+    void buildBandFrame();
+    void buildRightColumn();
     void buildResultsGrid();
+    void buildGridHeadings();
     void buildMethodRow(std::size_t m, double top, const QColor& colour);
     void buildDegreeBox(const TwipsRect& at, const QColor& colour);
+    void buildAnalyteControls();
     void setToolTips();
+    void setMethodToolTips();
     void place(QWidget* widget, const TwipsRect& designed, Growth growth = Growth::Fixed);
-    void layoutControls();
-    void fitToScreen();
-    void refreshTitle();
-    bool unsavedWork() const;
-    bool workMayGo(const QString& before);
-    bool saveWork();
-    void push(DataCommand* command);
-    void showRejectedCount();
+    QPushButton* addButton(const char* name, const char* caption, const TwipsRect& at);
+    QGroupBox* addFrame(const char* name, const char* caption, const TwipsRect& at);
+
+    // What the controls and keys do (window_actions.cpp).
     void connectHandlers();
-
-    void setUpOnFirstActivation();
-    void plotAndCalculate();
-    void showCaptions();
-    void showStatus(std::string message);
-    void showHover();
-    void showBandChoice();
-    void refreshStatus();
-
-    std::string shownName() const;
-    void showAnalyteChoice();
-    void stepAnalyte(int step);
+    void connectButtons();
+    void connectResultsGrid();
+    void connectBandControls();
+    void connectScaleOptions();
+    void connectAnalyteSelector();
+    void connectPlot();
+    void connectKeys();
+    void connectRunPanel();
+    void connectFileActions();
     void pasteFromClipboard();
+    void takeTable(PastedTable table, TableSource source);
     DataChanged dataChanged();
+    void push(DataCommand* command);
     void undo();
     void redo();
     void restoreEveryStandard();
     void copyResults();
     void showAbout();
     void closeFromButton();
-    void savePlotAs();
-    void saveSessionAs();
-    bool saveSessionChosen();
-    void openSession();
-    void reportAs();
-    void showSettings();
-    void takeTable(PastedTable table, TableSource source);
+
+    // The layout, the window's size and the panels below the designed controls
+    // (window_sizing.cpp).
+    void layoutControls();
+    void fitToScreen();
     void showRunPanel();
-    void buildAnalyteControls();
-    void connectAnalyteControls();
     void showAnalytesPanel();
     int panelsHeight() const;
     void roomForPanels(bool came);
+
+    // Running the fits and showing their figures and the settings (window_results.cpp).
+    void setUpOnFirstActivation();
+    void plotAndCalculate();
+    void showCaptions();
+    void showLooColumn(const Captions& captions);
+    void showRejectedCount();
+    void showBandChoice();
+    void showSettings();
+    void showSettingBoxes();
+
+    // The status line and the title (window_status.cpp).
+    void showStatus(std::string message);
+    void refreshStatus();
+    void refreshTitle();
+
+    // The plot: clicks, Shift+clicks and what is under the mouse (window_plot.cpp).
+    void markStandard(int x);
     bool shiftClick(QObject* watched, QEvent* event);
     void markEveryAnalyte(int x);
+    void showHover();
+
+    // The analyte shown and a run's standard and samples (window_analytes.cpp).
+    std::string shownName() const;
+    void showAnalyteChoice();
+    void showChosenAnalyte(int index);
+    void stepAnalyte(int step);
     void chooseStandard(const QString& pattern);
     void copySamples();
+
+    // Opening and saving files (window_files.cpp).
+    void savePlotAs();
+    void saveSessionAs();
+    bool saveSessionChosen();
+    void reportAs();
+    void openSession();
+    bool refuseFile(const QString& file, const QString& why);
+    bool openSessionText(const QString& file, const std::string& text);
+    bool openTableText(const QString& file, const std::string& text);
+    bool unsavedWork() const;
+    bool workMayGo(const QString& before);
+    bool saveWork();
 
     State& m_state;
     const NumberFormat m_fmt;
@@ -144,13 +186,16 @@ private:
     QPushButton* cmdReport = nullptr;
     QPushButton *cmdPaste = nullptr, *cmdPlot = nullptr, *cmdRestore = nullptr, *cmdAbout = nullptr,
                 *cmdCopy = nullptr, *cmdClose = nullptr;
-    std::array<QRadioButton*, 2> optScale{}, optScaleX{}, optAllData{};
-    QCheckBox* chkConf = nullptr;
+    // Each pair: "Full" / "Zoom" of the Y and X scales; "All data" / "Only unrejected" of the
+    // Y scaling at rejection.
+    std::array<QRadioButton*, 2> optScaleY{}, optScaleX{}, optAllData{};
+    QCheckBox* chkBand = nullptr;  // "Show confidence band for lin. regr."
     QComboBox *cboBandOf = nullptr, *cboBandKind = nullptr;  // "Band of", "curve / new reading"
-    QCheckBox *chkWeight = nullptr, *chkExportUnc = nullptr;
+    QCheckBox *chkWeight = nullptr, *chkExportUncertainties = nullptr;
     ChoiceBox *cboLevel = nullptr, *cboDegree = nullptr;
     std::vector<MethodRow> m_rows;  // by method
-    QLabel *lblNData = nullptr, *lblnDataOK = nullptr, *lblRej = nullptr;
+    // The counters: "Maximum:" (the largest X), "Number of data:" (the standards), "Rejected:".
+    QLabel *lblLargestX = nullptr, *lblStandardCount = nullptr, *lblRej = nullptr;
     QLabel* lblParameters = nullptr;
     QLabel* m_looHeading = nullptr;
     QString m_sessionFile;            // the session last opened or saved, for the report

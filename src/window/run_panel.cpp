@@ -220,60 +220,81 @@ void RunPanel::build()
     auto* form = new QGridLayout;
     form->setHorizontalSpacing(6);
     form->setVerticalSpacing(3);
-    auto add = [&](QWidget* field, const char* name, const QString& caption, int row, int column,
-                   const QString& tip) {
-        field->setObjectName(QString::fromUtf8(name));
-        field->setToolTip(tip);
-        auto* label = new QLabel(caption, this);
-        label->setObjectName(QStringLiteral("lbl") + QString::fromUtf8(name).mid(3));
-        label->setBuddy(field);
-        form->addWidget(label, row, 2 * column);
-        form->addWidget(field, row, 2 * column + 1);
-        return label;
-    };
-
-    cboStandard = new QComboBox(this);
-    cboStandard->setEditable(true);
-    cboStandard->setInsertPolicy(QComboBox::NoInsert);
-    cboStandard->setCompleter(nullptr);  // a typed pattern stays as typed
-    add(cboStandard, "cboStandard", tr("Standard"), 0, 0,
-        tr("The standard's ID (the most frequent first), or a pattern typed with * and ?: "
-           "its lines are the standards, the other lines samples"));
-    cboCorrectWith = new QComboBox(this);
-    add(cboCorrectWith, "cboCorrectWith", tr("Correct with"), 1, 0,
-        tr("The method whose value S(X) corrects the samples: \"best\" is the one that "
-           "predicts best (the bold leave-one-out per cent)"));
-    cboCorrection = new QComboBox(this);
-    cboCorrection->addItems({tr("ratio"), tr("difference"), tr("delta")});  // CorrectionKind's
-    add(cboCorrection, "cboCorrection", tr("Correction"), 2, 0,
-        tr("ratio: reading \u00d7 R / S(X); difference: reading \u2212 S(X) + R; delta (per "
-           "mil): (reading / S(X) \u00d7 (1 + R/1000) \u2212 1) \u00d7 1000"));
-    txtKnown = new QLineEdit(this);
-    lblKnown = add(txtKnown, "txtKnown", tr("Known value"), 3, 0, QString());
-    txtMaxGap = new QLineEdit(this);
-    txtMaxGap->setPlaceholderText(tr("none"));
-    add(txtMaxGap, "txtMaxGap", tr("Max. gap"), 0, 1,
-        tr("A sample farther than this from the nearest standard in use on either side is "
-           "flagged \"gap\"; empty: no such flag"));
-    txtCheckPattern = new QLineEdit(this);
-    txtCheckPattern->setPlaceholderText(tr("none"));
-    add(txtCheckPattern, "txtCheckPattern", tr("Check standard"), 1, 1,
-        tr("The ID (or a pattern with * and ?) of a check standard: corrected like a sample, "
-           "its mean, SD, bias and z prove the correction"));
-    txtCheckKnown = new QLineEdit(this);
-    lblCheckKnown = add(txtCheckKnown, "txtCheckKnown", tr("Check value"), 2, 1, QString());
-    cmdCopySamples = new QPushButton(tr("Copy samples"), this);
-    cmdCopySamples->setObjectName("cmdCopySamples");
-    cmdCopySamples->setToolTip(
-        tr("Copy the samples table of the analyte shown to the clipboard (Ctrl+Shift+C)"));
-    form->addWidget(cmdCopySamples, 3, 2, 1, 2);
+    buildCorrectionFields(form);
+    buildCheckFields(form);
     for (QWidget* field :
          std::initializer_list<QWidget*>{cboStandard, cboCorrectWith, cboCorrection, txtKnown,
                                          txtMaxGap, txtCheckPattern, txtCheckKnown})
         field->setFixedWidth(110);  // the samples table takes the rest
     form->setRowStretch(4, 1);
     outer->addLayout(form);
+    outer->addLayout(buildSamplesTable(), 1);
+}
 
+// `field` named `name` at `row` and `column` of `form`, with its caption left of it; the
+// caption is named after the field ("lbl" for its prefix).
+QLabel* RunPanel::addField(QGridLayout* form, QWidget* field, const char* name,
+                           const QString& caption, int row, int column, const QString& tip)
+{
+    field->setObjectName(QString::fromUtf8(name));
+    field->setToolTip(tip);
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(QStringLiteral("lbl") + QString::fromUtf8(name).mid(3));
+    label->setBuddy(field);
+    form->addWidget(label, row, 2 * column);
+    form->addWidget(field, row, 2 * column + 1);
+    return label;
+}
+
+// The first column: the standard, the method and kind of the correction, the known value.
+void RunPanel::buildCorrectionFields(QGridLayout* form)
+{
+    cboStandard = new QComboBox(this);
+    cboStandard->setEditable(true);
+    cboStandard->setInsertPolicy(QComboBox::NoInsert);
+    cboStandard->setCompleter(nullptr);  // a typed pattern stays as typed
+    addField(form, cboStandard, "cboStandard", tr("Standard"), 0, 0,
+             tr("The standard's ID (the most frequent first), or a pattern typed with * and ?: "
+                "its lines are the standards, the other lines samples"));
+    cboCorrectWith = new QComboBox(this);
+    addField(form, cboCorrectWith, "cboCorrectWith", tr("Correct with"), 1, 0,
+             tr("The method whose value S(X) corrects the samples: \"best\" is the one that "
+                "predicts best (the bold leave-one-out per cent)"));
+    cboCorrection = new QComboBox(this);
+    cboCorrection->addItems({tr("ratio"), tr("difference"), tr("delta")});  // CorrectionKind's
+    addField(form, cboCorrection, "cboCorrection", tr("Correction"), 2, 0,
+             tr("ratio: reading \u00d7 R / S(X); difference: reading \u2212 S(X) + R; delta (per "
+                "mil): (reading / S(X) \u00d7 (1 + R/1000) \u2212 1) \u00d7 1000"));
+    txtKnown = new QLineEdit(this);
+    lblKnown = addField(form, txtKnown, "txtKnown", tr("Known value"), 3, 0, QString());
+}
+
+// The second column: "Max. gap", the check standard and its value, "Copy samples".
+void RunPanel::buildCheckFields(QGridLayout* form)
+{
+    txtMaxGap = new QLineEdit(this);
+    txtMaxGap->setPlaceholderText(tr("none"));
+    addField(form, txtMaxGap, "txtMaxGap", tr("Max. gap"), 0, 1,
+             tr("A sample farther than this from the nearest standard in use on either side is "
+                "flagged \"gap\"; empty: no such flag"));
+    txtCheckPattern = new QLineEdit(this);
+    txtCheckPattern->setPlaceholderText(tr("none"));
+    addField(form, txtCheckPattern, "txtCheckPattern", tr("Check standard"), 1, 1,
+             tr("The ID (or a pattern with * and ?) of a check standard: corrected like a "
+                "sample, its mean, SD, bias and z prove the correction"));
+    txtCheckKnown = new QLineEdit(this);
+    lblCheckKnown =
+        addField(form, txtCheckKnown, "txtCheckKnown", tr("Check value"), 2, 1, QString());
+    cmdCopySamples = new QPushButton(tr("Copy samples"), this);
+    cmdCopySamples->setObjectName("cmdCopySamples");
+    cmdCopySamples->setToolTip(
+        tr("Copy the samples table of the analyte shown to the clipboard (Ctrl+Shift+C)"));
+    form->addWidget(cmdCopySamples, 3, 2, 1, 2);
+}
+
+// The samples table with the check standard's summary below it.
+QVBoxLayout* RunPanel::buildSamplesTable()
+{
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
     m_model = new SamplesModel(m_fmt, this);
@@ -293,11 +314,11 @@ void RunPanel::build()
     for (int c = 0; c < SamplesModel::kColumns; ++c)
         header->resizeSection(c, widths[c]);
     right->addWidget(grdSamples, 1);
-    lblCheck = new QLabel(this);
-    lblCheck->setObjectName("lblCheck");
-    lblCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    right->addWidget(lblCheck);
-    outer->addLayout(right, 1);
+    lblCheckSummary = new QLabel(this);
+    lblCheckSummary->setObjectName("lblCheckSummary");
+    lblCheckSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    right->addWidget(lblCheckSummary);
+    return right;
 }
 
 void RunPanel::connectHandlers()
@@ -381,8 +402,13 @@ void RunPanel::showSettings()
     }
     txtMaxGap->setText(settings.maxGap ? numberText(*settings.maxGap, m_locale) : QString());
     txtCheckPattern->setText(QString::fromStdString(settings.checkPattern));
+    showKnownValues();
+}
 
-    // The known values of the analyte shown: its own, else the one every analyte takes.
+// The known values of the analyte shown: its own, else the one every analyte takes.
+void RunPanel::showKnownValues()
+{
+    const Settings& settings = m_state.settings;
     const std::string name = shownName();
     const QString analyte = QString::fromStdString(name);
     auto showKnown = [&](QLineEdit* field, const std::map<std::string, KnownValue>& values,
@@ -411,10 +437,10 @@ void RunPanel::showSamples()
     m_model->setSamples(correctSamples(m_state, m_state.selected));
     const std::optional<CheckSummary>& check = m_model->samples().check;
     const std::string& pattern = m_state.settings.checkPattern;
-    lblCheck->setVisible(!pattern.empty());
-    lblCheck->setText(!pattern.empty() && check
-                          ? QString::fromStdString(checkSummaryText(*check, pattern, m_fmt))
-                          : QString());
+    lblCheckSummary->setVisible(!pattern.empty());
+    lblCheckSummary->setText(!pattern.empty() && check
+                                 ? QString::fromStdString(checkSummaryText(*check, pattern, m_fmt))
+                                 : QString());
     cmdCopySamples->setEnabled(!m_model->samples().samples.empty());
 }
 

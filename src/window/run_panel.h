@@ -16,10 +16,12 @@
 #include <variant>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QVBoxLayout;
 
 namespace kalibrix {
 
@@ -82,8 +84,14 @@ signals:
 
 private:
     void build();
+    QLabel* addField(QGridLayout* form, QWidget* field, const char* name, const QString& caption,
+                     int row, int column, const QString& tip);
+    void buildCorrectionFields(QGridLayout* form);
+    void buildCheckFields(QGridLayout* form);
+    QVBoxLayout* buildSamplesTable();
     void connectHandlers();
     void chooseStandard(const QString& text);
+    void showKnownValues();
     void takeKnown(QLineEdit* field, std::map<std::string, KnownValue>& values, bool standard);
     void takeMaxGap();
     void takeCheckPattern();
@@ -97,7 +105,7 @@ private:
     QComboBox *cboStandard = nullptr, *cboCorrectWith = nullptr, *cboCorrection = nullptr;
     QLineEdit *txtKnown = nullptr, *txtMaxGap = nullptr, *txtCheckPattern = nullptr,
               *txtCheckKnown = nullptr;
-    QLabel *lblKnown = nullptr, *lblCheckKnown = nullptr, *lblCheck = nullptr;
+    QLabel *lblKnown = nullptr, *lblCheckKnown = nullptr, *lblCheckSummary = nullptr;
     QPushButton* cmdCopySamples = nullptr;
     QTableView* grdSamples = nullptr;
 };

@@ -19,6 +19,9 @@ inline constexpr double kListingLeft =
 // The height of the designed area with the designed results grid; more rows take more.
 inline constexpr double kDesignedClientHeight = 9795;
 
+// The window's font: the designed 8 pt at 96 dots per inch, in pixels.
+inline constexpr int kFontPixels = 11;
+
 // The status line below the designed area, and its height in twips.
 inline constexpr double kStatusLineHeight = 300;
 

@@ -7,8 +7,10 @@
 #include "window/data_commands.h"
 #include "window/message_boxes.h"
 #include "window/plot_widget.h"
+#include "window/results_grid.h"
 #include "window/reg_window.h"
 #include "window/run_panel.h"
+#include "window/window_layout.h"
 #include "run/rounding.h"
 #include "run/samples.h"
 #include "run/status_text.h"
@@ -50,7 +52,7 @@ class WindowTest : public QObject {
     }
     QString text(const char* label) const { return child<QLabel>(label)->text(); }
     void click(const char* button) const { child<QAbstractButton>(button)->click(); }
-    PlotWidget* plot() const { return child<PlotWidget>("pict2"); }
+    PlotWidget* plot() const { return child<PlotWidget>("plot"); }
     size_t messages() const { return MessageBoxes::takeRecorded().size(); }
     QString status() const { return text("lblStatus"); }
     void focusWindow() const
@@ -114,8 +116,8 @@ private slots:
             "1022|-19.63|0.95|33.24|4.383");
         QCOMPARE(texts({"a_log", "b_log", "rSquared_log", "diff_log", "diffPercent_log"}),
                  "1416|-272.6|0.99|14.44|2.283");
-        QCOMPARE(texts({"lblNData", "lblnDataOK", "lblRej", "diff_poly2", "diffPercent_poly2",
-                        "diff_poly3"}),
+        QCOMPARE(texts({"lblLargestX", "lblStandardCount", "lblRej", "diff_poly2",
+                        "diffPercent_poly2", "diff_poly3"}),
                  "27|5|0|21.36|3.177|");
         QCOMPARE(texts({"loo_linear", "loo_log", "loo_poly2", "loo_poly3"}), "7.524|3.541|9.459|");
         // The method that predicts best is bold, and says so.
@@ -150,7 +152,7 @@ private slots:
         for (const QLabel* label : m_window->findChildren<QLabel*>())
             captions << label->text();
         QVERIFY(captions.contains("Linear regression"));
-        QCOMPARE(child<QCheckBox>("chkConf")->text(), "Show confidence band for lin. regr.");
+        QCOMPARE(child<QCheckBox>("chkBand")->text(), "Show confidence band for lin. regr.");
         QVERIFY(m_window->windowTitle().startsWith("KALIBRIX - calculates interpolated values"));
         QVERIFY(!m_window->isWindowModified());
 
@@ -257,11 +259,11 @@ private slots:
     {
         const UserScale& scale = m_state->plot.pict1Scale;  // of the latest run
         const UserScale full = scale;
-        click("optScale_1");
+        click("optScaleY_1");
         QVERIFY(scale.top + scale.height > 0);
         click("optScaleX_1");
         QVERIFY(scale.left > full.left);
-        click("optScale_0");
+        click("optScaleY_0");
         click("optScaleX_0");
         QVERIFY(scale.left == full.left && scale.top == full.top);
 
@@ -278,7 +280,7 @@ private slots:
         click("show_zigzag");
         QVERIFY(!m_state->results().fit(*methodNamed("zigzag")));
         const size_t withBand = m_state->plot.pict1.shapes.size();
-        click("chkConf");
+        click("chkBand");
         QCOMPARE(m_state->plot.pict1.shapes.size(), withBand - 2);
         QCOMPARE(messages(), 0u);
     }
@@ -342,7 +344,7 @@ private slots:
         click("cmdPaste");
         const UserMessage empty{"The Clipboard is empty.", MessageIcon::Exclamation, ""};
         QCOMPARE(MessageBoxes::takeRecorded(), std::vector{empty});
-        QCOMPARE(text("lblNData"), "27");
+        QCOMPARE(text("lblLargestX"), "27");
 
         const NumberFormat fmt = NumberFormat::fromLocale(QLocale::system());
         focusWindow();
@@ -353,7 +355,7 @@ private slots:
             clipboard->setText(QString("1\t100\t2\r\n2\t110\t2\r\n%1\t135\t2\r\n").arg(++nData));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
             QCOMPARE(messages(), 0u);
-            QCOMPARE(text("lblNData"), QString::number(nData));
+            QCOMPARE(text("lblLargestX"), QString::number(nData));
             QCOMPARE(status(), QString("Pasted 3 standards, X 1 to %1, from 3 lines").arg(nData));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(clipboard->text().toStdString(), exportText(*m_state, fmt));
@@ -366,7 +368,7 @@ private slots:
         clipboard->setText("1\t2\n30001\t3\n3\t4\n");
         click("cmdPaste");
         QCOMPARE(messages(), 1u);
-        QCOMPARE(text("lblNData"), QString::number(nData));
+        QCOMPARE(text("lblLargestX"), QString::number(nData));
         QCOMPARE(m_state->table().y, table.y);
         QCOMPARE(m_state->table().yErr, table.yErr);
         QCOMPARE(m_state->table().nCol, 3);
@@ -389,7 +391,7 @@ private slots:
                 analyte->geometry().bottom() < child("cmdPlot")->geometry().top());
         QCOMPARE(analyte->count(), 2);
         QCOMPARE(analyte->currentText(), "Cu");
-        QCOMPARE(text("lblnDataOK"), "4");
+        QCOMPARE(text("lblStandardCount"), "4");
 
         focusWindow();
         child("cboDegree")->setFocus();
@@ -399,7 +401,7 @@ private slots:
         QCOMPARE(child<QComboBox>("cboDegree")->currentText(), "6");
         child("cboLevel")->setFocus();
         QCOMPARE(child<QComboBox>("cboLevel")->currentText(), "0.025  95%");
-        QCOMPARE(text("lblnDataOK"), "3");
+        QCOMPARE(text("lblStandardCount"), "3");
         clickPoint(3);
         click("cmdPlot");
         QCOMPARE(text("lblRej"), "1");
@@ -623,12 +625,12 @@ private slots:
         enter("txtMaxGap", "0.5");
         QCOMPARE(m_state->settings.maxGap.value_or(0), 0.5);
         QVERIFY(cell(rowOf("B"), SamplesModel::kFlag).contains("gap"));
-        QVERIFY(!child("lblCheck")->isVisible());
+        QVERIFY(!child("lblCheckSummary")->isVisible());
         enter("txtCheckPattern", "QC");
         enter("txtCheckKnown", "1");
         QCOMPARE(m_state->settings.checkKnown.at("Cu").value, 1.0);
-        QVERIFY(child("lblCheck")->isVisible());
-        QVERIFY(text("lblCheck").startsWith("Check standard QC: 1 result"));
+        QVERIFY(child("lblCheckSummary")->isVisible());
+        QVERIFY(text("lblCheckSummary").startsWith("Check standard QC: 1 result"));
         QVERIFY(m_state->plot.sampleMarks[2].check);  // QC, third of the samples
         rowsMatch();
 
@@ -744,12 +746,12 @@ private slots:
 
         QGuiApplication::clipboard()->setText("1\t2\n2\t3\n3\t5\n");
         click("cmdPaste");
-        QCOMPARE(text("lblNData"), "3");
+        QCOMPARE(text("lblLargestX"), "3");
         keys(Qt::CTRL | Qt::Key_Z);
-        QCOMPARE(text("lblNData"), "27");
+        QCOMPARE(text("lblLargestX"), "27");
         QVERIFY(rejected()[10] == 1 && rejected()[15] == 1);
         keys(Qt::CTRL | Qt::Key_Y);
-        QCOMPARE(text("lblNData"), "3");
+        QCOMPARE(text("lblLargestX"), "3");
         keys(Qt::CTRL | Qt::Key_Y);
         QCOMPARE(status(), "Nothing to redo");
 
@@ -895,11 +897,11 @@ private slots:
         QCOMPARE(asked[0].text,
                  "The data and settings are not saved in a session. Save them "
                  "before opening a.kalibrix?");
-        QCOMPARE(text("lblNData"), "3");
+        QCOMPARE(text("lblLargestX"), "3");
         MessageBoxes::setNextAnswer(MessageBoxes::Answer::Discard);
         QVERIFY(m_window->openFile(file));
         QCOMPARE(messages(), 1u);
-        QCOMPARE(text("lblNData"), "27");
+        QCOMPARE(text("lblLargestX"), "27");
         QVERIFY(!child<QCheckBox>("show_poly3")->isChecked() && !m_window->isWindowModified());
 
         click("show_poly3");
@@ -988,7 +990,7 @@ private slots:
         QCOMPARE(status(),
                  "Pasted 2 standards, X 5 to 15, from 3 lines; 1 line left out with "
                  "Y \u2264 0 (line 2: X 10)");
-        click("optScale_1");  // Zoom Y: -100 in view
+        click("optScaleY_1");  // Zoom Y: -100 in view
         QTest::mouseMove(plot(), pointPos(10));
         QCOMPARE(status(), "X = 10, Y = -100: left out, Y \u2264 0 is never fitted");
         QCOMPARE(plot()->cursor().shape(), Qt::CrossCursor);
@@ -998,7 +1000,7 @@ private slots:
         click("cmdPaste");
         QTest::mouseMove(plot(), pointPos(0));
         QCOMPARE(status(), "X = 0, Y = 800: left out, X 0 is never fitted");
-        click("optScale_0");
+        click("optScaleY_0");
     }
 
     // The band's controls: "Band of" lists the shown methods and draws that one's band; its
@@ -1064,7 +1066,7 @@ private slots:
                                                     "expected from scatter alone\\)")),
                  qPrintable(looTip));
 
-        child<QCheckBox>("chkExportUnc")->click();
+        child<QCheckBox>("chkExportUncertainties")->click();
         QVERIFY(m_state->settings.exportUncertainties);
         QCOMPARE(messages(), 0u);
     }
@@ -1117,7 +1119,7 @@ private slots:
         QVERIFY(shown.size() == 1);
         QVERIFY2(shown[0].text.find("damaged.kalibrix cannot be opened: ") != std::string::npos,
                  shown[0].text.c_str());
-        QCOMPARE(text("lblnDataOK"), "5");
+        QCOMPARE(text("lblStandardCount"), "5");
 
         QFile table(dir.filePath("standards.txt"));
         QVERIFY(table.open(QIODevice::WriteOnly) && table.write("5\t980\n10\t770\n15\t700\n") > 0);
@@ -1129,7 +1131,7 @@ private slots:
         QCoreApplication::sendEvent(m_window.get(), &enter);
         QVERIFY(enter.isAccepted());
         QCoreApplication::sendEvent(m_window.get(), &drop);
-        QCOMPARE(text("lblnDataOK"), "3");
+        QCOMPARE(text("lblStandardCount"), "3");
         QVERIFY(status().startsWith("Pasted 3 standards, X 5 to 15, from 3 lines"));
         QCOMPARE(messages(), 0u);
     }
@@ -1162,13 +1164,13 @@ private slots:
     void enlargingGivesThePlotTheRoom()
     {
         const QRect paste = child("cmdPaste")->geometry();
-        const QRect frame3 = child("Frame3")->geometry();
+        const QRect rejectionScaling = child("frameRejectionScaling")->geometry();
         const QRect close = child("cmdClose")->geometry();
         m_window->resize(901 + 186 + 100, 673 + 50);
         QCOMPARE(child("lblParameters")->geometry(), QRect(902 + 100, 8, 177, 609 + 50));
         QCOMPARE(plot()->geometry(), QRect(72, 8, 777 + 100, 433 + 50));
         QCOMPARE(child("cmdPaste")->geometry(), paste);
-        QCOMPARE(child("Frame3")->geometry(), frame3.translated(0, 50));
+        QCOMPARE(child("frameRejectionScaling")->geometry(), rejectionScaling.translated(0, 50));
         QCOMPARE(child("cmdClose")->geometry(), close.translated(100, 50));
 
         // The plot area takes the room; the marks stay square.
@@ -1185,12 +1187,39 @@ private slots:
         // those left of it close ranks without overlapping.
         m_window->resize(901, 673 - 80);
         QCOMPARE(plot()->geometry(), QRect(72, 8, 777, 433 - 80));
-        QCOMPARE(child("Frame3")->geometry(), frame3.translated(0, -80));
-        const char* column[] = {"cmdPaste", "cboAnalyte", "cmdPlot",
-                                "Frame1",   "Frame2",     "cmdRestore"};
+        QCOMPARE(child("frameRejectionScaling")->geometry(), rejectionScaling.translated(0, -80));
+        const char* column[] = {"cmdPaste",    "cboAnalyte",  "cmdPlot",
+                                "frameYScale", "frameXScale", "cmdRestore"};
         for (std::size_t i = 1; i < std::size(column); ++i)
             QVERIFY(child(column[i])->geometry().top() > child(column[i - 1])->geometry().bottom());
-        QVERIFY(child("cmdRestore")->geometry().bottom() < child("Frame3")->geometry().top());
+        QVERIFY(child("cmdRestore")->geometry().bottom() <
+                child("frameRejectionScaling")->geometry().top());
+    }
+
+    // Tables of 1 to 12 methods, made from the method table repeated: no row of the results
+    // grid (its caption or degree box, its cells and its boxes) reaches into the next, and
+    // all stand below the headings and within the designed area, which the method table's
+    // rows leave at its designed height.
+    void gridRowsStayApartWithinTheArea()
+    {
+        const std::span<const FitMethod> table = fitMethods();
+        for (std::size_t n = 1; n <= 12; ++n) {
+            std::vector<FitMethod> methods;
+            for (std::size_t m = 0; m < n; ++m)
+                methods.push_back(table[m % table.size()]);
+            const std::vector<GridRow> rows = gridRows(methods);
+            QCOMPARE(rows.size(), n);
+            auto bottom = [](const GridRow& row) {
+                return std::max(row.bottom(), row.top + kGridBoxSize);
+            };
+            QVERIFY(rows.front().caption.top >= kGridHeadingTop + kGridRowHeight);
+            for (std::size_t r = 1; r < n; ++r)
+                QVERIFY2(bottom(rows[r - 1]) <= rows[r].caption.top,
+                         qPrintable(QString("row %1 of %2").arg(r).arg(n)));
+            QVERIFY(bottom(rows.back()) < designedHeightFor(rows));
+            if (n <= table.size())
+                QCOMPARE(designedHeightFor(rows), kDesignedClientHeight);
+        }
     }
 
     // The window opens within the screen's free area; every control can be reached (run on

@@ -232,7 +232,10 @@ void summarySheet(Book& book, const State& state, const NumberFormat& fmt)
     if (!sheet)
         return;
     const SummaryTable table = summaryTable(state, fmt);
-    std::vector<std::string> titles{"Analyte"};
+    const std::size_t lead = state.named ? 1 : 0;  // the analyte's name in a first column
+    std::vector<std::string> titles;
+    if (state.named)
+        titles.emplace_back("Analyte");
     titles.insert(titles.end(), table.header.begin(), table.header.end());
     sheet->titles(titles);
     const std::vector<AnalyteGlance> glance = analytesAtAGlance(state);
@@ -242,14 +245,14 @@ void summarySheet(Book& book, const State& state, const NumberFormat& fmt)
         for (const std::vector<std::string>& cells : table.rows[a]) {
             sheet->text(row, 0, name);
             for (std::size_t c = 0; c < cells.size(); ++c)
-                c == 0 ? sheet->text(row, 1, cells[0]) : sheet->cell(row, c + 1, cells[c]);
+                c == 0 ? sheet->text(row, lead, cells[0]) : sheet->cell(row, lead + c, cells[c]);
             ++row;
         }
         sheet->text(row, 0, name);
-        sheet->text(row, 1, "Best method:");
+        sheet->text(row, lead, "Best method:");
         if (a < glance.size() && glance[a].best)
             sheet->text(
-                row, 2,
+                row, lead + 1,
                 methodLabel(fitMethods()[*glance[a].best], state.analytes[a].results.degreeText));
         ++row;
     }

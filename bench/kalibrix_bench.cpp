@@ -39,7 +39,10 @@
 // plot-and-calculate run with the leave-one-out errors (not timed), samplesText, the
 // corrected samples of every analyte by the method that predicts best (what
 // kalibrix-cli --samples writes); "export run" the exportText of the same run, which the
-// samples should take at most 1.5 times as long as.
+// samples should take at most 1.5 times as long as; "workbook run" writes the XLSX
+// workbook of the same run (writeWorkbook: a sheet of 30000 rows per analyte, the summary,
+// the samples and the settings), which should take at most 3 times as long as
+// "export run".
 //
 // "report" writes the PDF report (writeReport) of the named table of "analytes" with 60
 // analytes after their run with the leave-one-out errors (not timed): per analyte a page
@@ -67,6 +70,7 @@
 #include "run/samples.h"
 #include "render/plot_painter.h"
 #include "render/report.h"
+#include "workbook/workbook.h"
 
 #include <benchmark/benchmark.h>
 
@@ -497,6 +501,26 @@ void BM_RunOutput(benchmark::State& st)
     st.SetLabel(std::to_string(bytes / 1024) + " KiB");
 }
 
+// "workbook run": writeWorkbook of runState after a fresh run with the leave-one-out errors.
+void BM_Workbook(benchmark::State& st)
+{
+    State state = runState(static_cast<int>(st.range(0)));
+    const QTemporaryDir dir;
+    const std::filesystem::path file = dir.filePath(QStringLiteral("run.xlsx")).toStdString();
+    for (auto _ : st) {
+        st.PauseTiming();
+        requireRun(
+            plotAndCalculate(state, benchFormat(), Drawing::Skip, LeaveOneOutErrors::Compute), st);
+        st.ResumeTiming();
+        if (const std::optional<std::string> error =
+                writeWorkbook(state, benchFormat(), file, "bench")) {
+            st.SkipWithError(error->c_str());
+            return;
+        }
+    }
+    st.SetLabel(std::to_string(std::filesystem::file_size(file) / 1024) + " KiB");
+}
+
 void BM_SmoothingSpline(benchmark::State& st)
 {
     const State state = benchState(1);
@@ -543,6 +567,7 @@ BENCHMARK(BM_Run<LeaveOneOutErrors::Compute, true>)->Name("run+loo weighted")->A
 BENCHMARK(BM_Analytes)->Name("analytes")->Arg(1)->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<true>)->Name("samples")->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOutput<false>)->Name("export run")->Arg(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Workbook)->Name("workbook run")->Arg(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Report)->Name("report")->Arg(60)->Iterations(1)->Repetitions(1)->Unit(
     benchmark::kMillisecond);
 BENCHMARK(BM_SmoothingSpline)->Name("smoothing spline")->Apply(sizes);

@@ -35,13 +35,13 @@ void checkPictureNames(const State& state, const std::optional<PlotRequest>& plo
         throw UsageError{"--plot: %a needs a table with a names line"};
 }
 
-// Whether what is written needs the leave-one-out errors: the summary and the report show
-// them, the residuals the standards suggested for rejection, and the samples corrected with
+// Whether what is written needs the leave-one-out errors: the summary, the report and the
+// workbook show them, the residuals the standards suggested for rejection, and the samples corrected with
 // the method that predicts best need them to know it.
 bool needsLeaveOneOut(const CliOptions& options, const Settings& settings)
 {
     return options.output == OutputText::Summary || options.output == OutputText::Residuals ||
-           options.report ||
+           options.report || options.workbook ||
            (options.output == OutputText::Samples && settings.correctWith == kBestMethod);
 }
 
@@ -75,7 +75,7 @@ void run(const QCommandLineParser& parser, const CliEnvironment& env, CliResult&
     appendWeightMessages(result.err, state);
     const std::vector<OutputFile> files = outputFiles(state, options);
     writeFiles(state, leftOut, files, options, env, fmt);
-    result.out = outputText(state, fmt, options.output);
+    result.out = outputText(state, fmt, options.output, options.format);
 }
 
 }  // namespace

@@ -42,6 +42,12 @@ struct CliEnvironment {
                                              const std::filesystem::path& file,
                                              std::string_view source)>
         writeReport;
+    // Writes the XLSX workbook of a run to `file`, as writeReport; returns the reason when it
+    // cannot.
+    std::function<std::optional<std::string>(const State&, const NumberFormat& fmt,
+                                             const std::filesystem::path& file,
+                                             std::string_view source)>
+        writeWorkbook;
 };
 
 // The bytes for standard output and standard error, and the exit status.

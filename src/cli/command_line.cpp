@@ -36,9 +36,10 @@ void addOptions(QCommandLineParser& parser)
                              "correct-with", "reference", "check-reference", "max-gap"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("x")));
     parser.addOption(QCommandLineOption(QStringLiteral("zoom"), {}, QStringLiteral("x")));
+    parser.addOption(QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("x")));
     for (const char* name : {"raw", "summary", "samples", "residuals", "residual-plot"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
-    for (const char* name : {"plot", "session", "save-session", "report"})
+    for (const char* name : {"plot", "session", "save-session", "report", "xlsx"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("file")));
     parser.addOption(QCommandLineOption(QStringLiteral("size"), {}, QStringLiteral("WxH")));
 }
@@ -171,6 +172,41 @@ std::optional<std::string> reportRequest(const QCommandLineParser& parser)
     return bytes(name);
 }
 
+// --xlsx FILE: a name ending in .xlsx.
+std::optional<std::string> workbookRequest(const QCommandLineParser& parser)
+{
+    if (!parser.isSet(QStringLiteral("xlsx")))
+        return std::nullopt;
+    const QString name = parser.value(QStringLiteral("xlsx"));
+    if (!name.toLower().endsWith(u".xlsx"))
+        throw UsageError{"--xlsx: the file name must end in .xlsx"};
+    return bytes(name);
+}
+
+// --format wide, long or csv; only the export takes long and csv.
+ExportFormat exportFormat(const QCommandLineParser& parser, OutputText output)
+{
+    if (!parser.isSet(QStringLiteral("format")))
+        return ExportFormat::Wide;
+    constexpr std::array<std::pair<const char*, ExportFormat>, 3> formats{
+        {{"wide", ExportFormat::Wide}, {"long", ExportFormat::Long}, {"csv", ExportFormat::Csv}}};
+    const std::string value = str(text(parser.value(QStringLiteral("format"))));
+    const auto it = std::find_if(formats.begin(), formats.end(),
+                                 [&value](const auto& f) { return value == f.first; });
+    if (it == formats.end())
+        throw UsageError{"--format: '" + value + "' is not one of wide, long, csv"};
+    constexpr std::array<std::pair<const char*, OutputText>, 4> others{
+        {{"raw", OutputText::Raw},
+         {"summary", OutputText::Summary},
+         {"samples", OutputText::Samples},
+         {"residuals", OutputText::Residuals}}};
+    if (it->second != ExportFormat::Wide)
+        for (const auto& [option, kind] : others)
+            if (output == kind)
+                throw UsageError{"--format " + value + " and --" + option + " cannot be combined"};
+    return it->second;
+}
+
 // --analyte's names, when it is given.
 std::optional<std::vector<std::string>> analyteList(const QCommandLineParser& parser)
 {
@@ -203,6 +239,8 @@ CliOptions readOptions(const QCommandLineParser& parser)
     options.rejections = rejectList(parser);
     options.plot = plotRequest(parser);
     options.report = reportRequest(parser);
+    options.workbook = workbookRequest(parser);
+    options.format = exportFormat(parser, options.output);
     options.analytes = analyteList(parser);
     options.needsRunTable = firstRunOption(parser);
     options.standardGiven = parser.isSet(QStringLiteral("standard"));

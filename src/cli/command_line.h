@@ -59,6 +59,10 @@ struct PlotRequest {
 // What standard output gets.
 enum class OutputText { Export, Raw, Summary, Samples, Residuals };
 
+// --format: how the export is written on standard output: as the clipboard has it (wide),
+// one line per X per method per analyte (long), or comma-separated (csv).
+enum class ExportFormat { Wide, Long, Csv };
+
 // The command line, read and checked as far as it can be without the table.
 struct CliOptions {
     Input input;
@@ -67,6 +71,8 @@ struct CliOptions {
     std::optional<PlotRequest> plot;
     std::optional<std::string> sessionOut;  // --save-session's file name
     std::optional<std::string> report;      // --report's file name
+    std::optional<std::string> workbook;    // --xlsx's file name
+    ExportFormat format = ExportFormat::Wide;
     OutputText output = OutputText::Export;
     std::optional<std::vector<std::string>> analytes;  // --analyte's names, in its order
     std::optional<std::string> needsRunTable;          // the first option given that needs one

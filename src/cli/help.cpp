@@ -97,6 +97,14 @@ constexpr std::string_view kOutputOptions =
   --raw           write the export with CR line ends, exactly as the clipboard
                   gets it (default: LF line ends).
   --summary       write the statistics of the window instead of the export.
+  --format FORMAT how the export is written: wide (default: as the clipboard
+                  gets it), long (tab-separated, one title line Analyte, X,
+                  Data, State, Method, Value, ±: a line per X per method per
+                  analyte) or csv (comma-separated, "." the decimal point, one
+                  title line, X once, per analyte its Data, each exported
+                  method's value and with uncertainties its ±). long and csv
+                  cannot be combined with --raw, --summary, --samples or
+                  --residuals.
   --residuals     write the residuals instead of the export (tab-separated, LF
                   line ends, one title line): per standard X, Y, its state
                   (standard, suggested or rejected) and for each method fitted
@@ -107,7 +115,8 @@ constexpr std::string_view kOutputOptions =
                   picture, and only where the shell could write it (a link is
                   followed where the system allows it; a link to no file is
                   refused; a device or FIFO is written directly). No file may
-                  be named by two of --plot, --save-session and --report. Of a
+                  be named by two of --plot, --save-session, --report and
+                  --xlsx. Of a
                   named table the first analyte is drawn; with
                   "%a" in FILE every analyte, "%a" replaced by its name
                   (characters other than letters, digits and "-_.+" as "_").
@@ -131,6 +140,10 @@ constexpr std::string_view kOutputOptions =
   --report FILE   also write the report of the run as PDF (FILE ends in .pdf):
                   for each analyte a page with the figures of the window, the
                   rejected standards, the settings and the plot.
+  --xlsx FILE     also write the results as an XLSX workbook (FILE ends in
+                  .xlsx): a sheet per analyte (X, Data, State, the exported
+                  values and their ±, the residuals), "Summary", "Samples"
+                  (of a run table) and "Settings". Written whole or not at all.
   -h, --help      show this text and exit.
 
 )";

@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "render/plot_painter.h"
 #include "render/report.h"
+#include "workbook/workbook.h"
 
 #include <QGuiApplication>
 
@@ -51,7 +52,8 @@ try {
     const kalibrix::cli::CliResult result = kalibrix::cli::runCli(
         arguments,
         {[] { return kalibrix::loadStudentTable(kalibrix::studentFolder(kalibrix::appPath())); },
-         kalibrix::cli::readStdin, QLocale::system(), writePlot, writeReport});
+         kalibrix::cli::readStdin, QLocale::system(), writePlot, writeReport,
+         kalibrix::writeWorkbook});
     return kalibrix::cli::emitResult(result, stdout, stderr);
 } catch (const std::bad_alloc&) {
     // Wherever memory runs out (a large input under a memory limit), a message, not a crash.

@@ -137,6 +137,17 @@ void writeReport(const State& state, const std::string& file, const Input& input
         throw cannotWrite(file, *error);
 }
 
+// Writes the workbook of the run.
+void writeWorkbook(const State& state, const std::string& file, const Input& input,
+                   const CliEnvironment& env, const NumberFormat& fmt)
+{
+    const std::optional<std::string> error =
+        env.writeWorkbook ? env.writeWorkbook(state, fmt, std::filesystem::path(file), input.name())
+                          : std::optional<std::string>("workbooks are not available here");
+    if (error)
+        throw cannotWrite(file, *error);
+}
+
 }  // namespace
 
 std::vector<OutputFile> outputFiles(const State& state, const CliOptions& options)
@@ -156,6 +167,8 @@ std::vector<OutputFile> outputFiles(const State& state, const CliOptions& option
         files.push_back({"--save-session", *options.sessionOut});
     if (options.report)
         files.push_back({"--report", *options.report});
+    if (options.workbook)
+        files.push_back({"--xlsx", *options.workbook});
     refuseOneFileTwice(state, files);
     return files;
 }
@@ -171,6 +184,8 @@ void writeFiles(State& state, LeftOut& leftOut, const std::vector<OutputFile>& f
             throw cannotWrite(*options.sessionOut, *error);
     if (options.report)
         writeReport(state, *options.report, options.input, env);
+    if (options.workbook)
+        writeWorkbook(state, *options.workbook, options.input, env, fmt);
 }
 
 }  // namespace kalibrix::cli

@@ -20,7 +20,7 @@ struct OutputFile {
 };
 
 // Every file the run writes: the pictures (one of the analyte shown, the first or the
-// session's, or with "%a" one per analyte), the session and the report. Throws UsageError
+// session's, or with "%a" one per analyte), the session, the report and the workbook. Throws UsageError
 // when one file would be named twice, or written twice.
 std::vector<OutputFile> outputFiles(const State& state, const CliOptions& options);
 

@@ -4,12 +4,14 @@
 #include "run/export.h"
 #include "run/residuals.h"
 #include "run/samples.h"
+#include "run/tidy_export.h"
 
 #include <algorithm>
 
 namespace kalibrix::cli {
 
-std::string outputText(const State& state, const NumberFormat& fmt, OutputText output)
+std::string outputText(const State& state, const NumberFormat& fmt, OutputText output,
+                       ExportFormat format)
 {
     switch (output) {
     case OutputText::Summary:
@@ -23,6 +25,10 @@ std::string outputText(const State& state, const NumberFormat& fmt, OutputText o
     case OutputText::Export:
         break;
     }
+    if (format == ExportFormat::Long)
+        return exportLongText(state, fmt);
+    if (format == ExportFormat::Csv)
+        return exportCsvText(state);
     std::string text = exportText(state, fmt);
     std::replace(text.begin(), text.end(), '\r', '\n');
     return text;

@@ -16,6 +16,27 @@ constexpr char kTab = '\t';
 constexpr char kCr = '\r';
 constexpr std::string_view kPlusMinus = "\u00b1";  // the title of a half-width's cell
 
+// The half-width of a fit's band at X, and of its uncertainty of `kind` at the level's
+// column `probCol` of the t table.
+std::optional<double> bandHalfWidth(const FitResult& fit, int x)
+{
+    return fit.band ? std::optional<double>(fit.band->halfWidth(x)) : std::nullopt;
+}
+
+std::optional<double> plusMinus(const FitResult& fit, int x, UncertaintyKind kind,
+                                const StudentTable& student, int probCol)
+{
+    const std::optional<Uncertainty> u = fit.uncertainty(x);
+    return u ? u->halfWidth(kind, student, probCol) : std::nullopt;
+}
+
+// Whether a fitted method has cells at X: a nodes-only method only between its end nodes.
+bool hasCells(const FitMethod& method, const FitResult& fit, int x)
+{
+    return !method.exportNodesOnly ||
+           (!fit.nodes.empty() && x >= fit.nodes.front().x && x <= fit.nodes.back().x);
+}
+
 // Writes one table's export line by line: the title, the summary line, an empty line, the
 // column titles and one line per X = 1..nData, each without its line end.
 class ExportWriter {
@@ -23,19 +44,18 @@ public:
     ExportWriter(const DataTable& table, const RunResults& results, const Settings& settings,
                  const StudentTable& student, const NumberFormat& fmt, std::string title)
         : m_table(table), m_results(results), m_student(student), m_fmt(fmt.forExport()),
-          m_methods(fitMethods()),
-          m_degree(results.computed ? results.degreeText : settings.degreeText),
+          m_methods(fitMethods()), m_degree(exportDegree(results, settings)),
           m_title(std::move(title)), m_kind(settings.uncertaintyKind),
           m_probCol(settings.level.value_or(kDefaultLevel) + 1)
     {
-        for (std::size_t m = 0; m < m_methods.size(); ++m)
-            if (isExported(m_methods[m], settings)) {
-                m_exported.push_back(m);
-                // A band's column is the half-width of the curve: for that kind it is the ±.
-                m_withPlusMinus.push_back(
-                    settings.exportUncertainties &&
-                    !(m_methods[m].bandColumn && m_kind == UncertaintyKind::Curve));
+        for (const ExportColumn& c : exportColumns(settings)) {
+            if (c.cell == ExportCell::Value) {
+                m_exported.push_back(c.method);
+                m_withPlusMinus.push_back(false);
+            } else if (c.cell == ExportCell::PlusMinus) {
+                m_withPlusMinus.back() = true;
             }
+        }
     }
 
     std::size_t lines() const { return kFirstDataLine + static_cast<std::size_t>(m_table.nData); }
@@ -146,22 +166,20 @@ private:
         for (std::size_t i = 0; i < m_exported.size(); ++i) {
             const FitMethod& method = m_methods[m_exported[i]];
             const FitResult* fit = m_results.fit(m_exported[i]);
-            if (fit && method.exportNodesOnly &&
-                (fit->nodes.empty() || x < fit->nodes.front().x || x > fit->nodes.back().x))
+            if (fit && !hasCells(method, *fit, x))
                 continue;
             positionCells(x, out);
             if (fit)
                 number(out, fit->value(x));
             if (method.bandColumn) {
                 out += kTab;
-                if (fit && fit->band)
-                    number(out, fit->band->halfWidth(x));
+                if (fit)
+                    number(out, bandHalfWidth(*fit, x));
             }
             if (m_withPlusMinus[i]) {
                 out += kTab;
                 if (fit)
-                    if (const std::optional<Uncertainty> u = fit->uncertainty(x))
-                        number(out, u->halfWidth(m_kind, m_student, m_probCol));
+                    number(out, plusMinus(*fit, x, m_kind, m_student, m_probCol));
             }
             out += "\t\t";
         }
@@ -276,6 +294,65 @@ std::string exportText(const State& state, const NumberFormat& fmt)
             writers.emplace_back(analyte.table, analyte.results, state.settings, state.student, fmt,
                                  analyte.name);
     return sideBySide(writers);
+}
+
+std::vector<ExportColumn> exportColumns(const Settings& settings)
+{
+    std::vector<ExportColumn> columns;
+    const std::span<const FitMethod> methods = fitMethods();
+    for (std::size_t m = 0; m < methods.size(); ++m) {
+        if (!isExported(methods[m], settings))
+            continue;
+        columns.push_back({m, ExportCell::Value});
+        if (methods[m].bandColumn)
+            columns.push_back({m, ExportCell::Band});
+        // A band's column is the half-width of the curve: for that kind it is the ±.
+        if (settings.exportUncertainties &&
+            !(methods[m].bandColumn && settings.uncertaintyKind == UncertaintyKind::Curve))
+            columns.push_back({m, ExportCell::PlusMinus});
+    }
+    return columns;
+}
+
+std::string exportColumnTitle(const ExportColumn& c, const std::string& degree)
+{
+    const FitMethod& method = fitMethods()[c.method];
+    switch (c.cell) {
+    case ExportCell::Band:
+        return method.bandColumn;
+    case ExportCell::PlusMinus:
+        return std::string(kPlusMinus);
+    case ExportCell::Value:
+        break;
+    }
+    return withDegree(method.exportTitle, degree);
+}
+
+const std::string& exportDegree(const RunResults& results, const Settings& settings)
+{
+    return results.computed ? results.degreeText : settings.degreeText;
+}
+
+std::optional<double> exportValue(const ExportColumn& c, const Analyte& analyte, const State& state,
+                                  int x)
+{
+    const FitResult* fit = analyte.results.fit(c.method);
+    if (!fit || !hasCells(fitMethods()[c.method], *fit, x))
+        return std::nullopt;
+    std::optional<double> v;
+    switch (c.cell) {
+    case ExportCell::Value:
+        v = fit->value(x);
+        break;
+    case ExportCell::Band:
+        v = bandHalfWidth(*fit, x);
+        break;
+    case ExportCell::PlusMinus:
+        v = plusMinus(*fit, x, state.settings.uncertaintyKind, state.student,
+                      state.settings.level.value_or(kDefaultLevel) + 1);
+        break;
+    }
+    return v && std::isfinite(*v) ? v : std::nullopt;
 }
 
 }  // namespace kalibrix

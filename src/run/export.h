@@ -3,7 +3,10 @@
 #include "run/number_format.h"
 #include "run/state.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kalibrix {
 
@@ -28,5 +31,32 @@ inline constexpr const char* kExportTitle = "* * *  KALIBRIX  -  Export of inter
 // groups, an empty line) staying empty up to the next block. A line ends after the last
 // analyte with cells on it. An analyte without values has no block.
 std::string exportText(const State& state, const NumberFormat& fmt);
+
+// What a cell of an exported method holds: its value, the half-width of its band (the
+// linear fit's "C.I.") or the half-width of the uncertainty kind chosen ("±").
+enum class ExportCell { Value, Band, PlusMinus };
+
+// One column of the export: the cell of one exported method.
+struct ExportColumn {
+    std::size_t method = 0;  // in fitMethods()
+    ExportCell cell = ExportCell::Value;
+};
+
+// The export's columns for each exported method, in its order: the value, the band's
+// half-width when the method has one, the "±" with "Export uncertainties" (but for a band's
+// method when the kind is the curve's: its band is that half-width).
+std::vector<ExportColumn> exportColumns(const Settings& settings);
+
+// The title of column `c` in the export's title line ("C.I.", "±" or the method's title).
+std::string exportColumnTitle(const ExportColumn& c, const std::string& degree);
+
+// The degree an analyte's export writes in its titles: its run's, or before a run the
+// settings'.
+const std::string& exportDegree(const RunResults& results, const Settings& settings);
+
+// The number in column `c` at X of analyte `analyte`'s export; none where the export leaves
+// the cell empty (no result, a nodes-only method outside its nodes, no finite number).
+std::optional<double> exportValue(const ExportColumn& c, const Analyte& analyte, const State& state,
+                                  int x);
 
 }  // namespace kalibrix

@@ -6,11 +6,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include "engine/method_table.h"
+
+#include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 namespace {
 
@@ -180,7 +188,11 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
                              "--reference 1,2",
                              "--reference Cu=1,Cu=2",
                              "--samples --summary",
-                             "--raw --samples"}) {
+                             "--raw --samples",
+                             "--format tall",
+                             "--format long --summary",
+                             "--format csv --raw",
+                             "--xlsx book.xls"}) {
         SCOPED_TRACE(args);
         expectFailure(cli(QString(args).split(u' ')), 2, "Usage: kalibrix-cli");
     }
@@ -205,6 +217,8 @@ TEST(Cli, UsageErrorsExitWithTwoAndHelpWithZero)
           {{"--residuals", "--samples"}, "--samples and --residuals cannot be combined"},
           {{"--residuals", "--summary"}, "--summary and --residuals cannot be combined"},
           {{"--raw", "--residuals"}, "--raw and --residuals cannot be combined"},
+          {{"--format", "csv", "--samples"}, "--format csv and --samples cannot be combined"},
+          {{"--format", "x"}, "--format: 'x' is not one of wide, long, csv"},
           {{"--residual-plot"}, "--residual-plot needs --plot or --report"}}) {
         expectFailure(cli(args + QStringList{"--save-session", session}), 2, message);
         EXPECT_FALSE(QFile::exists(session));
@@ -516,6 +530,287 @@ TEST(Cli, RunTablesGiveTheirCorrectedSamples)
                         .lines()
                         .contains(rejected))
             << pattern;
+}
+
+// A number as the texts write it ("," in a German locale) or Python's repr gives it.
+std::optional<double> numberOf(QString text)
+{
+    text.replace(u',', u'.');
+    const std::string s = text.toStdString();
+    double v = 0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || error != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return v;
+}
+
+// Cells by analyte, column title and X (or a row's key).
+using Cells = std::map<std::tuple<QString, QString, QString>, QString>;
+
+// The cells of a named table's export: of each method's group of columns ("No.", "Data", its
+// title, then "C.I." and "±") the Data, the value under its title and the others under its
+// title followed by theirs ("Lin.Reg. C.I.").
+Cells exportCells(const QByteArray& out)
+{
+    Cells cells;
+    const QStringList lines = QString::fromUtf8(out).split(u'\n');
+    const QStringList names = lines.value(0).split(u'\t');
+    const QStringList titles = lines.value(3).split(u'\t');
+    QString analyte;
+    for (qsizetype g = 0; g < titles.size(); ++g) {
+        if (!names.value(g).isEmpty())
+            analyte = names[g];
+        if (titles[g] != "No.")
+            continue;
+        const QString method = titles.value(g + 2);
+        for (const QString& line : lines.mid(4)) {
+            const QStringList row = line.split(u'\t');
+            const QString x = row.value(g);
+            if (x.isEmpty())
+                continue;
+            cells[{analyte, "Data", x}] = row.value(g + 1);
+            cells[{analyte, method, x}] = row.value(g + 2);
+            for (qsizetype c = g + 3;
+                 c < titles.size() && !titles[c].isEmpty() && titles[c] != "No."; ++c)
+                cells[{analyte, method + " " + titles[c], x}] = row.value(c);
+        }
+    }
+    return cells;
+}
+
+// The cells of a tidy text (--residuals, --samples) under their titles, each row keyed by its
+// first `keys` cells joined by tabs and X.
+Cells tidyCells(const QByteArray& out, int keys)
+{
+    Cells cells;
+    const QStringList lines = QString::fromUtf8(out).split(u'\n');
+    const QStringList titles = lines.value(0).split(u'\t');
+    const qsizetype xColumn = titles.indexOf("X");
+    for (const QString& line : lines.mid(1)) {
+        const QStringList row = line.split(u'\t');
+        for (qsizetype c = 0; c < row.size(); ++c)
+            cells[{row.mid(0, keys).join(u'\t'), titles.value(c), row.value(xColumn)}] = row[c];
+    }
+    return cells;
+}
+
+// The sheets of an XLSX workbook as openpyxl reads them (tests/data/read_workbook.py).
+QJsonArray readWorkbook(const QString& file)
+{
+    QProcess p;
+    const QString python =
+        QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : "python3";
+    p.start(python, {KALIBRIX_SOURCE_DIR "/tests/data/read_workbook.py", file});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+// A workbook's cell holds the text's cell: nothing for an empty text, the same text, or the
+// same number (the text read as a double, bit for bit).
+void expectCell(const QJsonValue& cell, const QString& text, const std::string& where)
+{
+    SCOPED_TRACE(where + " '" + text.toStdString() + "'");
+    if (text.isEmpty())
+        EXPECT_TRUE(cell.isNull());
+    else if (cell.isString())
+        EXPECT_EQ(cell.toString(), text);
+    else
+        EXPECT_EQ(numberOf(cell.toArray()[0].toString()), numberOf(text));
+}
+
+// The export's numbers in their form for scripts, under the names the method table gives.
+const QByteArray kNamedRun =
+    "Pos\tID\tCu\tCu err\tZn/66\tCd,114\n1\tSTD\t110.1\t\t55\t3.3\n2\tA\t60\t0.5\t30\t2\n"
+    "3\tSTD\t130\t\t65.7\t3.1\n4\tQC\t130\t\t65\t3\n5\tSTD\t150.3\t\t75\t2.9\n"
+    "6\tA\t75\t\t35\t1\n7\tSTD\t170\t\t85.1\t2.7\n8\tB\t180\t\t90\t3\n9\tSTD\t191\t\t94\t2.65\n";
+
+QStringList everyMethod()
+{
+    QStringList names, shown;
+    for (const kalibrix::FitMethod& m : kalibrix::fitMethods()) {
+        names.append(m.name);
+        if (!m.alwaysFitted)
+            shown.append(m.name);
+    }
+    return {"--export", names.join(u','), "--show", shown.join(u','), "--uncertainty", "new"};
+}
+
+TEST(Cli, TheWorkbookHoldsTheNumbersOfTheTexts)
+{
+    const QStringList options = everyMethod() + QStringList{"--check", "QC"};
+    QTemporaryDir dir;
+    const QString book = dir.filePath("run.xlsx");
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        const Outcome written = cli(options + QStringList{"--xlsx", book}, kNamedRun, locale);
+        ASSERT_EQ(written.status, 0) << written.err.toStdString();
+        EXPECT_EQ(written.out, cli(options, kNamedRun, locale).out);
+        const Cells exported = exportCells(written.out);
+        const Cells residuals =
+            tidyCells(cli(options + QStringList{"--residuals"}, kNamedRun, locale).out, 1);
+        const Cells samples =
+            tidyCells(cli(options + QStringList{"--samples"}, kNamedRun, locale).out, 2);
+        const QStringList summary =
+            QString::fromUtf8(cli(options + QStringList{"--summary"}, kNamedRun, locale).out)
+                .split(u'\n');
+        const QJsonArray sheets = readWorkbook(book);
+        QStringList names;
+        for (const QJsonValue& sheet : sheets) {
+            names.append(sheet["title"].toString());
+            EXPECT_EQ(sheet["freeze"].toString(), "A2") << names.last().toStdString();
+        }
+        EXPECT_EQ(names, QStringList({"Cu", "Zn_66", "Cd,114", "Summary", "Samples", "Settings"}));
+        int numbers = 0;
+        for (const auto& [analyte, sheet] : {std::pair{"Cu", 0}, {"Zn/66", 1}, {"Cd,114", 2}}) {
+            const QJsonArray rows = sheets[sheet]["rows"].toArray();
+            const QJsonArray titles = rows[0].toArray();
+            EXPECT_EQ(titles[0], "X");
+            EXPECT_EQ(titles[1], "Data");
+            EXPECT_EQ(titles[2], "State");
+            for (qsizetype r = 1; r < rows.size(); ++r) {
+                const QJsonArray cells = rows[r].toArray();
+                const QString x = cells[0].toArray()[0].toString().chopped(2);  // "1.0"
+                for (qsizetype c = 3; c < titles.size(); ++c) {
+                    const QString title = titles[c].toString();
+                    const Cells& texts = title.endsWith(" residual") ? residuals : exported;
+                    const auto it = texts.find({analyte, title, x});
+                    expectCell(
+                        cells[c], it == texts.end() ? QString() : it->second,
+                        std::string(analyte) + " " + title.toStdString() + " X " + x.toStdString());
+                    if (cells[c].isArray()) {
+                        EXPECT_EQ(cells[c][1].toString(), "0.00000000000000E+00");
+                        ++numbers;
+                    }
+                }
+                if (cells[1].isArray() || exported.count({analyte, "Data", x}))
+                    expectCell(cells[1], exported.at({analyte, "Data", x}), "Data");
+            }
+            // "-1.23456789012345E-05" fits its column.
+            EXPECT_GE(sheets[sheet]["widths"]["D"].toDouble(), 21);
+        }
+        EXPECT_GT(numbers, 300);
+        // The samples under the titles of --samples.
+        const QJsonArray sampleRows = sheets[4]["rows"].toArray();
+        const QJsonArray sampleTitles = sampleRows[0].toArray();
+        for (qsizetype r = 1; r < sampleRows.size(); ++r) {
+            const QJsonArray cells = sampleRows[r].toArray();
+            const QString key = cells[0].toString() + "\t" + cells[1].toString();
+            const QString x = cells[2].toArray()[0].toString().chopped(2);
+            for (qsizetype c = 0; c < sampleTitles.size(); ++c)
+                expectCell(cells[c], samples.at({key, sampleTitles[c].toString(), x}),
+                           key.toStdString());
+        }
+        EXPECT_EQ(sampleRows.size(), 1 + 3 * 4);  // 4 samples (QC among them) of 3 analytes
+        // The summary's rows, each analyte's followed by the method that predicts best.
+        int best = 0;
+        qsizetype line = 0;
+        for (const QJsonValue& row : sheets[3]["rows"].toArray()) {
+            const QJsonArray cells = row.toArray();
+            if (cells[1] == "Best method:") {
+                EXPECT_TRUE(cells[2].isString());
+                ++best;
+                continue;
+            }
+            const QStringList texts = summary.value(line++).split(u'\t');
+            for (qsizetype c = 0; c < cells.size(); ++c)
+                expectCell(cells[c], texts.value(c), "Summary " + texts.value(1).toStdString());
+        }
+        EXPECT_EQ(best, 3);
+        EXPECT_EQ(line + 1, summary.size());  // the text ends with its line end
+    }
+    // Written whole or not at all, and never onto a file another option names.
+    expectFailure(cli({"--xlsx", dir.filePath("no/such/folder/a.xlsx")}, kNamedRun), 1,
+                  "cannot write");
+    expectFailure(cli({"--xlsx", book, "--save-session", book}, kNamedRun), 2,
+                  "--save-session and --xlsx name one file");
+    expectFailure(cli({"--xlsx", dir.filePath("a.xls")}), 2,
+                  "--xlsx: the file name must end in .xlsx");
+}
+
+// The cells of comma-separated values (quoted cells, doubled quotes), line by line.
+std::vector<QStringList> csvRows(const QString& text)
+{
+    std::vector<QStringList> rows(1);
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted && c == u'"' && text.mid(i + 1, 1) == u"\"") {
+            cell += c;
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (!quoted && c == u',') {
+            rows.back().append(std::exchange(cell, {}));
+        } else if (!quoted && c == u'\r' && text.mid(i + 1, 1) == u"\n") {
+            rows.back().append(std::exchange(cell, {}));
+            rows.emplace_back();
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    rows.pop_back();  // after the last line end
+    return rows;
+}
+
+TEST(Cli, LongAndCsvFormatsHoldTheExportsNumbers)
+{
+    const QStringList options = everyMethod();
+    const char* locale = "de_DE.UTF-8";
+    const Cells exported = exportCells(cli(options, kNamedRun, locale).out);
+    std::map<QString, QString> titles;  // by kalibrix-cli name
+    for (const kalibrix::FitMethod& m : kalibrix::fitMethods())
+        titles[m.name] = QString::fromStdString(kalibrix::withDegree(m.exportTitle, "6"));
+
+    const Outcome longText = cli(options + QStringList{"--format", "long"}, kNamedRun, locale);
+    ASSERT_EQ(longText.status, 0) << longText.err.toStdString();
+    const QStringList lines = longText.lines();
+    EXPECT_EQ(lines[0], "Analyte\tX\tData\tState\tMethod\tValue\t\u00b1");
+    int values = 0;
+    for (const QString& line : lines.mid(1, lines.size() - 2)) {
+        const QStringList c = line.split(u'\t');
+        ASSERT_EQ(c.size(), 7) << line.toStdString();
+        const QString title = titles.at(c[4]);
+        auto text = [&](const QString& column) {
+            const auto it = exported.find({c[0], column, c[1]});
+            return it == exported.end() ? QString() : it->second;
+        };
+        EXPECT_EQ(c[2], text("Data")) << line.toStdString();
+        EXPECT_EQ(c[5], text(title)) << line.toStdString();
+        EXPECT_EQ(c[6], text(title + " \u00b1")) << line.toStdString();
+        values += !c[5].isEmpty();
+    }
+    EXPECT_GT(values, 150);
+    EXPECT_TRUE(lines.contains("Cu\t1\t110,1\tstandard\tlinear\t" +
+                               exported.at({"Cu", titles.at("linear"), "1"}) + "\t" +
+                               exported.at({"Cu", titles.at("linear") + " \u00b1", "1"})));
+    EXPECT_TRUE(lines.value(2).startsWith("Cu\t1\t110,1\tstandard\t"));
+
+    const Outcome csv = cli(options + QStringList{"--format", "csv"}, kNamedRun, locale);
+    ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
+    EXPECT_TRUE(csv.out.startsWith("X,Cu Data,") && csv.out.contains(",\"Cd,114 Data\","));
+    const std::vector<QStringList> rows = csvRows(QString::fromUtf8(csv.out));
+    ASSERT_EQ(rows.size(), 10u);  // the titles and X = 1..9
+    int numbers = 0;
+    for (const QStringList& row : std::vector<QStringList>(rows.begin() + 1, rows.end())) {
+        ASSERT_EQ(row.size(), rows[0].size());
+        for (qsizetype c = 1; c < row.size(); ++c) {
+            const QString& head = rows[0][c];
+            const QString analyte = head.startsWith("Cu ")      ? "Cu"
+                                    : head.startsWith("Zn/66 ") ? "Zn/66"
+                                                                : "Cd,114";
+            const auto it = exported.find({analyte, head.mid(analyte.size() + 1), row[0]});
+            const QString text = it == exported.end() ? QString() : it->second;
+            EXPECT_EQ(row[c].isEmpty(), text.isEmpty()) << head.toStdString();
+            EXPECT_EQ(numberOf(row[c]), numberOf(text))
+                << head.toStdString() << " " << row[0].toStdString();
+            EXPECT_FALSE(row[c].contains(u','));
+            numbers += !row[c].isEmpty();
+        }
+    }
+    EXPECT_GT(numbers, 150);
 }
 
 TEST(Cli, WritesThePlotAsPngOrSvgAndFailsWithOneWhenAWriteFails)

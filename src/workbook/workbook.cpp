@@ -175,8 +175,11 @@ struct Book {
     }
 };
 
-// Analyte `a`'s sheet: a row per X = 1..nData with the table's Y, the state of a standard or
-// a sample there, the export's columns and the residuals of the standards.
+// Analyte `a`'s sheet: a row per line of the table (each X where the analyte has a value, or a
+// sample), in increasing X, with the table's Y, the state of a standard or a sample there,
+// the export's columns and the residuals of the standards. The X between the lines, which
+// the clipboard's export lists for pasting beside a sequence, hold nothing of the table: a
+// sheet of them would be five times as long for a run measured every fifth position.
 void analyteSheet(Book& book, const State& state, std::size_t a, const std::string& name)
 {
     std::optional<Sheet> sheet = book.add(name);
@@ -201,8 +204,11 @@ void analyteSheet(Book& book, const State& state, std::size_t a, const std::stri
     sheet->titles(titles);
     const std::vector<const char*> states = exportStates(state, a);
     std::size_t r = 0;  // the next standard of the residuals
+    lxw_row_t row = 0;
     for (int x = 1; x <= analyte.table.nData; ++x) {
-        const auto row = static_cast<lxw_row_t>(x);
+        if (!analyte.table.y[static_cast<std::size_t>(x)] && !states[static_cast<std::size_t>(x)])
+            continue;
+        ++row;
         sheet->integer(row, 0, x);
         sheet->value(row, 1, analyte.table.y[static_cast<std::size_t>(x)]);
         if (const char* word = states[static_cast<std::size_t>(x)])

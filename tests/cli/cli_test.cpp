@@ -665,6 +665,7 @@ TEST(Cli, TheWorkbookHoldsTheNumbersOfTheTexts)
         for (const auto& [analyte, sheet] : {std::pair{"Cu", 0}, {"Zn/66", 1}, {"Cd,114", 2}}) {
             const QJsonArray rows = sheets[sheet]["rows"].toArray();
             const QJsonArray titles = rows[0].toArray();
+            EXPECT_EQ(rows.size(), 10);  // the titles and a row per line of the table
             EXPECT_EQ(titles[0], "X");
             EXPECT_EQ(titles[1], "Data");
             EXPECT_EQ(titles[2], "State");

@@ -53,6 +53,8 @@ public:
     bool saveSessionFile(const QString& file, QString* error);
     // Writes the PDF report of the last run to `file`.
     bool saveReportFile(const QString& file, QString* error);
+    // Saves the results of the last run as an XLSX workbook to `file`.
+    bool saveResultsFile(const QString& file, QString* error);
     // Opens a session file, or a table file as a paste would take it; a file that is neither
     // is refused with a message box and the current work stays.
     bool openFile(const QString& file);
@@ -167,10 +169,11 @@ private:
     void saveSessionAs();
     bool saveSessionChosen();
     void reportAs();
+    void saveResultsAs();
     void openSession();
     bool refuseFile(const QString& file, const QString& why);
     bool openSessionText(const QString& file, const std::string& text);
-    bool openTableText(const QString& file, const std::string& text);
+    bool openTableFile(const QString& file);
     bool unsavedWork() const;
     bool workMayGo(const QString& before);
     bool saveWork();
@@ -184,6 +187,7 @@ private:
 
     PlotWidget* m_plot = nullptr;
     QPushButton* cmdReport = nullptr;
+    QPushButton* cmdSaveResults = nullptr;
     QPushButton *cmdPaste = nullptr, *cmdPlot = nullptr, *cmdRestore = nullptr, *cmdAbout = nullptr,
                 *cmdCopy = nullptr, *cmdClose = nullptr;
     // Each pair: "Full" / "Zoom" of the Y and X scales; "All data" / "Only unrejected" of the

@@ -20,6 +20,10 @@ constexpr double kMinimumGap = 15;    // between one row's bottom and the next r
 constexpr double kBottomMargin = 90;  // below the last row, within the designed area
 constexpr double kApart[] = {480, 360, 300, 240};  // between rows not of one group
 
+// The captions' column left of the figures holds captions only down to the band's frame,
+// which stands below it.
+constexpr double kCaptionColumnBottom = 7740;
+
 // The degree box stands a little above its row and is taller than a cell.
 constexpr double kDegreeBoxRaise = 30;
 constexpr double kDegreeBoxHeight = 315;
@@ -31,9 +35,12 @@ TwipsRect captionAt(const FitMethod& method, double top)
     if (method.group)
         return {8360, top, 700, kGridRowHeight};
     const auto& f = method.figures;
-    if (f[kCellA] || f[kCellB] || f[kCellRSquared] || f[kCellEdf])
+    if (!(f[kCellA] || f[kCellB] || f[kCellRSquared] || f[kCellEdf]))
+        return {6240, top, 4320, kGridRowHeight};  // across the figures' columns
+    if (top + kGridRowHeight <= kCaptionColumnBottom || f[kCellB] || f[kCellRSquared])
         return {4200, top, 1980, kGridRowHeight};
-    return {6240, top, 4320, kGridRowHeight};  // across the figures' columns
+    // Below the captions' column: across the b and r² columns, which a smoother leaves free.
+    return {7200, top, 1860, kGridRowHeight};
 }
 
 std::vector<GridRow> rowsApart(std::span<const FitMethod> methods, double apart)

@@ -45,7 +45,8 @@ constexpr const char* kAboutText =
     "change of the data.\n\n"
     "Output: copy the interpolated values to the clipboard (Ctrl+C) or a run's corrected "
     "samples (Ctrl+Shift+C), save the session "
-    "(Ctrl+Shift+S), the plot (Ctrl+S) or a PDF report (Ctrl+P).";
+    "(Ctrl+Shift+S), the plot (Ctrl+S), a PDF report (Ctrl+P) or the results as an XLSX "
+    "workbook (Ctrl+E).";
 
 const QKeySequence kPasteKeys(Qt::CTRL | Qt::Key_V);
 const QKeySequence kCopyKeys(Qt::CTRL | Qt::Key_C);
@@ -56,6 +57,7 @@ const QKeySequence kSavePlotKeys(Qt::CTRL | Qt::Key_S);
 const QKeySequence kSaveSessionKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
 const QKeySequence kOpenKeys(Qt::CTRL | Qt::Key_O);
 const QKeySequence kReportKeys(Qt::CTRL | Qt::Key_P);
+const QKeySequence kSaveResultsKeys(Qt::CTRL | Qt::Key_E);
 const QKeySequence kCopySamplesKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
 const QKeySequence kPreviousAnalyteKey(Qt::Key_PageUp);
 const QKeySequence kNextAnalyteKey(Qt::Key_PageDown);
@@ -243,11 +245,13 @@ void RegWindow::connectRunPanel()
 void RegWindow::connectFileActions()
 {
     connect(cmdReport, &QPushButton::clicked, this, &RegWindow::reportAs);
+    connect(cmdSaveResults, &QPushButton::clicked, this, &RegWindow::saveResultsAs);
     const std::pair<QKeySequence, void (RegWindow::*)()> files[] = {
         {kSavePlotKeys, &RegWindow::savePlotAs},
         {kSaveSessionKeys, &RegWindow::saveSessionAs},
         {kOpenKeys, &RegWindow::openSession},
-        {kReportKeys, &RegWindow::reportAs}};
+        {kReportKeys, &RegWindow::reportAs},
+        {kSaveResultsKeys, &RegWindow::saveResultsAs}};
     for (const auto& [keys, action] : files)
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     setAcceptDrops(true);

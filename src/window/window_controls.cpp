@@ -150,6 +150,7 @@ void RegWindow::buildLeftColumn()
         newOption(rejectionScaling, "optAllData_1", "Only unrejected", {105, 600, 1695, 255});
     cmdAbout = addButton("cmdAbout", "About", {120, 9000, 975, 615});
     cmdReport = addButton("cmdReport", "Report\u2026", {1215, 9000, 975, 615});
+    cmdSaveResults = addButton("cmdSaveResults", "Save results\u2026", {2310, 9000, 1350, 615});
     const Settings& settings = m_state.settings;
     optScaleY[settings.scaleYFull ? 0 : 1]->setChecked(true);
     optScaleX[settings.scaleXFull ? 0 : 1]->setChecked(true);
@@ -304,6 +305,9 @@ void RegWindow::buildMethodRow(std::size_t m, double top, const QColor& colour)
         controls.cells[cell] = figure(QString::fromUtf8(kCellNames[cell]),
                                       {column.cellLeft, top, column.cellWidth, kGridRowHeight});
     }
+    if (QLabel* edf = controls.cells[kCellEdf])
+        edf->setToolTip(tr("Effective degrees of freedom: 2 for a straight line, the number of "
+                           "standards for a curve through every one"));
     controls.loo =
         figure(QStringLiteral("loo"), {looColumnLeft(), top, kLooColumnWidth - 90, kGridRowHeight});
     const Settings& settings = m_state.settings;
@@ -365,6 +369,10 @@ void RegWindow::setToolTips()
         {optAllData[0], "Scale Y to every standard, rejected ones included"},
         {optAllData[1], "Scale Y to the standards in use"},
         {cmdAbout, "About KALIBRIX"},
+        {cmdSaveResults,
+         "Save the results as an XLSX workbook: a sheet per analyte with every exported "
+         "method's value at each line of the table, the summary, the samples and the settings "
+         "(Ctrl+E)"},
         {cmdReport,
          "Write a PDF report of the fits, the rejections, the settings and the plot "
          "(Ctrl+P)"},

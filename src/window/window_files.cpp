@@ -8,9 +8,11 @@
 #include "run/rejection.h"
 #include "run/session.h"
 #include "run/status_text.h"
+#include "run/table_file.h"
 #include "window/message_boxes.h"
 #include "window/plot_widget.h"
 #include "window/wait_cursor.h"
+#include "workbook/workbook.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -46,27 +48,19 @@ std::filesystem::path pathOf(const QString& file)
     return std::filesystem::path(QFile::encodeName(file).toStdString());
 }
 
-// A file's text as it is opened: a session to its end (up to the most a session may have),
-// a table only as far as a paste takes it; or why it could not be read.
+// A session's text to its end (up to the most a session may have), or why it could not be
+// read.
 struct OpenedText {
     std::string text;
     std::optional<QString> error;
 };
 
-OpenedText readOpenedFile(const QString& file, bool session)
+OpenedText readSessionFile(const QString& file)
 {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return {{}, in.errorString()};
-    std::string text;
-    if (session) {
-        text = in.read(static_cast<qint64>(kMaxSessionBytes) + 1).toStdString();
-    } else {
-        PasteIntake intake;
-        for (QByteArray piece; !intake.over() && !(piece = in.read(1 << 16)).isEmpty();)
-            intake.add(std::string_view(piece.constData(), static_cast<std::size_t>(piece.size())));
-        text = std::move(intake.text());
-    }
+    std::string text = in.read(static_cast<qint64>(kMaxSessionBytes) + 1).toStdString();
     if (in.error() != QFileDevice::NoError)
         return {{}, in.errorString()};
     return {std::move(text), std::nullopt};
@@ -166,6 +160,37 @@ void RegWindow::reportAs()
         MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
 }
 
+bool RegWindow::saveResultsFile(const QString& file, QString* error)
+{
+    const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
+    const std::size_t pending = pendingMarks(m_state);
+    if (pending > 0)
+        plotAndCalculate();
+    const std::string source =
+        m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
+    if (const std::optional<std::string> failed =
+            writeWorkbook(m_state, m_fmt, pathOf(file), source)) {
+        if (error)
+            *error = tr("The results could not be saved to %1: %2")
+                         .arg(file, QString::fromStdString(*failed));
+        return false;
+    }
+    showStatus(tr("Saved the results to %1").arg(file).toStdString() + appliedMarksText(pending));
+    return true;
+}
+
+void RegWindow::saveResultsAs()
+{
+    const QString file = QFileDialog::getSaveFileName(this, tr("Save results"),
+                                                      QStringLiteral("kalibrix-results.xlsx"),
+                                                      tr("Excel workbook (*.xlsx)"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!saveResultsFile(withSuffix(file, "xlsx", {"xlsx"}), &error))
+        MessageBoxes::show(this, {error.toStdString(), MessageIcon::Exclamation, kAppTitle});
+}
+
 void RegWindow::openSession()
 {
     const QString file = QFileDialog::getOpenFileName(
@@ -189,10 +214,12 @@ bool RegWindow::openFile(const QString& file)
     // A session replaces the work: asked first, before it is read (saving may rewrite it).
     if (session && !workMayGo(tr("opening %1").arg(QFileInfo(file).fileName())))
         return false;
-    const OpenedText read = readOpenedFile(file, session);
+    if (!session)
+        return openTableFile(file);
+    const OpenedText read = readSessionFile(file);
     if (read.error)
         return refuseFile(file, *read.error);
-    return session ? openSessionText(file, read.text) : openTableText(file, read.text);
+    return openSessionText(file, read.text);
 }
 
 // Says why `file` cannot be opened; false.
@@ -221,17 +248,17 @@ bool RegWindow::openSessionText(const QString& file, const std::string& text)
     return true;
 }
 
-// The table in `text`, taken as a paste would take it.
-bool RegWindow::openTableText(const QString& file, const std::string& text)
+// The table file `file` (tab, comma or semicolon separated, UTF-8 or UTF-16), taken as a paste
+// of it would be; a refusal names the file and the file's line and cell.
+bool RegWindow::openTableFile(const QString& file)
 {
-    const QLocale locale = QLocale::system();
-    PasteResult pasted = parseTable(text, locale);
-    if (!pasted.table) {
-        MessageBoxes::show(this, *pasted.message);
+    TableFileResult read = readTableFile(file, QLocale::system());
+    if (const UserMessage* refusal = std::get_if<UserMessage>(&read)) {
+        MessageBoxes::show(this, *refusal);
         return false;
     }
-    takeTable(std::move(*pasted.table),
-              {text, locale.name().toStdString(), QFileInfo(file).fileName().toStdString()});
+    TableFile& table = std::get<TableFile>(read);
+    takeTable(std::move(table.table), std::move(table.source));
     return true;
 }
 

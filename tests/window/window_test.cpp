@@ -876,6 +876,42 @@ private slots:
         QCOMPARE(messages(), 0u);
     }
 
+    // "Save results" runs the fits first, as the report does, and writes a workbook whole or
+    // says why not; a semicolon file with decimal commas opens as the paste of its table, and
+    // its refusal names the file, the line and the cell.
+    void resultsWorkbookAndTableFiles()
+    {
+        clickPoint(10);
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(m_window->saveResultsFile(dir.filePath("r.xlsx"), &error), qPrintable(error));
+        QCOMPARE(m_state->results().rejected, std::vector<int>{10});
+        QVERIFY(status().startsWith("Saved the results to "));
+        QFile book(dir.filePath("r.xlsx"));
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QCOMPARE(book.read(2), QByteArray("PK"));  // a ZIP container
+        QVERIFY(!m_window->saveResultsFile(dir.filePath("none/r.xlsx"), &error));
+        QVERIFY(error.startsWith("The results could not be saved to "));
+        QVERIFY(!QFile::exists(dir.filePath("none/r.xlsx")));
+
+        auto write = [&dir](const char* name, const QByteArray& bytes) {
+            QFile f(dir.filePath(name));
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        QVERIFY(write("run.csv", "5;980,5\r\n10;770\r\n15;700\r\n25;550\r\n"));
+        QVERIFY(m_window->openFile(dir.filePath("run.csv")));
+        QCOMPARE(messages(), 0u);
+        QCOMPARE(*m_state->table().y[5], 980.5);
+        QCOMPARE(text("lblLargestX"), "25");
+        QVERIFY(write("bad.csv", "5;980\n10;abc\n15;700\n"));
+        QVERIFY(!m_window->openFile(dir.filePath("bad.csv")));
+        const std::vector<UserMessage> refused = MessageBoxes::takeRecorded();
+        QCOMPARE(refused.size(), 1u);
+        QVERIFY(QString::fromStdString(refused[0].text)
+                    .startsWith("bad.csv, line 2, cell 2: \"abc\" is not a number."));
+        QCOMPARE(text("lblLargestX"), "25");  // the table stays
+    }
+
     // Opening or dropping a session, and closing, ask first about unsaved work; the title
     // names the session open.
     void unsavedWorkIsAskedAbout()

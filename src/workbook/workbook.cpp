@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <span>
 
 namespace kalibrix {
@@ -28,19 +29,14 @@ namespace {
 
 constexpr qsizetype kMaxSheetName = 31;
 constexpr std::string_view kPlusMinus = "\u00b1";
-// 15 significant digits, as many as the export writes: Excel shows no more.
-constexpr const char* kValueFormat = "0.00000000000000E+00";
-constexpr double kValueWidth = 22;  // "-1.23456789012345E-05" and a margin
 constexpr double kMaxWidth = 60;
 
-// The number the export writes for `v`: `v` to 15 significant digits.
-double asExported(double v)
+// The text the export writes for `v` (to 15 significant digits, no trailing zeros).
+std::string exportedText(double v)
 {
     char buf[64];
     const char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr;
-    double written = v;
-    std::from_chars(buf, end, written);
-    return written;
+    return std::string(static_cast<const char*>(buf), end);
 }
 
 // A cell's text as a number when all of it is one ("1.5", "-2E-05"), else none.
@@ -54,24 +50,51 @@ std::optional<double> numberIn(std::string_view text)
     return v;
 }
 
-// Significant digits of a number's text, to choose its format.
-int digitsOf(std::string_view text)
+// The number format that shows a number as `text` writes it: as many decimals, in exponent
+// form when the text is ("110.18": "0.00"; "2.565E+10": "0.000E+00"). So a cell shows every
+// digit the export writes and no more, whatever the column's width ("General" shows at most
+// eleven).
+std::string formatOf(std::string_view text)
 {
-    const std::string_view mantissa = text.substr(0, text.find_first_of("eE"));
-    std::string digits;
-    for (char c : mantissa)
-        if (c >= '0' && c <= '9')
-            digits += c;
-    const std::size_t first = digits.find_first_not_of('0');
-    return first == std::string::npos ? 1 : static_cast<int>(digits.size() - first);
+    const std::size_t exponent = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, exponent);
+    const std::size_t point = mantissa.find('.');
+    const std::size_t decimals = point == std::string_view::npos ? 0 : mantissa.size() - point - 1;
+    std::string format = decimals ? "0." + std::string(decimals, '0') : "0";
+    if (exponent != std::string_view::npos)
+        format += "E+00";
+    return format;
 }
+
+// The workbook's number formats, one per distinct format string.
+class NumberFormats {
+public:
+    explicit NumberFormats(lxw_workbook* workbook) : m_workbook(workbook) {}
+
+    lxw_format* forText(std::string_view text)
+    {
+        const std::string format = formatOf(text);
+        if (format == "0")
+            return nullptr;  // a whole number shows itself in "General"
+        lxw_format*& f = m_formats[format];
+        if (!f) {
+            f = workbook_add_format(m_workbook);
+            format_set_num_format(f, format.c_str());
+        }
+        return f;
+    }
+
+private:
+    lxw_workbook* m_workbook;
+    std::map<std::string, lxw_format*> m_formats;
+};
 
 // One sheet being written row by row (the workbook keeps only the row at hand in memory),
 // its columns as wide as their widest cell.
 class Sheet {
 public:
-    Sheet(lxw_worksheet* sheet, lxw_format* value, lxw_format* title)
-        : m_sheet(sheet), m_value(value), m_title(title)
+    Sheet(lxw_worksheet* sheet, NumberFormats& numbers, lxw_format* title)
+        : m_sheet(sheet), m_numbers(numbers), m_title(title)
     {}
 
     // The title row, frozen above the others.
@@ -90,13 +113,12 @@ public:
         widen(col, static_cast<double>(QString::fromStdString(s).size()) + 2);
     }
 
-    // A number as the export writes it, in the value format.
+    // A number as the export writes it, shown as the export writes it.
     void value(lxw_row_t row, std::size_t col, const std::optional<double>& v)
     {
         if (!v || !std::isfinite(*v))
             return;
-        check(worksheet_write_number(m_sheet, row, column(col), asExported(*v), m_value));
-        widen(col, kValueWidth);
+        number(row, col, exportedText(*v));
     }
 
     // A whole number, or a count.
@@ -109,17 +131,18 @@ public:
     // A text that is a number as a number (its digits kept), else as text.
     void cell(lxw_row_t row, std::size_t col, const std::string& s)
     {
-        const std::optional<double> v = numberIn(s);
-        if (!v)
+        if (!numberIn(s))
             return text(row, col, s);
-        const bool precise = digitsOf(s) > 10;  // "General" shows up to 11 digits
-        check(worksheet_write_number(m_sheet, row, column(col), *v, precise ? m_value : nullptr));
-        widen(col, precise ? kValueWidth : static_cast<double>(s.size()) + 2);
+        number(row, col, s);
     }
 
-    // Sets the columns' widths; the first error met, if any.
+    // Sets the columns' widths, and prints landscape, all columns on a page's width and the
+    // titles atop every page; the first error met, if any.
     lxw_error finish()
     {
+        worksheet_set_landscape(m_sheet);
+        worksheet_fit_to_pages(m_sheet, 1, 0);
+        check(worksheet_repeat_rows(m_sheet, 0, 0));
         for (std::size_t c = 0; c < m_widths.size(); ++c)
             check(worksheet_set_column(m_sheet, column(c), column(c),
                                        std::min(m_widths[c], kMaxWidth), nullptr));
@@ -128,6 +151,14 @@ public:
 
 private:
     static lxw_col_t column(std::size_t c) { return static_cast<lxw_col_t>(c); }
+
+    // The number `written` writes, in the format that shows it so.
+    void number(lxw_row_t row, std::size_t col, const std::string& written)
+    {
+        const double v = *numberIn(written);
+        check(worksheet_write_number(m_sheet, row, column(col), v, m_numbers.forText(written)));
+        widen(col, static_cast<double>(written.size()) + 2);
+    }
 
     void widen(std::size_t col, double width)
     {
@@ -143,7 +174,7 @@ private:
     }
 
     lxw_worksheet* m_sheet;
-    lxw_format* m_value;
+    NumberFormats& m_numbers;
     lxw_format* m_title;
     std::vector<double> m_widths;
     lxw_error m_error = LXW_NO_ERROR;
@@ -152,7 +183,7 @@ private:
 // The workbook being written, its formats and the first error met.
 struct Book {
     lxw_workbook* workbook = nullptr;
-    lxw_format* value = nullptr;
+    NumberFormats* numbers = nullptr;
     lxw_format* title = nullptr;
     lxw_error error = LXW_NO_ERROR;
     bool refusedName = false;
@@ -164,7 +195,7 @@ struct Book {
             refusedName = true;
             return std::nullopt;
         }
-        return Sheet(sheet, value, title);
+        return Sheet(sheet, *numbers, title);
     }
 
     void done(Sheet& sheet)
@@ -413,8 +444,8 @@ std::optional<std::string> writeWorkbook(const State& state, const NumberFormat&
     book.workbook = workbook_new_opt(temp.c_str(), &options);
     if (!book.workbook)
         return std::string("cannot make the workbook");
-    book.value = workbook_add_format(book.workbook);
-    format_set_num_format(book.value, kValueFormat);
+    NumberFormats numbers(book.workbook);
+    book.numbers = &numbers;
     book.title = workbook_add_format(book.workbook);
     format_set_bold(book.title);
     NumberFormat cells = fmt.forExport();

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
@@ -636,6 +637,20 @@ QStringList everyMethod()
     return {"--export", names.join(u','), "--show", shown.join(u','), "--uncertainty", "new"};
 }
 
+// The number format that shows a number as `text` writes it, in any locale: as many decimals,
+// in exponent form when the text is, and "General" for a whole number.
+QString shownAs(const QString& text)
+{
+    const qsizetype e = text.indexOf(QRegularExpression("[eE]"));
+    const QString mantissa = e < 0 ? text : text.left(e);
+    const qsizetype point = std::max(mantissa.indexOf(u'.'), mantissa.indexOf(u','));
+    const qsizetype decimals = point < 0 ? 0 : mantissa.size() - point - 1;
+    if (decimals == 0 && e < 0)
+        return QStringLiteral("General");
+    return (decimals ? "0." + QString(decimals, u'0') : QStringLiteral("0")) +
+           (e < 0 ? QString() : QStringLiteral("E+00"));
+}
+
 TEST(Cli, TheWorkbookHoldsTheNumbersOfTheTexts)
 {
     const QStringList options = everyMethod() + QStringList{"--check", "QC"};
@@ -680,15 +695,14 @@ TEST(Cli, TheWorkbookHoldsTheNumbersOfTheTexts)
                         cells[c], it == texts.end() ? QString() : it->second,
                         std::string(analyte) + " " + title.toStdString() + " X " + x.toStdString());
                     if (cells[c].isArray()) {
-                        EXPECT_EQ(cells[c][1].toString(), "0.00000000000000E+00");
+                        EXPECT_EQ(cells[c][1].toString(), shownAs(it->second));
                         ++numbers;
                     }
                 }
                 if (cells[1].isArray() || exported.count({analyte, "Data", x}))
                     expectCell(cells[1], exported.at({analyte, "Data", x}), "Data");
             }
-            // "-1.23456789012345E-05" fits its column.
-            EXPECT_GE(sheets[sheet]["widths"]["D"].toDouble(), 21);
+            EXPECT_GE(sheets[sheet]["widths"]["D"].toDouble(), 10);  // "Lin.Reg." and a margin
         }
         EXPECT_GT(numbers, 300);
         // The samples under the titles of --samples.

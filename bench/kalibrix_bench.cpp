@@ -16,7 +16,8 @@
 //                them: at most twice "run");
 //   displaylist  buildPlot of that run;
 //   paint        paintPlot of that picture into a 1920 x 1080 image;
-//   replot       calculate + display list + paint: a click on "Plot and calculate";
+//   replot       calculate + display list + paint: a click on "Plot and calculate"; "replot
+//                without spline" the same with the smoothing spline not shown;
 //   export       exportText of that run with every export box ticked;
 //   uncertainty  after a fresh calculate (not timed), both half-widths of every fitted
 //                method at every X = 1..nData: what an export with uncertainties adds to
@@ -333,9 +334,12 @@ void BM_Paint(benchmark::State& st)
     }
 }
 
+template <bool withSpline = true>
 void BM_Replot(benchmark::State& st)
 {
     State state = benchState(static_cast<int>(st.range(0)));
+    if (!withSpline)
+        state.settings.show["spline"] = kUnticked;
     QImage image(kImageSize, QImage::Format_RGB32);
     for (auto _ : st) {
         RunReport r = plotAndCalculate(state, benchFormat(), Drawing::Build);
@@ -558,6 +562,7 @@ BENCHMARK(BM_Run<LeaveOneOutErrors::Compute>)->Name("run+loo")->Apply(sizes);
 BENCHMARK(BM_DisplayList)->Name("displaylist")->Apply(sizes);
 BENCHMARK(BM_Paint)->Name("paint")->Apply(sizes);
 BENCHMARK(BM_Replot)->Name("replot")->Apply(sizes);
+BENCHMARK(BM_Replot<false>)->Name("replot without spline")->Apply(sizes);
 BENCHMARK(BM_Export)->Name("export")->Apply(sizes);
 BENCHMARK(BM_Uncertainty)->Name("uncertainty")->Apply(sizes);
 BENCHMARK(BM_Export<true>)->Name("export uncertainties")->Apply(sizes);

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -170,6 +171,9 @@ private:
     bool saveSessionChosen();
     void reportAs();
     void saveResultsAs();
+    bool writeRunFile(const QString& file, QString* error, const QString& failure,
+                      const QString& done,
+                      const std::function<std::optional<std::string>(const std::string&)>& write);
     void openSession();
     bool refuseFile(const QString& file, const QString& why);
     bool openSessionText(const QString& file, const std::string& text);

@@ -306,8 +306,9 @@ void RegWindow::buildMethodRow(std::size_t m, double top, const QColor& colour)
                                       {column.cellLeft, top, column.cellWidth, kGridRowHeight});
     }
     if (QLabel* edf = controls.cells[kCellEdf])
-        edf->setToolTip(tr("Effective degrees of freedom: 2 for a straight line, the number of "
-                           "standards for a curve through every one"));
+        edf->setToolTip(
+            tr("Effective degrees of freedom: 2 for a straight line, the number of "
+               "standards for a curve through every one"));
     controls.loo =
         figure(QStringLiteral("loo"), {looColumnLeft(), top, kLooColumnWidth - 90, kGridRowHeight});
     const Settings& settings = m_state.settings;

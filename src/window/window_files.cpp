@@ -129,7 +129,12 @@ bool RegWindow::saveSessionChosen()
     return false;
 }
 
-bool RegWindow::saveReportFile(const QString& file, QString* error)
+// Writes a file of the last run through `write`, which gets the table's source: the fits run
+// first when marks wait for them. On failure `failure` (with %1 the file, %2 the reason) goes
+// to `error`; on success `done` (with %1 the file) to the status line.
+bool RegWindow::writeRunFile(
+    const QString& file, QString* error, const QString& failure, const QString& done,
+    const std::function<std::optional<std::string>(const std::string&)>& write)
 {
     const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
     const std::size_t pending = pendingMarks(m_state);
@@ -137,15 +142,22 @@ bool RegWindow::saveReportFile(const QString& file, QString* error)
         plotAndCalculate();
     const std::string source =
         m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
-    if (const std::optional<std::string> failed =
-            writeReport(m_state, m_fmt, pathOf(file), source, QDateTime::currentDateTime())) {
+    if (const std::optional<std::string> failed = write(source)) {
         if (error)
-            *error = tr("The report could not be written to %1: %2")
-                         .arg(file, QString::fromStdString(*failed));
+            *error = failure.arg(file, QString::fromStdString(*failed));
         return false;
     }
-    showStatus(tr("Wrote the report to %1").arg(file).toStdString() + appliedMarksText(pending));
+    showStatus(done.arg(file).toStdString() + appliedMarksText(pending));
     return true;
+}
+
+bool RegWindow::saveReportFile(const QString& file, QString* error)
+{
+    return writeRunFile(file, error, tr("The report could not be written to %1: %2"),
+                        tr("Wrote the report to %1"), [&](const std::string& source) {
+                            return writeReport(m_state, m_fmt, pathOf(file), source,
+                                               QDateTime::currentDateTime());
+                        });
 }
 
 void RegWindow::reportAs()
@@ -162,21 +174,10 @@ void RegWindow::reportAs()
 
 bool RegWindow::saveResultsFile(const QString& file, QString* error)
 {
-    const WaitCursor hourglass;  // many analytes of thousands of standards take seconds
-    const std::size_t pending = pendingMarks(m_state);
-    if (pending > 0)
-        plotAndCalculate();
-    const std::string source =
-        m_sessionFile.isEmpty() ? m_state.source.origin : "session " + m_sessionFile.toStdString();
-    if (const std::optional<std::string> failed =
-            writeWorkbook(m_state, m_fmt, pathOf(file), source)) {
-        if (error)
-            *error = tr("The results could not be saved to %1: %2")
-                         .arg(file, QString::fromStdString(*failed));
-        return false;
-    }
-    showStatus(tr("Saved the results to %1").arg(file).toStdString() + appliedMarksText(pending));
-    return true;
+    return writeRunFile(file, error, tr("The results could not be saved to %1: %2"),
+                        tr("Saved the results to %1"), [&](const std::string& source) {
+                            return writeWorkbook(m_state, m_fmt, pathOf(file), source);
+                        });
 }
 
 void RegWindow::saveResultsAs()

@@ -595,13 +595,17 @@ Cells tidyCells(const QByteArray& out, int keys)
     return cells;
 }
 
+// The system's Python, which has the Debian packages (another python3 on the PATH may not).
+QString python()
+{
+    return QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : "python3";
+}
+
 // The sheets of an XLSX workbook as openpyxl reads them (tests/data/read_workbook.py).
 QJsonArray readWorkbook(const QString& file)
 {
     QProcess p;
-    const QString python =
-        QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : "python3";
-    p.start(python, {KALIBRIX_SOURCE_DIR "/tests/data/read_workbook.py", file});
+    p.start(python(), {KALIBRIX_SOURCE_DIR "/tests/data/read_workbook.py", file});
     EXPECT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
@@ -743,30 +747,19 @@ TEST(Cli, TheWorkbookHoldsTheNumbersOfTheTexts)
                   "--xlsx: the file name must end in .xlsx");
 }
 
-// The cells of comma-separated values (quoted cells, doubled quotes), line by line.
-std::vector<QStringList> csvRows(const QString& text)
+// The rows of comma-separated values as Python's csv module reads them
+// (tests/data/read_csv.py).
+std::vector<QStringList> csvRows(const QByteArray& text)
 {
-    std::vector<QStringList> rows(1);
-    QString cell;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted && c == u'"' && text.mid(i + 1, 1) == u"\"") {
-            cell += c;
-            ++i;
-        } else if (c == u'"') {
-            quoted = !quoted;
-        } else if (!quoted && c == u',') {
-            rows.back().append(std::exchange(cell, {}));
-        } else if (!quoted && c == u'\r' && text.mid(i + 1, 1) == u"\n") {
-            rows.back().append(std::exchange(cell, {}));
-            rows.emplace_back();
-            ++i;
-        } else {
-            cell += c;
-        }
-    }
-    rows.pop_back();  // after the last line end
+    QProcess p;
+    p.start(python(), {KALIBRIX_SOURCE_DIR "/tests/data/read_csv.py"});
+    p.write(text);
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    std::vector<QStringList> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(p.readAllStandardOutput()).array())
+        rows.push_back(row.toVariant().toStringList());
     return rows;
 }
 
@@ -806,7 +799,7 @@ TEST(Cli, LongAndCsvFormatsHoldTheExportsNumbers)
     const Outcome csv = cli(options + QStringList{"--format", "csv"}, kNamedRun, locale);
     ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
     EXPECT_TRUE(csv.out.startsWith("X,Cu Data,") && csv.out.contains(",\"Cd,114 Data\","));
-    const std::vector<QStringList> rows = csvRows(QString::fromUtf8(csv.out));
+    const std::vector<QStringList> rows = csvRows(csv.out);
     ASSERT_EQ(rows.size(), 10u);  // the titles and X = 1..9
     int numbers = 0;
     for (const QStringList& row : std::vector<QStringList>(rows.begin() + 1, rows.end())) {

@@ -121,18 +121,22 @@ void resultsTable(Sheet& sheet, const RunResults& results, const Captions& c)
 {
     const std::span<const FitMethod> methods = fitMethods();
     std::vector<QString> labels{QStringLiteral("Method")};
+    // As in the window's grid, a smoother's degrees of freedom stand where a regression's a
+    // does; the two leave-one-out figures come last, after the five figures' columns.
+    constexpr std::size_t kFigureColumns = 5;
     std::vector<std::vector<QString>> rows{{QStringLiteral("a:"), QStringLiteral("b:"),
                                             QStringLiteral("r^2:"), QStringLiteral("Aver. diff.:"),
                                             QStringLiteral("%:"), QStringLiteral("LOO:"),
                                             QStringLiteral("LOO %:")}};
     for (std::size_t m = 0; m < methods.size(); ++m) {
         labels.push_back(methodLabel(methods[m], results.degreeText));
-        std::vector<QString> cells;
-        for (const std::string& cell : c.cells[m])
-            cells.push_back(qstr(cell));
-        cells.push_back(qstr(c.looError[m]));
-        cells.push_back(qstr(c.looPercent[m]));
-        rows.push_back(std::move(cells));
+        const auto& cells = c.cells[m];
+        std::vector<QString> row{qstr(cells[kCellA].empty() ? cells[kCellEdf] : cells[kCellA])};
+        for (const int cell : {kCellB, kCellRSquared, kCellDiff, kCellDiffProc})
+            row.push_back(qstr(cells[cell]));
+        row.push_back(qstr(c.looError[m]));
+        row.push_back(qstr(c.looPercent[m]));
+        rows.push_back(std::move(row));
     }
 
     // The widths at a font size, the method column first, measured in bold (no narrower).
@@ -174,7 +178,7 @@ void resultsTable(Sheet& sheet, const RunResults& results, const Captions& c)
                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, labels[r]);
         double left = widths[0];
         for (std::size_t i = 0; i < rows[r].size(); ++i) {
-            p.setFont(best && i >= kResultCells ? bold : plain);
+            p.setFont(best && i >= kFigureColumns ? bold : plain);
             p.drawText(QRectF(left, y, widths[i + 1], rowHeight),
                        Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, rows[r][i]);
             left += widths[i + 1];

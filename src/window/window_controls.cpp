@@ -305,10 +305,6 @@ void RegWindow::buildMethodRow(std::size_t m, double top, const QColor& colour)
         controls.cells[cell] = figure(QString::fromUtf8(kCellNames[cell]),
                                       {column.cellLeft, top, column.cellWidth, kGridRowHeight});
     }
-    if (QLabel* edf = controls.cells[kCellEdf])
-        edf->setToolTip(
-            tr("Effective degrees of freedom: 2 for a straight line, the number of "
-               "standards for a curve through every one"));
     controls.loo =
         figure(QStringLiteral("loo"), {looColumnLeft(), top, kLooColumnWidth - 90, kGridRowHeight});
     const Settings& settings = m_state.settings;
@@ -411,7 +407,8 @@ void RegWindow::setMethodToolTips()
                                           "b (slope) of %1",
                                           "r² of %1",
                                           "Effective degrees of freedom of %1: the trace of "
-                                          "its hat matrix",
+                                          "its hat matrix (2 for a straight line, the number "
+                                          "of standards for a curve through every one)",
                                           "Average difference between data and %1",
                                           "Average difference between data and %1, in per "
                                           "cent of Y"};
